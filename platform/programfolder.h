@@ -1,0 +1,16 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The program folder: every data path is this folder + "/Support/...".
+#pragma once
+#include <QString>
+
+// Folder of the running executable, without a trailing separator. Tests may
+// point it elsewhere (an empty override restores the real folder).
+QString AppPath();
+void SetAppPathOverride(const QString& folder);
+
+// AppPath() + "/Support/" + relative ('/' separators; relative may be empty,
+// giving the Support folder with a trailing '/').
+QString SupportPath(const QString& relative = QString());
+
+// True when anything (file or folder, hidden or read-only included) exists at path.
+bool FileExists(const QString& path);

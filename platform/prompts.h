@@ -1,0 +1,69 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The one prompt service: every modal message box, input box and file chooser
+// of both programs goes through the responder installed here. The default
+// responder shows Qt dialogs; tests install a scripted one.
+#pragma once
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+class QWidget;
+
+// Message box buttons, icons and answers, with the classic numeric values so that
+// a stored or combined value means the same as it always did.
+enum MsgBoxStyle : int {
+    vbOKOnly = 0,
+    vbOKCancel = 1,
+    vbAbortRetryIgnore = 2,
+    vbYesNoCancel = 3,
+    vbYesNo = 4,
+    vbRetryCancel = 5,
+    vbCritical = 16,
+    vbQuestion = 32,
+    vbExclamation = 48,
+    vbInformation = 64,
+    vbDefaultButton2 = 256,
+    vbDefaultButton3 = 512,
+};
+enum MsgBoxResult : int { vbOK = 1, vbCancel = 2, vbAbort = 3, vbRetry = 4, vbIgnore = 5, vbYes = 6, vbNo = 7 };
+
+// Carriage return + line feed, as the system's messages separate their lines.
+inline const QString vbCrLf = QStringLiteral("\r\n");
+
+// What a file chooser is asked for. filters holds (description, pattern) pairs.
+struct FileChooserRequest {
+    bool save = false;
+    QWidget* owner = nullptr;
+    QString title;
+    QVector<QPair<QString, QString>> filters;
+    QString initialDir;
+    bool hideReadOnly = false;
+    bool multiSelect = false;
+    bool fileMustExist = false;
+};
+
+class PromptResponder {
+public:
+    virtual ~PromptResponder() = default;
+    // buttons: a MsgBoxStyle sum. Returns a MsgBoxResult.
+    virtual int msgBox(const QString& text, int buttons, const QString& title) = 0;
+    // Returns the answer, or "" when the user cancels.
+    virtual QString inputBox(const QString& prompt, const QString& title, const QString& defaultText) = 0;
+    // Returns the chosen full path(s), empty when cancelled.
+    virtual QStringList chooseFile(const FileChooserRequest& request) = 0;
+};
+
+// Title used when a prompt names none ("Korvel Transfer" or "Zenobar").
+void SetAppTitle(const QString& title);
+QString AppTitle();
+
+// Installs a responder (not owned); nullptr restores the Qt dialogs.
+void SetPromptResponder(PromptResponder* responder);
+PromptResponder& CurrentPromptResponder();
+
+int MsgBox(const QString& text, int buttons = vbOKOnly, const QString& title = QString());
+QString InputBox(const QString& prompt, const QString& title = QString(), const QString& defaultText = QString());
+QStringList ChooseFile(const FileChooserRequest& request);
+
+// Parent widget for the Qt dialogs (the main window), so they stay on top of it.
+void SetPromptParent(QWidget* parent);

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a build needs, only those missing.
+# Usage: scripts/deps.sh run|test|bench
+set -euo pipefail
+what=${1:-run}
+
+packages=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite qt6-image-formats-plugins
+          fonts-liberation)
+case "$what" in
+  test)
+    packages+=(libgtest-dev python3-ezdxf poppler-utils gpsbabel libgeographiclib-dev clang libclang-rt-14-dev
+               desktop-file-utils sqlite3 dpkg-dev file)
+    ;;
+  bench)
+    packages+=(libgtest-dev libbenchmark-dev python3-ezdxf gpsbabel libgeographiclib-dev libproj-dev sqlite3)
+    ;;
+esac
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  SUDO=sudo
+fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,133 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Form1: the main window of Korvel Transfer. It owns the waypoint table, the
+// hidden cell editor, the serial port and the menus. Handlers stay thin: each
+// calls the subsystem that does the work, which takes the grid as an argument.
+//
+// The handlers live in one file per subsystem (form1_<area>.cpp) so that each
+// subsystem's wiring sits beside the others without touching them.
+#pragma once
+#include <QHash>
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class FlexGrid;
+class QLineEdit;
+class QMenu;
+class QAction;
+class CommPort;
+
+class Form1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // ---- state shared by several subsystems ----
+    bool blnSaved = true;           // the table has no unsaved changes
+    QString strCurrentFile;         // current points file, "" when none
+    short intCurRow = 0;            // row last right-clicked or edited
+    short intCurCol = 0;            // its column
+    bool blnEditReady = false;      // a left click on a data cell armed the editor
+
+    FlexGrid* MSFlexGrid1 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    std::unique_ptr<CommPort> MSComm1;
+
+    // Menus and items by control name ("mnuFile", "cmdSave", "mnuFileBar0", ...).
+    QMenu* menu(const QString& name) const { return menus_.value(name); }
+    QAction* item(const QString& name) const { return items_.value(name); }
+    QMenu* mnuRightClick = nullptr;
+
+    // Loads the points file strFile into the table (see form1_files.cpp).
+    bool OpenFile(const QString& strFile);
+
+    // Replaces the serial port (tests install a fake or a port on a pty).
+    void setCommPort(std::unique_ptr<CommPort> port);
+
+    // Closes the window through the close handler; returns true when it closed.
+    bool requestClose();
+
+    // ---- files (form1_files.cpp) ----
+    // ---- table editing (form1_edit.cpp) ----
+    // ---- gps (form1_gps.cpp) ----
+    // ---- cad (form1_cad.cpp) ----
+    // ---- report, help, about (form1_help.cpp) ----
+
+public slots:
+    // Load, resize and close (form1.cpp).
+    void Form_Load();
+    void Form_Resize();
+    // Returns true when closing goes on (the user did not cancel).
+    bool Form_QueryUnload();
+
+    // Menu-opening handlers: set items' Enabled state before the menu is drawn.
+    void mnuFile_Click();
+    void mnuEdit_Click();
+    void mnuACAD_Click();
+    void mnuGPS_Click();
+
+    // Grid notifications.
+    void MSFlexGrid1_MouseUp(int Button, int Shift, float x, float y);
+    void MSFlexGrid1_EnterCell();
+
+    // Popup commands of the table (form1.cpp).
+    void cmdSelectAll_Click();
+    void cmdUnselectAll_Click();
+    void cmdInvert_Click();
+    void cmdRemoveRow_Click();
+    void cmdInsertRow_Click();
+
+    // Clipboard and record commands (form1_edit.cpp).
+    void cmdCopyCell_Click();
+    void cmdPasteCell_Click();
+    void cmdCopyRow_Click();
+    void cmdPasteRow_Click();
+    void cmdAddNewRecord_Click();
+    void cmdDeleteRecords_Click();
+
+    // File menu (form1_files.cpp, except Print and Exit).
+    void cmdNewDB_Click();
+    void cmdOpen_Click();
+    void cmdSave_Click();
+    void cmdSaveAs_Click();
+    void cmdPrintGrid_Click();
+    void cmdExit_Click();
+
+    // AutoCAD menu (form1_cad.cpp).
+    void cmdInsertAll_Click();
+    void cmdInsertSelected_Click();
+    void cmdInsertLine_Click();
+    void cmdOptions_Click();
+
+    // GPS menu (form1_gps.cpp).
+    void cmdConnect_Click();
+    void cmdDisconnect_Click();
+    void cmdGetWaypoints_Click();
+    void cmdGetTrack_Click();
+    void cmdDeleteWaypoints_Click();
+    void cmdUploadWPs_Click();
+
+    // Help menu (form1_help.cpp).
+    void cmdHelp_Click();
+    void cmdAbout_Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void buildMenus();
+    // Cell editor hook (form1_edit.cpp): open Text1 over the current cell.
+    void openCellEditor();
+    // Insertion options and rules windows (form1_cad.cpp), loaded hidden at load time.
+    void loadInsertionWindows();
+    // Closes the serial port on the way out (form1_gps.cpp); shows nothing.
+    void closePortOnExit();
+
+    QHash<QString, QMenu*> menus_;
+    QHash<QString, QAction*> items_;
+};

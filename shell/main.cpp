@@ -1,0 +1,16 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "shell/form1.h"
+#include "shell/modmain.h"
+
+#include <QApplication>
+
+#include <memory>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Korvel Transfer"));
+    std::unique_ptr<Form1> form(StartUp(QApplication::arguments().mid(1)));
+    if (!form)
+        return 1;
+    return QApplication::exec();
+}

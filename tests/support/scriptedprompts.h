@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A prompt responder for tests: records every prompt and answers from a queue.
+// A prompt with no queued answer, or of another kind than the next answer,
+// fails the running test.
+#pragma once
+#include "platform/prompts.h"
+
+#include <QString>
+#include <QVector>
+
+#include <deque>
+
+struct PromptRecord {
+    enum Kind { Message, Input, File };
+    Kind kind = Message;
+    QString text;  // message text or input prompt
+    QString title; // as shown (the application title when the caller gave none)
+    int buttons = 0;
+    QString defaultText;
+    FileChooserRequest file;
+};
+
+class ScriptedPrompts final : public PromptResponder {
+public:
+    // Installs itself as the prompt responder; the destructor restores the
+    // previous one and fails the test if queued answers were never asked for.
+    ScriptedPrompts();
+    ~ScriptedPrompts() override;
+    ScriptedPrompts(const ScriptedPrompts&) = delete;
+    ScriptedPrompts& operator=(const ScriptedPrompts&) = delete;
+
+    // Queue answers in the order the prompts will come.
+    ScriptedPrompts& answerMessage(int result = vbOK);
+    ScriptedPrompts& answerInput(const QString& text); // "" = Cancel
+    ScriptedPrompts& answerFile(const QString& path);  // "" = Cancel
+    // With this on, a message box with no queued answer is answered OK instead of
+    // failing (for flows whose message count is not the point of the test).
+    void setAnswerMessagesWithOk(bool on) { okByDefault_ = on; }
+
+    const QVector<PromptRecord>& prompts() const { return records_; }
+    QStringList messages() const; // texts of the message boxes, in order
+    int pending() const { return static_cast<int>(answers_.size()); }
+    void clear() { records_.clear(); }
+
+    int msgBox(const QString& text, int buttons, const QString& title) override;
+    QString inputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
+    QStringList chooseFile(const FileChooserRequest& request) override;
+
+private:
+    struct Answer {
+        PromptRecord::Kind kind;
+        int result;
+        QString text;
+    };
+    bool take(PromptRecord::Kind kind, const QString& what, Answer* out);
+
+    std::deque<Answer> answers_;
+    QVector<PromptRecord> records_;
+    bool okByDefault_ = false;
+};

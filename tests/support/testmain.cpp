@@ -1,0 +1,23 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// main() of every test executable: an offscreen QApplication, a private settings
+// folder, the program folder at the build's bin/ (where Support/ is).
+#include "platform/programfolder.h"
+#include "platform/prompts.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QTemporaryDir config;
+    setenv("XDG_CONFIG_HOME", config.path().toLocal8Bit().constData(), 1);
+    QApplication app(argc, argv);
+    SetAppTitle(QStringLiteral("Korvel Transfer"));
+    return RUN_ALL_TESTS();
+}

@@ -64,8 +64,12 @@ std::string NumberToText(double x) {
 }
 
 namespace {
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Length of the longest prefix of s that reads as a number (0 when none),
 // and its canonical form for strtod in *canon.
@@ -135,7 +139,12 @@ std::optional<double> ParseNumber(std::string_view text) {
     size_t n = scanNumber(t, &canon);
     if (n == 0 || n != t.size())
         return std::nullopt;
-    return toDouble(canon);
+    // A number beyond the range of a double ("1E999") is not a number, as the
+    // classic conversion refused it with an overflow.
+    double v = toDouble(canon);
+    if (!std::isfinite(v))
+        return std::nullopt;
+    return v;
 }
 
 double Val(std::string_view text) {

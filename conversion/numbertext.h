@@ -16,11 +16,14 @@ std::string NumberToText(double x);
 
 // Strict parse of the whole text (surrounding blanks allowed): optional sign,
 // digits with at most one ".", optional exponent (E or D, optional sign,
-// digits). Returns nothing when the text is not such a number.
+// digits). Returns nothing when the text is not such a number or its value is
+// beyond the range of a double.
 std::optional<double> ParseNumber(std::string_view text);
 
 // True when ParseNumber succeeds.
-inline bool IsNumeric(std::string_view text) { return ParseNumber(text).has_value(); }
+inline bool IsNumeric(std::string_view text) {
+    return ParseNumber(text).has_value();
+}
 
 // The number at the start of the text, as the classic Val: leading blanks
 // skipped, then the longest prefix that reads as a number; 0 when none.

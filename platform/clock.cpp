@@ -37,7 +37,8 @@ void RealClock::Sleep(int ms) {
     }
     // Short slices so the interface stays responsive without spinning.
     for (qint64 now = NowMs(); now < until; now = NowMs()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, static_cast<int>(qMin<qint64>(until - now, 20)));
+        QCoreApplication::processEvents(QEventLoop::AllEvents,
+                                        static_cast<int>(qMin<qint64>(until - now, 20)));
         qint64 left = until - NowMs();
         if (left > 0)
             QThread::msleep(static_cast<unsigned long>(qMin<qint64>(left, 5)));
@@ -49,7 +50,9 @@ void RealClock::DoEvents() {
         QCoreApplication::processEvents();
 }
 
-qint64 RealClock::NowMs() { return epoch().elapsed(); }
+qint64 RealClock::NowMs() {
+    return epoch().elapsed();
+}
 
 void VirtualClock::Sleep(int ms) {
     ++sleepCalls_;
@@ -69,8 +72,16 @@ void VirtualClock::DoEvents() {
         QCoreApplication::processEvents();
 }
 
-void SetClock(Clock* clock) { installed() = clock; }
-Clock& CurrentClock() { return installed() ? *installed() : static_cast<Clock&>(realClock()); }
+void SetClock(Clock* clock) {
+    installed() = clock;
+}
+Clock& CurrentClock() {
+    return installed() ? *installed() : static_cast<Clock&>(realClock());
+}
 
-ScopedClock::ScopedClock(Clock* clock) : previous_(installed()) { installed() = clock; }
-ScopedClock::~ScopedClock() { installed() = previous_; }
+ScopedClock::ScopedClock(Clock* clock) : previous_(installed()) {
+    installed() = clock;
+}
+ScopedClock::~ScopedClock() {
+    installed() = previous_;
+}

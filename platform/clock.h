@@ -57,8 +57,12 @@ private:
 void SetClock(Clock* clock);
 Clock& CurrentClock();
 
-inline void Sleep(int ms) { CurrentClock().Sleep(ms); }
-inline void DoEvents() { CurrentClock().DoEvents(); }
+inline void Sleep(int ms) {
+    CurrentClock().Sleep(ms);
+}
+inline void DoEvents() {
+    CurrentClock().DoEvents();
+}
 
 // RAII: installs a clock for a scope, restoring the previous one after it.
 class ScopedClock {

@@ -3,9 +3,13 @@
 
 #include "conversion/numbertext.h"
 
-QString NumberToText(double x) { return QString::fromStdString(numtext::NumberToText(x)); }
+QString NumberToText(double x) {
+    return QString::fromStdString(numtext::NumberToText(x));
+}
 
-bool IsNumeric(const QString& text) { return numtext::IsNumeric(text.toStdString()); }
+bool IsNumeric(const QString& text) {
+    return numtext::IsNumeric(text.toStdString());
+}
 
 double TextToNumber(const QString& text, bool* ok) {
     auto v = numtext::ParseNumber(text.toStdString());
@@ -14,4 +18,6 @@ double TextToNumber(const QString& text, bool* ok) {
     return v.value_or(0.0);
 }
 
-double Val(const QString& text) { return numtext::Val(text.toStdString()); }
+double Val(const QString& text) {
+    return numtext::Val(text.toStdString());
+}

@@ -24,7 +24,9 @@ void SetAppPathOverride(const QString& folder) {
     overrideFolder() = f;
 }
 
-QString SupportPath(const QString& relative) { return AppPath() + QStringLiteral("/Support/") + relative; }
+QString SupportPath(const QString& relative) {
+    return AppPath() + QStringLiteral("/Support/") + relative;
+}
 
 bool FileExists(const QString& path) {
     if (path.isEmpty())

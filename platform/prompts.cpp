@@ -25,11 +25,20 @@ public:
         box.setWindowTitle(title);
         box.setText(QString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")));
         switch (buttons & 0xF0) {
-        case vbCritical: box.setIcon(QMessageBox::Critical); break;
-        case vbQuestion: box.setIcon(QMessageBox::Question); break;
-        case vbExclamation: box.setIcon(QMessageBox::Warning); break;
-        case vbInformation: box.setIcon(QMessageBox::Information); break;
-        default: break;
+        case vbCritical:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case vbQuestion:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case vbExclamation:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case vbInformation:
+            box.setIcon(QMessageBox::Information);
+            break;
+        default:
+            break;
         }
         struct Choice {
             QMessageBox::StandardButton button;
@@ -37,16 +46,26 @@ public:
         };
         QVector<Choice> choices;
         switch (buttons & 0x0F) {
-        case vbOKCancel: choices = {{QMessageBox::Ok, vbOK}, {QMessageBox::Cancel, vbCancel}}; break;
+        case vbOKCancel:
+            choices = {{QMessageBox::Ok, vbOK}, {QMessageBox::Cancel, vbCancel}};
+            break;
         case vbAbortRetryIgnore:
-            choices = {{QMessageBox::Abort, vbAbort}, {QMessageBox::Retry, vbRetry}, {QMessageBox::Ignore, vbIgnore}};
+            choices = {{QMessageBox::Abort, vbAbort},
+                       {QMessageBox::Retry, vbRetry},
+                       {QMessageBox::Ignore, vbIgnore}};
             break;
         case vbYesNoCancel:
             choices = {{QMessageBox::Yes, vbYes}, {QMessageBox::No, vbNo}, {QMessageBox::Cancel, vbCancel}};
             break;
-        case vbYesNo: choices = {{QMessageBox::Yes, vbYes}, {QMessageBox::No, vbNo}}; break;
-        case vbRetryCancel: choices = {{QMessageBox::Retry, vbRetry}, {QMessageBox::Cancel, vbCancel}}; break;
-        default: choices = {{QMessageBox::Ok, vbOK}}; break;
+        case vbYesNo:
+            choices = {{QMessageBox::Yes, vbYes}, {QMessageBox::No, vbNo}};
+            break;
+        case vbRetryCancel:
+            choices = {{QMessageBox::Retry, vbRetry}, {QMessageBox::Cancel, vbCancel}};
+            break;
+        default:
+            choices = {{QMessageBox::Ok, vbOK}};
+            break;
         }
         for (const auto& c : choices)
             box.addButton(c.button);
@@ -68,9 +87,9 @@ public:
 
     QString inputBox(const QString& prompt, const QString& title, const QString& defaultText) override {
         bool ok = false;
-        QString text = QInputDialog::getText(promptParent(), title,
-                                             QString(prompt).replace(QLatin1String("\r\n"), QLatin1String("\n")),
-                                             QLineEdit::Normal, defaultText, &ok);
+        QString text = QInputDialog::getText(
+            promptParent(), title, QString(prompt).replace(QLatin1String("\r\n"), QLatin1String("\n")),
+            QLineEdit::Normal, defaultText, &ok);
         return ok ? text : QString();
     }
 
@@ -108,16 +127,24 @@ PromptResponder*& installed() {
 
 } // namespace
 
-void SetAppTitle(const QString& title) { appTitle() = title; }
-QString AppTitle() { return appTitle(); }
+void SetAppTitle(const QString& title) {
+    appTitle() = title;
+}
+QString AppTitle() {
+    return appTitle();
+}
 
-void SetPromptResponder(PromptResponder* responder) { installed() = responder; }
+void SetPromptResponder(PromptResponder* responder) {
+    installed() = responder;
+}
 
 PromptResponder& CurrentPromptResponder() {
     return installed() ? *installed() : static_cast<PromptResponder&>(qtResponder());
 }
 
-void SetPromptParent(QWidget* parent) { promptParent() = parent; }
+void SetPromptParent(QWidget* parent) {
+    promptParent() = parent;
+}
 
 int MsgBox(const QString& text, int buttons, const QString& title) {
     return CurrentPromptResponder().msgBox(text, buttons, title.isEmpty() ? AppTitle() : title);
@@ -127,4 +154,6 @@ QString InputBox(const QString& prompt, const QString& title, const QString& def
     return CurrentPromptResponder().inputBox(prompt, title.isEmpty() ? AppTitle() : title, defaultText);
 }
 
-QStringList ChooseFile(const FileChooserRequest& request) { return CurrentPromptResponder().chooseFile(request); }
+QStringList ChooseFile(const FileChooserRequest& request) {
+    return CurrentPromptResponder().chooseFile(request);
+}

@@ -25,7 +25,15 @@ enum MsgBoxStyle : int {
     vbDefaultButton2 = 256,
     vbDefaultButton3 = 512,
 };
-enum MsgBoxResult : int { vbOK = 1, vbCancel = 2, vbAbort = 3, vbRetry = 4, vbIgnore = 5, vbYes = 6, vbNo = 7 };
+enum MsgBoxResult : int {
+    vbOK = 1,
+    vbCancel = 2,
+    vbAbort = 3,
+    vbRetry = 4,
+    vbIgnore = 5,
+    vbYes = 6,
+    vbNo = 7
+};
 
 // Carriage return + line feed, as the system's messages separate their lines.
 inline const QString vbCrLf = QStringLiteral("\r\n");
@@ -62,7 +70,8 @@ void SetPromptResponder(PromptResponder* responder);
 PromptResponder& CurrentPromptResponder();
 
 int MsgBox(const QString& text, int buttons = vbOKOnly, const QString& title = QString());
-QString InputBox(const QString& prompt, const QString& title = QString(), const QString& defaultText = QString());
+QString InputBox(const QString& prompt, const QString& title = QString(),
+                 const QString& defaultText = QString());
 QStringList ChooseFile(const FileChooserRequest& request);
 
 // Parent widget for the Qt dialogs (the main window), so they stay on top of it.

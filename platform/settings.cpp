@@ -3,8 +3,8 @@
 
 #include <QSettings>
 
-
-QString GetSetting(const QString& app, const QString& section, const QString& key, const QString& defaultValue) {
+QString GetSetting(const QString& app, const QString& section, const QString& key,
+                   const QString& defaultValue) {
     QSettings s(QSettings::IniFormat, QSettings::UserScope, app);
     QVariant v = s.value(section + '/' + key);
     return v.isValid() ? v.toString() : defaultValue;

@@ -6,6 +6,9 @@
 constexpr int TwipsPerPixel = 15;
 
 constexpr int TwipsToPixels(int twips) {
-    return twips >= 0 ? (twips + TwipsPerPixel / 2) / TwipsPerPixel : -((-twips + TwipsPerPixel / 2) / TwipsPerPixel);
+    return twips >= 0 ? (twips + TwipsPerPixel / 2) / TwipsPerPixel
+                      : -((-twips + TwipsPerPixel / 2) / TwipsPerPixel);
 }
-constexpr int PixelsToTwips(int pixels) { return pixels * TwipsPerPixel; }
+constexpr int PixelsToTwips(int pixels) {
+    return pixels * TwipsPerPixel;
+}

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class FlexGrid;
@@ -26,11 +27,11 @@ public:
     ~Form1() override;
 
     // ---- state shared by several subsystems ----
-    bool blnSaved = true;           // the table has no unsaved changes
-    QString strCurrentFile;         // current points file, "" when none
-    short intCurRow = 0;            // row last right-clicked or edited
-    short intCurCol = 0;            // its column
-    bool blnEditReady = false;      // a left click on a data cell armed the editor
+    bool blnSaved = true;      // the table has no unsaved changes
+    QString strCurrentFile;    // current points file, "" when none
+    short intCurRow = 0;       // row last right-clicked or edited
+    short intCurCol = 0;       // its column
+    bool blnEditReady = false; // a left click on a data cell armed the editor
 
     FlexGrid* MSFlexGrid1 = nullptr;
     QLineEdit* Text1 = nullptr;
@@ -49,6 +50,10 @@ public:
 
     // Closes the window through the close handler; returns true when it closed.
     bool requestClose();
+
+    // Runs the table's popup menu. Empty: the menu is shown at the pointer and
+    // waited for. Tests install a runner that picks an item instead.
+    std::function<void(QMenu*)> popupRunner;
 
     // ---- files (form1_files.cpp) ----
     // ---- table editing (form1_edit.cpp) ----

@@ -122,8 +122,8 @@ private:
     int rows_ = 1;
     int cols_ = 1;
     QString format_;
-    std::vector<QString> cells_;  // rows_ * cols_, row-major, row 0 = header
-    std::vector<uint8_t> marks_;  // one per row
+    std::vector<QString> cells_; // rows_ * cols_, row-major, row 0 = header
+    std::vector<uint8_t> marks_; // one per row
     std::vector<Qt::Alignment> align_;
     int row_ = 0;
     int col_ = 0;

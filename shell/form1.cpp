@@ -1,0 +1,317 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Form1: construction, menus, load, resize, closing, the grid's mouse routing and
+// the table's popup commands. The other handlers live in form1_<area>.cpp.
+#include "shell/form1.h"
+
+#include "gps/commport.h"
+#include "platform/prompts.h"
+#include "platform/twips.h"
+#include "table/flexgrid.h"
+#include "table/tablesetup.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QWindow>
+
+namespace {
+
+// One menu item: control name, caption, shortcut. A caption of "-" is a separator.
+struct MenuItem {
+    const char* name;
+    const char* caption;
+    const char* shortcut;
+};
+struct MenuSpec {
+    const char* name;
+    const char* caption;
+    std::vector<MenuItem> items;
+};
+
+const std::vector<MenuSpec>& menuTree() {
+    static const std::vector<MenuSpec> tree = {
+        {"mnuRightClick",
+         "Right Click",
+         {{"cmdSelectAll", "Select All", nullptr},
+          {"cmdUnselectAll", "Unselect All", nullptr},
+          {"cmdInvert", "Invert Selection", nullptr},
+          {"cmdRemoveRow", "Remove Row", nullptr},
+          {"cmdInsertRow", "Insert Row", nullptr},
+          {"mnuFileBar1", "-", nullptr},
+          {"cmdCopyCell", "Copy Cell", nullptr},
+          {"cmdPasteCell", "Paste Cell", nullptr},
+          {"mnuFileBar2", "-", nullptr},
+          {"cmdCopyRow", "Copy Row", nullptr},
+          {"cmdPasteRow", "Paste Row", nullptr}}},
+        {"mnuFile",
+         "File",
+         {{"cmdNewDB", "New", nullptr},
+          {"cmdOpen", "Open", nullptr},
+          {"cmdSave", "Save", nullptr},
+          {"cmdSaveAs", "Save As", nullptr},
+          {"mnuFileBar0", "-", nullptr},
+          {"cmdPrintGrid", "Print", nullptr},
+          {"cmdExit", "Exit", nullptr}}},
+        {"mnuEdit",
+         "Edit",
+         {{"cmdAddNewRecord", "Add New Row", "Ctrl+A"},
+          {"cmdDeleteRecords", "Delete Selected Rows", "Ctrl+D"}}},
+        {"mnuACAD",
+         "AutoCAD",
+         {{"cmdInsertAll", "Insert All Into DWG", nullptr},
+          {"cmdInsertSelected", "Insert Selected Into DWG", nullptr},
+          {"cmdInsertLine", "Insert a Line From Selected Points", nullptr},
+          {"cmdOptions", "Options", nullptr}}},
+        {"mnuGPS",
+         "GPS",
+         {{"cmdConnect", "Connect to GPS", nullptr},
+          {"cmdDisconnect", "Disconnect GPS", nullptr},
+          {"mnuFileBar3", "-", nullptr},
+          {"cmdGetWaypoints", "Get Waypoints", nullptr},
+          {"cmdGetTrack", "Get Track", nullptr},
+          {"cmdDeleteWaypoints", "Delete Waypoints", nullptr},
+          {"mnuFileBar4", "-", nullptr},
+          {"cmdUploadWPs", "Upload Selected Waypoints", nullptr}}},
+        {"mnuHelp",
+         "Help",
+         {{"cmdHelp", "Help", nullptr},
+          {"mnuFileBar5", "-", nullptr},
+          {"cmdAbout", "About Korvel", nullptr}}},
+    };
+    return tree;
+}
+
+} // namespace
+
+Form1::Form1(QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Korvel Transfer"));
+    auto* client = new QWidget(this);
+    setCentralWidget(client);
+
+    MSFlexGrid1 = new FlexGrid(client);
+    MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
+    MSFlexGrid1->move(0, 0);
+
+    Text1 = new QLineEdit(client);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setGeometry(TwipsToPixels(2040), TwipsToPixels(120), TwipsToPixels(1215), TwipsToPixels(285));
+    Text1->setText(QStringLiteral("Text1"));
+    Text1->setVisible(false);
+
+    buildMenus();
+    connect(MSFlexGrid1, &FlexGrid::MouseUp, this, &Form1::MSFlexGrid1_MouseUp);
+    connect(MSFlexGrid1, &FlexGrid::EnterCell, this, &Form1::MSFlexGrid1_EnterCell);
+
+    // Client area at design: 10830 x 5355 twips.
+    resize(TwipsToPixels(10830), TwipsToPixels(5355) + menuBar()->sizeHint().height());
+    SetPromptParent(this);
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildMenus() {
+    for (const MenuSpec& spec : menuTree()) {
+        const QString menuName = QString::fromLatin1(spec.name);
+        QMenu* m = nullptr;
+        if (menuName == QLatin1String("mnuRightClick")) {
+            m = new QMenu(QString::fromLatin1(spec.caption), this);
+            mnuRightClick = m;
+        } else {
+            m = menuBar()->addMenu(QString::fromLatin1(spec.caption));
+        }
+        m->setObjectName(menuName);
+        menus_.insert(menuName, m);
+        for (const MenuItem& it : spec.items) {
+            QAction* a = nullptr;
+            if (QLatin1String(it.caption) == QLatin1String("-")) {
+                a = m->addSeparator();
+            } else {
+                a = m->addAction(QString::fromLatin1(it.caption));
+                if (it.shortcut)
+                    a->setShortcut(QKeySequence(QString::fromLatin1(it.shortcut)));
+                // Handlers are slots named after the control: cmdSave -> cmdSave_Click().
+                const QByteArray slot = QByteArray(it.name) + "_Click";
+                connect(a, &QAction::triggered, this, [this, slot] {
+                    QMetaObject::invokeMethod(this, slot.constData(), Qt::DirectConnection);
+                });
+            }
+            a->setObjectName(QString::fromLatin1(it.name));
+            items_.insert(QString::fromLatin1(it.name), a);
+        }
+    }
+    connect(menus_.value("mnuFile"), &QMenu::aboutToShow, this, &Form1::mnuFile_Click);
+    connect(menus_.value("mnuEdit"), &QMenu::aboutToShow, this, &Form1::mnuEdit_Click);
+    connect(menus_.value("mnuACAD"), &QMenu::aboutToShow, this, &Form1::mnuACAD_Click);
+    connect(menus_.value("mnuGPS"), &QMenu::aboutToShow, this, &Form1::mnuGPS_Click);
+}
+
+// ---------------------------------------------------------------- load, resize, close
+
+void Form1::Form_Load() {
+    SetUpEmptyTable(*MSFlexGrid1);
+    loadInsertionWindows();
+    blnSaved = true;
+    Form_Resize();
+}
+
+void Form1::Form_Resize() {
+    if (isMinimized())
+        return;
+    // Outer measures: the frame and title bar count, as the window's own size did.
+    const QRect outer = frameGeometry();
+    const int widthTwips = PixelsToTwips(outer.width()) - 100;
+    const int heightTwips = PixelsToTwips(outer.height()) - 700;
+    // A window smaller than the margins leaves an empty table, never a negative size.
+    MSFlexGrid1->resize(TwipsToPixels(qMax(0, widthTwips)), TwipsToPixels(qMax(0, heightTwips)));
+}
+
+void Form1::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void Form1::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        Form_Resize();
+}
+
+bool Form1::Form_QueryUnload() {
+    if (!blnSaved) {
+        const int answer = MsgBox(QStringLiteral("Do you want to save changes?"), vbYesNoCancel,
+                                  QStringLiteral("Korvel Transfer"));
+        if (answer == vbCancel)
+            return false;
+        if (answer == vbYes) {
+            const bool viaSaveAs = strCurrentFile.isEmpty();
+            if (viaSaveAs)
+                cmdSaveAs_Click();
+            else
+                cmdSave_Click();
+            // A save that failed keeps the window open, so unsaved points are never
+            // lost; a cancelled Save As (no file chosen) still closes.
+            const bool cancelledSaveAs = viaSaveAs && strCurrentFile.isEmpty();
+            if (!blnSaved && !cancelledSaveAs)
+                return false;
+        }
+    }
+    closePortOnExit();
+    return true;
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    if (!Form_QueryUnload()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    // End the program at once: every other window goes with the main one,
+    // without its own close handling.
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w != this && w->isVisible())
+            w->hide();
+    QCoreApplication::quit();
+}
+
+bool Form1::requestClose() {
+    return close();
+}
+
+void Form1::cmdExit_Click() {
+    close();
+}
+
+// ---------------------------------------------------------------- menu-opening rules
+
+namespace {
+void setItemsEnabled(const Form1* f, std::initializer_list<const char*> names, bool on) {
+    for (const char* n : names)
+        if (QAction* a = f->item(QString::fromLatin1(n)))
+            a->setEnabled(on);
+}
+} // namespace
+
+void Form1::mnuFile_Click() {
+    setItemsEnabled(this, {"cmdSave", "cmdSaveAs"}, MSFlexGrid1->Rows() >= 2);
+}
+
+void Form1::mnuEdit_Click() {
+    setItemsEnabled(this, {"cmdDeleteRecords", "cmdInsertAll", "cmdInsertLine", "cmdInsertSelected"},
+                    MSFlexGrid1->Rows() >= 2);
+}
+
+void Form1::mnuACAD_Click() {
+    setItemsEnabled(this, {"cmdDeleteRecords", "cmdInsertAll", "cmdInsertLine", "cmdInsertSelected"},
+                    MSFlexGrid1->Rows() >= 2);
+    setItemsEnabled(this, {"cmdOptions"}, true);
+}
+
+void Form1::mnuGPS_Click() {
+    const bool open = MSComm1 && MSComm1->PortOpen();
+    setItemsEnabled(this, {"cmdDisconnect", "cmdGetWaypoints", "cmdGetTrack"}, open);
+    setItemsEnabled(this, {"cmdDeleteWaypoints", "cmdUploadWPs"}, open && MSFlexGrid1->Rows() >= 2);
+}
+
+// ---------------------------------------------------------------- grid notifications
+
+void Form1::MSFlexGrid1_MouseUp(int Button, int Shift, float x, float y) {
+    Q_UNUSED(Shift);
+    Q_UNUSED(x);
+    Q_UNUSED(y);
+    FlexGrid& grid = *MSFlexGrid1;
+    if (grid.MouseRow() < 1)
+        return;
+    if (Button == 2) {
+        if (Text1->isVisible())
+            Text1->hide();
+        intCurRow = static_cast<short>(grid.MouseRow());
+        intCurCol = static_cast<short>(grid.MouseCol());
+        if (popupRunner)
+            popupRunner(mnuRightClick);
+        else
+            mnuRightClick->exec(QCursor::pos());
+        blnEditReady = false;
+        return;
+    }
+    if (grid.MouseCol() == 0) {
+        SetMark(grid, grid.MouseRow(), !TestMark(grid, grid.MouseRow()));
+        return;
+    }
+    blnEditReady = true;
+}
+
+void Form1::MSFlexGrid1_EnterCell() {
+    if (!blnEditReady)
+        return;
+    const FlexGrid& grid = *MSFlexGrid1;
+    if (grid.MouseRow() < 1 || grid.MouseCol() < 1)
+        return;
+    intCurRow = static_cast<short>(grid.Row());
+    intCurCol = static_cast<short>(grid.Col());
+    openCellEditor();
+}
+
+// ---------------------------------------------------------------- popup commands
+
+void Form1::cmdSelectAll_Click() {
+    SelectAll(*MSFlexGrid1);
+}
+void Form1::cmdUnselectAll_Click() {
+    UnselectAll(*MSFlexGrid1);
+}
+void Form1::cmdInvert_Click() {
+    InvertSelection(*MSFlexGrid1);
+}
+
+void Form1::cmdInsertRow_Click() {
+    MSFlexGrid1->setRows(MSFlexGrid1->Rows() + 1);
+    blnSaved = false;
+}
+
+void Form1::cmdRemoveRow_Click() {
+    RemoveRow(*MSFlexGrid1, intCurRow);
+    blnSaved = false;
+}

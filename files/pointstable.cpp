@@ -1,0 +1,233 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "files/pointstable.h"
+
+#include "files/pointsfile.h"
+#include "platform/numbers.h"
+#include "platform/prompts.h"
+#include "table/flexgrid.h"
+#include "table/tablesetup.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <vector>
+
+namespace {
+
+// Bytes asked of the device per read: big enough that a 100,000-row file
+// takes a handful of reads, small enough not to matter for memory.
+constexpr qint64 kReadChunk = 1 << 20;
+
+class BulkUpdate {
+public:
+    explicit BulkUpdate(FlexGrid& grid) : grid_(grid) { grid_.beginBulkUpdate(); }
+    ~BulkUpdate() { grid_.endBulkUpdate(); }
+    BulkUpdate(const BulkUpdate&) = delete;
+    BulkUpdate& operator=(const BulkUpdate&) = delete;
+
+private:
+    FlexGrid& grid_;
+};
+
+void appendRows(FlexGrid& grid, const std::vector<PointsRecord>& records) {
+    int row = grid.Rows();
+    grid.setRows(row + int(records.size()));
+    for (const PointsRecord& rec : records) {
+        grid.setTextMatrix(row, colName, rec.name);
+        grid.setTextMatrix(row, colLatitude, NumberToText(rec.latitude));
+        grid.setTextMatrix(row, colLongitude, NumberToText(rec.longitude));
+        grid.setTextMatrix(row, colElevation, rec.elevation);
+        grid.setTextMatrix(row, colMessage, rec.message);
+        grid.setTextMatrix(row, colIcon, rec.icon);
+        ++row;
+    }
+}
+
+QString readFailure(const QString& name, const QString& why, int rows) {
+    QString text = QStringLiteral("The points file \"%1\" could not be read: %2.").arg(name, why);
+    if (rows > 0)
+        text +=
+            vbCrLf + QStringLiteral("The %1 waypoint(s) read before the error are in the table.").arg(rows);
+    text += vbCrLf + QStringLiteral("Save will ask for a file name, so that file is not overwritten.");
+    return text;
+}
+
+QString columnTitle(int col) {
+    switch (col) {
+    case colName:
+        return QStringLiteral("Waypoint");
+    case colLatitude:
+        return QStringLiteral("Latitude");
+    case colLongitude:
+        return QStringLiteral("Longitude");
+    case colElevation:
+        return QStringLiteral("Elevation");
+    case colMessage:
+        return QStringLiteral("Message");
+    case colIcon:
+        return QStringLiteral("Icon");
+    }
+    return QString::number(col);
+}
+
+} // namespace
+
+PointsLoadResult LoadPoints(QIODevice& in, FlexGrid& grid, const QString& name) {
+    PointsLoadResult result;
+    BulkUpdate bulk(grid);
+    QByteArray buffer;
+    std::vector<PointsRecord> records;
+    for (;;) {
+        const qsizetype have = buffer.size();
+        buffer.resize(have + kReadChunk);
+        const qint64 got = in.read(buffer.data() + have, kReadChunk);
+        buffer.resize(have + qMax<qint64>(got, 0));
+        if (got < 0) {
+            result.rows = grid.Rows() - 1;
+            result.error = readFailure(name, in.errorString(), result.rows);
+            return result;
+        }
+        if (got == 0)
+            break; // end of data; what is left is a cut-short record, dropped
+
+        std::size_t used = 0;
+        records.clear();
+        PointsRecord rec;
+        while (std::size_t n =
+                   DecodeRecord(buffer.constData() + used, std::size_t(buffer.size()) - used, rec)) {
+            records.push_back(std::move(rec));
+            used += n;
+        }
+        appendRows(grid, records);
+        buffer.remove(0, qsizetype(used));
+    }
+    result.ok = true;
+    result.rows = grid.Rows() - 1;
+    return result;
+}
+
+PointsLoadResult LoadPointsFile(const QString& path, FlexGrid& grid) {
+    PointsLoadResult result;
+    SetUpEmptyTable(grid);
+    const QFileInfo info(path);
+    result.fileExisted = info.exists() || info.isSymLink();
+    QFile file(path);
+    if (!result.fileExisted) {
+        // As the points file has always been opened: a new name gives a new, empty file.
+        if (!file.open(QIODevice::ReadWrite)) {
+            result.error = readFailure(path, file.errorString(), 0);
+            return result;
+        }
+        result.ok = true;
+        return result;
+    }
+    if (info.isDir()) {
+        result.error = readFailure(path, QStringLiteral("it is a folder, not a file"), 0);
+        return result;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.error = readFailure(path, file.errorString(), 0);
+        return result;
+    }
+    PointsLoadResult loaded = LoadPoints(file, grid, path);
+    loaded.fileExisted = true;
+    return loaded;
+}
+
+PointsBytes BuildPointsBytes(const FlexGrid& grid) {
+    PointsBytes out;
+    const int n = grid.Rows();
+    for (int r = 1; r < n; ++r) {
+        bool empty = true;
+        for (int c = colName; c <= colIcon && empty; ++c)
+            empty = grid.TextMatrix(r, c).isEmpty();
+        if (empty) {
+            ++out.skipped;
+            continue;
+        }
+        PointsRecord rec;
+        rec.name = grid.TextMatrix(r, colName);
+        for (int c : {colLatitude, colLongitude}) {
+            bool ok = false;
+            const QString text = grid.TextMatrix(r, c);
+            const double value = TextToNumber(text, &ok);
+            if (!ok) {
+                out.error =
+                    QStringLiteral("The file was not saved: row %1, column %2 holds \"%3\", which is not a "
+                                   "number.")
+                        .arg(r)
+                        .arg(columnTitle(c), text);
+                out.bytes.clear();
+                return out;
+            }
+            (c == colLatitude ? rec.latitude : rec.longitude) = value;
+        }
+        rec.elevation = grid.TextMatrix(r, colElevation);
+        rec.message = grid.TextMatrix(r, colMessage);
+        rec.icon = grid.TextMatrix(r, colIcon);
+        PointsField tooLong = fieldName;
+        if (!AppendRecord(out.bytes, rec, &tooLong)) {
+            out.error =
+                QStringLiteral("The file was not saved: row %1, column %2 holds more than %3 characters.")
+                    .arg(r)
+                    .arg(columnTitle(tooLong))
+                    .arg(kMaxTextFieldBytes);
+            out.bytes.clear();
+            return out;
+        }
+        ++out.records;
+    }
+    out.ok = true;
+    return out;
+}
+
+bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error) {
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        *error = QStringLiteral("it is a folder");
+        return false;
+    }
+    // Read-only by its permission bits, whoever we run as: a file the user
+    // protected is not replaced behind their back.
+    constexpr auto kWrite =
+        QFileDevice::WriteOwner | QFileDevice::WriteUser | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    if (info.exists() && !(info.permissions() & kWrite)) {
+        *error = QStringLiteral("the file is read-only");
+        return false;
+    }
+    QSaveFile file(path);
+    file.setDirectWriteFallback(false);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    if (file.write(bytes) != bytes.size()) {
+        *error = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+PointsSaveResult SavePointsFile(const QString& path, const FlexGrid& grid) {
+    PointsSaveResult result;
+    const PointsBytes image = BuildPointsBytes(grid);
+    if (!image.ok) {
+        result.error = image.error;
+        return result;
+    }
+    QString why;
+    if (!WriteFileAtomically(path, image.bytes, &why)) {
+        result.error = QStringLiteral("The file \"%1\" could not be saved: %2.").arg(path, why) + vbCrLf +
+                       QStringLiteral("The file on disk was not changed.");
+        return result;
+    }
+    result.ok = true;
+    result.records = image.records;
+    return result;
+}

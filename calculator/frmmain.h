@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Zenobar's one window: latitude and longitude in, UTM zone, northing and
+// easting out. Controls keep their classic names; arrays are addressed by index.
+#pragma once
+#include <QWidget>
+
+#include <array>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+class frmMain : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmMain(QWidget* parent = nullptr);
+
+    std::array<QLabel*, 2> Label1{};        // 0 "Latitude", 1 "Longitude"
+    std::array<QLineEdit*, 2> Text{};       // 0 latitude, 1 longitude
+    std::array<QRadioButton*, 2> Option1{}; // 0 "Feet", 1 "Meters"
+    QPushButton* Command1 = nullptr;        // "Calculate"
+    std::array<QLabel*, 3> Label2{};        // 0 "Northing", 1 "Easting", 2 "UTM Zone"
+    std::array<QLineEdit*, 3> UTM{};        // 0 northing, 1 easting, 2 zone (in and out)
+
+public slots:
+    // Converts the two boxes with the chosen unit and the zone box's zone. A
+    // failure is told in a message box and leaves the result boxes as they were.
+    void Command1_Click();
+
+protected:
+    // Saves the unit choice ("Metric") before the window, and so the program, ends.
+    void closeEvent(QCloseEvent* event) override;
+};

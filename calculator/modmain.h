@@ -1,0 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Zenobar's start-up.
+#pragma once
+#include <memory>
+
+class frmMain;
+
+// Reads the unit choice ("Zenobar"/"Options"/"Metric", default "True"; any
+// stored text other than "False" selects Meters), builds the window with that
+// unit selected and shows it. The caller owns the window; the program ends
+// when it closes.
+std::unique_ptr<frmMain> ZenobarStartUp();

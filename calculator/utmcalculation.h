@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What one Calculate does, free of widgets, shared by the window and the batch
+// converter. Every failure is a CalculationError whose text is meant for the
+// user as it stands.
+#pragma once
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+class CalculationError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct UtmCalculation {
+    int zone = 0;        // the zone used
+    double easting = 0;  // metres or feet, as asked
+    double northing = 0; // metres or feet, as asked
+};
+
+// Decimal degrees from the text of a latitude or longitude box: a numeric text
+// is taken as it is, anything else as angle text (Zenobar's variant, so 30'
+// gives 0.5 and text with no letter and no marks gives 0). what names the box
+// in the message ("latitude" or "longitude").
+// Throws CalculationError when a part of the angle text is not a number.
+double InputDegrees(std::string_view text, std::string_view what);
+
+// The zone a zone box asks for: 0 (automatic) for text that is not numeric,
+// else the number rounded to a whole number, halves to even.
+// Throws CalculationError for a number outside -32768..32767.
+// *numeric (when given) tells whether the text was numeric.
+int ZoneFromText(std::string_view text, bool* numeric = nullptr);
+
+// Projects one point. latitude must lie in -90..90 and the results must be
+// finite, else CalculationError; zone 0 lets the conversion choose.
+UtmCalculation CalculateUtm(double latitude, double longitude, bool metric, int zone);

@@ -1,0 +1,209 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "conversion/gpsconversion.h"
+
+#include "conversion/conversionerror.h"
+#include "conversion/numbertext.h"
+#include "conversion/utmoptions.h"
+
+#include <cmath>
+#include <cstddef>
+
+namespace GPSConversion {
+
+namespace {
+
+// The constants below are the ones the stored drawings were made with; several
+// differ in their last digits from textbook values (pi ends in ...989, the
+// higher arc terms use the program's own divisors). Do not "correct" them.
+constexpr double Pi = 3.14159265358989;
+constexpr double DegreesPerRadian = 180 / Pi;
+constexpr double E2 = 0.00669437999013;
+constexpr double OneMinusE2 = 0.99330562000987; // stored, not 1 - E2
+constexpr double AK0 = 6375585.7452;            // semi-major axis (m) times 0.9996
+constexpr double FalseEasting = 500000;
+constexpr double FalseNorthingSouth = 10000000;
+
+// Meridian arc series: S = AK0 * (C0 phi - C2 sin 2phi + C4 sin 4phi - C6 sin 6phi
+// + C8 sin 8phi - C10 sin 10phi).
+constexpr double C0 = 1 - 0.01338875998026 / 8 - 0.0005377766814270353 / 256 - 1.8000407276518304e-5 / 3072 -
+                      1.5062695785764324e-7 / 16384 - 5.929122064819407e-9 / 65536;
+constexpr double C2 = 0.02008313997039 / 8 + 0.0010755533628540705 / 256 + 4.050091637216618e-5 / 3072 +
+                      2.1087774100070053e-7 / 2048 + 2.9645610324097035e-8 / 65536;
+constexpr double C4 = 0.0006722208517837941 / 256 + 4.050091637216618e-5 / 3072 +
+                      1.0543887050035027e-6 / 4096 + 2.1175435945783594e-8 / 16384;
+constexpr double C6 =
+    3.514629016678342e-7 / 2048 + 1.0500237577969011e-5 / 3072 + 1.4822805162048517e-7 / 131072;
+constexpr double C8 = 6.326332230021016e-7 / 16384 + 2.9645610324097035e-8 / 65536;
+constexpr double C10 = 9.317191816144782e-9 / 131072;
+
+// A value within 1 cm below a whole metre is pushed over it, so that the cut to
+// 0.1 mm below cannot leave e.g. 312345.9999 where 312346.00 was meant.
+double nudgeBelowWholeMetre(double v) {
+    if (std::floor(v + 0.01) == std::floor(v) + 1)
+        v += 0.01;
+    return v;
+}
+
+// The zone of a longitude, as a 16-bit integer like the stored option.
+int automaticZone(double longitude) {
+    double z = std::floor(longitude / 6 + 31);
+    if (!(z >= -32768 && z <= 32767))
+        throw ConversionError(6, "Overflow");
+    return static_cast<int>(z);
+}
+
+bool containsNoCase(std::string_view s, char upper, std::size_t* pos) {
+    char lower = static_cast<char>(upper - 'A' + 'a');
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == upper || s[i] == lower) {
+            *pos = i;
+            return true;
+        }
+    }
+    return false;
+}
+
+double partNumber(std::string_view part) {
+    auto v = numtext::ParseNumber(part);
+    if (!v)
+        throw AngleTextError(std::string(part));
+    return *v;
+}
+
+// Minutes and seconds of the rest of an angle text (after the hemisphere letter),
+// combined as minutes + seconds / 60.
+double minutesOf(std::string_view rest) {
+    double minutes = 0;
+    if (auto p = rest.find('\''); p != std::string_view::npos) {
+        minutes = partNumber(rest.substr(0, p));
+        rest = rest.substr(p + 1);
+    }
+    double seconds = 0;
+    if (auto p = rest.find('"'); p != std::string_view::npos)
+        seconds = partNumber(rest.substr(0, p));
+    return minutes + seconds / 60;
+}
+
+struct Hemisphere {
+    bool found = false;
+    bool negative = false;
+    std::size_t pos = 0;
+};
+
+Hemisphere findHemisphere(std::string_view s) {
+    Hemisphere h;
+    for (char letter : {'N', 'S', 'E', 'W'}) {
+        if (containsNoCase(s, letter, &h.pos)) {
+            h.found = true;
+            h.negative = letter == 'S' || letter == 'W';
+            break;
+        }
+    }
+    return h;
+}
+
+} // namespace
+
+void UTMZoneExceptions(double latitude, double longitude, int& zone) {
+    if (latitude > 56 && latitude < 64 && longitude > 3 && longitude < 12)
+        zone = 32;
+    if (latitude > 72 && longitude > 0 && longitude < 9)
+        zone = 31;
+    if (latitude > 72 && longitude > 9 && longitude < 21)
+        zone = 33;
+    if (latitude > 72 && longitude > 21 && longitude < 33)
+        zone = 35;
+    if (latitude > 72 && longitude > 33 && longitude < 42)
+        zone = 37;
+}
+
+void LatLongToUTM(double latitude, double longitude, double& easting, double& northing, bool metric,
+                  int& zone) {
+    const double phi = latitude / DegreesPerRadian;
+    const double s = AK0 * (C0 * phi - C2 * std::sin(2 * phi) + C4 * std::sin(4 * phi) -
+                            C6 * std::sin(6 * phi) + C8 * std::sin(8 * phi) - C10 * std::sin(10 * phi));
+
+    int z = zone != 0 ? zone : automaticZone(longitude);
+    UTMZoneExceptions(latitude, longitude, z);
+    zone = z;
+    // In double: a forced zone may be any int, and 6 * zone must not overflow.
+    const double centralMeridian = 6.0 * z - 183;
+
+    const double sinPhi = std::sin(phi);
+    const double cosPhi = std::cos(phi);
+    const double tanPhi = std::tan(phi);
+    const double a = (longitude - centralMeridian) / DegreesPerRadian * cosPhi;
+    const double n = AK0 / std::sqrt(1 - E2 * (sinPhi * sinPhi));
+    const double q = E2 * (cosPhi * cosPhi) / OneMinusE2;
+    const double t = tanPhi * tanPhi;
+    const double a2 = a * a;
+
+    double e =
+        n * a * (1 + a2 / 6 * (1 - t + q + a2 / 20 * (5 - 18 * t + t * t + q * (14 - 58 * t + 2 * t * t)))) +
+        FalseEasting;
+    double nn = s + n * tanPhi * a2 / 2 *
+                        (1 + a2 / 12 * (5 - t + 9 * q + 4 * q * q + a2 / 30 * (61 - 58 * t + t * t)));
+    if (latitude < 0)
+        nn += FalseNorthingSouth;
+
+    e = nudgeBelowWholeMetre(e);
+    nn = nudgeBelowWholeMetre(nn);
+
+    // Work in units of 100 km, cut (not round) to 9 decimals = 0.1 mm.
+    e *= 0.00001;
+    nn *= 0.00001;
+    if (nn < 0)
+        nn += 100;
+    e = std::floor(e * 1e9) / 1e9 * 100000;
+    nn = std::floor(nn * 1e9) / 1e9 * 100000;
+
+    if (!metric) {
+        e *= FeetPerMetre;
+        nn *= FeetPerMetre;
+    }
+    easting = e;
+    northing = nn;
+}
+
+void LatLongToUTM(double latitude, double longitude, double& easting, double& northing) {
+    const UtmOptions& options = CurrentUtmOptions();
+    int zone = options.intZone;
+    LatLongToUTM(latitude, longitude, easting, northing, options.blnMetric, zone);
+}
+
+std::string ConvertToDecimalDegrees(std::string_view strInput) {
+    Hemisphere h = findHemisphere(strInput);
+    if (!h.found)
+        return std::string();
+    double degrees = partNumber(strInput.substr(0, h.pos));
+    double value = degrees + minutesOf(strInput.substr(h.pos + 1)) / 60;
+    if (h.negative)
+        value = -value;
+    return numtext::NumberToText(value);
+}
+
+double ConvertToDecimalDegreesValue(std::string_view strInput) {
+    Hemisphere h = findHemisphere(strInput);
+    double degrees = 0;
+    std::string_view rest = strInput;
+    if (h.found) {
+        degrees = partNumber(strInput.substr(0, h.pos));
+        rest = strInput.substr(h.pos + 1);
+    }
+    double value = degrees + minutesOf(rest) / 60;
+    return h.negative ? -value : value;
+}
+
+double ElevationInFeet(std::string_view text) {
+    std::size_t p = 0;
+    if (containsNoCase(text, 'M', &p)) {
+        auto v = numtext::ParseNumber(text.substr(0, p));
+        double feet = v ? *v * FeetPerMetre : 0.0;
+        return std::isfinite(feet) ? feet : 0.0; // 1e308M overflows in feet
+    }
+    if (containsNoCase(text, 'F', &p))
+        return numtext::ParseNumber(text.substr(0, p)).value_or(0.0);
+    return numtext::ParseNumber(text).value_or(0.0);
+}
+
+} // namespace GPSConversion

@@ -1,0 +1,74 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Geographic to UTM conversion and the text conversions that feed it, shared by
+// Korvel Transfer and Zenobar. Standard library only.
+//
+// The projection is the classic series form of the transverse Mercator
+// projection on the ellipsoid with a = 6378137 m and e^2 = 0.00669437999013,
+// scale factor 0.9996 on the central meridian, false easting 500000 m and a
+// false northing of 10000000 m south of the equator. Receivers deliver WGS 84;
+// the drawings treat the result as NAD 83, which agrees to well under a metre.
+//
+// Accuracy: against an exact transverse Mercator (GeographicLib's UTMUPS) the
+// results stay within 15 mm for |latitude| <= 84 degrees and a longitude inside
+// the point's zone (within 3 degrees of its central meridian, 6 degrees in the
+// widened zones of Norway and Svalbard). The +0.01 m nudge below a whole metre
+// and the truncation (not rounding) to 0.1 mm are part of that budget; they are
+// kept because stored drawings were made with them.
+#pragma once
+#include <string>
+#include <string_view>
+
+namespace GPSConversion {
+
+constexpr double FeetPerMetre = 3.28083;
+
+// Calculator form.
+//   latitude, longitude: decimal degrees, south and west negative. Latitudes
+//     beyond +/-90 are not rejected here and give meaningless results; at
+//     exactly +/-90 the results are huge but finite.
+//   easting, northing (out): metres when metric is true, else feet; northing
+//     includes the southern false northing when latitude < 0.
+//   zone (in-out): 0 asks for the zone of the longitude, floor(longitude/6 + 31),
+//     which is written back; any other value is used as given. Either way the
+//     special areas of UTMZoneExceptions may change it, and the zone used is
+//     written back.
+// Throws ConversionError (6, "Overflow") when the automatic zone does not fit a
+// 16-bit integer (|longitude| beyond about 196000 degrees, or not finite).
+void LatLongToUTM(double latitude, double longitude, double& easting, double& northing, bool metric,
+                  int& zone);
+
+// Main-program form: zone and unit from CurrentUtmOptions() (utmoptions.h);
+// the options are not changed. Same units, ranges and failures as above.
+void LatLongToUTM(double latitude, double longitude, double& easting, double& northing);
+
+// Moves zone to the zone of the special areas: 32 for 56 < latitude < 64 and
+// 3 < longitude < 12 (south-west Norway); above latitude 72, 31, 33, 35 or 37 for
+// longitudes strictly inside (0,9), (9,21), (21,33), (33,42) (Svalbard). Bounds
+// are strict: a point exactly on one keeps its zone. Degrees in, zone in-out.
+void UTMZoneExceptions(double latitude, double longitude, int& zone);
+
+// Angle text to decimal degrees as text (main program). The text is degrees, a
+// hemisphere letter (N, S, E or W, any case; searched in that order, the first
+// present decides), optional minutes ending in "'", optional seconds ending in
+// '"': 35N16'35" gives "35.2763888888889", 90W16'35" gives "-90.2763888888889".
+// S and W negate the value. The result is in NumberToText form; "" when the text
+// holds none of the four letters.
+// Throws AngleTextError (conversionerror.h) when degrees, minutes or seconds are
+// present by their marks but are not a number (an empty part counts as not a
+// number).
+std::string ConvertToDecimalDegrees(std::string_view strInput);
+
+// Zenobar's variant: the same parsing with a numeric result. Without a
+// hemisphere letter the degrees are 0 and minutes and seconds are read from the
+// whole text, so 30' gives 0.5 and text with no marks at all gives 0. The
+// letter alone decides the sign: N, E or no letter positive, S and W negative
+// (0S30' gives -0.5). Throws AngleTextError as above.
+double ConvertToDecimalDegreesValue(std::string_view strInput);
+
+// Elevation text in feet: "<number>M" (metres, any case) times 3.28083,
+// "<number>F" (feet, any case) as is, a bare number as is. 0 when the part
+// before the unit letter (or the whole text) is not a finite number. Never throws.
+// "0000028M" gives 91.86324.
+double ElevationInFeet(std::string_view text);
+
+} // namespace GPSConversion

@@ -1,12 +1,75 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// File menu handlers of Form1: New, Open, Save, Save As, and OpenFile.
+// File menu handlers of Form1: New, Open, Save, Save As, and OpenFile. The
+// work is done in files/; these turn its results into the user's messages.
+#include "files/filedialog.h"
+#include "files/pointsdialog.h"
+#include "files/pointstable.h"
+#include "platform/prompts.h"
 #include "shell/form1.h"
+#include "table/flexgrid.h"
+#include "table/tablesetup.h"
+
+namespace {
+// The owner handle the chooser gets; 0 until the window has a native window,
+// so asking never creates one.
+std::int32_t ownerHandle(const QWidget* w) {
+    return static_cast<std::int32_t>(w->internalWinId());
+}
+} // namespace
 
 bool Form1::OpenFile(const QString& strFile) {
-    Q_UNUSED(strFile);
-    return true;
+    // A copy: callers pass strCurrentFile itself, which a failure below clears.
+    const QString path = strFile;
+    if (path.isEmpty()) {
+        blnSaved = true;
+        return true;
+    }
+    const PointsLoadResult result = LoadPointsFile(path, *MSFlexGrid1);
+    if (result.ok) {
+        blnSaved = true;
+        return true;
+    }
+    // A name where nothing was and nothing could be created fails quietly, as
+    // it always has. A file that is there but could not be read is reported and
+    // stops being the current file, so Save cannot overwrite it with a part of it.
+    if (result.fileExisted) {
+        strCurrentFile.clear();
+        MsgBox(result.error, vbOKOnly | vbExclamation);
+    }
+    return false;
 }
-void Form1::cmdNewDB_Click() {}
-void Form1::cmdOpen_Click() {}
-void Form1::cmdSave_Click() {}
-void Form1::cmdSaveAs_Click() {}
+
+void Form1::cmdNewDB_Click() {
+    MSFlexGrid1->Clear();
+    SetUpEmptyTable(*MSFlexGrid1);
+}
+
+void Form1::cmdOpen_Click() {
+    FileDialog dialog;
+    SetUpPointsDialog(dialog, ownerHandle(this));
+    strCurrentFile = dialog.ShowOpen();
+    OpenFile(strCurrentFile);
+}
+
+void Form1::cmdSave_Click() {
+    if (strCurrentFile.isEmpty()) {
+        cmdSaveAs_Click();
+        return;
+    }
+    const PointsSaveResult result = SavePointsFile(strCurrentFile, *MSFlexGrid1);
+    if (!result.ok) {
+        MsgBox(result.error, vbOKOnly | vbExclamation);
+        return;
+    }
+    blnSaved = true;
+}
+
+void Form1::cmdSaveAs_Click() {
+    FileDialog dialog;
+    SetUpPointsDialog(dialog, ownerHandle(this));
+    strCurrentFile = dialog.ShowSave();
+    if (strCurrentFile.isEmpty())
+        return;
+    strCurrentFile = WithPointsExtension(strCurrentFile);
+    cmdSave_Click();
+}

@@ -1,0 +1,211 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "conversion/conversionerror.h"
+#include "conversion/gpsconversion.h"
+#include "conversion/utmoptions.h"
+
+#include <GeographicLib/TransverseMercator.hpp>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using GPSConversion::LatLongToUTM;
+
+namespace {
+
+constexpr double Lat = 35.2763888888889;
+constexpr double Lon = -90.2763888888889;
+
+struct Utm {
+    int zone;
+    double easting;
+    double northing;
+};
+
+Utm convert(double lat, double lon, bool metric = true, int zone = 0) {
+    Utm r{zone, 0, 0};
+    LatLongToUTM(lat, lon, r.easting, r.northing, metric, r.zone);
+    return r;
+}
+
+// Restores the process-wide options whatever a test does with them.
+class OptionsGuard {
+public:
+    OptionsGuard() : saved_(CurrentUtmOptions()) {}
+    ~OptionsGuard() { CurrentUtmOptions() = saved_; }
+
+private:
+    UtmOptions saved_;
+};
+
+} // namespace
+
+TEST(LatLongToUTM, ReferencePointsInMetres) {
+    struct Case {
+        double lat, lon;
+        int zoneIn, zone;
+        double easting, northing;
+    } cases[] = {
+        {Lat, Lon, 0, 15, 747726.7435, 3907096.1763},   // automatic zone
+        {Lat, Lon, 14, 14, 1294381.6404, 3938779.2232}, // forced into the next zone west
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.zoneIn);
+        Utm r = convert(c.lat, c.lon, true, c.zoneIn);
+        EXPECT_EQ(r.zone, c.zone);
+        EXPECT_NEAR(r.easting, c.easting, 1e-6);
+        EXPECT_NEAR(r.northing, c.northing, 1e-6);
+    }
+}
+
+TEST(LatLongToUTM, FeetAreTheCutMetresTimesTheFactor) {
+    Utm m = convert(Lat, Lon, true);
+    Utm f = convert(Lat, Lon, false);
+    EXPECT_EQ(f.zone, 15);
+    EXPECT_DOUBLE_EQ(f.easting, m.easting * 3.28083);
+    EXPECT_DOUBLE_EQ(f.northing, m.northing * 3.28083);
+    EXPECT_NEAR(f.easting, 2453164.33188, 5e-6); // figures given to 5 decimals
+    EXPECT_NEAR(f.northing, 12818518.3481, 5e-5);
+}
+
+TEST(LatLongToUTM, FalseNorthingOnlyBelowTheEquator) {
+    Utm equator = convert(0, 3);
+    EXPECT_EQ(equator.northing, 0);
+    Utm south = convert(-0.0001, 3);
+    EXPECT_GT(south.northing, 9999980);
+    EXPECT_LT(south.northing, 10000000);
+    // Mirror images about the equator, apart from the false northing (and the
+    // 0.1 mm cut, which goes down on both sides).
+    EXPECT_NEAR(convert(-1, 4).northing, 10000000 - convert(1, 4).northing, 0.0002);
+}
+
+TEST(LatLongToUTM, ZoneChoiceAndSpecialAreas) {
+    struct Case {
+        double lat, lon;
+        int zoneIn, zone;
+        const char* why;
+    } cases[] = {
+        {60, 5, 33, 32, "forced zone inside south-west Norway is moved to 32"},
+        {60, 5, 0, 32, "automatic zone 31 widened to 32"},
+        {56, 5, 0, 31, "latitude 56 is on the bound: no change"},
+        {64, 5, 0, 31, "latitude 64 is on the bound: no change"},
+        {60, 3, 0, 31, "longitude 3 is on the bound: no change"},
+        {60, 12, 0, 33, "longitude 12 is on the bound: no change"},
+        {73, 9, 0, 32, "exactly longitude 9 above 72 keeps zone 32"},
+        {72, 10, 0, 32, "latitude 72 is on the bound"},
+        {72.0001, 10, 0, 33, "just above 72 moves to 33"},
+        {80, 5, 0, 31, "Svalbard 31"},
+        {80, 15, 0, 33, "Svalbard 33"},
+        {80, 25, 14, 35, "Svalbard 35, even when forced"},
+        {80, 40, 0, 37, "Svalbard 37"},
+        {80, 42, 0, 38, "longitude 42 is on the bound"},
+        {89.5, 5, 0, 31, "no upper latitude limit"},
+        {0, -180, 0, 1, "date line west"},
+        {0, -174.000001, 0, 1, "just west of a zone boundary"},
+        {0, 179.9, 0, 60, "last zone"},
+        {10, 5, 14, 14, "forced zone outside the special areas is kept"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        EXPECT_EQ(convert(c.lat, c.lon, true, c.zoneIn).zone, c.zone);
+    }
+}
+
+TEST(LatLongToUTM, ValueJustBelowAWholeMetreIsNudgedOverIt) {
+    // Aim at an easting of 312345.995 m before the nudge: find the longitude of
+    // 312345.5 m (away from any metre boundary) by secant steps, then move on by
+    // the local slope.
+    const double lat = 35;
+    auto easting = [&](double lon) { return convert(lat, lon, true, 15).easting; };
+    double lo = -95.2, hi = -95.0;
+    for (int i = 0; i < 8 && std::abs(easting(lo) - 312345.5) > 1e-3; ++i) {
+        double mid = lo + (312345.5 - easting(lo)) / (easting(hi) - easting(lo)) * (hi - lo);
+        hi = lo;
+        lo = mid;
+    }
+    ASSERT_NEAR(easting(lo), 312345.5, 0.001);
+    double slope = (easting(lo + 1e-4) - easting(lo - 1e-4)) / 2e-4; // m per degree
+    double lon = lo + 0.495 / slope;
+    EXPECT_NEAR(easting(lon), 312346.005, 0.0005);
+    EXPECT_NEAR(easting(lon - 0.02 / slope), 312345.975, 0.0005) << "2 cm below: no nudge";
+
+    // Over a fine scan no result lies within 1 cm below a whole metre, and every
+    // result sits on the 0.1 mm grid.
+    for (int i = 0; i < 20000; ++i) {
+        Utm r = convert(-40 + i * 0.004, -95.3 + i * 0.00013, true, 15);
+        for (double v : {r.easting, r.northing}) {
+            double frac = v - std::floor(v);
+            ASSERT_LT(frac, 0.99) << v;
+            ASSERT_NEAR(v * 1e4, std::round(v * 1e4), 1e-4) << v;
+        }
+    }
+}
+
+TEST(LatLongToUTM, MainFormReadsTheInsertionOptions) {
+    OptionsGuard guard;
+    double e = 0, n = 0;
+    CurrentUtmOptions() = UtmOptions{0, true};
+    LatLongToUTM(Lat, Lon, e, n);
+    EXPECT_NEAR(e, 747726.7435, 1e-6);
+    EXPECT_NEAR(n, 3907096.1763, 1e-6);
+
+    CurrentUtmOptions() = UtmOptions{14, true};
+    LatLongToUTM(Lat, Lon, e, n);
+    EXPECT_NEAR(e, 1294381.6404, 1e-6);
+    EXPECT_EQ(CurrentUtmOptions().intZone, 14) << "the options are read, not changed";
+
+    CurrentUtmOptions() = UtmOptions{}; // defaults: automatic zone, feet
+    LatLongToUTM(Lat, Lon, e, n);
+    EXPECT_DOUBLE_EQ(e, 747726.7435 * 3.28083);
+
+    CurrentUtmOptions() = UtmOptions{33, true};
+    LatLongToUTM(60, 5, e, n);
+    EXPECT_EQ(CurrentUtmOptions().intZone, 33);
+    EXPECT_DOUBLE_EQ(e, convert(60, 5, true, 32).easting);
+}
+
+TEST(LatLongToUTM, ZoneOverflowIsAConversionErrorNotUndefined) {
+    double e = 0, n = 0;
+    int zone = 0;
+    try {
+        LatLongToUTM(10, 1e7, e, n, true, zone);
+        FAIL() << "no error for an automatic zone beyond 16 bits";
+    } catch (const ConversionError& error) {
+        EXPECT_EQ(error.number(), 6);
+        EXPECT_STREQ(error.what(), "Overflow");
+    }
+    zone = 0;
+    EXPECT_THROW(LatLongToUTM(10, NAN, e, n, true, zone), ConversionError);
+    zone = 20;
+    EXPECT_NO_THROW(LatLongToUTM(10, 1e7, e, n, true, zone)) << "a forced zone needs no automatic zone";
+}
+
+// GeographicLib's exact transverse Mercator (on WGS 84, scale 0.9996, the same
+// false easting and northing) is the independent reference: the
+// series, the nudge and the 0.1 mm cut together stay within 15 mm anywhere a
+// point's own zone covers it up to 84 degrees. A slip in any arc coefficient or
+// series term shows as metres, far beyond this bound.
+TEST(LatLongToUTM, AgreesWithGeographicLibWithin15mm) {
+    double worst = 0, worstLat = 0, worstLon = 0;
+    for (double lat = -84; lat <= 84; lat += 0.5) {
+        for (double lon = -180; lon < 180; lon += 0.2) {
+            double la = lat + 0.0123, lo = lon + 0.0071; // off the grid lines
+            if (la > 84)
+                continue;
+            Utm r = convert(la, lo);
+            double x = 0, y = 0;
+            GeographicLib::TransverseMercator::UTM().Forward(6.0 * r.zone - 183, la, lo, x, y);
+            x += 500000;
+            if (la < 0)
+                y += 10000000;
+            double d = std::hypot(r.easting - x, r.northing - y);
+            if (d > worst) {
+                worst = d;
+                worstLat = la;
+                worstLon = lo;
+            }
+        }
+    }
+    RecordProperty("worst_mm", std::to_string(worst * 1000));
+    EXPECT_LE(worst, 0.015) << "at " << worstLat << ", " << worstLon;
+    EXPECT_GT(worst, 0.0001) << "a comparison that cannot differ compares nothing";
+}

@@ -1,0 +1,95 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "gps/frmcommunication.h"
+
+#include "platform/clock.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QVBoxLayout>
+
+namespace {
+QPixmap dotPicture() {
+    QPixmap pm(19, 19);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 90, 170));
+    p.drawEllipse(QRectF(4.5, 4.5, 10, 10));
+    return pm;
+}
+
+// A hand-held receiver with a signal arc: the window's only illustration.
+QPixmap receiverPicture() {
+    QPixmap pm(79, 74);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Qt::black, 1.5));
+    p.setBrush(QColor(70, 70, 70));
+    p.drawRoundedRect(QRectF(22, 18, 30, 52), 5, 5);
+    p.setBrush(QColor(160, 200, 150));
+    p.drawRect(QRectF(26, 23, 22, 20));
+    p.drawLine(QPointF(30, 18), QPointF(30, 6));
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(QColor(0, 90, 170), 2));
+    p.drawArc(QRectF(52, 4, 20, 20), -60 * 16, 120 * 16);
+    p.drawArc(QRectF(48, 0, 28, 28), -60 * 16, 120 * 16);
+    return pm;
+}
+} // namespace
+
+frmCommunication::frmCommunication(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("frmCommunication"));
+    setWindowTitle(QStringLiteral("Dialog Caption"));
+    setModal(false);
+    auto* layout = new QVBoxLayout(this);
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setPixmap(receiverPicture());
+    Image1->setFixedSize(79, 74);
+    layout->addWidget(Image1, 0, Qt::AlignHCenter);
+    auto* row = new QHBoxLayout;
+    const QPixmap dot = dotPicture();
+    for (int i = 0; i < 5; ++i) {
+        auto* label = new QLabel(this);
+        label->setObjectName(QStringLiteral("Dots%1").arg(i));
+        label->setPixmap(dot);
+        label->setFixedSize(19, 19);
+        dots_[static_cast<size_t>(i)] = label;
+        row->addWidget(label);
+    }
+    layout->addLayout(row);
+    setFixedSize(sizeHint().expandedTo(QSize(300, 0)));
+}
+
+void frmCommunication::setCaption(const QString& caption) {
+    setWindowTitle(caption);
+}
+void frmCommunication::showProgress() {
+    show();
+}
+void frmCommunication::hideProgress() {
+    hide();
+}
+
+void frmCommunication::DoDots(int& index) {
+    if (index > 4 || index < 0)
+        index = 0;
+    if (index != 0) {
+        Dots(index)->setVisible(true);
+        ++index;
+    } else {
+        for (int i = 4; i >= 1; --i)
+            Dots(i)->setVisible(false);
+        index = 1;
+    }
+    DoEvents();
+}
+
+void frmCommunication::closeEvent(QCloseEvent* event) {
+    event->ignore();
+}
+void frmCommunication::reject() {}

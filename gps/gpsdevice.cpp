@@ -1,0 +1,266 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "gps/gpsdevice.h"
+
+#include "gps/commport.h"
+#include "gps/magellansentence.h"
+#include "gps/progressview.h"
+#include "platform/clock.h"
+#include "platform/prompts.h"
+
+namespace {
+const QString kCrLf = QStringLiteral("\r\n");
+
+void showCommError(const CommError& e) {
+    MsgBox(CommErrorText(e.number, e.description));
+}
+} // namespace
+
+QString CommErrorText(int number, const QString& description) {
+    return QString::number(number) + QStringLiteral(": ") + description;
+}
+
+GPSDevice::GPSDevice(CommPort* port, ProgressView* progress) : port_(port), progress_(progress) {}
+
+void GPSDevice::showProgress(const QString& caption) {
+    if (progress_) {
+        progress_->setCaption(caption);
+        progress_->showProgress();
+    }
+}
+
+void GPSDevice::hideProgress() {
+    if (progress_)
+        progress_->hideProgress();
+}
+
+void GPSDevice::stepDots(int& index) {
+    if (progress_)
+        progress_->DoDots(index);
+}
+
+void GPSDevice::closeQuietly() {
+    try {
+        if (port_->PortOpen())
+            port_->setPortOpen(false);
+    } catch (const CommError&) {
+        // Already reporting another failure; the port is unusable either way.
+    }
+}
+
+QString GPSDevice::waitForLine(int intervalMs, int maxPolls, bool dots, bool events) {
+    QString reply;
+    int index = 0;
+    for (int poll = 0; poll < maxPolls && !reply.contains(kCrLf); ++poll) {
+        if (dots)
+            stepDots(index);
+        if (events)
+            DoEvents();
+        Sleep(intervalMs);
+        reply += port_->Input();
+    }
+    return reply;
+}
+
+bool GPSDevice::SearchForDevice() {
+    if (!port_)
+        return false;
+    try {
+        port_->setSettings(QStringLiteral("4800,n,8,1"));
+        port_->setHandshaking(0);
+        showProgress(QStringLiteral("Searching For GPS Device"));
+
+        QString reply;
+        int found = 0;
+        for (int n = 1; n <= 4 && !found; ++n) {
+            if (progress_)
+                progress_->setCaption(QStringLiteral("Searching For GPS Device On Comm Port ") +
+                                      QString::number(n));
+            port_->setCommPort(n);
+            try {
+                port_->setPortOpen(true);
+            } catch (const CommError& e) {
+                if (e.number != comInvalidPort)
+                    throw;
+                continue; // no such port: the next one, without a word
+            }
+            port_->Output(kVersionRequest);
+            port_->setInputLen(0);
+            reply = waitForLine(kSearchPollMs, kSearchPolls, true, true);
+            if (reply.contains(kCrLf))
+                found = n;
+            else
+                port_->setPortOpen(false);
+        }
+        if (!found) {
+            MsgBox(QStringLiteral("No GPS Found!"));
+            closeQuietly();
+            hideProgress();
+            return false;
+        }
+
+        // The first complete line is the version reply; a missing field is empty.
+        const QStringList f = SplitReceivedFields(reply.left(reply.indexOf(kCrLf)));
+        const QString model = f.value(3);
+        const QString serial = f.value(5);
+        QString version = f.value(2).mid(4);
+        if (version.indexOf(QLatin1Char(' ')) > 0)
+            version.replace(QLatin1Char(' '), QLatin1Char('.'));
+
+        port_->Output(kTonCommand);
+        port_->setInputLen(0);
+        const QString ton = waitForLine(kSearchPollMs, kTonWaitMs / kSearchPollMs, false, true);
+        if (!ton.contains(kCrLf)) {
+            closeQuietly();
+            hideProgress();
+            MsgBox(QStringLiteral("The GPS device on Comm Port %1 stopped answering while connecting.")
+                       .arg(found) +
+                   vbCrLf + QStringLiteral("Check the device and its cable, then connect again."));
+            return false;
+        }
+        model_ = model;
+        serial_ = serial;
+        MsgBox(QStringLiteral("You have successfully connected to a ") + model_ + QStringLiteral(".") +
+               vbCrLf + QStringLiteral(" Serial Number: ") + serial_ + vbCrLf +
+               QStringLiteral("Software Version: ") + version);
+        hideProgress();
+        return true;
+    } catch (const CommError& e) {
+        closeQuietly();
+        showCommError(e);
+        hideProgress();
+        return false;
+    }
+}
+
+bool GPSDevice::CloseDevice() {
+    if (!port_)
+        return false;
+    try {
+        port_->setPortOpen(false);
+        return true;
+    } catch (const CommError& e) {
+        showCommError(e);
+        return false;
+    }
+}
+
+bool GPSDevice::ReceiveWaypoints() {
+    return receive(QStringLiteral("Getting Waypoints From GPS Device"), kWaypointRequest);
+}
+
+bool GPSDevice::ReceiveTracks() {
+    return receive(QStringLiteral("Getting Tracks From GPS Device"), kTrackRequest);
+}
+
+bool GPSDevice::receive(const QString& caption, const QString& request) {
+    if (!port_)
+        return false;
+    showProgress(caption);
+    try {
+        port_->setInputLen(0);
+        const QString stale = port_->Input();
+        if (!stale.isEmpty())
+            MsgBox(QStringLiteral("This trash was in the input:") + vbCrLf + stale);
+        port_->Output(request);
+
+        QString reply;
+        int index = 0;
+        bool stalled = false;
+        qint64 lastData = CurrentClock().NowMs();
+        for (;;) {
+            port_->setInputLen(0);
+            stepDots(index);
+            DoEvents();
+            Sleep(kDownloadPollMs);
+            const QString piece = port_->Input();
+            if (!piece.isEmpty()) {
+                reply += piece;
+                lastData = CurrentClock().NowMs();
+            } else if (CurrentClock().NowMs() - lastData >= kDownloadStallMs) {
+                stalled = true;
+                break;
+            }
+            if (!piece.isEmpty() && reply.contains(kCrLf) &&
+                (reply.contains(kUnableReply) || reply.contains(kEndReply)))
+                break;
+        }
+        received_ = reply.split(kCrLf);
+        complete_ = !stalled;
+        hideProgress();
+        if (stalled) {
+            const qsizetype n = receivedDataLines().size();
+            MsgBox(
+                QStringLiteral("The GPS device stopped sending before the transfer was finished.") + vbCrLf +
+                (n == 0 ? QStringLiteral("Nothing was received.")
+                        : QStringLiteral("The %1 complete lines received so far will be added to the list.")
+                              .arg(n)));
+        }
+        return true;
+    } catch (const CommError& e) {
+        hideProgress();
+        showCommError(e);
+        return false;
+    }
+}
+
+QStringList GPSDevice::receivedDataLines() const {
+    QStringList data;
+    // The last element follows the final CR LF: never a complete line.
+    for (qsizetype i = 0; i + 1 < received_.size(); ++i) {
+        const QString& line = received_.at(i);
+        if (complete_ && (line.contains(kEndReply) || line.contains(kUnableReply)))
+            break;
+        data << line;
+    }
+    return data;
+}
+
+bool GPSDevice::SendWaypoint(const QString& fields) {
+    if (!port_)
+        return false;
+    try {
+        port_->setInputLen(0);
+        port_->Input(); // a late answer to an earlier sentence must not count against this one
+        port_->Output(BuildSentence(QStringLiteral("$PMGNWPL,") + fields + QStringLiteral("*")));
+        port_->setInputLen(0);
+        DoEvents();
+        Sleep(kReplyWaitMs);
+        return port_->Input().isEmpty();
+    } catch (const CommError& e) {
+        showCommError(e);
+        return false;
+    }
+}
+
+bool GPSDevice::DeleteDeviceWaypoint(const QString& name, const QString& icon) {
+    if (!port_)
+        return false;
+    try {
+        port_->Output(BuildSentence(QStringLiteral("$PMGNDWP,") + name + QStringLiteral(",") + icon +
+                                    QStringLiteral("*")));
+        port_->setInputLen(0);
+        DoEvents();
+        Sleep(kReplyWaitMs);
+        return port_->Input().isEmpty();
+    } catch (const CommError& e) {
+        showCommError(e);
+        return false;
+    }
+}
+
+bool GPSDevice::DeleteAllDeviceWaypoints() {
+    if (!port_)
+        return false;
+    showProgress(QStringLiteral("Deleting All Waypoints From GPS Device"));
+    try {
+        port_->Output(kDeleteAllRequest);
+        port_->setInputLen(0);
+        const QString reply = waitForLine(kDeleteAllPollMs, kDeleteAllWaitMs / kDeleteAllPollMs, true, true);
+        hideProgress();
+        return reply == kEndReply + kCrLf;
+    } catch (const CommError& e) {
+        hideProgress();
+        showCommError(e);
+        return false;
+    }
+}

@@ -1,0 +1,88 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// GPSDevice: the link to a Magellan receiver. Finds the receiver on ports 1 to
+// 4, downloads waypoints and tracks, uploads and deletes waypoints, and keeps
+// the connected receiver's model and serial number.
+//
+// Every exchange runs on the calling (interface) thread and polls the port
+// through the platform clock: it lets pending events run and sleeps between
+// reads, so the window stays usable. Every wait is bounded (see the constants).
+// Port failures never leave an exchange as exceptions: they are shown as
+// "number: description" and the exchange returns false.
+//
+// Neither the port nor the progress view is owned; both must outlive the calls.
+#pragma once
+#include <QString>
+#include <QStringList>
+
+class CommPort;
+class ProgressView;
+
+class GPSDevice {
+public:
+    // Poll intervals and bounds, in milliseconds.
+    static constexpr int kSearchPollMs = 500;      // version reply: interval
+    static constexpr int kSearchPolls = 15;        // ... and polls per port (7.5 s)
+    static constexpr int kTonWaitMs = 5000;        // the one line after "TON"
+    static constexpr int kDownloadPollMs = 1500;   // download: interval
+    static constexpr int kDownloadStallMs = 10000; // ... ends after this long without a byte
+    static constexpr int kReplyWaitMs = 500;       // upload / delete one: the single wait
+    static constexpr int kDeleteAllPollMs = 500;   // delete all: interval
+    static constexpr int kDeleteAllWaitMs = 10000; // ... and bound
+
+    explicit GPSDevice(CommPort* port = nullptr, ProgressView* progress = nullptr);
+
+    void setPort(CommPort* port) { port_ = port; }
+    CommPort* port() const { return port_; }
+    void setProgress(ProgressView* progress) { progress_ = progress; }
+
+    // Tries ports 1 to 4 for a receiver and reports what it found. Leaves the
+    // port open on the receiver (true) or closed (false).
+    bool SearchForDevice();
+    // Closes the port; false (after a message) when closing failed.
+    bool CloseDevice();
+
+    // Downloads all waypoints / the track log into the received lines. True when
+    // the lines are there to be added: the transfer ended, or it stalled and the
+    // user was told so (lastDownloadComplete() false). False after a port error.
+    bool ReceiveWaypoints();
+    bool ReceiveTracks();
+    // The last download's text split at CR LF (the last element is what
+    // followed the final CR LF).
+    const QStringList& receivedLines() const { return received_; }
+    // The complete lines before the line that ended the transfer ("END" or
+    // "UNABLE"); after a stall, every complete line.
+    QStringList receivedDataLines() const;
+    bool lastDownloadComplete() const { return complete_; }
+
+    // Sends one waypoint ("$PMGNWPL," fields "*hh"); true when the receiver
+    // stayed silent for kReplyWaitMs. Pending input is dropped first.
+    bool SendWaypoint(const QString& fields);
+    // "$PMGNDWP,name,icon"; true when the receiver stayed silent.
+    bool DeleteDeviceWaypoint(const QString& name, const QString& icon);
+    // "$PMGNCMD,DELETE,WAYPOINT"; true when the reply is exactly "$PMGNCMD,END*3D" CR LF.
+    bool DeleteAllDeviceWaypoints();
+
+    // Set by a successful connection, kept until the next one; "" before.
+    QString deviceModel() const { return model_; }
+    QString deviceSerialNumber() const { return serial_; }
+
+private:
+    bool receive(const QString& caption, const QString& request);
+    // Polls until the text read so far holds CR LF or maxPolls polls passed.
+    // Pieces are joined: a line cut between two reads still counts as one.
+    QString waitForLine(int intervalMs, int maxPolls, bool dots, bool events);
+    void showProgress(const QString& caption);
+    void hideProgress();
+    void stepDots(int& index);
+    void closeQuietly();
+
+    CommPort* port_;
+    ProgressView* progress_;
+    QString model_;
+    QString serial_;
+    QStringList received_;
+    bool complete_ = false;
+};
+
+// The message of a port failure: "number: description".
+QString CommErrorText(int number, const QString& description);

@@ -1,0 +1,18 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What an exchange with the receiver shows while it runs: a caption naming the
+// exchange and a row of dots stepped once per poll. frmCommunication is the
+// window that implements it; tests record the calls instead.
+#pragma once
+#include <QString>
+
+class ProgressView {
+public:
+    virtual ~ProgressView() = default;
+    virtual void setCaption(const QString& caption) = 0;
+    // Shown without being modal: the user interface stays usable meanwhile.
+    virtual void showProgress() = 0;
+    virtual void hideProgress() = 0;
+    // Steps the dots; index is the caller's counter (0 at the start of each
+    // exchange). A cycle of five calls: clear, then dots 1 to 4 one per call.
+    virtual void DoDots(int& index) = 0;
+};

@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "calculator/batchconverter.h"
+
+#include <QProcess>
+#include <QString>
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace {
+const char* const Input = "35.2763888888889 -90.2763888888889\n"
+                          "35N16'35\" 90W16'35\"\n"
+                          "  60\t5  \r\n"
+                          "95 10\n"
+                          "abN 10\n"
+                          "35\n"
+                          "\n"
+                          "1 2 3\n"
+                          "0S30' 0E30'\n";
+} // namespace
+
+TEST(BatchConverter, OneOutputLinePerInputLine) {
+    std::istringstream in(Input);
+    std::ostringstream out;
+    long errors = BatchConverter(BatchOptions{}).run(in, out);
+    EXPECT_EQ(out.str(),
+              "15 747726.7435 3907096.1763\n"
+              "15 747726.7435 3907096.1763\n"
+              "32 276979.9263 6658157.2013\n"
+              "ERROR: The latitude must lie between -90 and 90 degrees.\n"
+              "ERROR: The latitude \"abN\" cannot be read. Type decimal degrees, such as 35.2764, or "
+              "degrees, hemisphere, minutes and seconds, such as 35N16'35\".\n"
+              "ERROR: expected LATITUDE LONGITUDE, found 1 fields\n"
+              "ERROR: expected LATITUDE LONGITUDE, found 0 fields\n"
+              "ERROR: expected LATITUDE LONGITUDE, found 3 fields\n"
+              "31 221734.2217 9944681.96\n"); // 2.5 degrees west of 3E, just south
+    EXPECT_EQ(errors, 5);
+}
+
+TEST(BatchConverter, FeetAndForcedZone) {
+    BatchConverter feet14({false, 14});
+    EXPECT_EQ(feet14.convertLine("35.2763888888889 -90.2763888888889"),
+              "14 4246646.11727353 12922465.0388513"); // 1294381.6404 m and 3938779.2232 m in feet
+    BatchConverter zone33({true, 33});
+    EXPECT_EQ(zone33.convertLine("60 5").substr(0, 3), "32 ") << "special areas still apply";
+}
+
+TEST(BatchConverter, Arguments) {
+    BatchOptions o;
+    std::string error;
+    EXPECT_TRUE(BatchConverter::parseArguments({}, &o, &error));
+    EXPECT_TRUE(o.metric);
+    EXPECT_EQ(o.zone, 0);
+    EXPECT_TRUE(BatchConverter::parseArguments({"--zone", "14", "--feet"}, &o, &error));
+    EXPECT_FALSE(o.metric);
+    EXPECT_EQ(o.zone, 14);
+    for (auto bad : std::vector<std::vector<std::string>>{{"--zone"},
+                                                          {"--zone", "x"},
+                                                          {"--zone", "14.5"},
+                                                          {"--zone", "40000"},
+                                                          {"--zone", "1e300"},
+                                                          {"-x"}}) {
+        EXPECT_FALSE(BatchConverter::parseArguments(bad, &o, &error)) << bad.back();
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+TEST(BatchConverter, TheProgram) {
+    QProcess p;
+    p.start(QStringLiteral(KORVEL_BIN_DIR "/zenobar"), {"--batch", "--zone", "14"});
+    ASSERT_TRUE(p.waitForStarted());
+    p.write("35.2763888888889 -90.2763888888889\nnonsenseN 1\n");
+    p.closeWriteChannel();
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()).split('\n').mid(0, 2).join('|'),
+              "14 1294381.6404 3938779.2232|ERROR: The latitude \"nonsenseN\" cannot be read. Type decimal "
+              "degrees, "
+              "such as 35.2764, or degrees, hemisphere, minutes and seconds, such as 35N16'35\".");
+    EXPECT_EQ(p.exitCode(), 1) << "some lines were errors";
+
+    p.start(QStringLiteral(KORVEL_BIN_DIR "/zenobar"), {"--batch", "--zone"});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 2);
+    EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
+}

@@ -1,0 +1,192 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "calculator/frmmain.h"
+#include "calculator/modmain.h"
+#include "platform/settings.h"
+#include "platform/twips.h"
+#include "support/scriptedprompts.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString storedMetric() {
+    return GetSetting(QStringLiteral("Zenobar"), QStringLiteral("Options"), QStringLiteral("Metric"),
+                      QStringLiteral("<none>"));
+}
+
+class ZenobarWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QFile::remove(SettingsFilePath(QStringLiteral("Zenobar"))); // every test is a first run
+        SetAppTitle(QStringLiteral("Zenobar"));
+    }
+    void TearDown() override { SetAppTitle(QStringLiteral("Korvel Transfer")); }
+
+    // Types the texts and presses Calculate with the mouse.
+    static void calculate(frmMain& f, const QString& lat, const QString& lon, const QString& zone) {
+        f.Text[0]->setText(lat);
+        f.Text[1]->setText(lon);
+        f.UTM[2]->setText(zone);
+        QTest::mouseClick(f.Command1, Qt::LeftButton);
+    }
+    static QStringList results(const frmMain& f) {
+        return {f.UTM[2]->text(), f.UTM[1]->text(), f.UTM[0]->text()}; // zone, easting, northing
+    }
+};
+
+} // namespace
+
+TEST_F(ZenobarWindow, LayoutFromTwips) {
+    frmMain f;
+    EXPECT_EQ(f.windowTitle(), "Zenobar");
+    EXPECT_EQ(f.size(), QSize(TwipsToPixels(3120), TwipsToPixels(2700)));
+    struct Case {
+        QWidget* w;
+        QString caption;
+        int left, top, width, height;
+    } cases[] = {
+        {f.Label1[0], "Latitude", 53, 120, 1215, 255},  {f.Text[0], "", 1253, 120, 1815, 285},
+        {f.Label1[1], "Longitude", 53, 480, 1215, 255}, {f.Text[1], "", 1253, 480, 1815, 285},
+        {f.Option1[0], "Feet", 173, 840, 1215, 255},    {f.Option1[1], "Meters", 1853, 840, 1215, 255},
+        {f.Command1, "Calculate", 53, 1200, 3015, 375}, {f.Label2[2], "UTM Zone", 53, 1680, 1215, 255},
+        {f.UTM[2], "", 1253, 1680, 1815, 285},          {f.Label2[0], "Northing", 53, 2040, 1215, 255},
+        {f.UTM[0], "", 1253, 2040, 1815, 285},          {f.Label2[1], "Easting", 53, 2400, 1215, 255},
+        {f.UTM[1], "", 1253, 2400, 1815, 285},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.caption.toStdString() + " at " + std::to_string(c.top));
+        EXPECT_EQ(c.w->geometry(), QRect(TwipsToPixels(c.left), TwipsToPixels(c.top), TwipsToPixels(c.width),
+                                         TwipsToPixels(c.height)));
+        QString caption;
+        if (auto* l = qobject_cast<QLabel*>(c.w))
+            caption = l->text();
+        else if (auto* b = qobject_cast<QAbstractButton*>(c.w))
+            caption = b->text();
+        else
+            caption = qobject_cast<QLineEdit*>(c.w)->text();
+        EXPECT_EQ(caption, c.caption);
+    }
+    EXPECT_TRUE(f.Option1[0]->isChecked()) << "Feet is selected at design";
+    EXPECT_FALSE(f.Option1[1]->isChecked());
+
+    // Tab order: latitude, longitude, northing, easting, the two units, Calculate, zone.
+    QList<QWidget*> expected = {f.Text[1],    f.UTM[0],   f.UTM[1], f.Option1[0],
+                                f.Option1[1], f.Command1, f.UTM[2]};
+    QWidget* w = f.Text[0];
+    for (QWidget* next : expected) {
+        do
+            w = w->nextInFocusChain();
+        while (!(w->focusPolicy() & Qt::TabFocus));
+        EXPECT_EQ(w, next);
+    }
+}
+
+TEST_F(ZenobarWindow, UnitChoiceSurvivesARestart) {
+    {
+        auto f = ZenobarStartUp();
+        EXPECT_TRUE(f->isVisible());
+        EXPECT_TRUE(f->Option1[1]->isChecked()) << "first run selects Meters";
+        QTest::mouseClick(f->Option1[0], Qt::LeftButton);
+        EXPECT_TRUE(f->Option1[0]->isChecked());
+        EXPECT_TRUE(f->close());
+    }
+    EXPECT_EQ(storedMetric(), "False");
+    {
+        auto f = ZenobarStartUp();
+        EXPECT_TRUE(f->Option1[0]->isChecked()) << "next run starts with Feet";
+        EXPECT_FALSE(f->Option1[1]->isChecked());
+        f->Option1[1]->setChecked(true);
+        f->close();
+    }
+    EXPECT_EQ(storedMetric(), "True");
+}
+
+TEST_F(ZenobarWindow, UnreadableStoredUnitMeansMeters) {
+    for (const char* stored : {"", "yes", "1"}) {
+        SaveSetting("Zenobar", "Options", "Metric", stored);
+        auto f = ZenobarStartUp();
+        EXPECT_TRUE(f->Option1[1]->isChecked()) << stored;
+    }
+}
+
+TEST_F(ZenobarWindow, CalculateDecimalAndAngleTextAndZones) {
+    ScriptedPrompts prompts; // no message expected anywhere here
+    frmMain f;
+    f.Option1[1]->setChecked(true);
+    const QStringList reference = {"15", "747726.7435", "3907096.1763"};
+
+    calculate(f, "35.2763888888889", "-90.2763888888889", "");
+    EXPECT_EQ(results(f), reference) << "plain decimal degrees";
+
+    calculate(f, "35N16'35\"", "90w16'35\"", "");
+    EXPECT_EQ(results(f), reference) << "angle text";
+
+    calculate(f, "35.2763888888889", "-90.2763888888889", "abc");
+    EXPECT_EQ(results(f), reference) << "a zone box with letters is emptied and shows the chosen zone";
+
+    calculate(f, "35.2763888888889", "-90.2763888888889", "14");
+    EXPECT_EQ(results(f), (QStringList{"14", "1294381.6404", "3938779.2232"}));
+    QTest::mouseClick(f.Command1, Qt::LeftButton);
+    EXPECT_EQ(f.UTM[2]->text(), "14") << "the zone box keeps forcing its zone";
+
+    calculate(f, "35.2763888888889", "-90.2763888888889", "14.5");
+    EXPECT_EQ(f.UTM[2]->text(), "14") << "halves round to even";
+
+    calculate(f, "60", "5", "33");
+    EXPECT_EQ(f.UTM[2]->text(), "32") << "the special area moves a forced zone";
+
+    calculate(f, "0S30'", "0E30'", "");
+    EXPECT_EQ(f.UTM[2]->text(), "31");
+    EXPECT_GT(f.UTM[0]->text().toDouble(), 9900000) << "0S30' is south of the equator";
+    EXPECT_LT(f.UTM[1]->text().toDouble(), 500000) << "0E30' is west of the central meridian 3E";
+
+    f.Option1[0]->setChecked(true);
+    calculate(f, "35.2763888888889", "-90.2763888888889", "");
+    EXPECT_EQ(f.UTM[2]->text(), "15");
+    EXPECT_NEAR(f.UTM[1]->text().toDouble(), 747726.7435 * 3.28083, 1e-6) << "feet";
+    EXPECT_NEAR(f.UTM[0]->text().toDouble(), 3907096.1763 * 3.28083, 1e-6) << "feet";
+    EXPECT_TRUE(prompts.prompts().isEmpty());
+}
+
+TEST_F(ZenobarWindow, FailuresAreToldAndLeaveTheResults) {
+    struct Case {
+        const char *lat, *lon, *zone, *message;
+    } cases[] = {
+        {"95", "10", "", "The latitude must lie between -90 and 90 degrees."},
+        {"-90.5", "10", "", "The latitude must lie between -90 and 90 degrees."},
+        {"91N", "10", "", "The latitude must lie between -90 and 90 degrees."},
+        {"abN16'", "10", "zz",
+         "The latitude \"abN16'\" cannot be read. Type decimal degrees, such as 35.2764, or degrees, "
+         "hemisphere, "
+         "minutes and seconds, such as 35N16'35\"."},
+        {"35", "9E1x'", "", nullptr}, // message checked by its start below
+        {"35", "1e7", "", "This latitude and longitude cannot be converted to UTM."},
+        {"35", "-90", "40000", "The UTM zone must be a whole number from -32768 to 32767."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.lat) + " " + c.lon);
+        ScriptedPrompts prompts;
+        prompts.answerMessage(vbOK);
+        frmMain f;
+        f.UTM[0]->setText("north");
+        f.UTM[1]->setText("east");
+        calculate(f, c.lat, c.lon, c.zone);
+        ASSERT_EQ(prompts.prompts().size(), 1);
+        const PromptRecord& p = prompts.prompts()[0];
+        if (c.message)
+            EXPECT_EQ(p.text, c.message);
+        else
+            EXPECT_TRUE(p.text.startsWith("The longitude \"9E1x'\" cannot be read.")) << p.text.toStdString();
+        EXPECT_EQ(p.title, "Zenobar");
+        EXPECT_EQ(f.UTM[0]->text(), "north");
+        EXPECT_EQ(f.UTM[1]->text(), "east");
+        EXPECT_EQ(f.UTM[2]->text(), c.zone) << "the zone box is untouched";
+    }
+}

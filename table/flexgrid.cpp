@@ -64,7 +64,7 @@ public:
     explicit HeaderMouseFilter(FlexGrid* grid) : QObject(grid), grid_(grid) {}
     bool eventFilter(QObject* watched, QEvent* event) override {
         auto* header = grid_->horizontalHeader();
-        if (watched != header)
+        if (watched != header->viewport())
             return false;
         if (event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::MouseButtonPress ||
             event->type() == QEvent::MouseMove) {
@@ -72,7 +72,7 @@ public:
             QPoint p = me->position().toPoint();
             grid_->setMouseCell(0, header->logicalIndexAt(p.x()));
             if (event->type() == QEvent::MouseButtonRelease) {
-                QPoint g = header->mapTo(grid_, p);
+                QPoint g = header->viewport()->mapTo(grid_, p);
                 emit grid_->MouseUp(buttonCode(me->button()), shiftCode(me->modifiers()),
                                     float(PixelsToTwips(g.x())), float(PixelsToTwips(g.y())));
             }
@@ -152,7 +152,7 @@ FlexGrid::FlexGrid(QWidget* parent) : QTableView(parent), model_(new FlexGridMod
     horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setMouseTracking(true);
-    horizontalHeader()->installEventFilter(new HeaderMouseFilter(this));
+    horizontalHeader()->viewport()->installEventFilter(new HeaderMouseFilter(this));
     QFont f(QStringLiteral("Arial"));
     f.setPointSizeF(9.75);
     setFont(f);
@@ -251,13 +251,22 @@ void FlexGrid::setFormatString(const QString& format) {
 int FlexGrid::ColWidth(int col) const {
     if (col < 0 || col >= cols_)
         return 0;
-    return PixelsToTwips(columnWidth(col));
+    // The width as set, unless the user has since dragged the column to another
+    // pixel width: pixels are coarser than twips and would lose up to 7 twips.
+    const int px = columnWidth(col);
+    if (col < int(colTwips_.size()) && TwipsToPixels(colTwips_[size_t(col)]) == px)
+        return colTwips_[size_t(col)];
+    return PixelsToTwips(px);
 }
 
 void FlexGrid::setColWidth(int col, int twips) {
     if (col < 0 || col >= cols_)
         return;
-    setColumnWidth(col, TwipsToPixels(qMax(0, twips)));
+    twips = qMax(0, twips);
+    if (int(colTwips_.size()) <= col)
+        colTwips_.resize(size_t(col) + 1, -1);
+    colTwips_[size_t(col)] = twips;
+    setColumnWidth(col, TwipsToPixels(twips));
 }
 
 QString FlexGrid::TextMatrix(int row, int col) const {

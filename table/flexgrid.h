@@ -125,6 +125,7 @@ private:
     std::vector<QString> cells_; // rows_ * cols_, row-major, row 0 = header
     std::vector<uint8_t> marks_; // one per row
     std::vector<Qt::Alignment> align_;
+    std::vector<int> colTwips_; // widths as set, in twips
     int row_ = 0;
     int col_ = 0;
     int mouseRow_ = -1;

@@ -1,0 +1,364 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The main window: menu tree, menu-opening rules, mouse routing, popup
+// commands, resize rule, closing, start-up.
+#include "gps/commport.h"
+#include "shell/form1.h"
+#include "shell/modmain.h"
+#include "support/scriptedprompts.h"
+#include "table/flexgrid.h"
+#include "table/tablesetup.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A port that only knows whether it is open.
+class OpenStatePort final : public CommPort {
+public:
+    explicit OpenStatePort(bool open) : open_(open) {}
+    bool PortOpen() const override { return open_; }
+    void setPortOpen(bool open) override { open_ = open; }
+
+protected:
+    void writeBytes(const QByteArray&) override {}
+    QByteArray readAvailable() override { return {}; }
+
+private:
+    bool open_;
+};
+
+struct Loaded {
+    Loaded() {
+        LoadForm(&form);
+        form.resize(900, 500);
+    }
+    FlexGrid& grid() { return *form.MSFlexGrid1; }
+    void rows(int n) {
+        grid().setRows(n + 1);
+        for (int r = 1; r <= n; ++r) {
+            grid().setTextMatrix(r, colName, QStringLiteral("WP%1").arg(r));
+            grid().setTextMatrix(r, colLatitude, QStringLiteral("35.5"));
+            grid().setTextMatrix(r, colLongitude, QStringLiteral("-90.25"));
+        }
+    }
+    bool enabled(const char* name) { return form.item(QString::fromLatin1(name))->isEnabled(); }
+    Form1 form;
+};
+
+QStringList itemNames(const QMenu* m) {
+    QStringList out;
+    for (const QAction* a : m->actions())
+        out << a->objectName() + (a->isSeparator() ? "|-" : "|" + a->text()) +
+                   (a->shortcut().isEmpty() ? QString() : "|" + a->shortcut().toString());
+    return out;
+}
+
+} // namespace
+
+TEST(Form1Menus, TreeNamesCaptionsOrderAndShortcuts) {
+    Loaded f;
+    EXPECT_EQ(f.form.windowTitle(), QStringLiteral("Korvel Transfer"));
+    QStringList bar;
+    for (QAction* a : f.form.menuBar()->actions())
+        bar << a->menu()->objectName() + "|" + a->text();
+    EXPECT_EQ(bar,
+              QStringList({"mnuFile|File", "mnuEdit|Edit", "mnuACAD|AutoCAD", "mnuGPS|GPS", "mnuHelp|Help"}));
+    EXPECT_EQ(itemNames(f.form.mnuRightClick),
+              QStringList({"cmdSelectAll|Select All", "cmdUnselectAll|Unselect All",
+                           "cmdInvert|Invert Selection", "cmdRemoveRow|Remove Row", "cmdInsertRow|Insert Row",
+                           "mnuFileBar1|-", "cmdCopyCell|Copy Cell", "cmdPasteCell|Paste Cell",
+                           "mnuFileBar2|-", "cmdCopyRow|Copy Row", "cmdPasteRow|Paste Row"}));
+    EXPECT_EQ(itemNames(f.form.menu("mnuFile")),
+              QStringList({"cmdNewDB|New", "cmdOpen|Open", "cmdSave|Save", "cmdSaveAs|Save As",
+                           "mnuFileBar0|-", "cmdPrintGrid|Print", "cmdExit|Exit"}));
+    EXPECT_EQ(
+        itemNames(f.form.menu("mnuEdit")),
+        QStringList({"cmdAddNewRecord|Add New Row|Ctrl+A", "cmdDeleteRecords|Delete Selected Rows|Ctrl+D"}));
+    EXPECT_EQ(itemNames(f.form.menu("mnuACAD")),
+              QStringList({"cmdInsertAll|Insert All Into DWG", "cmdInsertSelected|Insert Selected Into DWG",
+                           "cmdInsertLine|Insert a Line From Selected Points", "cmdOptions|Options"}));
+    EXPECT_EQ(itemNames(f.form.menu("mnuGPS")),
+              QStringList({"cmdConnect|Connect to GPS", "cmdDisconnect|Disconnect GPS", "mnuFileBar3|-",
+                           "cmdGetWaypoints|Get Waypoints", "cmdGetTrack|Get Track",
+                           "cmdDeleteWaypoints|Delete Waypoints", "mnuFileBar4|-",
+                           "cmdUploadWPs|Upload Selected Waypoints"}));
+    EXPECT_EQ(itemNames(f.form.menu("mnuHelp")),
+              QStringList({"cmdHelp|Help", "mnuFileBar5|-", "cmdAbout|About Korvel"}));
+    // Nothing starts disabled or checked, and no caption carries an access key.
+    for (QMenu* m : f.form.findChildren<QMenu*>())
+        for (QAction* a : m->actions()) {
+            EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
+            EXPECT_FALSE(a->isChecked());
+            EXPECT_FALSE(a->text().contains('&'));
+        }
+}
+
+TEST(Form1Menus, OpeningRulesFollowRowCountAndPortState) {
+    Loaded f;
+    // File: Save and Save As need a waypoint; Print never changes.
+    emit f.form.menu("mnuFile")->aboutToShow();
+    EXPECT_FALSE(f.enabled("cmdSave"));
+    EXPECT_FALSE(f.enabled("cmdSaveAs"));
+    EXPECT_TRUE(f.enabled("cmdPrintGrid"));
+    f.rows(1);
+    f.form.mnuFile_Click();
+    EXPECT_TRUE(f.enabled("cmdSave"));
+    EXPECT_TRUE(f.enabled("cmdSaveAs"));
+
+    // Edit and AutoCAD share the insert commands: the last opened decides.
+    f.grid().setRows(1);
+    f.form.mnuEdit_Click();
+    for (const char* n : {"cmdDeleteRecords", "cmdInsertAll", "cmdInsertLine", "cmdInsertSelected"})
+        EXPECT_FALSE(f.enabled(n)) << n;
+    EXPECT_TRUE(f.enabled("cmdAddNewRecord"));
+    f.form.mnuACAD_Click();
+    EXPECT_TRUE(f.enabled("cmdOptions"));
+    EXPECT_FALSE(f.enabled("cmdInsertAll"));
+    f.rows(2);
+    f.form.mnuACAD_Click();
+    for (const char* n :
+         {"cmdDeleteRecords", "cmdInsertAll", "cmdInsertLine", "cmdInsertSelected", "cmdOptions"})
+        EXPECT_TRUE(f.enabled(n)) << n;
+
+    // GPS: closed port greys everything but Connect.
+    const char* gpsItems[] = {"cmdDisconnect", "cmdGetWaypoints", "cmdGetTrack", "cmdDeleteWaypoints",
+                              "cmdUploadWPs"};
+    f.form.setCommPort(std::make_unique<OpenStatePort>(false));
+    f.form.mnuGPS_Click();
+    for (const char* n : gpsItems)
+        EXPECT_FALSE(f.enabled(n)) << n;
+    EXPECT_TRUE(f.enabled("cmdConnect"));
+    f.form.setCommPort(std::make_unique<OpenStatePort>(true));
+    f.form.mnuGPS_Click();
+    for (const char* n : gpsItems)
+        EXPECT_TRUE(f.enabled(n)) << n;
+    f.grid().setRows(1);
+    f.form.mnuGPS_Click();
+    EXPECT_TRUE(f.enabled("cmdGetTrack"));
+    EXPECT_FALSE(f.enabled("cmdDeleteWaypoints"));
+    EXPECT_FALSE(f.enabled("cmdUploadWPs"));
+}
+
+TEST(Form1Table, MouseRoutingMarksArmsAndPopsUp) {
+    Loaded f;
+    f.rows(4);
+    QStringList popups;
+    f.form.popupRunner = [&](QMenu* m) {
+        popups << m->objectName();
+        EXPECT_FALSE(f.form.blnEditReady && false);
+    };
+    FlexGrid& g = f.grid();
+
+    // Header row: nothing, not even the popup.
+    g.setMouseCell(0, 2);
+    f.form.MSFlexGrid1_MouseUp(2, 0, 0, 0);
+    f.form.MSFlexGrid1_MouseUp(1, 0, 0, 0);
+    EXPECT_TRUE(popups.isEmpty());
+    EXPECT_FALSE(f.form.blnEditReady);
+
+    // Left or middle on column 0 toggles that row's mark only; saved state unchanged.
+    g.setMouseCell(3, 0);
+    f.form.MSFlexGrid1_MouseUp(1, 0, 0, 0);
+    EXPECT_TRUE(g.isMarked(3));
+    f.form.MSFlexGrid1_MouseUp(4, 0, 0, 0);
+    EXPECT_FALSE(g.isMarked(3));
+    f.form.MSFlexGrid1_MouseUp(1, 0, 0, 0);
+    EXPECT_TRUE(g.isMarked(3));
+    EXPECT_FALSE(g.isMarked(2));
+    EXPECT_TRUE(f.form.blnSaved);
+    EXPECT_FALSE(f.form.blnEditReady);
+
+    // Left on a data cell arms the editor.
+    g.setMouseCell(2, 4);
+    f.form.MSFlexGrid1_MouseUp(1, 0, 0, 0);
+    EXPECT_TRUE(f.form.blnEditReady);
+
+    // Right click (even on column 0) stores the cell, hides the editor, pops up, disarms.
+    f.form.Text1->show();
+    g.setMouseCell(4, 0);
+    f.form.MSFlexGrid1_MouseUp(2, 0, 0, 0);
+    EXPECT_EQ(popups, QStringList{"mnuRightClick"});
+    EXPECT_EQ(f.form.intCurRow, 4);
+    EXPECT_EQ(f.form.intCurCol, 0);
+    EXPECT_FALSE(f.form.Text1->isVisible());
+    EXPECT_FALSE(f.form.blnEditReady);
+}
+
+TEST(Form1Table, CellEnteredOpensNothingUnlessArmedAndOverData) {
+    Loaded f;
+    f.rows(3);
+    FlexGrid& g = f.grid();
+    g.setMouseCell(2, 2);
+    g.setRow(2);
+    g.setCol(2);
+    EXPECT_EQ(f.form.intCurRow, 0); // not armed: nothing stored
+    f.form.blnEditReady = true;
+    g.setMouseCell(0, 2); // pointer over the header
+    g.setRow(3);
+    EXPECT_EQ(f.form.intCurRow, 0);
+    g.setMouseCell(3, 3);
+    g.setCol(3);
+    EXPECT_EQ(f.form.intCurRow, 3);
+    EXPECT_EQ(f.form.intCurCol, 3);
+}
+
+TEST(Form1Table, PopupRowCommandsCountAsChangesMarksDoNot) {
+    Loaded f;
+    f.rows(5);
+    f.form.cmdSelectAll_Click();
+    f.form.cmdInvert_Click();
+    f.form.cmdInvert_Click();
+    f.form.cmdUnselectAll_Click();
+    EXPECT_TRUE(f.form.blnSaved);
+
+    f.form.cmdInsertRow_Click();
+    EXPECT_EQ(f.grid().Rows(), 7);
+    EXPECT_EQ(f.grid().TextMatrix(6, colName), QString());
+    EXPECT_FALSE(f.grid().isMarked(6));
+    EXPECT_FALSE(f.form.blnSaved);
+
+    f.form.blnSaved = true;
+    f.form.intCurRow = 2;
+    f.form.cmdRemoveRow_Click();
+    EXPECT_EQ(f.grid().Rows(), 6);
+    EXPECT_EQ(f.grid().TextMatrix(2, colName), QStringLiteral("WP3"));
+    EXPECT_FALSE(f.form.blnSaved);
+}
+
+TEST(Form1Layout, ResizeRuleKeepsTheCornerAndClampsAtZero) {
+    Loaded f;
+    f.form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f.form));
+    const auto expectRule = [&] {
+        const QRect outer = f.form.frameGeometry();
+        EXPECT_EQ(f.grid().width(), qMax(0, (outer.width() * 15 - 100 + 7) / 15));
+        EXPECT_EQ(f.grid().height(), qMax(0, (outer.height() * 15 - 700 + 7) / 15));
+        EXPECT_EQ(f.grid().pos(), QPoint(0, 0));
+    };
+    f.form.resize(800, 400);
+    expectRule();
+    const int before = f.grid().width();
+    f.form.resize(800 + 100, 400); // 1500 twips wider
+    EXPECT_EQ(f.grid().width(), before + 100);
+    expectRule();
+    f.form.resize(3, 3);
+    expectRule();
+}
+
+TEST(Form1Close, CancelKeepsEverythingNoClosesAndShutsThePort) {
+    Loaded f;
+    f.rows(1);
+    f.form.blnSaved = false;
+    f.form.setCommPort(std::make_unique<OpenStatePort>(true));
+    {
+        ScriptedPrompts prompts;
+        prompts.answerMessage(vbCancel);
+        EXPECT_FALSE(f.form.Form_QueryUnload());
+        ASSERT_EQ(prompts.prompts().size(), 1);
+        EXPECT_EQ(prompts.prompts()[0].text, QStringLiteral("Do you want to save changes?"));
+        EXPECT_EQ(prompts.prompts()[0].title, QStringLiteral("Korvel Transfer"));
+        EXPECT_EQ(prompts.prompts()[0].buttons & 0xF, int(vbYesNoCancel));
+        EXPECT_TRUE(f.form.MSComm1->PortOpen());
+        EXPECT_EQ(f.grid().Rows(), 2);
+    }
+    {
+        ScriptedPrompts prompts;
+        prompts.answerMessage(vbNo);
+        EXPECT_TRUE(f.form.Form_QueryUnload());
+        EXPECT_FALSE(f.form.MSComm1->PortOpen());
+    }
+    // Saved: no question at all.
+    f.form.blnSaved = true;
+    ScriptedPrompts none;
+    EXPECT_TRUE(f.form.Form_QueryUnload());
+}
+
+TEST(Form1Close, YesSavesToTheCurrentFileOrAsksForOne) {
+    QTemporaryDir dir;
+    {
+        Loaded f;
+        f.rows(2);
+        f.form.blnSaved = false;
+        f.form.strCurrentFile = dir.filePath("current.gps");
+        ScriptedPrompts prompts;
+        prompts.answerMessage(vbYes);
+        EXPECT_TRUE(f.form.Form_QueryUnload());
+        EXPECT_TRUE(QFile::exists(dir.filePath("current.gps")));
+        EXPECT_TRUE(f.form.blnSaved);
+    }
+    {
+        Loaded f;
+        f.rows(2);
+        f.form.blnSaved = false;
+        ScriptedPrompts prompts;
+        prompts.answerMessage(vbYes).answerFile(dir.filePath("chosen"));
+        EXPECT_TRUE(f.form.Form_QueryUnload());
+        EXPECT_TRUE(QFile::exists(dir.filePath("chosen.gps")));
+    }
+    {
+        // A cancelled Save As still closes.
+        Loaded f;
+        f.rows(2);
+        f.form.blnSaved = false;
+        ScriptedPrompts prompts;
+        prompts.answerMessage(vbYes).answerFile(QString());
+        EXPECT_TRUE(f.form.Form_QueryUnload());
+    }
+}
+
+TEST(Form1Close, FailedSaveKeepsTheWindowOpen) {
+    Loaded f;
+    f.rows(2);
+    f.form.blnSaved = false;
+    f.form.strCurrentFile = QStringLiteral("/nonexistent-folder/trip.gps");
+    ScriptedPrompts prompts;
+    prompts.answerMessage(vbYes);
+    prompts.setAnswerMessagesWithOk(true); // the save's own failure message
+    EXPECT_FALSE(f.form.Form_QueryUnload());
+    EXPECT_EQ(prompts.messages().size(), 2);
+    EXPECT_FALSE(f.form.blnSaved);
+    EXPECT_EQ(f.grid().Rows(), 3);
+}
+
+TEST(StartUp, CommandLinePaths) {
+    EXPECT_EQ(CommandLinePath(QString()), QString());
+    EXPECT_EQ(CommandLinePath(QStringLiteral("/data/trip.gps")), QStringLiteral("/data/trip.gps"));
+    EXPECT_EQ(CommandLinePath(QStringLiteral("\"/data/trip.gps\"")), QStringLiteral("/data/trip.gps"));
+    EXPECT_EQ(CommandLinePath(QStringLiteral("\"a.g\"")), QString());               // 5 characters: ignored
+    EXPECT_EQ(CommandLinePath(QStringLiteral("\"ab.g\"")), QStringLiteral("ab.g")); // 6: cut to 4
+    EXPECT_EQ(CommandLineText({QStringLiteral("/my"), QStringLiteral("trip.gps")}),
+              QStringLiteral("/my trip.gps"));
+}
+
+TEST(StartUp, FileFromTheCommandLineOpensButIsNotTheCurrentFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("start.gps");
+    {
+        Loaded f;
+        f.rows(3);
+        f.form.strCurrentFile = path;
+        f.form.cmdSave_Click();
+    }
+    std::unique_ptr<Form1> form(StartUp({path}));
+    ASSERT_TRUE(form);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->MSFlexGrid1->Rows(), 4);
+    EXPECT_EQ(form->MSFlexGrid1->TextMatrix(3, colName), QStringLiteral("WP3"));
+    EXPECT_EQ(form->strCurrentFile, QString());
+    EXPECT_TRUE(form->blnSaved);
+    // So Save asks for a name.
+    ScriptedPrompts prompts;
+    prompts.answerFile(QString());
+    form->cmdSave_Click();
+    ASSERT_EQ(prompts.prompts().size(), 1);
+    EXPECT_EQ(prompts.prompts()[0].kind, PromptRecord::File);
+    form->blnSaved = true;
+}

@@ -1,0 +1,181 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cad/acadstuff.h"
+
+#include "platform/mousestate.h"
+#include "platform/prompts.h"
+
+namespace {
+
+// A user who keeps clicking keeps the call going; this bounds a poll that
+// always answers "clicked" (the classic loop had no bound).
+constexpr int kMaxRejectedRepeats = 1000;
+
+template <typename P> P& need(const std::shared_ptr<P>& p) {
+    if (!p)
+        throw AcadError(acadErrFailed, QStringLiteral("The CAD application returned no object."));
+    return *p;
+}
+
+} // namespace
+
+ACADStuff::ACADStuff(AcadAutomation* automation, std::function<short()> leftButton)
+    : automation_(automation), leftButton_(std::move(leftButton)) {
+    if (!leftButton_) {
+        // Installed now so that clicks between here and the first poll are seen.
+        ApplicationMouseState();
+        leftButton_ = [] { return GetAsyncKeyState(VK_LBUTTON); };
+    }
+}
+
+AcadAutomation& ACADStuff::automation() {
+    return automation_ ? *automation_ : CurrentAcadAutomation();
+}
+
+bool ACADStuff::IsAcadRunning() {
+    bool running = false;
+    try {
+        AcadApp = automation().GetObject();
+        running = AcadApp != nullptr;
+    } catch (const AcadError&) {
+        running = false;
+    }
+    AcadApp.reset();
+    return running;
+}
+
+bool ACADStuff::ConnectAcad() {
+    try {
+        if (IsAcadRunning())
+            AcadApp = automation().GetObject();
+        else
+            AcadApp = automation().CreateObject();
+        need(AcadApp).setVisible(true);
+        AcadDoc = need(AcadApp).ActiveDocument();
+        need(AcadDoc);
+        return true;
+    } catch (const AcadError& e) {
+        MsgBox(e.description(), vbOKOnly);
+    } catch (const std::exception& e) {
+        MsgBox(QString::fromLocal8Bit(e.what()), vbOKOnly);
+    }
+    return false;
+}
+
+ACADStuff::Ending ACADStuff::run(const std::function<void()>& step, const std::function<void()>& addLayer) {
+    bool layerAdded = false;
+    int rejected = 0;
+    for (;;) {
+        try {
+            step();
+            return Ending::None;
+        } catch (const AcadError& e) {
+            switch (e.number()) {
+            case acadErrKeyNotFound:
+                if (!addLayer || layerAdded)
+                    return Ending::Failed;
+                try {
+                    addLayer();
+                } catch (const std::exception&) {
+                    return Ending::Failed;
+                }
+                layerAdded = true;
+                continue;
+            case acadErrCallRejected:
+                if (leftButton_() > 0 && ++rejected <= kMaxRejectedRepeats)
+                    continue;
+                return Ending::Failed;
+            case acadErrQuiet:
+                return Ending::Quiet;
+            default:
+                return Ending::Failed;
+            }
+        } catch (const std::exception&) {
+            return Ending::Failed;
+        }
+    }
+}
+
+QString ACADStuff::InsertPointBlock(const QVariantList& point, const QString& blockPath,
+                                    const QString& layer) {
+    if (!ConnectAcad())
+        return QString();
+    std::array<double, 3> at{};
+    std::shared_ptr<AcadBlockReference> ref;
+    QString handle;
+    auto addLayer = [&] { need(need(AcadDoc).Layers()).Add(layer); };
+    const std::vector<std::function<void()>> steps = {
+        [&] {
+            for (int i = 0; i < 3; ++i) {
+                bool ok = false;
+                at[i] = i < point.size() ? point[i].toDouble(&ok) : 0;
+                if (!ok)
+                    throw AcadError(acadErrInvalidArgument, QStringLiteral("Type mismatch"));
+            }
+        },
+        [&] { ref = need(need(AcadDoc).ModelSpace()).InsertBlock(at, blockPath, 1.0, 1.0, 1.0, 0.0); },
+        [&] { need(ref).setLayer(layer); },
+        [&] { need(AcadApp).ZoomExtents(); },
+        [&] { need(AcadApp).Update(); },
+        [&] { handle = need(ref).Handle(); },
+    };
+    for (const auto& step : steps)
+        if (run(step, addLayer) != Ending::None)
+            break;
+    ref.reset();
+    return handle;
+}
+
+bool ACADStuff::SetBlockAttribute(const QString& handle, const QString& tag, const QString& text) {
+    bool result = false;
+    if (!ConnectAcad())
+        return false;
+    std::shared_ptr<AcadBlockReference> ref;
+    std::vector<std::shared_ptr<AcadAttributeReference>> attributes;
+    bool hasAttributes = false;
+    const std::vector<std::function<void()>> steps = {
+        [&] { ref = need(AcadDoc).HandleToObject(handle); },
+        [&] { hasAttributes = need(ref).HasAttributes(); },
+        [&] {
+            if (hasAttributes)
+                attributes = need(ref).GetAttributes();
+        },
+        [&] {
+            for (const auto& attribute : attributes) {
+                if (need(attribute).TagString() != tag)
+                    continue;
+                if (!text.isEmpty()) {
+                    attribute->setTextString(text);
+                    result = true;
+                }
+                break; // only the first attribute with the tag is ever changed
+            }
+        },
+        [&] {
+            attributes.clear();
+            ref.reset();
+            need(AcadApp).ZoomExtents();
+        },
+        [&] { need(AcadApp).Update(); },
+    };
+    for (const auto& step : steps) {
+        Ending ending = run(step);
+        if (ending == Ending::Quiet)
+            return result;
+        if (ending == Ending::Failed)
+            return false;
+    }
+    return true;
+}
+
+bool ACADStuff::AddPolyline3D(const std::vector<double>& points) {
+    if (!ConnectAcad())
+        return false; // no line was drawn; the user has seen why
+    try {
+        need(need(AcadDoc).ModelSpace()).Add3DPoly(points);
+        need(AcadApp).ZoomExtents();
+        need(AcadApp).Update();
+    } catch (const std::exception&) {
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// ACADStuff: the only code that talks to the CAD application, through the
+// automation surface (automation.h). Every operation first connects again
+// (attach to the running instance or start one, show it, take the active
+// document), so nothing is cached between calls. Only ConnectAcad speaks to the
+// user; every other failure is silent and shows only in the results.
+#pragma once
+#include "cad/automation.h"
+
+#include <QString>
+#include <QVariantList>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class ACADStuff {
+public:
+    // automation: the class to attach or create (nullptr: CurrentAcadAutomation()
+    // at each connect; not owned). leftButton: the asynchronous state of the left
+    // mouse button (nullptr: the application's tracker, GetAsyncKeyState).
+    explicit ACADStuff(AcadAutomation* automation = nullptr, std::function<short()> leftButton = nullptr);
+
+    // True when a running instance can be attached. Leaves AcadApp empty.
+    bool IsAcadRunning();
+    // Attaches (or starts), shows the application and takes its active document.
+    // On failure shows the failure's description in a message box and returns false.
+    bool ConnectAcad();
+    // Inserts the block drawing at point (elements 0..2: x, y, z, each convertible
+    // to a number) on layer, creating the layer when the drawing lacks it.
+    // Returns the new block reference's handle, "" when the insertion did not complete.
+    QString InsertPointBlock(const QVariantList& point, const QString& blockPath, const QString& layer);
+    // Writes text into the first attribute tagged tag (exact case) of the block
+    // reference with that handle; empty text leaves the default. False when a
+    // failure ended the operation or no connection could be made.
+    bool SetBlockAttribute(const QString& handle, const QString& tag, const QString& text);
+    // One 3D polyline through x1, y1, z1, x2, ... False when a failure ended it.
+    bool AddPolyline3D(const std::vector<double>& points);
+
+    // The connection: replaced by every successful connect.
+    std::shared_ptr<AcadApplication> AcadApp;
+    std::shared_ptr<AcadDocument> AcadDoc;
+
+private:
+    enum class Ending { None, Quiet, Failed };
+    // Runs one step. A failure is handled by its code: a missing layer is
+    // added (through addLayer, when given) and the step repeated once; a
+    // rejected call is repeated while the left button was clicked since the last
+    // poll; anything else ends the operation. Returns how it ended.
+    Ending run(const std::function<void()>& step, const std::function<void()>& addLayer = nullptr);
+    AcadAutomation& automation();
+
+    AcadAutomation* automation_;
+    std::function<short()> leftButton_;
+};

@@ -1,0 +1,326 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cad/dxfdocument.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+DxfError::DxfError(const QString& description)
+    : std::runtime_error(description.toStdString()), description_(description) {}
+
+namespace {
+
+QByteArray canonicalCode(int code) {
+    char buf[16];
+    int n = std::snprintf(buf, sizeof buf, "%3d", code);
+    return QByteArray(buf, n);
+}
+
+bool sameTrimmed(const QByteArray& value, const char* text) {
+    return value.trimmed() == text;
+}
+
+std::optional<int> parseCode(const QByteArray& line) {
+    QByteArray t = line.trimmed();
+    if (t.isEmpty() || t.size() > 6)
+        return std::nullopt;
+    int value = 0;
+    auto [ptr, ec] = std::from_chars(t.constData(), t.constData() + t.size(), value);
+    if (ec != std::errc() || ptr != t.constData() + t.size() || value < -5 || value > 1071)
+        return std::nullopt;
+    return value;
+}
+
+QString notDxf(qsizetype line) {
+    return QStringLiteral("The file is not a DXF drawing (line %1 is not a group code).").arg(line);
+}
+
+} // namespace
+
+bool DxfTag::is(int c, const char* v) const {
+    return code == c && sameTrimmed(value, v);
+}
+
+QByteArray DxfObject::type() const {
+    return tags.empty() ? QByteArray() : tags.front().value.trimmed();
+}
+
+int DxfObject::find(int code) const {
+    for (size_t i = 1; i < tags.size(); ++i)
+        if (tags[i].code == code)
+            return static_cast<int>(i);
+    return -1;
+}
+
+QByteArray DxfObject::value(int code, const QByteArray& fallback) const {
+    int i = find(code);
+    return i < 0 ? fallback : tags[i].value;
+}
+
+std::optional<double> DxfObject::number(int code) const {
+    int i = find(code);
+    if (i < 0)
+        return std::nullopt;
+    return DxfDocument::parseNumber(tags[i].value);
+}
+
+void DxfObject::set(int code, const QByteArray& value) {
+    int i = find(code);
+    if (i < 0)
+        tags.push_back(DxfDocument::tag(code, value));
+    else
+        tags[i].value = value;
+}
+
+DxfTag DxfDocument::tag(int code, const QByteArray& value) {
+    return DxfTag{code, value, {}};
+}
+DxfTag DxfDocument::tag(int code, double value) {
+    return DxfTag{code, formatNumber(value), {}};
+}
+DxfTag DxfDocument::tagInt(int code, long long value) {
+    return DxfTag{code, QByteArray::number(value), {}};
+}
+
+QByteArray DxfDocument::formatNumber(double value) {
+    if (value == 0) // also turns -0 into 0
+        return QByteArrayLiteral("0.0");
+    char buf[40];
+    auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, value);
+    if (ec != std::errc())
+        return QByteArrayLiteral("0.0");
+    QByteArray text(buf, ptr - buf);
+    if (!text.contains('.') && !text.contains('e') && !text.contains('n') && !text.contains('i'))
+        text += ".0";
+    return text;
+}
+
+std::optional<double> DxfDocument::parseNumber(const QByteArray& text) {
+    QByteArray t = text.trimmed();
+    const char* begin = t.constData();
+    const char* end = begin + t.size();
+    if (begin != end && *begin == '+')
+        ++begin;
+    if (begin == end)
+        return std::nullopt;
+    double value = 0;
+    auto [ptr, ec] = std::from_chars(begin, end, value);
+    if (ec != std::errc() || ptr != end || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+DxfDocument DxfDocument::parse(const QByteArray& bytes) {
+    static const char binarySentinel[] = "AutoCAD Binary DXF";
+    if (bytes.startsWith(binarySentinel))
+        throw DxfError(
+            QStringLiteral("The file is a binary DXF drawing; only ASCII DXF drawings can be used."));
+
+    DxfDocument doc;
+    qsizetype firstLf = bytes.indexOf('\n');
+    doc.eol_ = (firstLf > 0 && bytes.at(firstLf - 1) == '\r') ? QByteArray("\r\n") : QByteArray("\n");
+
+    const char* data = bytes.constData();
+    const qsizetype size = bytes.size();
+    qsizetype pos = 0;
+    qsizetype lineNo = 0;
+    // Next line without its end; false at the end of the data.
+    auto nextLine = [&](QByteArray* out) {
+        if (pos >= size)
+            return false;
+        const char* start = data + pos;
+        const void* nl = std::memchr(start, '\n', size - pos);
+        qsizetype len = nl ? static_cast<const char*>(nl) - start : size - pos;
+        pos += len + (nl ? 1 : 0);
+        if (len > 0 && start[len - 1] == '\r')
+            --len;
+        *out = QByteArray(start, len);
+        ++lineNo;
+        return true;
+    };
+
+    enum class State { Outside, SectionName, Inside, Done };
+    State state = State::Outside;
+    DxfSection* current = nullptr;
+    bool header = false;
+    QByteArray codeLine, valueLine;
+    while (state != State::Done && nextLine(&codeLine)) {
+        std::optional<int> code = parseCode(codeLine);
+        if (!code)
+            throw DxfError(notDxf(lineNo));
+        if (!nextLine(&valueLine))
+            throw DxfError(QStringLiteral("The DXF drawing is incomplete: it ends after a group code."));
+        DxfTag t{*code, valueLine, {}};
+        if (codeLine != canonicalCode(*code))
+            t.rawCode = codeLine;
+
+        switch (state) {
+        case State::Outside:
+            if (t.is(0, "SECTION")) {
+                doc.sections_.emplace_back();
+                current = &doc.sections_.back();
+                current->open.push_back(std::move(t));
+                state = State::SectionName;
+            } else if (t.is(0, "EOF")) {
+                doc.eof_.push_back(std::move(t));
+                state = State::Done;
+            } else if (t.code == 999) {
+                (doc.sections_.empty() ? doc.preamble_ : doc.sections_.back().close).push_back(std::move(t));
+            } else {
+                throw DxfError(
+                    doc.sections_.empty()
+                        ? QStringLiteral("The file is not a DXF drawing (it does not begin with a section).")
+                        : QStringLiteral("The DXF drawing is damaged: line %1 lies outside every section.")
+                              .arg(lineNo));
+            }
+            break;
+        case State::SectionName:
+            if (t.code == 999) {
+                current->open.push_back(std::move(t));
+                break;
+            }
+            if (t.code != 2)
+                throw DxfError(
+                    QStringLiteral("The DXF drawing is damaged: the section at line %1 has no name.")
+                        .arg(lineNo - 1));
+            current->name = t.value.trimmed().toUpper();
+            header = current->name == "HEADER";
+            current->open.push_back(std::move(t));
+            state = State::Inside;
+            break;
+        case State::Inside:
+            if (t.code == 0 && (t.is(0, "SECTION") || t.is(0, "EOF")))
+                throw DxfError(QStringLiteral("The DXF drawing is damaged: section %1 has no end.")
+                                   .arg(QString::fromLatin1(current->name)));
+            if (t.is(0, "ENDSEC")) {
+                current->close.push_back(std::move(t));
+                state = State::Outside;
+                break;
+            }
+            if (t.code == (header ? 9 : 0)) {
+                current->objects.emplace_back();
+                current->objects.back().tags.push_back(std::move(t));
+            } else if (current->objects.empty()) {
+                current->open.push_back(std::move(t));
+            } else {
+                current->objects.back().tags.push_back(std::move(t));
+            }
+            break;
+        case State::Done:
+            break;
+        }
+    }
+    if (state == State::SectionName || state == State::Inside)
+        throw DxfError(QStringLiteral("The DXF drawing is incomplete: it ends inside section %1.")
+                           .arg(QString::fromLatin1(current->name)));
+    if (doc.sections_.empty())
+        throw DxfError(QStringLiteral("The file is not a DXF drawing (it has no sections)."));
+    if (state == State::Done && pos < size)
+        doc.trailer_ = bytes.mid(pos);
+    return doc;
+}
+
+QByteArray DxfDocument::toBytes() const {
+    QByteArray out;
+    size_t tagCount = preamble_.size() + 2;
+    for (const DxfSection& s : sections_) {
+        tagCount += s.open.size() + s.close.size();
+        for (const DxfObject& o : s.objects)
+            tagCount += o.tags.size();
+    }
+    out.reserve(static_cast<qsizetype>(tagCount * 16) + trailer_.size());
+    auto write = [&](const DxfTag& t) {
+        if (!t.rawCode.isEmpty()) {
+            out += t.rawCode;
+        } else {
+            char buf[16];
+            int n = std::snprintf(buf, sizeof buf, "%3d", t.code);
+            out.append(buf, n);
+        }
+        out += eol_;
+        out += t.value;
+        out += eol_;
+    };
+    for (const DxfTag& t : preamble_)
+        write(t);
+    for (const DxfSection& s : sections_) {
+        for (const DxfTag& t : s.open)
+            write(t);
+        for (const DxfObject& o : s.objects)
+            for (const DxfTag& t : o.tags)
+                write(t);
+        if (s.close.empty() || !s.close.front().is(0, "ENDSEC"))
+            write(tag(0, "ENDSEC"));
+        for (const DxfTag& t : s.close)
+            write(t);
+    }
+    if (eof_.empty())
+        write(tag(0, "EOF"));
+    for (const DxfTag& t : eof_)
+        write(t);
+    out += trailer_;
+    return out;
+}
+
+DxfSection* DxfDocument::section(const char* name) {
+    for (DxfSection& s : sections_)
+        if (s.name == name)
+            return &s;
+    return nullptr;
+}
+
+const DxfSection* DxfDocument::section(const char* name) const {
+    return const_cast<DxfDocument*>(this)->section(name);
+}
+
+DxfSection& DxfDocument::ensureSection(const char* name, const std::vector<const char*>& before) {
+    if (DxfSection* s = section(name))
+        return *s;
+    auto at = sections_.end();
+    for (const char* b : before) {
+        for (auto it = sections_.begin(); it != sections_.end(); ++it)
+            if (it->name == b) {
+                at = it;
+                break;
+            }
+        if (at != sections_.end())
+            break;
+    }
+    DxfSection s;
+    s.name = name;
+    s.open = {tag(0, "SECTION"), tag(2, name)};
+    s.close = {tag(0, "ENDSEC")};
+    return *sections_.insert(at, std::move(s));
+}
+
+DxfObject* DxfDocument::headerVariable(const char* name) {
+    DxfSection* h = section("HEADER");
+    if (!h)
+        return nullptr;
+    for (DxfObject& o : h->objects)
+        if (o.type() == name)
+            return &o;
+    return nullptr;
+}
+
+const DxfObject* DxfDocument::headerVariable(const char* name) const {
+    return const_cast<DxfDocument*>(this)->headerVariable(name);
+}
+
+void DxfDocument::setHeaderVariable(const char* name, const std::vector<DxfTag>& valueTags) {
+    DxfObject* var = headerVariable(name);
+    if (!var) {
+        DxfSection& h = ensureSection("HEADER", {"CLASSES", "TABLES", "BLOCKS", "ENTITIES", "OBJECTS"});
+        h.objects.emplace_back();
+        var = &h.objects.back();
+        var->tags.push_back(tag(9, name));
+    }
+    var->tags.resize(1);
+    var->tags.insert(var->tags.end(), valueTags.begin(), valueTags.end());
+}
+
+QByteArray DxfDocument::version() const {
+    const DxfObject* v = headerVariable("$ACADVER");
+    return v && v->tags.size() > 1 ? v->tags[1].value.trimmed().toUpper() : QByteArray();
+}

@@ -1,0 +1,93 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The built-in drawing engine behind the automation surface. It stands where
+// an outside CAD application would: one engine per process, started by the
+// first CreateObject and attached by every GetObject after it. Its active
+// drawing is the DXF file named by setting "Korvel Transfer"/"Drawing"/"Path"
+// (default Support/Data/Drawing1.dxf), read when it exists, new when not.
+//
+// Saving: Update marks the drawing for saving and the save runs once control
+// returns to the event loop, so a command that inserts 10,000 blocks writes the
+// file once. The write is atomic (a temporary file replaces the old one). A
+// drawing with unsaved changes is also written when the application quits,
+// when another drawing becomes active and when the engine is destroyed.
+//
+// Between commands the file may change on disk (the user edits it in another
+// CAD program): ActiveDocument reads it again when it has no unsaved changes,
+// so the other program's work is never overwritten by an old copy.
+#pragma once
+#include "cad/automation.h"
+#include "cad/dxfdrawing.h"
+
+#include <QDateTime>
+#include <QObject>
+
+#include <memory>
+
+class DxfApplication final : public QObject,
+                             public AcadApplication,
+                             public std::enable_shared_from_this<DxfApplication> {
+    Q_OBJECT
+public:
+    DxfApplication();
+    ~DxfApplication() override;
+
+    bool Visible() const override { return visible_; }
+    void setVisible(bool visible) override;
+    // Throws AcadError (acadErrFailed) with the reason when the drawing file
+    // cannot be used (another DXF version, binary DXF, not DXF, unreadable).
+    std::shared_ptr<AcadDocument> ActiveDocument() override;
+    void ZoomExtents() override;
+    // Throws AcadError when the previous save failed (the changes are kept in
+    // memory and written by the next successful save).
+    void Update() override;
+
+    // The path of the active drawing as the settings name it now.
+    static QString drawingPath();
+    // The drawing held now (null before the first ActiveDocument).
+    std::shared_ptr<DxfDrawing> drawing() const { return drawing_; }
+    QString currentPath() const { return path_; }
+    // Writes unsaved changes now. Returns false (and keeps them) when the write
+    // fails; lastSaveError() then says why.
+    bool flush();
+    QString lastSaveError() const { return saveError_; }
+    int saveCount() const { return saves_; }
+
+signals:
+    void visibleChanged(bool visible);
+    // The drawing changed (after Update) or another drawing became active.
+    void drawingChanged();
+    void saveFailed(const QString& description);
+
+private:
+    void open(const QString& path);
+    struct Stamp {
+        bool exists = false;
+        qint64 size = 0;
+        QDateTime modified;
+        bool operator==(const Stamp&) const = default;
+    };
+    static Stamp stampOf(const QString& path);
+
+    bool visible_ = false;
+    bool savePending_ = false;
+    int saves_ = 0;
+    QString saveError_;
+    QString path_;
+    Stamp stamp_;
+    std::shared_ptr<DxfDrawing> drawing_;
+};
+
+// The class behind "AutoCAD.Application" in this process.
+class DxfAutomation final : public AcadAutomation {
+public:
+    ~DxfAutomation() override;
+    std::shared_ptr<AcadApplication> GetObject() override;
+    // Starts the engine and opens the active drawing (or attaches to the engine
+    // already running). Throws AcadError when the drawing cannot be used; no
+    // engine is left running then.
+    std::shared_ptr<AcadApplication> CreateObject() override;
+    std::shared_ptr<DxfApplication> running() const { return running_; }
+
+private:
+    std::shared_ptr<DxfApplication> running_;
+};

@@ -1,0 +1,323 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cad/frmoptions.h"
+
+#include "cad/frmrules.h"
+#include "conversion/utmoptions.h"
+#include "platform/numbers.h"
+#include "platform/prompts.h"
+#include "platform/settings.h"
+
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+const QString kApp = QStringLiteral("Korvel Transfer");
+const QString kSection = QStringLiteral("Options");
+
+QString setting(const QString& key, const QString& defaultValue) {
+    return GetSetting(kApp, kSection, key, defaultValue);
+}
+
+// "True"/"False" in any letter case, or a number (non-zero is true); anything
+// else (a hand-edited store) gives fallback.
+bool textToBool(const QString& text, bool fallback) {
+    const QString t = text.trimmed();
+    if (t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (t.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
+        return false;
+    bool ok = false;
+    const double v = TextToNumber(t, &ok);
+    return ok ? v != 0 : fallback;
+}
+
+// The text as a 16-bit integer, halves rounding to even; *overflow tells a
+// number outside -32768..32767. Not a number: 0.
+short textToShort(const QString& text, bool* overflow) {
+    *overflow = false;
+    if (!IsNumeric(text))
+        return 0;
+    const double v = std::nearbyint(TextToNumber(text));
+    if (!(v >= std::numeric_limits<short>::min() && v <= std::numeric_limits<short>::max())) {
+        *overflow = true;
+        return 0;
+    }
+    return static_cast<short>(v);
+}
+
+template <std::size_t N>
+bool selectByCaption(const std::array<QRadioButton*, N>& options, std::size_t count, const QString& caption) {
+    for (std::size_t i = 0; i < count && i < N; ++i) {
+        if (options[i]->text() == caption) {
+            options[i]->setChecked(true);
+            return true;
+        }
+    }
+    return false;
+}
+
+template <std::size_t N> int checkedIndex(const std::array<QRadioButton*, N>& options, std::size_t count) {
+    for (std::size_t i = 0; i < count && i < N; ++i)
+        if (options[i]->isChecked())
+            return static_cast<int>(i);
+    return -1;
+}
+} // namespace
+
+frmOptions::frmOptions(QWidget* parent, frmRules* rules, FormLoader loadForm)
+    : QWidget(parent, Qt::Window), rules_(rules), loadForm_(std::move(loadForm)) {
+    setWindowTitle(QStringLiteral("Options"));
+
+    Frame1 = new QGroupBox(QStringLiteral("Attribute Field"), this);
+    auto* attributeBox = new QVBoxLayout(Frame1);
+    const char* attributes[] = {"Message", "Name", "Message && Name", "Name && Message"};
+    for (int i = 0; i < 4; ++i) {
+        Option1[i] = new QRadioButton(QString::fromLatin1(attributes[i]), Frame1);
+        attributeBox->addWidget(Option1[i]);
+    }
+
+    Frame2 = new QGroupBox(QStringLiteral("Block Options"), this);
+    auto* blockBox = new QVBoxLayout(Frame2);
+    const char* blocks[] = {"Flag", "By Icon", "By Message"};
+    for (int i = 0; i < 3; ++i) {
+        Option2[i] = new QRadioButton(QString::fromLatin1(blocks[i]), Frame2);
+        blockBox->addWidget(Option2[i]);
+    }
+    cmdRules = new QPushButton(QStringLiteral("Set Rules"), Frame2);
+    blockBox->addWidget(cmdRules);
+
+    Frame3 = new QGroupBox(QStringLiteral("Layer Options"), this);
+    auto* layerBox = new QGridLayout(Frame3);
+    const char* layers[] = {"GPS", "Landmarks", "0", ""};
+    for (int i = 0; i < 4; ++i) {
+        Option3[i] = new QRadioButton(QString::fromLatin1(layers[i]), Frame3);
+        layerBox->addWidget(Option3[i], i, 0);
+    }
+    Text1 = new QLineEdit(QStringLiteral("Temp"), Frame3);
+    layerBox->addWidget(Text1, 3, 1);
+
+    Frame4 = new QGroupBox(QStringLiteral("Units"), this);
+    auto* unitBox = new QVBoxLayout(Frame4);
+    Option4[0] = new QRadioButton(QStringLiteral("Meters"), Frame4);
+    Option4[1] = new QRadioButton(QStringLiteral("Feet"), Frame4);
+    unitBox->addWidget(Option4[0]);
+    unitBox->addWidget(Option4[1]);
+
+    Frame5 = new QGroupBox(QStringLiteral("UTM NAD 83 Zone"), this);
+    auto* zoneBox = new QGridLayout(Frame5);
+    Option5[0] = new QRadioButton(QStringLiteral("By Point"), Frame5);
+    Option5[1] = new QRadioButton(QStringLiteral("Zone #"), Frame5);
+    Text2 = new QLineEdit(Frame5);
+    zoneBox->addWidget(Option5[0], 0, 0);
+    zoneBox->addWidget(Option5[1], 1, 0);
+    zoneBox->addWidget(Text2, 1, 1);
+
+    Command1 = new QPushButton(QStringLiteral("Apply"), this);
+    Command2 = new QPushButton(QStringLiteral("Cancel"), this);
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(Frame1, 0, 0);
+    grid->addWidget(Frame2, 0, 1);
+    grid->addWidget(Frame3, 1, 0);
+    grid->addWidget(Frame4, 1, 1);
+    grid->addWidget(Frame5, 2, 0);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(Command1);
+    buttons->addWidget(Command2);
+    grid->addLayout(buttons, 2, 1);
+
+    connect(Command1, &QPushButton::clicked, this, &frmOptions::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &frmOptions::Command2_Click);
+    connect(cmdRules, &QPushButton::clicked, this, &frmOptions::cmdRules_Click);
+    for (int i = 0; i < 3; ++i)
+        connect(Option2[i], &QRadioButton::clicked, this, [this, i] { Option2_Click(i); });
+    for (int i = 0; i < 2; ++i)
+        connect(Option5[i], &QRadioButton::clicked, this, [this, i] { Option5_Click(i); });
+    Text2->installEventFilter(this);
+}
+
+void frmOptions::Form_Load() {
+    OptionSettings();
+}
+
+frmRules* frmOptions::loadedRules() {
+    if (!rules_ || !loadForm_ || !loadForm_(rules_))
+        return nullptr;
+    return rules_->databaseOpen() ? rules_ : nullptr;
+}
+
+void frmOptions::publishUtmOptions() {
+    UtmOptions& options = CurrentUtmOptions();
+    options.intZone = intZone;
+    options.blnMetric = blnMetric;
+}
+
+void frmOptions::OptionSettings() {
+    strAttribute = setting(QStringLiteral("Attribute"), QStringLiteral("Message"));
+    strBlock = setting(QStringLiteral("Block"), QStringLiteral("Flag"));
+    strLayer = setting(QStringLiteral("Layer"), QStringLiteral("Landmarks"));
+    blnMetric = textToBool(setting(QStringLiteral("Metric"), QStringLiteral("False")), false);
+    bool overflow = false;
+    intZone = textToShort(setting(QStringLiteral("Zone"), QStringLiteral("0")), &overflow);
+    publishUtmOptions();
+
+    selectByCaption(Option1, 4, strAttribute);
+
+    // Without a readable rules database the block buttons are left as they are.
+    if (frmRules* rules = loadedRules()) {
+        if (strBlock == QLatin1String("By Message") && rules->rulesEmpty()) {
+            // Shown as "Flag"; the stored setting changes only when applied.
+            strBlock = QStringLiteral("Flag");
+            Option2[0]->setChecked(true);
+        } else {
+            selectByCaption(Option2, 3, strBlock);
+        }
+    }
+
+    if (!selectByCaption(Option3, 3, strLayer)) {
+        Option3[3]->setChecked(true);
+        Text1->setText(strLayer);
+    }
+
+    Option4[blnMetric ? 0 : 1]->setChecked(true);
+
+    if (intZone == 0) {
+        Option5[0]->setChecked(true);
+        Text2->clear();
+    } else {
+        Option5[1]->setChecked(true);
+        Text2->setText(QString::number(intZone));
+    }
+}
+
+void frmOptions::Command1_Click() {
+    if (const int i = checkedIndex(Option1, 4); i >= 0)
+        strAttribute = Option1[i]->text();
+    if (const int i = checkedIndex(Option2, 3); i >= 0)
+        strBlock = Option2[i]->text();
+
+    if (const int i = checkedIndex(Option3, 3); i >= 0) {
+        strLayer = Option3[i]->text();
+    } else if (Text1->text().isEmpty()) {
+        MsgBox(QStringLiteral("Please type a name for the layer.") + vbCrLf +
+               QStringLiteral("The layer was not changed."));
+    } else {
+        strLayer = Text1->text();
+    }
+
+    blnMetric = Option4[0]->isChecked();
+
+    // Empty (By Point) or not a number: 0, each point's own zone.
+    bool overflow = false;
+    const QString zoneText = Text2->text();
+    const short zone = textToShort(zoneText, &overflow);
+    if (overflow)
+        MsgBox(QStringLiteral("6: Overflow"));
+    else if (IsNumeric(zoneText) && (zone < 1 || zone > 60))
+        MsgBox(QStringLiteral("UTM zones run from 1 to 60.") + vbCrLf +
+               QStringLiteral("The zone was not changed."));
+    else
+        intZone = zone;
+
+    SaveSetting(kApp, kSection, QStringLiteral("Attribute"), strAttribute);
+    SaveSetting(kApp, kSection, QStringLiteral("Block"), strBlock);
+    SaveSetting(kApp, kSection, QStringLiteral("Layer"), strLayer);
+    SaveSetting(kApp, kSection, QStringLiteral("Metric"),
+                blnMetric ? QStringLiteral("True") : QStringLiteral("False"));
+    SaveSetting(kApp, kSection, QStringLiteral("Zone"), QString::number(intZone));
+    publishUtmOptions();
+    hide();
+}
+
+void frmOptions::Command2_Click() {
+    OptionSettings();
+    hide();
+}
+
+void frmOptions::cmdRules_Click() {
+    if (!rules_ || !loadForm_ || !loadForm_(rules_))
+        return;
+    // A database that failed to open is tried again, and its failure shown again.
+    if (!rules_->ensureDatabase())
+        return;
+    rules_->show();
+    rules_->raise();
+    rules_->activateWindow();
+}
+
+void frmOptions::Option2_Click(int Index) {
+    if (Index != 2)
+        return;
+    frmRules* rules = loadedRules();
+    if (rules && !rules->rulesEmpty())
+        return;
+    MsgBox(QStringLiteral("You must create rules for inserting") + vbCrLf +
+           QStringLiteral("blocks before this option is availible."));
+    // Back to the block in force; "Flag" when that was "By Message" itself
+    // (its rules deleted since the dialog was loaded).
+    if (!selectByCaption(Option2, 2, strBlock))
+        Option2[0]->setChecked(true);
+}
+
+void frmOptions::Option5_Click(int Index) {
+    if (Index == 0)
+        Text2->clear();
+}
+
+void frmOptions::Text2_KeyPress(int& KeyAscii) {
+    if (KeyAscii == 8 || (KeyAscii >= '0' && KeyAscii <= '9')) {
+        Option5[1]->setChecked(true);
+        return;
+    }
+    if (KeyAscii == 13) {
+        KeyAscii = 0;
+        // Enter moves on, as a Tab keystroke would.
+        QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+        QCoreApplication::sendEvent(Text2, &tab);
+        return;
+    }
+    KeyAscii = 0;
+}
+
+void frmOptions::Text2_LostFocus() {
+    if (IsNumeric(Text2->text())) {
+        Option5[1]->setChecked(true);
+    } else {
+        Text2->clear();
+        Option5[0]->setChecked(true);
+    }
+}
+
+bool frmOptions::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Text2) {
+        if (event->type() == QEvent::KeyPress) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            int ascii = -1;
+            if (key->key() == Qt::Key_Backspace)
+                ascii = 8;
+            else if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+                ascii = 13;
+            else if (key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab && !key->text().isEmpty())
+                ascii = key->text().at(0).unicode();
+            // Keys that type no character (arrows, Delete, Home...) reach the box untouched.
+            if (ascii >= 0) {
+                Text2_KeyPress(ascii);
+                if (ascii == 0)
+                    return true;
+            }
+        } else if (event->type() == QEvent::FocusOut) {
+            Text2_LostFocus();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,87 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cad/rulesdb.h"
+
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <atomic>
+
+namespace {
+const QString kTable = QStringLiteral("Rules_Message");
+
+QString nextConnectionName() {
+    static std::atomic<int> counter{0};
+    return QStringLiteral("korvel-rules-%1").arg(++counter);
+}
+} // namespace
+
+RulesDb::RulesDb(const QString& path) : path_(path), connection_(nextConnectionName()) {
+    if (!QFileInfo(path).isFile())
+        throw RecordsetError(3024, QStringLiteral("Could not find file '%1'.").arg(path));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=200"));
+        if (!db.open()) {
+            const QString why = db.lastError().text();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(connection_);
+            throw RecordsetError(3000, QStringLiteral("Could not open '%1': %2").arg(path, why));
+        }
+        db_ = db;
+    }
+    // SQLite opens lazily: the first read tells a real rules file from anything else.
+    QSqlQuery probe(db_);
+    if (probe.exec(QStringLiteral("SELECT count(*) FROM ") + kTable))
+        return;
+    const QString code = probe.lastError().nativeErrorCode();
+    const QString detail = probe.lastError().databaseText();
+    probe = QSqlQuery();
+    db_.close();
+    db_ = QSqlDatabase();
+    QSqlDatabase::removeDatabase(connection_);
+    // SQLite result codes: 26 not a database, 5/6 busy or locked.
+    if (code == QLatin1String("26"))
+        throw RecordsetError(3343, QStringLiteral("Unrecognized database format '%1'.").arg(path));
+    if (code == QLatin1String("5") || code == QLatin1String("6"))
+        throw RecordsetError(3045, QStringLiteral("Could not use '%1'; file already in use.").arg(path));
+    if (detail.contains(QLatin1String("no such table")))
+        throw RecordsetError(3078, QStringLiteral("The database '%1' has no table '%2'.").arg(path, kTable));
+    throw RecordsetError(3000, QStringLiteral("Could not read '%1': %2").arg(path, detail));
+}
+
+RulesDb::~RulesDb() {
+    db_.close();
+    db_ = QSqlDatabase();
+    QSqlDatabase::removeDatabase(connection_);
+}
+
+QString MatchBlockRule(Recordset* rs, QString& strMessage, const QString& defaultBlock) {
+    if (!rs)
+        return defaultBlock;
+    try {
+        rs->MoveFirst();
+        while (!rs->isEOF()) {
+            if (rs->hasCurrent()) {
+                const QString value = rs->text(QStringLiteral("Value"));
+                const QString location = rs->text(QStringLiteral("Location"));
+                const qsizetype n = value.size();
+                if (location == QLatin1String("Left") && strMessage.left(n) == value) {
+                    const QString block = rs->text(QStringLiteral("BlockPath"));
+                    strMessage = strMessage.right(strMessage.size() - n);
+                    return block;
+                }
+                if (location == QLatin1String("Right") && strMessage.right(n) == value) {
+                    const QString block = rs->text(QStringLiteral("BlockPath"));
+                    strMessage = strMessage.left(strMessage.size() - n);
+                    return block;
+                }
+            }
+            rs->MoveNext();
+        }
+    } catch (const RecordsetError&) {
+        // A table that cannot be read has no rules to offer.
+    }
+    return defaultBlock;
+}

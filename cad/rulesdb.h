@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The block rules database: an SQLite file (Support/Rules.rls) holding the
+// table Rules_Message (Value, BlockPath, Location), and the lookup that picks a
+// block drawing for a waypoint message.
+#pragma once
+#include "cad/recordset.h"
+
+#include <QSqlDatabase>
+#include <QString>
+
+class RulesDb {
+public:
+    // Opens the file shared and writable. It must already exist and hold the
+    // table Rules_Message: a missing file is never created. Throws
+    // RecordsetError (3024 missing, 3343 not a database, 3045 locked by another
+    // program, 3078 no rules table, 3000 anything else); the description names
+    // the file. A lock held by another program is waited for at most 200 ms.
+    explicit RulesDb(const QString& path);
+    ~RulesDb();
+    RulesDb(const RulesDb&) = delete;
+    RulesDb& operator=(const RulesDb&) = delete;
+
+    QSqlDatabase database() const { return db_; }
+    QString path() const { return path_; }
+
+private:
+    QString path_;
+    QString connection_;
+    QSqlDatabase db_;
+};
+
+// The block a message asks for. Walks rs from its first row in table order;
+// the first row whose Value stands at the start ("Left") or end ("Right") of
+// strMessage wins: its BlockPath is returned and Value is cut from strMessage.
+// All comparisons are exact and case-sensitive, Location included; an empty
+// Value matches every message and cuts nothing. Without a match (or without a
+// recordset, or when the table cannot be read) the result is defaultBlock and
+// strMessage is unchanged. Leaves rs on the matching row, or at its end.
+QString MatchBlockRule(Recordset* rs, QString& strMessage, const QString& defaultBlock);

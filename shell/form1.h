@@ -57,9 +57,36 @@ public:
 
     // ---- files (form1_files.cpp) ----
     // ---- table editing (form1_edit.cpp) ----
+    QString strCellBuffer;    // last copied cell text (Copy Cell)
+    QString strRowBuffer[7];  // last copied row, columns 0 to 6 (Copy Row)
+    // Moves pending from a key-down in Text1 to the next key-up; at most one set.
+    bool blnMoveLeft = false;
+    bool blnMoveRight = false;
+    bool blnMoveDown = false;
+    bool blnMoveUp = false;
+    // Text1's handlers (its events reach them through a filter installed when
+    // the editor first opens). KeyCode: 37 left, 38 up, 39 right, 40 down;
+    // KeyAscii: 13 Enter, 27 Escape.
+    void Text1_KeyDown(int KeyCode, int Shift);
+    void Text1_KeyPress(int KeyAscii);
+    void Text1_KeyUp(int KeyCode, int Shift);
+    void Text1_LostFocus();
     // ---- gps (form1_gps.cpp) ----
+    // The receiver link (model, serial number, last download) and its progress
+    // window, made on first use and kept as long as this window.
+    class GPSDevice& gpsDevice();
+    class frmCommunication* communicationWindow();
+    // Appends the last download's data lines to the table; reports lines left out.
+    void AddReceivedPoints();
+    std::shared_ptr<class GPSDevice> gpsDevice_;
+    class frmCommunication* frmCommunication_ = nullptr;
     // ---- cad (form1_cad.cpp) ----
+    // Insertion options and block rules windows: made and loaded hidden when this
+    // window loads, owned by it (Qt parent), shown by "Options" and "Set Rules".
+    class frmOptions* optionsWindow = nullptr;
+    class frmRules* rulesWindow = nullptr;
     // ---- report, help, about (form1_help.cpp) ----
+    class frmAbout* aboutForm = nullptr; // the About window while it is open
 
 public slots:
     // Load, resize and close (form1.cpp).

@@ -80,14 +80,6 @@ public:
     void AddReceivedPoints();
     std::shared_ptr<class GPSDevice> gpsDevice_;
     class frmCommunication* frmCommunication_ = nullptr;
-    // The receiver link (model, serial number, last download) and its progress
-    // window, made on first use and kept as long as this window.
-    class GPSDevice& gpsDevice();
-    class frmCommunication* communicationWindow();
-    // Appends the last download's data lines to the table; reports lines left out.
-    void AddReceivedPoints();
-    std::shared_ptr<class GPSDevice> gpsDevice_;
-    class frmCommunication* frmCommunication_ = nullptr;
     // ---- cad (form1_cad.cpp) ----
     // Insertion options and block rules windows: made and loaded hidden when this
     // window loads, owned by it (Qt parent), shown by "Options" and "Set Rules".

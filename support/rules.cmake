@@ -1,0 +1,98 @@
+# Support/Rules.rls, the block rules database, built from Rules.sql at build
+# time by a small Qt Sql program (so a build needs no sqlite3 command).
+file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/makerules.cpp @ONLY CONTENT [==[
+// SPDX-License-Identifier: GPL-3.0-or-later
+// makerules SQL-FILE OUT-FILE SUPPORT-DIR: runs the statements of SQL-FILE on a
+// new SQLite file and moves it over OUT-FILE. "%SUPPORT%" in the statements
+// becomes SUPPORT-DIR. Statements end with ";" at the end of a line.
+#include <QCoreApplication>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTextStream>
+
+#include <cstdio>
+#include <filesystem>
+
+namespace {
+int run(const QString& sqlPath, const QString& outPath, const QString& supportDir) {
+    QFile sql(sqlPath);
+    if (!sql.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        std::fprintf(stderr, "makerules: cannot read %s\n", qPrintable(sqlPath));
+        return 1;
+    }
+    QStringList statements;
+    QString pending;
+    QTextStream in(&sql);
+    while (!in.atEnd()) {
+        QString line = in.readLine();
+        const qsizetype comment = line.indexOf(QLatin1String("--"));
+        if (comment >= 0)
+            line.truncate(comment);
+        line = line.trimmed();
+        if (line.isEmpty())
+            continue;
+        pending += line + QLatin1Char(' ');
+        if (line.endsWith(QLatin1Char(';'))) {
+            statements << pending.replace(QLatin1String("%SUPPORT%"), supportDir);
+            pending.clear();
+        }
+    }
+    const QString tmpPath = outPath + QStringLiteral(".tmp");
+    QFile::remove(tmpPath);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("makerules"));
+        db.setDatabaseName(tmpPath);
+        if (!db.open()) {
+            std::fprintf(stderr, "makerules: %s\n", qPrintable(db.lastError().text()));
+            return 1;
+        }
+        db.transaction();
+        for (const QString& s : statements) {
+            QSqlQuery q(db);
+            if (!q.exec(s)) {
+                std::fprintf(stderr, "makerules: %s\n  in: %s\n", qPrintable(q.lastError().text()),
+                             qPrintable(s));
+                return 1;
+            }
+        }
+        db.commit();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("makerules"));
+    std::error_code ec;
+    std::filesystem::rename(tmpPath.toStdString(), outPath.toStdString(), ec);
+    if (ec) {
+        std::fprintf(stderr, "makerules: cannot write %s: %s\n", qPrintable(outPath), ec.message().c_str());
+        return 1;
+    }
+    return 0;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: makerules SQL-FILE OUT-FILE SUPPORT-DIR\n");
+        return 2;
+    }
+    return run(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]),
+               QString::fromLocal8Bit(argv[3]));
+}
+]==])
+add_executable(makerules ${CMAKE_CURRENT_BINARY_DIR}/makerules.cpp)
+target_link_libraries(makerules PRIVATE Qt6::Core Qt6::Sql)
+set_target_properties(makerules PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+add_custom_command(OUTPUT ${KORVEL_SUPPORT_DIR}/Rules.rls
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${KORVEL_SUPPORT_DIR}
+  COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen
+          $<TARGET_FILE:makerules> ${CMAKE_CURRENT_SOURCE_DIR}/Rules.sql ${KORVEL_SUPPORT_DIR}/Rules.rls
+          ${KORVEL_SUPPORT_DIR}
+  DEPENDS makerules ${CMAKE_CURRENT_SOURCE_DIR}/Rules.sql
+  COMMENT "Building Support/Rules.rls")
+add_custom_target(rules_db ALL DEPENDS ${KORVEL_SUPPORT_DIR}/Rules.rls)
+# Whatever links the CAD code (the program, its tests) finds the file built.
+if(TARGET cad)
+  add_dependencies(cad rules_db)
+endif()

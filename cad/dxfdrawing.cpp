@@ -220,6 +220,27 @@ void DxfDrawing::prepare() {
         ensureStyle("STANDARD", nullptr);
     blocks();
     DxfSection& ents = entities();
+    // Every layer, line type and text style the drawing uses must be defined.
+    std::vector<std::pair<int, QByteArray>> used;
+    for (const DxfSection* s : {doc_.section("TABLES"), doc_.section("BLOCKS"), &ents})
+        for (const DxfObject& o : s->objects) {
+            QByteArray type = o.type();
+            if (s == &ents || type != "LAYER")
+                if (int i = o.find(8); i >= 0 && s != doc_.section("TABLES"))
+                    used.emplace_back(8, o.tags[i].value);
+            if (int i = o.find(6); i >= 0 && (type == "LAYER" || s != doc_.section("TABLES")))
+                used.emplace_back(6, o.tags[i].value);
+            if (int i = o.find(7); i >= 0 && (type == "TEXT" || type == "ATTDEF" || type == "ATTRIB"))
+                used.emplace_back(7, o.tags[i].value);
+        }
+    for (const auto& [code, name] : used) {
+        if (code == 8)
+            ensureLayer(name, nullptr);
+        else if (code == 6)
+            ensureLinetype(name, nullptr);
+        else
+            ensureStyle(name, nullptr);
+    }
 
     entityByHandle_.clear();
     entityByHandle_.reserve(static_cast<qsizetype>(ents.objects.size()));

@@ -1,0 +1,293 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// GPSDevice against a scripted port on the virtual clock: the port search,
+// the connection report, downloads and their failures.
+#include "fakecommport.h"
+#include "gps/gpsdevice.h"
+#include "gps/magellansentence.h"
+#include "gps/progressview.h"
+#include "support/scriptedprompts.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+const QString crlf = QStringLiteral("\r\n");
+
+struct RecordingProgress final : ProgressView {
+    QStringList captions;
+    int shows = 0, hides = 0, dots = 0;
+    bool visible = false;
+    void setCaption(const QString& c) override { captions << c; }
+    void showProgress() override {
+        ++shows;
+        visible = true;
+    }
+    void hideProgress() override {
+        ++hides;
+        visible = false;
+    }
+    void DoDots(int& index) override {
+        ++dots;
+        index = index > 4 ? 1 : index + 1;
+    }
+};
+
+class GpsDeviceTest : public ::testing::Test {
+protected:
+    GpsDeviceTest() : port(clock), device(&port, &progress) { clock.setProcessEvents(false); }
+    VirtualClock clock;
+    ScopedClock scoped{&clock};
+    ScriptedPrompts prompts;
+    FakeCommPort port;
+    RecordingProgress progress;
+    GPSDevice device;
+    FakeReceiver receiver;
+
+    QString connectMessage(const QString& model, const QString& serial, const QString& version) {
+        return QStringLiteral("You have successfully connected to a ") + model +
+               QStringLiteral(".\r\n Serial Number: ") + serial + QStringLiteral("\r\nSoftware Version: ") +
+               version;
+    }
+    void connectOn(int n) {
+        receiver.port = n;
+        receiver.attach(port);
+        prompts.answerMessage();
+        ASSERT_TRUE(device.SearchForDevice());
+        prompts.clear();
+    }
+};
+
+TEST_F(GpsDeviceTest, ReceiverOnPortThreeAfterTwoSilentPorts) {
+    receiver.port = 3;
+    receiver.attach(port);
+    prompts.answerMessage();
+    EXPECT_TRUE(device.SearchForDevice());
+
+    EXPECT_EQ(port.opens(), (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(port.closes(), 2); // the silent ports were closed again
+    EXPECT_TRUE(port.PortOpen());
+    EXPECT_EQ(port.commPortNumber(), 3);
+    EXPECT_EQ(port.Settings(), QStringLiteral("4800,n,8,1"));
+    EXPECT_EQ(port.Handshaking(), 0);
+    // Each silent port costs 15 polls of 500 ms; port 3 answers at the first poll,
+    // then "TON" is answered at the first of its polls.
+    EXPECT_EQ(clock.totalSlept(), 2 * 15 * 500 + 500 + 500);
+    EXPECT_EQ(port.writtenTexts(),
+              (QStringList{kVersionRequest, kVersionRequest, kVersionRequest, kTonCommand}));
+    EXPECT_EQ(port.writes().back().port, 3);
+    EXPECT_EQ(progress.dots, 31); // the version polls step the dots, the TON wait does not
+    EXPECT_EQ(progress.captions, (QStringList{QStringLiteral("Searching For GPS Device"),
+                                              QStringLiteral("Searching For GPS Device On Comm Port 1"),
+                                              QStringLiteral("Searching For GPS Device On Comm Port 2"),
+                                              QStringLiteral("Searching For GPS Device On Comm Port 3")}));
+    EXPECT_FALSE(progress.visible);
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_EQ(prompts.messages().at(0), connectMessage("SporTrak", "12345678", "1.06"));
+    EXPECT_EQ(prompts.prompts().at(0).title, QStringLiteral("Korvel Transfer"));
+    EXPECT_EQ(device.deviceModel(), QStringLiteral("SporTrak"));
+    EXPECT_EQ(device.deviceSerialNumber(), QStringLiteral("12345678"));
+}
+
+TEST_F(GpsDeviceTest, MissingPortsAreSkippedWithoutMessages) {
+    port.present = {4};
+    receiver.port = 4;
+    receiver.attach(port);
+    prompts.answerMessage();
+    EXPECT_TRUE(device.SearchForDevice());
+    EXPECT_EQ(port.opens(), (std::vector<int>{4}));
+    EXPECT_EQ(clock.totalSlept(), 1000); // no waiting on ports that are not there
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_TRUE(prompts.messages().at(0).startsWith(QStringLiteral("You have successfully connected")));
+}
+
+TEST_F(GpsDeviceTest, NoReceiverAnywhere) {
+    prompts.answerMessage();
+    EXPECT_FALSE(device.SearchForDevice());
+    EXPECT_EQ(prompts.messages(), QStringList{QStringLiteral("No GPS Found!")});
+    EXPECT_EQ(port.closes(), 4);
+    EXPECT_FALSE(port.PortOpen());
+    EXPECT_EQ(clock.totalSlept(), 4 * 15 * 500);
+    EXPECT_EQ(device.deviceModel(), QString());
+
+    port.present.clear();
+    prompts.answerMessage();
+    EXPECT_FALSE(device.SearchForDevice());
+    EXPECT_EQ(prompts.messages().last(), QStringLiteral("No GPS Found!"));
+    EXPECT_FALSE(progress.visible);
+}
+
+TEST_F(GpsDeviceTest, OtherOpenFailuresAreReportedAndEndTheSearch) {
+    receiver.attach(port);
+    port.setCommPort(1);
+    port.setPortOpen(true); // already open: opening again raises 8005
+    prompts.answerMessage();
+    EXPECT_FALSE(device.SearchForDevice());
+    EXPECT_EQ(prompts.messages(), QStringList{QStringLiteral("8005: Port already open")});
+    EXPECT_FALSE(port.PortOpen());
+    EXPECT_FALSE(progress.visible);
+}
+
+TEST_F(GpsDeviceTest, SoftwareVersionAndShortReplies) {
+    const struct {
+        const char* reply;
+        const char* model;
+        const char* serial;
+        const char* version;
+    } cases[] = {
+        {"$PMGNVER,37,VER 1 06,SporTrak,0,12345678", "SporTrak", "12345678", "1.06"},
+        {"$PMGNVER,37,VER  1 06,SporTrak,0,12345678", "SporTrak", "12345678",
+         " 1 06"}, // leading space: unchanged
+        {"$PMGNVER,33,VER 5.32,Meridian,0,87654321", "Meridian", "87654321", "5.32"},
+        {"$PMGNVER,37,VER 1 06,SporTrak", "SporTrak", "", "1.06"},            // fewer than six fields
+        {"$PMGNVER,37,VE", "", "", ""},                                       // field too short for the cut
+        {"$PMGNVER,37,VER 2 1 a,Mystic,0,42,extra", "Mystic", "42", "2.1.a"}, // more fields: serial whole
+    };
+    for (const auto& c : cases) {
+        receiver.versionReply = QString::fromLatin1(c.reply);
+        receiver.attach(port);
+        prompts.answerMessage();
+        EXPECT_TRUE(device.SearchForDevice()) << c.reply;
+        EXPECT_EQ(prompts.messages().last(), connectMessage(c.model, c.serial, c.version)) << c.reply;
+        EXPECT_EQ(device.deviceModel(), QLatin1String(c.model));
+        port.setPortOpen(false);
+    }
+}
+
+TEST_F(GpsDeviceTest, VersionReplyCutBetweenTwoPollsIsJoined) {
+    receiver.attach(port);
+    port.responder = [](FakeCommPort& self, int, const QString& text) {
+        if (text == kVersionRequest)
+            self.deliverPieces(
+                400, 200,
+                {QStringLiteral("$PMGNVER,37,VER 1 06,Spor"), QStringLiteral("Trak,0,12345678*10\r\n")});
+        else
+            self.deliverAfter(100, Framed(QStringLiteral("PMGNCMD,TON")));
+    };
+    prompts.answerMessage();
+    EXPECT_TRUE(device.SearchForDevice());
+    EXPECT_EQ(device.deviceModel(), QStringLiteral("SporTrak"));
+    EXPECT_EQ(device.deviceSerialNumber(), QStringLiteral("12345678"));
+}
+
+TEST_F(GpsDeviceTest, SilentAfterTonIsBoundedAndLeavesTheProgramDisconnected) {
+    receiver.answerTon = false;
+    receiver.attach(port);
+    prompts.answerMessage();
+    EXPECT_FALSE(device.SearchForDevice());
+    EXPECT_FALSE(port.PortOpen());
+    EXPECT_EQ(clock.totalSlept(), 500 + 5000);
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_TRUE(prompts.messages().at(0).contains(QStringLiteral("stopped answering")))
+        << prompts.messages().at(0).toStdString();
+    EXPECT_EQ(device.deviceModel(), QString()); // no successful connection
+    EXPECT_FALSE(progress.visible);
+}
+
+TEST_F(GpsDeviceTest, CloseDevice) {
+    connectOn(1);
+    EXPECT_TRUE(device.CloseDevice());
+    EXPECT_FALSE(port.PortOpen());
+    EXPECT_EQ(device.deviceModel(), QStringLiteral("SporTrak")); // kept after a disconnect
+}
+
+TEST_F(GpsDeviceTest, DownloadEndsAtEndOrUnable) {
+    connectOn(2);
+    receiver.waypointLines = {Framed("PMGNWPL,3549.499,N,08650.827,W,0000257,M,HOME,HOME,c"),
+                              Framed("PMGNWPL,3516.583,S,09016.583,W,0000028,M,CAMP,,a")};
+    const qint64 before = clock.totalSlept();
+    EXPECT_TRUE(device.ReceiveWaypoints());
+    EXPECT_EQ(clock.totalSlept() - before, 1500);
+    EXPECT_EQ(port.writtenTexts().last(), kWaypointRequest);
+    EXPECT_EQ(device.receivedLines().size(), 4);
+    EXPECT_EQ(device.receivedLines().at(2), kEndReply);
+    EXPECT_EQ(device.receivedDataLines().size(), 2);
+    EXPECT_TRUE(device.lastDownloadComplete());
+    EXPECT_EQ(progress.captions.last(), QStringLiteral("Getting Waypoints From GPS Device"));
+    EXPECT_FALSE(progress.visible);
+
+    port.responder = [](FakeCommPort& self, int, const QString&) {
+        self.deliverAfter(100, Framed("PMGNTRK,3605.259,N,08644.389,W,00151,M,201444.61,A,,020302") +
+                                   kUnableReply + crlf);
+    };
+    EXPECT_TRUE(device.ReceiveTracks());
+    EXPECT_EQ(port.writtenTexts().last(), kTrackRequest);
+    EXPECT_EQ(device.receivedDataLines().size(), 1);
+    EXPECT_EQ(progress.captions.last(), QStringLiteral("Getting Tracks From GPS Device"));
+    EXPECT_TRUE(prompts.messages().isEmpty());
+}
+
+TEST_F(GpsDeviceTest, DownloadJoinsPiecesAcrossPolls) {
+    connectOn(1);
+    const QString all = Framed("PMGNWPL,3549.499,N,08650.827,W,0000257,M,HOME,HOME,c") +
+                        Framed("PMGNWPL,3516.583,S,09016.583,W,0000028,M,CAMP,,a") + kEndReply + crlf;
+    port.responder = [&](FakeCommPort& self, int, const QString&) {
+        // Cut inside the first line, inside the second, and inside "END".
+        self.deliverPieces(1000, 1500,
+                           {all.left(20), all.mid(20, 50), all.mid(70, all.size() - 75), all.right(5)});
+    };
+    const int dotsBefore = progress.dots;
+    EXPECT_TRUE(device.ReceiveWaypoints());
+    EXPECT_EQ(device.receivedDataLines(),
+              (QStringList{Framed("PMGNWPL,3549.499,N,08650.827,W,0000257,M,HOME,HOME,c").chopped(2),
+                           Framed("PMGNWPL,3516.583,S,09016.583,W,0000028,M,CAMP,,a").chopped(2)}));
+    EXPECT_EQ(progress.dots - dotsBefore, 4); // one step per 1.5 s poll
+}
+
+TEST_F(GpsDeviceTest, StaleInputIsShownThenDropped) {
+    connectOn(1);
+    receiver.waypointLines.clear();
+    port.deliverAfter(0, crlf);
+    prompts.answerMessage();
+    EXPECT_TRUE(device.ReceiveWaypoints());
+    EXPECT_EQ(prompts.messages(), QStringList{QStringLiteral("This trash was in the input:\r\n\r\n")});
+    EXPECT_TRUE(device.receivedDataLines().isEmpty());
+
+    port.deliverAfter(0, QStringLiteral("$GPRMC,junk"));
+    prompts.answerMessage();
+    EXPECT_TRUE(device.ReceiveWaypoints());
+    EXPECT_EQ(prompts.messages().last(), QStringLiteral("This trash was in the input:\r\n$GPRMC,junk"));
+    EXPECT_TRUE(device.receivedDataLines().isEmpty()); // the stale text is not part of the reply
+}
+
+TEST_F(GpsDeviceTest, StalledDownloadKeepsCompleteLinesAndSaysSo) {
+    connectOn(1);
+    port.responder = [](FakeCommPort& self, int, const QString&) {
+        self.deliverAfter(100, Framed("PMGNWPL,3549.499,N,08650.827,W,0000257,M,HOME,HOME,c") +
+                                   Framed("PMGNWPL,3516.583,S,09016.583,W,0000028,M,CAMP,,a") +
+                                   QStringLiteral("$PMGNWPL,35"));
+    };
+    prompts.answerMessage();
+    const qint64 before = clock.totalSlept();
+    EXPECT_TRUE(device.ReceiveWaypoints());
+    EXPECT_FALSE(device.lastDownloadComplete());
+    EXPECT_EQ(device.receivedDataLines().size(), 2);
+    // Data at the first poll, then nothing for 10 s: 7 more polls of 1.5 s.
+    EXPECT_EQ(clock.totalSlept() - before, 1500 + 7 * 1500);
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_TRUE(prompts.messages().at(0).contains(QStringLiteral("before the transfer was finished")));
+    EXPECT_TRUE(prompts.messages().at(0).contains(QStringLiteral("2 complete lines")));
+    EXPECT_FALSE(progress.visible);
+
+    port.responder = nullptr; // a receiver that never answers at all
+    prompts.answerMessage();
+    EXPECT_TRUE(device.ReceiveTracks());
+    EXPECT_TRUE(device.receivedDataLines().isEmpty());
+    EXPECT_TRUE(prompts.messages().last().contains(QStringLiteral("Nothing was received.")));
+}
+
+TEST_F(GpsDeviceTest, PortErrorsDuringADownload) {
+    connectOn(1);
+    port.setPortOpen(false);
+    prompts.answerMessage();
+    EXPECT_FALSE(device.ReceiveWaypoints());
+    EXPECT_EQ(prompts.messages(),
+              QStringList{QStringLiteral("8018: Operation valid only when the port is open")});
+    EXPECT_FALSE(progress.visible);
+
+    port.setPortOpen(true);
+    port.failNextWrite = true;
+    prompts.answerMessage();
+    EXPECT_FALSE(device.ReceiveTracks());
+    EXPECT_EQ(prompts.messages().last(),
+              QStringLiteral("8010: The hardware is not available (locked by another device)"));
+}
+} // namespace

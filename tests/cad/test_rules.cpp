@@ -1,0 +1,251 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The rules recordset, the block lookup and the rules window.
+#include "cad/frmrules.h"
+#include "cad/recordset.h"
+#include "cad/rulesdb.h"
+#include "support/scriptedprompts.h"
+#include "test_rules_fixture.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <memory>
+
+namespace {
+const QString kDefault = QStringLiteral("default.dxf");
+
+struct OpenRules {
+    explicit OpenRules(const QString& path) : db(path), rs(db.database(), QStringLiteral("Rules_Message")) {}
+    RulesDb db;
+    Recordset rs;
+};
+
+class RulesFile : public ::testing::Test {
+protected:
+    ProgramFolder folder;
+    std::unique_ptr<OpenRules> open(const QVector<RuleRow>& rows) {
+        writeRulesFile(folder.rulesFile(), rows);
+        return std::make_unique<OpenRules>(folder.rulesFile());
+    }
+};
+
+int errorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const RecordsetError& e) {
+        return e.number();
+    }
+    return 0;
+}
+} // namespace
+
+// ---- lookup -------------------------------------------------------------
+
+TEST_F(RulesFile, TableOrderNotLengthDecidesAndTheValueIsCut) {
+    auto r = open({{"AB", "ab.dxf", "Left"}, {"ABC", "abc.dxf", "Left"}});
+    QString message = QStringLiteral("ABCD");
+    EXPECT_EQ(MatchBlockRule(&r->rs, message, kDefault), "ab.dxf");
+    EXPECT_EQ(message, "CD");
+    // The cursor stays on the matching row.
+    EXPECT_EQ(r->rs.text("Value"), "AB");
+}
+
+TEST_F(RulesFile, LocationAndValueCompareExactly) {
+    auto r = open({{"OAK", "left-lower.dxf", "left"},
+                   {"OAK", "left-upper.dxf", "LEFT"},
+                   {"oak", "value-lower.dxf", "Left"},
+                   {"-T", "tree.dxf", "Right"}});
+    QString message = QStringLiteral("OAK-T");
+    EXPECT_EQ(MatchBlockRule(&r->rs, message, kDefault), "tree.dxf");
+    EXPECT_EQ(message, "OAK");
+
+    message = QStringLiteral("OAKS");
+    EXPECT_EQ(MatchBlockRule(&r->rs, message, kDefault), kDefault);
+    EXPECT_EQ(message, "OAKS");
+    EXPECT_TRUE(r->rs.isEOF());
+}
+
+TEST_F(RulesFile, WholeMessagesShortMessagesAndEmptyValues) {
+    auto r = open({{"WELL", "well.dxf", "Right"}, {"", "any.dxf", "Left"}, {"X", "x.dxf", "Left"}});
+    QString message = QStringLiteral("WELL");
+    EXPECT_EQ(MatchBlockRule(&r->rs, message, kDefault), "well.dxf");
+    EXPECT_EQ(message, "");
+
+    // Shorter than "WELL": compared whole, no match; then the empty Value
+    // matches at its place and cuts nothing, ahead of "X".
+    message = QStringLiteral("XLL");
+    EXPECT_EQ(MatchBlockRule(&r->rs, message, kDefault), "any.dxf");
+    EXPECT_EQ(message, "XLL");
+}
+
+TEST_F(RulesFile, EmptyTableOrNoDatabaseGivesTheDefault) {
+    auto r = open({});
+    QString message = QStringLiteral("CAMP 1");
+    EXPECT_EQ(MatchBlockRule(&r->rs, message, kDefault), kDefault);
+    EXPECT_EQ(MatchBlockRule(nullptr, message, kDefault), kDefault);
+    EXPECT_EQ(message, "CAMP 1");
+}
+
+// ---- recordset ----------------------------------------------------------
+
+TEST_F(RulesFile, EmptySetIsAtBothEndsAndHasNoCurrentRecord) {
+    auto r = open({});
+    EXPECT_TRUE(r->rs.isBOF());
+    EXPECT_TRUE(r->rs.isEOF());
+    r->rs.MoveFirst();
+    r->rs.MoveLast();
+    EXPECT_EQ(errorOf([&] { r->rs.MoveNext(); }), errNoCurrentRecord);
+    EXPECT_EQ(errorOf([&] { r->rs.MovePrevious(); }), errNoCurrentRecord);
+    EXPECT_EQ(errorOf([&] { r->rs.text("Value"); }), errNoCurrentRecord);
+    EXPECT_EQ(errorOf([&] { r->rs.Edit(); }), errNoCurrentRecord);
+    EXPECT_EQ(errorOf([&] { r->rs.Delete(); }), errNoCurrentRecord);
+    EXPECT_EQ(errorOf([&] { r->rs.Update(); }), errUpdateWithoutEdit);
+}
+
+TEST_F(RulesFile, StepsOffEitherEndBeforeFailing) {
+    auto r = open({{"A", "a", "Left"}, {"B", "b", "Left"}});
+    EXPECT_EQ(r->rs.text("Value"), "A");
+    EXPECT_FALSE(r->rs.isBOF());
+    r->rs.MoveNext();
+    EXPECT_EQ(r->rs.text("value"), "B"); // field names in any letter case
+    r->rs.MoveNext();
+    EXPECT_TRUE(r->rs.isEOF());
+    EXPECT_FALSE(r->rs.isBOF());
+    EXPECT_EQ(errorOf([&] { r->rs.text("Value"); }), errNoCurrentRecord);
+    EXPECT_EQ(errorOf([&] { r->rs.MoveNext(); }), errNoCurrentRecord);
+    r->rs.MovePrevious();
+    EXPECT_EQ(r->rs.text("Value"), "B");
+    r->rs.MoveFirst();
+    r->rs.MovePrevious();
+    EXPECT_TRUE(r->rs.isBOF());
+    EXPECT_EQ(errorOf([&] { r->rs.MovePrevious(); }), errNoCurrentRecord);
+    EXPECT_EQ(errorOf([&] { r->rs.text("Nope"); }), errItemNotFound);
+}
+
+TEST_F(RulesFile, EditAddAndDeleteReachTheFile) {
+    auto r = open({{"A", "a", "Left"}, {"B", "b", "Left"}, {"C", "c", "Left"}});
+    r->rs.MoveNext();
+    r->rs.Edit();
+    r->rs.setValue("Location", "Right");
+    r->rs.Update();
+    EXPECT_EQ(r->rs.text("Location"), "Right");
+
+    // An added row joins the end; the cursor stays on B.
+    r->rs.AddNew();
+    r->rs.setValue("Value", "D");
+    r->rs.Update();
+    EXPECT_EQ(r->rs.text("Value"), "B");
+    EXPECT_EQ(r->rs.RecordCount(), 4);
+
+    // Deleting B leaves the cursor on a deleted row between A and C.
+    r->rs.Delete();
+    EXPECT_EQ(errorOf([&] { r->rs.text("Value"); }), errRecordDeleted);
+    r->rs.MoveNext();
+    EXPECT_EQ(r->rs.text("Value"), "C");
+    r->rs.MoveNext();
+    EXPECT_EQ(r->rs.text("Value"), "D");
+    EXPECT_EQ(r->rs.text("Location"), ""); // Null reads as empty text
+
+    const QVector<RuleRow> rows = readRulesFile(folder.rulesFile());
+    ASSERT_EQ(rows.size(), 3);
+    EXPECT_EQ(rows[0].value, "A");
+    EXPECT_EQ(rows[1].value, "C");
+    EXPECT_EQ(rows[2].value, "D");
+
+    // Deleting the last row then moving on reaches the end, not a failure.
+    r->rs.Delete();
+    r->rs.MoveNext();
+    EXPECT_TRUE(r->rs.isEOF());
+}
+
+TEST_F(RulesFile, CancelledEditLeavesTheRowAndMovingDropsAnEdit) {
+    auto r = open({{"A", "a", "Left"}, {"B", "b", "Left"}});
+    r->rs.Edit();
+    r->rs.setValue("Value", "Z");
+    r->rs.CancelUpdate();
+    EXPECT_EQ(r->rs.text("Value"), "A");
+    r->rs.Edit();
+    r->rs.setValue("Value", "Z");
+    r->rs.MoveNext();
+    EXPECT_EQ(r->rs.EditMode(), Recordset::EditNone);
+    EXPECT_EQ(readRulesFile(folder.rulesFile())[0].value, "A");
+}
+
+TEST_F(RulesFile, RowBeingAddedSurvivesALookup) {
+    auto r = open({{"A", "a", "Left"}});
+    r->rs.AddNew();
+    r->rs.setValue("Value", "NEW");
+    QString message = QStringLiteral("Ax");
+    EXPECT_EQ(MatchBlockRule(&r->rs, message, kDefault), "a");
+    EXPECT_EQ(r->rs.EditMode(), Recordset::EditAdd);
+    r->rs.Update();
+    const QVector<RuleRow> rows = readRulesFile(folder.rulesFile());
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[1].value, "NEW");
+}
+
+TEST_F(RulesFile, FindTreatsQuotesAsText) {
+    auto r = open({{"X", "x", "Left"}, {"O'BRIEN", "ob", "Left"}, {"O'BRIEN", "ob2", "Left"}});
+    EXPECT_TRUE(r->rs.FindFirst("Value", "O'BRIEN"));
+    EXPECT_EQ(r->rs.text("BlockPath"), "ob");
+    // Would match every row if it were pasted into the query.
+    EXPECT_FALSE(r->rs.FindFirst("Value", "' OR '1'='1"));
+    EXPECT_EQ(r->rs.text("BlockPath"), "ob");    // unchanged by a failed find
+    EXPECT_FALSE(r->rs.FindFirst("Value", "x")); // case-sensitive
+    EXPECT_EQ(readRulesFile(folder.rulesFile()).size(), 3);
+}
+
+// ---- opening ------------------------------------------------------------
+
+TEST_F(RulesFile, UnusableFilesAreRefusedWithoutBeingChanged) {
+    const QString path = folder.rulesFile();
+    EXPECT_EQ(errorOf([&] { RulesDb db(path); }), 3024);
+    EXPECT_FALSE(QFile::exists(path)) << "a missing rules file must not be created";
+
+    QFile text(path);
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write(QByteArray(4096, 'x'));
+    text.close();
+    EXPECT_EQ(errorOf([&] { RulesDb db(path); }), 3343);
+    QFile::remove(path);
+
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+        db.setDatabaseName(path);
+        db.open();
+        QSqlQuery(db).exec(QStringLiteral("CREATE TABLE Other (x)"));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("other"));
+    EXPECT_EQ(errorOf([&] { RulesDb db(path); }), 3078);
+}
+
+TEST_F(RulesFile, FileLockedByAnotherProgramIsRefused) {
+    writeRulesFile(folder.rulesFile(), {{"A", "a", "Left"}});
+    {
+        QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+        holder.setDatabaseName(folder.rulesFile());
+        ASSERT_TRUE(holder.open());
+        QSqlQuery lock(holder);
+        ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        EXPECT_EQ(errorOf([&] { RulesDb db(folder.rulesFile()); }), 3045);
+        lock.exec(QStringLiteral("ROLLBACK"));
+        holder.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+}
+
+TEST(ShippedRules, OpenAndPointIntoTheProgramFolder) {
+    const QString support = QStringLiteral(KORVEL_BIN_DIR "/Support/");
+    RulesDb db(support + QStringLiteral("Rules.rls"));
+    Recordset rs(db.database(), QStringLiteral("Rules_Message"));
+    ASSERT_GT(rs.RecordCount(), 0);
+    for (; !rs.isEOF(); rs.MoveNext()) {
+        EXPECT_TRUE(rs.text("BlockPath").startsWith(support + QStringLiteral("Inserts/")))
+            << rs.text("BlockPath").toStdString();
+        EXPECT_TRUE(rs.text("Location") == "Left" || rs.text("Location") == "Right");
+        EXPECT_FALSE(rs.text("Value").isEmpty());
+    }
+}

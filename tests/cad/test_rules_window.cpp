@@ -1,0 +1,235 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The rules window's browsing and editing flows, prompts answered from a script.
+#include "cad/frmrules.h"
+#include "support/scriptedprompts.h"
+#include "test_rules_fixture.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <memory>
+
+namespace {
+class RulesWindow : public ::testing::Test {
+protected:
+    ProgramFolder folder;
+    ScriptedPrompts prompts;
+    std::unique_ptr<frmRules> form;
+
+    void load(const QVector<RuleRow>& rows) {
+        writeRulesFile(folder.rulesFile(), rows);
+        form = std::make_unique<frmRules>();
+        form->Form_Load();
+    }
+    QString shown() const {
+        QString loc = form->Option1[0]->isChecked() ? "L" : form->Option1[1]->isChecked() ? "R" : "-";
+        return form->Text2->text() + "|" + form->Text1->text() + "|" + loc;
+    }
+    bool browsing() const { return !form->cmdAdd->isHidden() && form->cmdOK->isHidden(); }
+    bool entering() const { return form->cmdAdd->isHidden() && !form->cmdOK->isHidden(); }
+};
+} // namespace
+
+TEST_F(RulesWindow, BrowsesToEachEndBeforeSayingSo) {
+    load({{"A", "a.dxf", "Left"}, {"B", "b.dxf", "Right"}});
+    EXPECT_EQ(shown(), "A|a.dxf|L");
+    EXPECT_TRUE(browsing());
+    form->cmdMove_Click(1);
+    EXPECT_EQ(shown(), "B|b.dxf|R");
+    form->cmdMove_Click(1); // off the end: empty controls, no message yet
+    EXPECT_EQ(shown(), "||-");
+    prompts.answerMessage();
+    form->cmdMove_Click(1);
+    EXPECT_EQ(prompts.messages(), QStringList{"This is the last record"});
+    form->cmdMove_Click(0);
+    EXPECT_EQ(shown(), "B|b.dxf|R");
+    form->cmdMove_Click(0);
+    form->cmdMove_Click(0);
+    EXPECT_EQ(shown(), "||-");
+    prompts.answerMessage();
+    form->cmdMove_Click(0);
+    EXPECT_EQ(prompts.messages().last(), "This is the first record");
+}
+
+TEST_F(RulesWindow, AddNeedsEveryFieldThenSavesAndShowsTheRule) {
+    load({{"A", "a.dxf", "Left"}});
+    form->cmdAdd_Click();
+    EXPECT_TRUE(entering());
+    EXPECT_EQ(shown(), "||L"); // the location buttons keep their state
+    form->Text2->setText("-W");
+    prompts.answerMessage();
+    form->cmdOK_Click();
+    EXPECT_EQ(prompts.messages(), QStringList{"All fields must be entered."});
+    EXPECT_EQ(prompts.prompts().last().title, "Korvel Transfer");
+    EXPECT_TRUE(entering());
+
+    // Leaving a box while entering writes nothing yet.
+    form->Text1->setText("w.dxf");
+    form->Text1_LostFocus();
+    form->Option1[1]->setChecked(true);
+    form->Option1_Click(1);
+    EXPECT_EQ(readRulesFile(folder.rulesFile()).size(), 1);
+
+    form->cmdOK_Click();
+    EXPECT_TRUE(browsing());
+    EXPECT_EQ(shown(), "-W|w.dxf|R");
+    const QVector<RuleRow> rows = readRulesFile(folder.rulesFile());
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[1].value, "-W");
+    EXPECT_EQ(rows[1].blockPath, "w.dxf");
+    EXPECT_EQ(rows[1].location, "Right");
+    EXPECT_EQ(rows[0].location, "Left"); // the click during entry changed no rule
+}
+
+TEST_F(RulesWindow, CancelDropsTheNewRule) {
+    load({{"A", "a.dxf", "Left"}});
+    form->cmdAdd_Click();
+    form->Text1->setText("x");
+    form->Text2->setText("y");
+    form->cmdCancel_Click();
+    EXPECT_TRUE(browsing());
+    EXPECT_EQ(shown(), "A|a.dxf|L");
+    EXPECT_EQ(readRulesFile(folder.rulesFile()).size(), 1);
+}
+
+TEST_F(RulesWindow, ChangesToAnExistingRuleAreWrittenAtOnce) {
+    load({{"A", "a.dxf", "Left"}, {"B", "b.dxf", "Left"}});
+    form->cmdMove_Click(1);
+    form->Text2->setText(""); // no "OK" check on an existing rule
+    form->Text2_LostFocus();
+    form->Text1->setText("c.dxf");
+    form->Text1_LostFocus();
+    form->Option1[1]->setChecked(true);
+    form->Option1_Click(1);
+    const QVector<RuleRow> rows = readRulesFile(folder.rulesFile());
+    EXPECT_EQ(rows[0].value, "A");
+    EXPECT_EQ(rows[1].value, "");
+    EXPECT_EQ(rows[1].blockPath, "c.dxf");
+    EXPECT_EQ(rows[1].location, "Right");
+
+    // Past the end there is no rule to write into.
+    form->cmdMove_Click(1);
+    form->Text2->setText("Z");
+    form->Text2_LostFocus();
+    EXPECT_EQ(readRulesFile(folder.rulesFile()).size(), 2);
+}
+
+TEST_F(RulesWindow, BrowseOffersBlockDrawingsAndWritesThePath) {
+    load({{"A", "a.dxf", "Left"}});
+    prompts.answerFile(folder.insertsDir() + "Tree.dxf");
+    form->cmdBrowse_Click();
+    const FileChooserRequest& request = prompts.prompts().last().file;
+    ASSERT_EQ(request.filters.size(), 1);
+    EXPECT_EQ(request.filters[0].first, "AutoCAD_Drawings");
+    EXPECT_EQ(request.filters[0].second, "*.dxf");
+    EXPECT_EQ(request.initialDir, folder.insertsDir());
+    EXPECT_FALSE(request.save);
+    EXPECT_EQ(request.owner, form.get());
+    EXPECT_EQ(form->Text1->text(), folder.insertsDir() + "Tree.dxf");
+    EXPECT_EQ(readRulesFile(folder.rulesFile())[0].blockPath, folder.insertsDir() + "Tree.dxf");
+
+    // Cancelled: nothing changes.
+    prompts.answerFile("");
+    form->cmdBrowse_Click();
+    EXPECT_EQ(form->Text1->text(), folder.insertsDir() + "Tree.dxf");
+}
+
+TEST_F(RulesWindow, BrowseWithoutAnInsertsFolderStartsInTheProgramFolder) {
+    load({{"A", "a.dxf", "Left"}});
+    QDir(folder.insertsDir()).removeRecursively();
+    form->cmdAdd_Click();
+    prompts.answerFile("/tmp/b.dxf");
+    form->cmdBrowse_Click();
+    EXPECT_EQ(prompts.prompts().last().file.initialDir, folder.path() + "/");
+    // While entering, the path waits for OK.
+    EXPECT_EQ(form->Text1->text(), "/tmp/b.dxf");
+    EXPECT_EQ(readRulesFile(folder.rulesFile())[0].blockPath, "a.dxf");
+}
+
+TEST_F(RulesWindow, DeleteAsksFirstAndReportsAMissingRecord) {
+    load({{"A", "a.dxf", "Left"}, {"B", "b.dxf", "Right"}});
+    form->cmdMove_Click(1);
+    prompts.answerMessage(vbCancel);
+    form->cmdDelete_Click();
+    EXPECT_EQ(readRulesFile(folder.rulesFile()).size(), 2);
+    const PromptRecord& ask = prompts.prompts().last();
+    EXPECT_EQ(ask.text, "This will delete the current rule.\r\nOk to delete or Cancel to quit.");
+    EXPECT_EQ(ask.title, "Warning");
+    EXPECT_EQ(ask.buttons, vbOKCancel);
+
+    prompts.answerMessage(vbOK);
+    form->cmdDelete_Click();
+    EXPECT_EQ(shown(), "A|a.dxf|L");
+    ASSERT_EQ(readRulesFile(folder.rulesFile()).size(), 1);
+
+    // Deleting the last rule empties the window without a false alarm.
+    prompts.answerMessage(vbOK);
+    form->cmdDelete_Click();
+    EXPECT_EQ(shown(), "||-");
+    EXPECT_TRUE(form->rulesEmpty());
+
+    prompts.answerMessage(vbOK).answerMessage();
+    form->cmdDelete_Click();
+    EXPECT_EQ(prompts.messages().last(), "There is no current record.");
+}
+
+TEST_F(RulesWindow, FindShowsTheRuleOrSaysNoneHasThatValue) {
+    load({{"A", "a.dxf", "Left"}, {"O'K", "ok.dxf", "Right"}});
+    prompts.answerInput("O'K");
+    form->cmdFind_Click();
+    EXPECT_EQ(prompts.prompts().last().text, "Value to search for:");
+    EXPECT_EQ(prompts.prompts().last().title, "Find Rule");
+    EXPECT_EQ(shown(), "O'K|ok.dxf|R");
+
+    prompts.answerInput("' OR ''='").answerMessage();
+    form->cmdFind_Click();
+    EXPECT_EQ(prompts.messages().last(), "No rule found with a Value of ' OR ''='.");
+    EXPECT_EQ(shown(), "O'K|ok.dxf|R");
+}
+
+TEST_F(RulesWindow, CheckRulesMovesTheSharedCursorButNotTheControls) {
+    load({{"A", "a.dxf", "Left"}, {"B", "b.dxf", "Left"}});
+    QString message = "Bx";
+    EXPECT_EQ(form->CheckRules(message), "b.dxf");
+    EXPECT_EQ(message, "x");
+    EXPECT_EQ(shown(), "A|a.dxf|L");
+    form->cmdMove_Click(1); // from B: off the end
+    EXPECT_EQ(shown(), "||-");
+
+    message = "none";
+    EXPECT_EQ(form->CheckRules(message), folder.path() + "/Support/Inserts/Flag.dxf");
+}
+
+TEST_F(RulesWindow, UnreadableDatabaseIsReportedOnceAndRetriedOnRequest) {
+    QFile junk(folder.rulesFile());
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(2048, 'j'));
+    junk.close();
+    form = std::make_unique<frmRules>();
+    prompts.answerMessage();
+    form->Form_Load();
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_TRUE(prompts.messages()[0].contains(folder.rulesFile()));
+    EXPECT_FALSE(form->databaseOpen());
+    EXPECT_TRUE(form->rulesEmpty());
+
+    QString message = "CAMP 1";
+    EXPECT_EQ(form->CheckRules(message), folder.path() + "/Support/Inserts/Flag.dxf");
+    EXPECT_EQ(message, "CAMP 1");
+    // Buttons do nothing harmful without a database.
+    form->cmdAdd_Click();
+    form->cmdMove_Click(1);
+    form->cmdOK_Click();
+
+    prompts.answerMessage();
+    EXPECT_FALSE(form->ensureDatabase());
+    EXPECT_EQ(prompts.messages().size(), 2);
+
+    // Repaired: the next request opens it.
+    QFile::remove(folder.rulesFile());
+    writeRulesFile(folder.rulesFile(), {{"CAMP ", "camp.dxf", "Left"}});
+    EXPECT_TRUE(form->ensureDatabase());
+    EXPECT_EQ(shown(), "CAMP |camp.dxf|L");
+    EXPECT_EQ(form->CheckRules(message), "camp.dxf");
+}

@@ -146,7 +146,9 @@ bool Recordset::FindFirst(const QString& field, const QString& value) {
 
 QVariant Recordset::value(const QString& field) const {
     const int i = fieldIndex(field);
-    if (editMode_ != EditNone)
+    // A row being added is not where the cursor stands: reads keep showing the
+    // cursor's row (a lookup may walk the set while a rule is being entered).
+    if (editMode_ == EditInProgress)
         return buffer_[i].isNull() ? QVariant(QString()) : buffer_[i];
     if (deleted_)
         throw RecordsetError(errRecordDeleted, QStringLiteral("Record is deleted."));

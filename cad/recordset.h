@@ -74,7 +74,8 @@ public:
     // Returns false and leaves the cursor where it was when no row does.
     bool FindFirst(const QString& field, const QString& value);
 
-    // Value of a field of the current row, or of the row being edited or added.
+    // Value of a field of the current row (of the edit buffer during Edit; a
+    // row being added cannot be read back before Update).
     // Null reads as "". Throws 3021 without a current row, 3265 for an unknown field.
     QVariant value(const QString& field) const;
     QString text(const QString& field) const { return value(field).toString(); }

@@ -246,8 +246,7 @@ void Form1::cmdDeleteRecords_Click() {
     blnEditReady = false;
     // The row the editor lies on may go: close it unwritten rather than let a
     // later commit land in whatever cell is current afterwards.
-    if (Text1->isVisible())
-        Text1->hide();
+    Text1->hide();
     DeleteSelectedRows(*MSFlexGrid1);
     blnSaved = false;
     blnEditReady = true;

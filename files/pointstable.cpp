@@ -188,10 +188,10 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* 
         *error = QStringLiteral("it is a folder");
         return false;
     }
-    // Read-only by its permission bits, whoever we run as: a file the user
-    // protected is not replaced behind their back.
-    constexpr auto kWrite =
-        QFileDevice::WriteOwner | QFileDevice::WriteUser | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    // Read-only by its mode bits, whoever we run as (WriteUser is what access()
+    // says, and root may write anything): a file the user protected is not
+    // replaced behind their back.
+    constexpr auto kWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
     if (info.exists() && !(info.permissions() & kWrite)) {
         *error = QStringLiteral("the file is read-only");
         return false;

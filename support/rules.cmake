@@ -92,6 +92,8 @@ add_custom_command(OUTPUT ${KORVEL_SUPPORT_DIR}/Rules.rls
   DEPENDS makerules ${CMAKE_CURRENT_SOURCE_DIR}/Rules.sql
   COMMENT "Building Support/Rules.rls")
 add_custom_target(rules_db ALL DEPENDS ${KORVEL_SUPPORT_DIR}/Rules.rls)
+# The rules point at block drawings the copied Support/ holds.
+add_dependencies(rules_db support_files)
 # Whatever links the CAD code (the program, its tests) finds the file built.
 if(TARGET cad)
   add_dependencies(cad rules_db)

@@ -245,6 +245,7 @@ TEST(ShippedRules, OpenAndPointIntoTheProgramFolder) {
     for (; !rs.isEOF(); rs.MoveNext()) {
         EXPECT_TRUE(rs.text("BlockPath").startsWith(support + QStringLiteral("Inserts/")))
             << rs.text("BlockPath").toStdString();
+        EXPECT_TRUE(QFile::exists(rs.text("BlockPath"))) << rs.text("BlockPath").toStdString();
         EXPECT_TRUE(rs.text("Location") == "Left" || rs.text("Location") == "Right");
         EXPECT_FALSE(rs.text("Value").isEmpty());
     }

@@ -160,19 +160,6 @@ TEST_F(RulesFile, EditAddAndDeleteReachTheFile) {
     EXPECT_TRUE(r->rs.isEOF());
 }
 
-TEST_F(RulesFile, CancelledEditLeavesTheRowAndMovingDropsAnEdit) {
-    auto r = open({{"A", "a", "Left"}, {"B", "b", "Left"}});
-    r->rs.Edit();
-    r->rs.setValue("Value", "Z");
-    r->rs.CancelUpdate();
-    EXPECT_EQ(r->rs.text("Value"), "A");
-    r->rs.Edit();
-    r->rs.setValue("Value", "Z");
-    r->rs.MoveNext();
-    EXPECT_EQ(r->rs.EditMode(), Recordset::EditNone);
-    EXPECT_EQ(readRulesFile(folder.rulesFile())[0].value, "A");
-}
-
 TEST_F(RulesFile, RowBeingAddedSurvivesALookup) {
     auto r = open({{"A", "a", "Left"}});
     r->rs.AddNew();

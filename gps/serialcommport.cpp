@@ -80,6 +80,7 @@ void SerialCommPort::setPortOpen(bool open) {
         throw commError(comPortUnavailable);
     }
     port_ = std::move(port);
+    device_ = devices.at(n - 1);
     applySettings();
 }
 

@@ -40,4 +40,5 @@ protected:
 private:
     void applySettings();
     std::unique_ptr<QSerialPort> port_;
+    QString device_;
 };

@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "simulator.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+Simulator::Simulator(const QStringList& args) {
+    process_.setProgram(QStringLiteral(KORVEL_BIN_DIR "/magellan-sim"));
+    process_.setArguments(args);
+    process_.setProcessChannelMode(QProcess::SeparateChannels);
+    process_.start();
+    if (!process_.waitForStarted(5000))
+        return;
+    for (int i = 0; i < 50 && !process_.canReadLine(); ++i)
+        process_.waitForReadyRead(100);
+    path_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
+}
+
+Simulator::~Simulator() {
+    if (process_.state() != QProcess::NotRunning) {
+        process_.terminate();
+        if (!process_.waitForFinished(3000))
+            process_.kill();
+        process_.waitForFinished(3000);
+    }
+}
+
+QStringList WriteSimulatorData(const QString& file, int waypoints, int trackPoints) {
+    QStringList lines;
+    for (int i = 0; i < waypoints; ++i) {
+        const bool south = i % 7 == 3, east = i % 5 == 2;
+        const int latMin = (i * 37) % 60000, lonMin = (i * 91) % 60000;
+        lines << QStringLiteral("W|%1%2.%3|%4|%5%6.%7|%8|%9|M|WP%10|%11|%12")
+                     .arg(10 + i % 70, 2, 10, QLatin1Char('0'))
+                     .arg(latMin / 1000, 2, 10, QLatin1Char('0'))
+                     .arg(latMin % 1000, 3, 10, QLatin1Char('0'))
+                     .arg(south ? "S" : "N")
+                     .arg(i % 180, 3, 10, QLatin1Char('0'))
+                     .arg(lonMin / 1000, 2, 10, QLatin1Char('0'))
+                     .arg(lonMin % 1000, 3, 10, QLatin1Char('0'))
+                     .arg(east ? "E" : "W")
+                     .arg(i * 3 % 4000, 7, 10, QLatin1Char('0'))
+                     .arg(i, 3, 10, QLatin1Char('0'))
+                     .arg(i % 3 == 0   ? QString()
+                          : i % 3 == 1 ? QStringLiteral("creek, dry")
+                                       : QStringLiteral("gate %1").arg(i))
+                     .arg(QChar(QLatin1Char('a' + i % 26)));
+    }
+    for (int i = 0; i < trackPoints; ++i) {
+        const int latMin = (i * 13) % 60000, lonMin = (i * 17) % 60000;
+        lines << QStringLiteral("T|35%1.%2|N|086%3.%4|W|%5|M|%6.00|%7|140602")
+                     .arg(latMin / 1000, 2, 10, QLatin1Char('0'))
+                     .arg(latMin % 1000, 3, 10, QLatin1Char('0'))
+                     .arg(lonMin / 1000, 2, 10, QLatin1Char('0'))
+                     .arg(lonMin % 1000, 3, 10, QLatin1Char('0'))
+                     .arg(100 + i % 300, 5, 10, QLatin1Char('0'))
+                     .arg(120000 + i % 5000, 6, 10, QLatin1Char('0'))
+                     .arg(i < trackPoints / 2 ? QString() : QStringLiteral("RIVER"));
+    }
+    QFile f(file);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toLatin1());
+    return lines;
+}

@@ -487,9 +487,16 @@ QString DxfDrawing::blockFromFile(const QString& path) {
     if (!file.open(QIODevice::ReadOnly))
         throw DxfError(
             QStringLiteral("The block drawing \"%1\" cannot be read: %2").arg(path, file.errorString()));
+    return blockFromData(path, file.readAll());
+}
+
+QString DxfDrawing::blockFromData(const QString& path, const QByteArray& bytes) {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (auto it = blockByPath_.find(absolute); it != blockByPath_.end())
+        return it.value();
     DxfDocument source;
     try {
-        source = DxfDocument::parse(file.readAll());
+        source = DxfDocument::parse(bytes);
     } catch (const DxfError& e) {
         throw DxfError(
             QStringLiteral("The block drawing \"%1\" cannot be used. %2").arg(path, e.description()));
@@ -609,6 +616,7 @@ QString DxfDrawing::blockFromFile(const QString& path) {
                 }
                 if (!blockExists(it.value()))
                     addBlock(it.value(), std::move(inner), flags);
+                blockBoxes_.remove(upper(it.value()));
             }
         }
         bool hasAttdefs = false;
@@ -661,6 +669,9 @@ DxfBox DxfDrawing::blockBox(const QByteArray& name, int depth) {
     const QByteArray key = upper(name);
     if (auto it = blockBoxes_.find(key); it != blockBoxes_.end())
         return it.value();
+    // An empty placeholder first: a block that refers to itself, directly or
+    // not, then meets an empty box instead of recursing.
+    blockBoxes_.insert(key, DxfBox());
     DxfBox box;
     if (depth < kMaxNesting) {
         std::vector<DxfObject> objects = blockEntities(key);

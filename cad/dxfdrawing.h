@@ -53,6 +53,8 @@ public:
     // unique when another definition already holds that name. Throws DxfError
     // when the file is missing, unreadable or not a usable DXF drawing.
     QString blockFromFile(const QString& path);
+    // The same for a block drawing already read: bytes stand for the file at path.
+    QString blockFromData(const QString& path, const QByteArray& bytes);
 
     // ---- entities (model space) ----
     // Inserts a reference to an existing block at point (drawing units) with the

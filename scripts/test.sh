@@ -12,7 +12,7 @@ if [ -f fuzz/CMakeLists.txt ]; then
         -DKORVEL_FUZZ=ON >/dev/null
   cmake --build build/fuzz -j"$jobs" --target fuzzers
   for f in build/fuzz/fuzz/fuzz_*; do
-    [ -x "$f" ] || continue
+    [ -f "$f" ] && [ -x "$f" ] || continue
     name=$(basename "$f")
     corpus=build/fuzz/corpus/$name; mkdir -p "$corpus"
     seeds=fuzz/seeds/${name#fuzz_}

@@ -152,14 +152,21 @@ FlexGrid::FlexGrid(QWidget* parent) : QTableView(parent), model_(new FlexGridMod
     horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setMouseTracking(true);
-    horizontalHeader()->viewport()->installEventFilter(new HeaderMouseFilter(this));
+    headerFilter_ = new HeaderMouseFilter(this);
+    horizontalHeader()->viewport()->installEventFilter(headerFilter_);
     QFont f(QStringLiteral("Arial"));
     f.setPointSizeF(9.75);
     setFont(f);
     horizontalHeader()->setFont(f);
 }
 
-FlexGrid::~FlexGrid() = default;
+// The header outlives this object's own part of the destruction (QWidget
+// deletes its children last) and keeps sending events; the filter must not
+// see them, as it calls back into this grid.
+FlexGrid::~FlexGrid() {
+    horizontalHeader()->viewport()->removeEventFilter(headerFilter_);
+    delete headerFilter_;
+}
 
 const QPixmap& FlexGrid::markPicture() {
     static const QPixmap pixmap = [] {

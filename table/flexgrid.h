@@ -134,4 +134,5 @@ private:
     bool syncingView_ = false;
     bool syncQueued_ = false;
     FlexGridModel* model_;
+    QObject* headerFilter_ = nullptr; // mouse events of the header row
 };

@@ -40,13 +40,6 @@ struct Editing {
         QApplication::setActiveWindow(&form);
         EXPECT_TRUE(QTest::qWaitForWindowActive(&form));
     }
-    // TEMP until the grid's header filter survives the grid's destruction.
-    ~Editing() {
-        for (QObject* o : grid().children()) {
-            grid().horizontalHeader()->removeEventFilter(o);
-            grid().horizontalHeader()->viewport()->removeEventFilter(o);
-        }
-    }
     FlexGrid& grid() { return *form.MSFlexGrid1; }
     QLineEdit& text() { return *form.Text1; }
     QPoint cellPoint(int r, int c) { return grid().visualRect(grid().gridModel()->index(r - 1, c)).center(); }

@@ -25,13 +25,6 @@ struct Table {
         LoadForm(&form);
         fill(grid(), n);
     }
-    // TEMP until the grid's header filter survives the grid's destruction.
-    ~Table() {
-        for (QObject* o : grid().children()) {
-            grid().horizontalHeader()->removeEventFilter(o);
-            grid().horizontalHeader()->viewport()->removeEventFilter(o);
-        }
-    }
     static void fill(FlexGrid& g, int n) {
         SetUpEmptyTable(g);
         g.setRows(n + 1);
@@ -252,11 +245,6 @@ TEST(DeleteSelectedRows, SameTableAsRestartingTheSearchAfterEveryRemoval) {
                     ASSERT_EQ(actual.TextMatrix(r, c), expected.TextMatrix(r, c))
                         << "n=" << n << " pattern=" << pattern << " cell " << r << "," << c;
             }
-            for (FlexGrid* g : {&expected, &actual})
-                for (QObject* o : g->children()) {
-                    g->horizontalHeader()->removeEventFilter(o);
-                    g->horizontalHeader()->viewport()->removeEventFilter(o);
-                }
         }
     }
 }

@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// 10,000 point insertions (InsertPointBlock + SetBlockAttribute) through
+// ACADStuff into one drawing of the built-in engine, the file written at the
+// end; then ezdxf doing the same job (bench_cad_ezdxf.py under /usr/bin/python3).
+// Prints both times and their ratio. A timed program, one run of each.
+#include "cad/acadstuff.h"
+#include "cad/dxfengine.h"
+#include "platform/settings.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    QTemporaryDir work;
+    const int count = 10000;
+    const QString flag = QStringLiteral(KORVEL_SOURCE_DIR "/support/Inserts/Flag.dxf");
+    const QString drawing = work.filePath(QStringLiteral("Bench.dxf"));
+    SaveSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"),
+                drawing);
+
+    ACADStuff acad;
+    int failed = 0;
+    QElapsedTimer t;
+    t.start();
+    for (int i = 0; i < count; ++i) {
+        const QVariantList at{i * 1.5, (i % 100) * 2.0, 0.0};
+        const QString handle = acad.InsertPointBlock(at, flag, QStringLiteral("POINTS"));
+        if (handle.isEmpty() ||
+            !acad.SetBlockAttribute(handle, QStringLiteral("TRANSFERTEXT"), QStringLiteral("WP%1").arg(i)))
+            ++failed;
+    }
+    QCoreApplication::processEvents(); // the coalesced save runs here
+    auto* engine = dynamic_cast<DxfApplication*>(acad.AcadApp.get());
+    const bool saved = engine && engine->flush() && engine->saveCount() == 1;
+    const double ours = double(t.nsecsElapsed()) / 1e9;
+    std::printf("engine: %d inserts with attributes through ACADStuff, file written: %.3f s (%lld bytes, %d "
+                "failed, %s)\n",
+                count, ours, static_cast<long long>(QFile(drawing).size()), failed,
+                saved ? "written once" : "NOT written once");
+
+    QProcess py;
+    py.start(QStringLiteral("/usr/bin/python3"),
+             {QStringLiteral(KORVEL_SOURCE_DIR "/bench/bench_cad_ezdxf.py"), flag,
+              work.filePath(QStringLiteral("Ezdxf.dxf")), QString::number(count)});
+    if (!py.waitForFinished(600000) || py.exitCode() != 0) {
+        std::printf("ezdxf: failed (%s)\n", py.readAllStandardError().constData());
+        return 1;
+    }
+    const double theirs = py.readAllStandardOutput().trimmed().toDouble();
+    std::printf("ezdxf: %d inserts with attributes, file written: %.3f s\n", count, theirs);
+    std::printf("ratio ezdxf/engine: %.2f (above 1: the engine is faster)\n", ours > 0 ? theirs / ours : 0.0);
+    return failed || !saved ? 1 : 0;
+}

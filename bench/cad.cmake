@@ -1,0 +1,5 @@
+# Drawing engine: 10,000 point insertions through ACADStuff against ezdxf doing
+# the same (timed program), and frames of the drawing window's renderer.
+add_executable(bench_cad ${CMAKE_CURRENT_LIST_DIR}/bench_cad.cpp)
+target_link_libraries(bench_cad PRIVATE cad Qt6::Widgets)
+target_compile_definitions(bench_cad PRIVATE KORVEL_SOURCE_DIR="${PROJECT_SOURCE_DIR}")

@@ -24,14 +24,14 @@ struct MenuItem {
     const char* caption;
     const char* shortcut;
 };
-struct MenuSpec {
+struct MenuDef {
     const char* name;
     const char* caption;
     std::vector<MenuItem> items;
 };
 
-const std::vector<MenuSpec>& menuTree() {
-    static const std::vector<MenuSpec> tree = {
+const std::vector<MenuDef>& menuTree() {
+    static const std::vector<MenuDef> tree = {
         {"mnuRightClick",
          "Right Click",
          {{"cmdSelectAll", "Select All", nullptr},
@@ -113,18 +113,18 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
 Form1::~Form1() = default;
 
 void Form1::buildMenus() {
-    for (const MenuSpec& spec : menuTree()) {
-        const QString menuName = QString::fromLatin1(spec.name);
+    for (const MenuDef& def : menuTree()) {
+        const QString menuName = QString::fromLatin1(def.name);
         QMenu* m = nullptr;
         if (menuName == QLatin1String("mnuRightClick")) {
-            m = new QMenu(QString::fromLatin1(spec.caption), this);
+            m = new QMenu(QString::fromLatin1(def.caption), this);
             mnuRightClick = m;
         } else {
-            m = menuBar()->addMenu(QString::fromLatin1(spec.caption));
+            m = menuBar()->addMenu(QString::fromLatin1(def.caption));
         }
         m->setObjectName(menuName);
         menus_.insert(menuName, m);
-        for (const MenuItem& it : spec.items) {
+        for (const MenuItem& it : def.items) {
             QAction* a = nullptr;
             if (QLatin1String(it.caption) == QLatin1String("-")) {
                 a = m->addSeparator();

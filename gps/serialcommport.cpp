@@ -52,7 +52,7 @@ bool SerialCommPort::PortOpen() const {
 }
 
 QString SerialCommPort::deviceName() const {
-    return PortOpen() ? port_->portName() : QString();
+    return PortOpen() ? device_ : QString();
 }
 
 void SerialCommPort::setPortOpen(bool open) {
@@ -61,6 +61,7 @@ void SerialCommPort::setPortOpen(bool open) {
             port_->close();
             port_.reset();
         }
+        device_.clear();
         dropPending();
         return;
     }

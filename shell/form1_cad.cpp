@@ -2,8 +2,12 @@
 // AutoCAD menu handlers of Form1.
 #include "shell/form1.h"
 
+#include "cad/acadstuff.h"
 #include "cad/frmoptions.h"
 #include "cad/frmrules.h"
+#include "cad/pointinsertion.h"
+#include "gps/gpsdevice.h"
+#include "platform/prompts.h"
 #include "shell/modmain.h"
 
 void Form1::loadInsertionWindows() {
@@ -17,9 +21,57 @@ void Form1::loadInsertionWindows() {
         optionsWindow->OptionSettings();
     LoadForm(rulesWindow);
 }
-void Form1::cmdInsertAll_Click() {}
-void Form1::cmdInsertSelected_Click() {}
-void Form1::cmdInsertLine_Click() {}
+namespace {
+
+// The options, rules and receiver model as this window holds them now. The
+// device model is "" while no receiver has been connected.
+InsertionContext insertionContext(Form1& form, ACADStuff& acad) {
+    InsertionContext c;
+    c.acad = &acad;
+    if (frmOptions* o = form.optionsWindow)
+        c.options = {o->strAttribute, o->strBlock, o->strLayer, o->blnMetric};
+    if (form.gpsDevice_)
+        c.deviceModel = form.gpsDevice_->deviceModel();
+    frmRules* rules = form.rulesWindow;
+    c.checkRules = [rules](QString& message) {
+        return rules ? rules->CheckRules(message) : frmRules::defaultBlock();
+    };
+    frmOptions* options = form.optionsWindow;
+    c.loadOptions = [options] { return LoadForm(options); };
+    return c;
+}
+
+void insertPoints(Form1& form, bool selectedOnly) {
+    ACADStuff acad;
+    const InsertionReport report =
+        PointInsertion::InsertPoints(*form.MSFlexGrid1, insertionContext(form, acad), selectedOnly);
+    const QString text = PointInsertion::PointsClosingMessage(report, selectedOnly);
+    if (!text.isEmpty())
+        MsgBox(text, vbOKOnly);
+}
+
+} // namespace
+
+void Form1::cmdInsertAll_Click() {
+    if (!optionsWindow)
+        loadInsertionWindows();
+    insertPoints(*this, false);
+}
+void Form1::cmdInsertSelected_Click() {
+    if (!optionsWindow)
+        loadInsertionWindows();
+    insertPoints(*this, true);
+}
+void Form1::cmdInsertLine_Click() {
+    blnEditReady = false; // the walk over the rows must not open the cell editor
+    if (!optionsWindow)
+        loadInsertionWindows();
+    ACADStuff acad;
+    const InsertionReport report = PointInsertion::InsertLine(*MSFlexGrid1, insertionContext(*this, acad));
+    const QString text = PointInsertion::LineClosingMessage(report);
+    if (!text.isEmpty())
+        MsgBox(text, vbOKOnly);
+}
 void Form1::cmdOptions_Click() {
     if (!LoadForm(optionsWindow))
         return;

@@ -1,0 +1,293 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cad/pointinsertion.h"
+
+#include "cad/acadstuff.h"
+#include "cad/frmrules.h"
+#include "conversion/conversionerror.h"
+#include "conversion/gpsconversion.h"
+#include "platform/numbers.h"
+#include "platform/programfolder.h"
+#include "platform/prompts.h"
+#include "table/flexgrid.h"
+
+#include <QStringList>
+#include <QVariantList>
+
+#include <cfenv>
+#include <cmath>
+
+namespace PointInsertion {
+
+namespace {
+
+constexpr int kColName = 1;
+constexpr int kColLatitude = 2;
+constexpr int kColLongitude = 3;
+constexpr int kColElevation = 4;
+constexpr int kColMessage = 5;
+constexpr int kColIcon = 6;
+
+// Row numbers listed in a closing message before the rest is summed up.
+constexpr int kRowsListed = 10;
+
+// Moves the current cell to column 0 of row and answers whether the row
+// carries the selection mark (the cell's picture).
+bool markedAt(FlexGrid& grid, int row) {
+    grid.setRow(row);
+    grid.setCol(0);
+    return grid.CellPicture();
+}
+
+QString rowList(const QList<int>& rows) {
+    QStringList parts;
+    for (int i = 0; i < rows.size() && i < kRowsListed; ++i)
+        parts << QString::number(rows[i]);
+    QString text = parts.join(QStringLiteral(", "));
+    if (rows.size() > kRowsListed)
+        text += QStringLiteral(" and %1 more").arg(rows.size() - kRowsListed);
+    return text;
+}
+
+// "1 row was" / "3 rows were" with the list of rows behind the sentence.
+QString rowsSentence(const QList<int>& rows, const QString& what) {
+    const QString count =
+        rows.size() == 1 ? QStringLiteral("1 row was") : QStringLiteral("%1 rows were").arg(rows.size());
+    return QStringLiteral("%1 %2 (row %3).").arg(count, what, rowList(rows));
+}
+
+// The lines that follow a closing message's first line.
+QStringList problemLines(const InsertionReport& r, const QString& notInsertedWhat) {
+    QStringList lines;
+    if (!r.unusableCoordinates.isEmpty())
+        lines << rowsSentence(
+            r.unusableCoordinates,
+            notInsertedWhat + QStringLiteral(" because its latitude or longitude is not a usable position"));
+    if (!r.failedInsertions.isEmpty())
+        lines << rowsSentence(r.failedInsertions, QStringLiteral("refused by the drawing"));
+    if (!r.unreadableElevations.isEmpty())
+        lines << rowsSentence(r.unreadableElevations,
+                              QStringLiteral("given elevation 0 because its elevation could not be read"));
+    return lines;
+}
+
+} // namespace
+
+double RoundTo2(double x) {
+    if (!std::isfinite(x))
+        return x;
+    // nearbyint follows the current rounding mode; ties-to-even is the default
+    // and is set explicitly in case a library changed it.
+    const int mode = std::fegetround();
+    std::fesetround(FE_TONEAREST);
+    const double r = std::nearbyint(x * 100.0) / 100.0;
+    std::fesetround(mode);
+    return r;
+}
+
+double Elevation(const QString& text, bool metric, bool* read) {
+    if (read)
+        *read = true;
+    if (text.isEmpty())
+        return 0.0;
+    bool ok = false;
+    if (!metric) {
+        // ElevationInFeet gives 0 for what it cannot read; tell that apart from a real 0.
+        QString number = text;
+        const QChar last = text.back().toUpper();
+        if (last == QLatin1Char('M') || last == QLatin1Char('F'))
+            number.chop(1);
+        TextToNumber(number, &ok);
+        if (!ok) {
+            if (read)
+                *read = false;
+            return 0.0;
+        }
+        return GPSConversion::ElevationInFeet(text.toStdString());
+    }
+    double value = TextToNumber(text, &ok);
+    if (ok)
+        return value;
+    const QChar last = text.back().toUpper();
+    const QString rest = text.left(text.size() - 1);
+    if (last == QLatin1Char('M')) {
+        value = TextToNumber(rest, &ok);
+        if (ok)
+            return value;
+    } else if (last == QLatin1Char('F')) {
+        value = TextToNumber(rest, &ok);
+        if (ok)
+            return value / GPSConversion::FeetPerMetre;
+    }
+    if (read)
+        *read = false;
+    return 0.0;
+}
+
+std::optional<RowPosition> Position(const QString& latitude, const QString& longitude,
+                                    const QString& elevation, bool metric) {
+    bool latOk = false;
+    bool lonOk = false;
+    const double lat = TextToNumber(latitude, &latOk);
+    const double lon = TextToNumber(longitude, &lonOk);
+    // UTM has no position at or beyond a pole: the series gives meaningless values there.
+    if (!latOk || !lonOk || !std::isfinite(lat) || !std::isfinite(lon) || !(std::fabs(lat) < 90.0))
+        return std::nullopt;
+    double easting = 0;
+    double northing = 0;
+    try {
+        GPSConversion::LatLongToUTM(lat, lon, easting, northing);
+    } catch (const ConversionError&) {
+        return std::nullopt;
+    }
+    RowPosition p;
+    p.easting = RoundTo2(easting);
+    p.northing = RoundTo2(northing);
+    p.elevation = RoundTo2(Elevation(elevation, metric, &p.elevationRead));
+    if (!std::isfinite(p.easting) || !std::isfinite(p.northing) || !std::isfinite(p.elevation))
+        return std::nullopt;
+    return p;
+}
+
+QString AttributeText(const QString& strAttribute, const QString& name, const QString& message) {
+    if (strAttribute == QLatin1String("Name"))
+        return name;
+    if (strAttribute == QLatin1String("Message && Name"))
+        return message + QStringLiteral(": ") + name;
+    if (strAttribute == QLatin1String("Name && Message"))
+        return name + QStringLiteral(": ") + message;
+    return message;
+}
+
+InsertionReport InsertPoints(FlexGrid& grid, const InsertionContext& context, bool selectedOnly) {
+    InsertionReport report;
+    ACADStuff& acad = *context.acad;
+    if (!acad.ConnectAcad())
+        return report;
+    report.connected = true;
+
+    const InsertionOptions& o = context.options;
+    const QString defaultBlock = frmRules::defaultBlock();
+    const bool labelIsMessage = o.strAttribute != QLatin1String("Name") &&
+                                o.strAttribute != QLatin1String("Message && Name") &&
+                                o.strAttribute != QLatin1String("Name && Message");
+    const QString tag = QStringLiteral("TRANSFERTEXT");
+    QString strMessage; // the label; kept from row to row as the command's working value
+
+    for (int row = 1; row < grid.Rows(); ++row) {
+        if (selectedOnly) {
+            if (!markedAt(grid, row))
+                continue;
+            report.rowSelected = true;
+        }
+        const QString latitude = grid.TextMatrix(row, kColLatitude);
+        const QString longitude = grid.TextMatrix(row, kColLongitude);
+        if (longitude.isEmpty() || latitude.isEmpty()) {
+            ++report.noCoordinates;
+            continue;
+        }
+        const auto position = Position(latitude, longitude, grid.TextMatrix(row, kColElevation), o.blnMetric);
+        if (!position) {
+            report.unusableCoordinates << row;
+            continue;
+        }
+        if (context.loadOptions && !context.loadOptions())
+            continue;
+
+        const QString message = grid.TextMatrix(row, kColMessage);
+        strMessage = AttributeText(o.strAttribute, grid.TextMatrix(row, kColName), message);
+
+        QString blockPath;
+        if (o.strBlock == QLatin1String("Flag")) {
+            blockPath = defaultBlock;
+        } else if (o.strBlock == QLatin1String("By Icon")) {
+            const QString icon = grid.TextMatrix(row, kColIcon);
+            if (!icon.isEmpty())
+                blockPath = SupportPath(QStringLiteral("Inserts/%1/%2.dxf").arg(context.deviceModel, icon));
+        } else if (o.strBlock == QLatin1String("By Message")) {
+            // With the message as the label the matched value is cut from the
+            // label itself; otherwise a copy is handed over and the label keeps it.
+            QString copy = message;
+            QString& asked = labelIsMessage ? strMessage : copy;
+            blockPath = context.checkRules ? context.checkRules(asked) : defaultBlock;
+        }
+        if (blockPath.isEmpty() || !FileExists(blockPath))
+            blockPath = defaultBlock;
+
+        if (!position->elevationRead)
+            report.unreadableElevations << row;
+        const QVariantList point{position->easting, position->northing, position->elevation};
+        const QString handle = acad.InsertPointBlock(point, blockPath, o.strLayer);
+        acad.SetBlockAttribute(handle, tag, strMessage); // fails quietly for an empty handle
+        if (handle.isEmpty())
+            report.failedInsertions << row;
+        else
+            ++report.inserted;
+    }
+    return report;
+}
+
+InsertionReport InsertLine(FlexGrid& grid, const InsertionContext& context) {
+    InsertionReport report;
+    for (int row = 0; row < grid.Rows(); ++row)
+        if (markedAt(grid, row))
+            ++report.markedRows;
+    report.rowSelected = report.markedRows > 0;
+    if (report.markedRows < 2)
+        return report;
+    ACADStuff& acad = *context.acad;
+    if (!acad.ConnectAcad())
+        return report;
+    report.connected = true;
+
+    std::vector<double> vertices;
+    vertices.reserve(size_t(report.markedRows) * 3);
+    for (int row = 0; row < grid.Rows(); ++row) {
+        if (!markedAt(grid, row))
+            continue;
+        const QString latitude = grid.TextMatrix(row, kColLatitude);
+        const QString longitude = grid.TextMatrix(row, kColLongitude);
+        if (longitude.isEmpty() || latitude.isEmpty()) {
+            ++report.noCoordinates;
+            continue;
+        }
+        const auto position =
+            Position(latitude, longitude, grid.TextMatrix(row, kColElevation), context.options.blnMetric);
+        if (!position) {
+            report.unusableCoordinates << row;
+            continue;
+        }
+        if (!position->elevationRead)
+            report.unreadableElevations << row;
+        vertices.insert(vertices.end(), {position->easting, position->northing, position->elevation});
+        ++report.inserted;
+    }
+    report.lineDrawn = acad.AddPolyline3D(vertices);
+    return report;
+}
+
+QString PointsClosingMessage(const InsertionReport& report, bool selectedOnly) {
+    if (!report.connected)
+        return QString();
+    if (selectedOnly && !report.rowSelected)
+        return QStringLiteral("No points were selected.");
+    QStringList lines;
+    if (report.unusableCoordinates.isEmpty() && report.failedInsertions.isEmpty())
+        lines << QStringLiteral("All way points in the list were Inserted.");
+    else
+        lines << (report.inserted == 1 ? QStringLiteral("1 way point was Inserted.")
+                                       : QStringLiteral("%1 way points were Inserted.").arg(report.inserted));
+    lines << problemLines(report, QStringLiteral("not inserted"));
+    return lines.join(vbCrLf);
+}
+
+QString LineClosingMessage(const InsertionReport& report) {
+    if (report.markedRows < 2)
+        return QStringLiteral("No points were selected.");
+    if (!report.lineDrawn)
+        return QString();
+    QStringList lines{QStringLiteral("The line was Inserted.")};
+    lines << problemLines(report, QStringLiteral("left out of the line"));
+    return lines.join(vbCrLf);
+}
+
+} // namespace PointInsertion

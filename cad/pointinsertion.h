@@ -1,0 +1,109 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Point and line insertion: waypoint table rows in, calls to the connection
+// adapter (ACADStuff) out. No dialogs of its own: the only prompts are the ones
+// ACADStuff::ConnectAcad shows when the drawing cannot be reached; the closing
+// messages are composed here and shown by the caller.
+//
+// Rows are read by column: 1 name, 2 latitude, 3 longitude (decimal degrees as
+// text, south and west negative), 4 elevation text, 5 message, 6 icon. Row 0 is
+// the header.
+#pragma once
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+class ACADStuff;
+class FlexGrid;
+
+// The insertion options as frmOptions holds them.
+struct InsertionOptions {
+    QString strAttribute =
+        QStringLiteral("Message");             // "Message", "Name", "Message && Name", "Name && Message"
+    QString strBlock = QStringLiteral("Flag"); // "Flag", "By Icon", "By Message"
+    QString strLayer = QStringLiteral("Landmarks");
+    bool blnMetric = false; // metres; false: feet
+};
+
+// What insertion needs besides the table. The UTM conversion reads zone and
+// unit from CurrentUtmOptions(), which the options dialog keeps in step with
+// options.blnMetric.
+struct InsertionContext {
+    ACADStuff* acad = nullptr; // not owned
+    InsertionOptions options;
+    QString deviceModel; // model of the last connected receiver; "" when none
+    // The rules lookup (frmRules::CheckRules): block path for a message, cutting
+    // the matched value from it. Null: every message gets the default block.
+    std::function<QString(QString&)> checkRules;
+    // Loads the options window (LoadForm); false skips the row. Null: loaded.
+    std::function<bool()> loadOptions;
+};
+
+// What a command did, for its closing message. Row lists hold table row numbers.
+struct InsertionReport {
+    bool connected = false;          // ConnectAcad succeeded (false: nothing else was done)
+    bool rowSelected = false;        // Insert Selected / line: at least one marked row was met
+    int markedRows = 0;              // line: marked rows counted before connecting
+    int inserted = 0;                // blocks inserted (points) or vertices appended (line)
+    int noCoordinates = 0;           // rows skipped silently: latitude or longitude empty
+    QList<int> unusableCoordinates;  // coordinates not numbers, or no finite UTM position
+    QList<int> unreadableElevations; // elevation text not understood; 0 used
+    QList<int> failedInsertions;     // the drawing refused the block (empty handle)
+    bool lineDrawn = false;          // line: AddPolyline3D succeeded
+};
+
+// One row's insertion point (easting, northing, elevation), each rounded to
+// two decimals with halves to even. Units as options.blnMetric chooses.
+struct RowPosition {
+    double easting = 0;
+    double northing = 0;
+    double elevation = 0;
+    bool elevationRead = true; // false: the elevation text was not understood and 0 was used
+};
+
+namespace PointInsertion {
+
+// x rounded to two decimals, a half going to the even neighbour (2.125 gives
+// 2.12, 2.135 gives 2.14; the decision is made on x * 100 as a double).
+double RoundTo2(double x);
+
+// Elevation of a row in the output unit. Empty: 0. Feet (metric false): the
+// elevation text in feet ("28M" is 91.86324). Metres: a bare number as is, a
+// number followed by "M"/"m" as is, a number followed by "F"/"f" divided by
+// 3.28083 ("91F" is 27.7369...). Anything else gives 0 with *read false.
+double Elevation(const QString& text, bool metric, bool* read = nullptr);
+
+// The position of a row from its latitude, longitude and elevation texts, or
+// nothing when either coordinate is not a number, the latitude is not strictly
+// between -90 and 90, or the conversion gives no finite position.
+std::optional<RowPosition> Position(const QString& latitude, const QString& longitude,
+                                    const QString& elevation, bool metric);
+
+// The label for a row by strAttribute. An unknown value composes as "Message".
+QString AttributeText(const QString& strAttribute, const QString& name, const QString& message);
+
+// Insert All (selectedOnly false) and Insert Selected (true). Connects first;
+// when that fails nothing else happens (connected false). Insert Selected moves
+// the grid's current cell to column 0 of every data row in turn to test its
+// mark, so it ends on the last row.
+InsertionReport InsertPoints(FlexGrid& grid, const InsertionContext& context, bool selectedOnly);
+
+// One 3D polyline through the marked rows, in table order. Counts the marked
+// rows first (moving the current cell over every row, header included); with
+// fewer than two it returns without connecting. Rows lacking coordinates, or
+// with unusable ones, add no vertex. No limit on the number of rows.
+InsertionReport InsertLine(FlexGrid& grid, const InsertionContext& context);
+
+// Closing messages. Points: "No points were selected." when Insert Selected met
+// no marked row; otherwise "All way points in the list were Inserted." unless
+// rows were left out for unusable coordinates or refused by the drawing, which
+// the message then counts; unreadable elevations are counted after it.
+QString PointsClosingMessage(const InsertionReport& report, bool selectedOnly);
+// Line: "No points were selected." below two marked rows; "The line was
+// Inserted." (with any rows left out or elevations not read counted after it);
+// "" when the drawing was not reached or the line was not drawn.
+QString LineClosingMessage(const InsertionReport& report);
+
+} // namespace PointInsertion

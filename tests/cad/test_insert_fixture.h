@@ -1,0 +1,108 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A main window over a private program folder and drawing, with the built-in
+// drawing engine installed, for the insertion commands. Drawings are read back
+// by ezdxf (dxfreadback.h).
+#pragma once
+#include "cad/dxfengine.h"
+#include "cad/frmoptions.h"
+#include "conversion/gpsconversion.h"
+#include "conversion/utmoptions.h"
+#include "dxfreadback.h"
+#include "platform/numbers.h"
+#include "platform/settings.h"
+#include "shell/form1.h"
+#include "shell/modmain.h"
+#include "support/scriptedprompts.h"
+#include "table/flexgrid.h"
+#include "test_rules_fixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+
+#include <cmath>
+#include <memory>
+
+inline const QString kApp = QStringLiteral("Korvel Transfer");
+
+// The UTM position the conversion gives for a row, in the unit now chosen,
+// rounded to 0.01 as the drawing must hold it.
+inline QJsonArray expectedPoint(double lat, double lon, double elevation) {
+    double e = 0, n = 0;
+    GPSConversion::LatLongToUTM(lat, lon, e, n);
+    auto r = [](double v) { return std::nearbyint(v * 100) / 100; };
+    return QJsonArray{r(e), r(n), r(elevation)};
+}
+
+class InsertTest : public ::testing::Test {
+protected:
+    InsertTest() {
+        QSettings(SettingsFilePath(kApp), QSettings::IniFormat).clear();
+        CurrentUtmOptions() = UtmOptions{};
+        const QString from = QStringLiteral(KORVEL_SOURCE_DIR "/support/Inserts/");
+        QDir(folder.insertsDir()).mkpath(QStringLiteral("SporTrak"));
+        for (const char* f : {"Flag.dxf", "SporTrak/a.dxf", "SporTrak/b.dxf"})
+            QFile::copy(from + QLatin1String(f), folder.insertsDir() + QLatin1String(f));
+        drawing = work.filePath(QStringLiteral("Site.dxf"));
+        SaveSetting(kApp, QStringLiteral("Drawing"), QStringLiteral("Path"), drawing);
+        SetAcadAutomation(&engine);
+    }
+    ~InsertTest() override {
+        form.reset();
+        SetAcadAutomation(nullptr);
+        SaveSetting(kApp, QStringLiteral("Drawing"), QStringLiteral("Path"), QString());
+    }
+
+    // Stores the options and loads the main window, which reads them and opens
+    // the rules file (written with rules first).
+    Form1& load(const QString& attribute, const QString& block, const QString& layer, bool metric,
+                const QVector<RuleRow>& rules = {}) {
+        writeRulesFile(folder.rulesFile(), rules);
+        SaveSetting(kApp, "Options", "Attribute", attribute);
+        SaveSetting(kApp, "Options", "Block", block);
+        SaveSetting(kApp, "Options", "Layer", layer);
+        SaveSetting(kApp, "Options", "Metric", metric ? "True" : "False");
+        form = std::make_unique<Form1>();
+        EXPECT_TRUE(LoadForm(form.get()));
+        return *form;
+    }
+    // Changes stored options and has the loaded window read them again.
+    void reoption(const QString& key, const QString& value) {
+        SaveSetting(kApp, "Options", key, value);
+        form->optionsWindow->OptionSettings();
+    }
+
+    // Appends a data row: name, latitude, longitude, elevation, message, icon.
+    void addRow(const QStringList& cells, bool marked = false) {
+        FlexGrid& g = *form->MSFlexGrid1;
+        const int row = g.Rows();
+        g.setRows(row + 1);
+        for (int c = 0; c < cells.size(); ++c)
+            g.setTextMatrix(row, c + 1, cells[c]);
+        g.setMarked(row, marked);
+    }
+
+    // The drawing as ezdxf reads it, after the engine has written it; fails the
+    // test on any structural or audit problem.
+    QJsonObject drawn() {
+        if (engine.running()) {
+            EXPECT_TRUE(engine.running()->flush());
+        }
+        QJsonObject r = readBack(drawing);
+        EXPECT_EQ(problemsOf(r), "");
+        return r;
+    }
+    static QString label(const QJsonObject& insert) {
+        for (const auto& a : insert.value("attribs").toArray())
+            if (a.toArray()[0].toString() == QLatin1String("TRANSFERTEXT"))
+                return a.toArray()[1].toString();
+        return QStringLiteral("<no TRANSFERTEXT>");
+    }
+
+    ProgramFolder folder;
+    QTemporaryDir work;
+    QString drawing;
+    ScriptedPrompts prompts;
+    DxfAutomation engine;
+    std::unique_ptr<Form1> form;
+};

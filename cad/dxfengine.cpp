@@ -233,8 +233,10 @@ std::shared_ptr<AcadDocument> DxfApplication::ActiveDocument() {
 }
 
 void DxfApplication::ZoomExtents() {
-    if (drawing_)
-        drawing_->zoomExtents();
+    if (!drawing_)
+        return;
+    drawing_->zoomExtents();
+    emit zoomedToExtents();
 }
 
 void DxfApplication::Update() {
@@ -253,16 +255,7 @@ bool DxfApplication::flush() {
     savePending_ = false;
     if (!drawing_ || !drawing_->modified())
         return true;
-    QDir().mkpath(QFileInfo(path_).absolutePath());
-    QSaveFile file(path_);
-    QString error;
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = file.errorString();
-    } else {
-        file.write(drawing_->toBytes());
-        if (!file.commit())
-            error = file.errorString();
-    }
+    QString error = writeTo(*drawing_, path_);
     if (!error.isEmpty()) {
         saveError_ = QStringLiteral("The drawing %1 could not be saved: %2").arg(path_, error);
         emit saveFailed(saveError_);
@@ -275,9 +268,88 @@ bool DxfApplication::flush() {
     return true;
 }
 
+QString DxfApplication::writeTo(DxfDrawing& drawing, const QString& path) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return file.errorString();
+    file.write(drawing.toBytes());
+    if (!file.commit())
+        return file.errorString();
+    return QString();
+}
+
+void DxfApplication::makeActive(const QString& path) {
+    SaveSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"), path);
+}
+
+// Pending changes of the active drawing go to its file before another drawing
+// replaces it; a failed write keeps it active so nothing is lost.
+static void flushOrThrow(DxfApplication& app) {
+    if (!app.flush())
+        throw AcadError(acadErrFailed, app.lastSaveError());
+}
+
+QString DxfApplication::newDrawing() {
+    flushOrThrow(*this);
+    const QDir folder = QFileInfo(path_.isEmpty() ? drawingPath() : path_).absoluteDir();
+    QString path;
+    for (int n = 1;; ++n) {
+        path = folder.absoluteFilePath(QStringLiteral("Drawing%1.dxf").arg(n));
+        if (!FileExists(path))
+            break;
+    }
+    DxfDrawing fresh = DxfDrawing::createNew();
+    const QString error = writeTo(fresh, path);
+    if (!error.isEmpty())
+        throw AcadError(acadErrFailed,
+                        QStringLiteral("The drawing %1 could not be saved: %2").arg(path, error));
+    open(path);
+    makeActive(path);
+    return path;
+}
+
+void DxfApplication::openDrawing(const QString& path) {
+    const QString full = QFileInfo(path).absoluteFilePath();
+    if (!QFileInfo(full).isFile())
+        throw AcadError(acadErrFailed, QStringLiteral("The drawing %1 does not exist.").arg(full));
+    flushOrThrow(*this);
+    open(full); // throws before anything changes when the file is refused
+    makeActive(full);
+}
+
+void DxfApplication::saveDrawingAs(const QString& path) {
+    if (!drawing_)
+        throw AcadError(acadErrFailed, QStringLiteral("No drawing is open."));
+    const QString full = QFileInfo(path).absoluteFilePath();
+    const QString error = writeTo(*drawing_, full);
+    if (!error.isEmpty())
+        throw AcadError(acadErrFailed,
+                        QStringLiteral("The drawing %1 could not be saved: %2").arg(full, error));
+    savePending_ = false;
+    saveError_.clear();
+    drawing_->markSaved();
+    path_ = full;
+    stamp_ = stampOf(full);
+    ++saves_;
+    makeActive(full);
+    emit drawingChanged();
+}
+
 // ---------------------------------------------------------------- automation
 
 DxfAutomation::~DxfAutomation() = default;
+
+namespace {
+DxfAutomation::StartedHook& startedHook() {
+    static DxfAutomation::StartedHook hook;
+    return hook;
+}
+} // namespace
+
+void DxfAutomation::setStartedHook(StartedHook hook) {
+    startedHook() = std::move(hook);
+}
 
 std::shared_ptr<AcadApplication> DxfAutomation::GetObject() {
     if (!running_)
@@ -289,6 +361,8 @@ std::shared_ptr<AcadApplication> DxfAutomation::CreateObject() {
     if (running_)
         return running_;
     auto app = std::make_shared<DxfApplication>();
+    if (startedHook())
+        startedHook()(*app);
     app->ActiveDocument(); // opens the drawing; throws when it cannot be used
     running_ = std::move(app);
     return running_;

@@ -21,6 +21,7 @@
 #include <QDateTime>
 #include <QObject>
 
+#include <functional>
 #include <memory>
 
 class DxfApplication final : public QObject,
@@ -52,14 +53,33 @@ public:
     QString lastSaveError() const { return saveError_; }
     int saveCount() const { return saves_; }
 
+    // Commands of the drawing window. Each writes pending changes of the
+    // active drawing first and, on success, makes the result the active
+    // drawing and stores its path in setting "Drawing"/"Path". Each throws
+    // AcadError (acadErrFailed) with the reason and keeps the active drawing
+    // as it was when the file cannot be used or written.
+    // A new empty drawing, written at once to the first free DrawingN.dxf in
+    // the folder of the active drawing. Returns its path.
+    QString newDrawing();
+    // Reads the drawing at path; a drawing the engine could not keep intact
+    // (another version, binary DXF, not DXF) is refused and left untouched.
+    void openDrawing(const QString& path);
+    // Writes the active drawing to path (atomically), which then becomes active.
+    void saveDrawingAs(const QString& path);
+
 signals:
     void visibleChanged(bool visible);
     // The drawing changed (after Update) or another drawing became active.
     void drawingChanged();
+    // ZoomExtents was called: views fit themselves to the drawing's extents.
+    void zoomedToExtents();
     void saveFailed(const QString& description);
 
 private:
     void open(const QString& path);
+    // Writes the drawing to path; "" on success, else the reason.
+    static QString writeTo(DxfDrawing& drawing, const QString& path);
+    void makeActive(const QString& path);
     struct Stamp {
         bool exists = false;
         qint64 size = 0;
@@ -87,6 +107,12 @@ public:
     // engine is left running then.
     std::shared_ptr<AcadApplication> CreateObject() override;
     std::shared_ptr<DxfApplication> running() const { return running_; }
+
+    // Called with every engine this class starts, before it opens its drawing
+    // and before any caller sees it: the drawing window hooks in here, so the
+    // engine itself stays free of widgets. Applies to all instances.
+    using StartedHook = std::function<void(DxfApplication&)>;
+    static void setStartedHook(StartedHook hook);
 
 private:
     std::shared_ptr<DxfApplication> running_;

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "cad/drawingwindow.h"
 #include "shell/form1.h"
 #include "shell/modmain.h"
 
@@ -9,6 +10,7 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvel Transfer"));
+    DrawingWindow::install(); // the drawing engine shows its drawing in this window
     std::unique_ptr<Form1> form(StartUp(QApplication::arguments().mid(1)));
     if (!form)
         return 1;

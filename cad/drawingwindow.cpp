@@ -1,0 +1,146 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cad/drawingwindow.h"
+
+#include "cad/drawingview.h"
+#include "cad/dxfengine.h"
+#include "platform/prompts.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenuBar>
+
+#include <vector>
+
+namespace {
+
+QVector<QPair<QString, QString>> drawingFilters() {
+    return {{QStringLiteral("Drawing Files (*.dxf)"), QStringLiteral("*.dxf")},
+            {QStringLiteral("All Files (*.*)"), QStringLiteral("*")}};
+}
+
+// Windows made by install(), deleted at the latest when the application
+// object goes (a widget must not outlive it).
+std::vector<QPointer<DrawingWindow>>& installedWindows() {
+    static std::vector<QPointer<DrawingWindow>> windows;
+    return windows;
+}
+
+void deleteInstalledWindows() {
+    for (QPointer<DrawingWindow>& w : installedWindows())
+        delete w.data();
+    installedWindows().clear();
+}
+
+} // namespace
+
+DrawingWindow::DrawingWindow(DxfApplication& engine, QWidget* parent) : QMainWindow(parent), engine_(engine) {
+    setAttribute(Qt::WA_QuitOnClose, false);
+    view_ = new DrawingView(
+        [this]() -> const DxfDocument* {
+            auto d = engine_.drawing();
+            return d ? &d->document() : nullptr;
+        },
+        this);
+    setCentralWidget(view_);
+
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->addAction(QStringLiteral("&New Drawing"), this, &DrawingWindow::newDrawing);
+    file->addAction(QStringLiteral("&Open Drawing..."), this, &DrawingWindow::openDrawing);
+    file->addAction(QStringLiteral("Save &As..."), this, &DrawingWindow::saveDrawingAs);
+    file->addSeparator();
+    file->addAction(QStringLiteral("&Close"), this, &QWidget::close);
+    QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
+    zoomAction_ = viewMenu->addAction(QStringLiteral("Zoom &Extents"), this, &DrawingWindow::zoomExtents);
+
+    connect(&engine_, &DxfApplication::visibleChanged, this, &QWidget::setVisible);
+    connect(&engine_, &DxfApplication::drawingChanged, this, &DrawingWindow::drawingChanged);
+    connect(&engine_, &DxfApplication::zoomedToExtents, view_, &DrawingView::zoomExtents);
+    drawingChanged();
+    if (engine_.Visible())
+        show();
+}
+
+DrawingWindow::~DrawingWindow() = default;
+
+void DrawingWindow::install() {
+    static bool once = false;
+    if (!once) {
+        qAddPostRoutine(deleteInstalledWindows);
+        once = true;
+    }
+    DxfAutomation::setStartedHook([](DxfApplication& engine) {
+        auto* window = new DrawingWindow(engine);
+        QPointer<DrawingWindow> guard(window);
+        installedWindows().push_back(guard);
+        QObject::connect(&engine, &QObject::destroyed, [guard] { delete guard.data(); });
+    });
+}
+
+void DrawingWindow::drawingChanged() {
+    const QString path = engine_.currentPath();
+    setWindowTitle(path.isEmpty() ? QStringLiteral("Drawing") : QDir::toNativeSeparators(path));
+    view_->invalidate();
+    if (path != shownPath_) {
+        // Another drawing: show it whole.
+        shownPath_ = path;
+        view_->zoomExtents();
+    }
+}
+
+void DrawingWindow::zoomExtents() {
+    view_->zoomExtents();
+}
+
+void DrawingWindow::newDrawing() {
+    try {
+        engine_.newDrawing();
+    } catch (const AcadError& e) {
+        MsgBox(e.description(), vbExclamation);
+    }
+}
+
+void DrawingWindow::openDrawing() {
+    FileChooserRequest request;
+    request.owner = this;
+    request.title = QStringLiteral("Open Drawing");
+    request.filters = drawingFilters();
+    request.initialDir = QFileInfo(engine_.currentPath()).absolutePath();
+    request.fileMustExist = true;
+    const QStringList chosen = ChooseFile(request);
+    if (chosen.isEmpty())
+        return;
+    try {
+        engine_.openDrawing(chosen.front());
+    } catch (const AcadError& e) {
+        MsgBox(e.description(), vbExclamation);
+    }
+}
+
+void DrawingWindow::saveDrawingAs() {
+    FileChooserRequest request;
+    request.save = true;
+    request.owner = this;
+    request.title = QStringLiteral("Save Drawing As");
+    request.filters = drawingFilters();
+    request.initialDir = QFileInfo(engine_.currentPath()).absolutePath();
+    const QStringList chosen = ChooseFile(request);
+    if (chosen.isEmpty())
+        return;
+    QString path = chosen.front();
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".dxf");
+    try {
+        engine_.saveDrawingAs(path);
+    } catch (const AcadError& e) {
+        MsgBox(e.description(), vbExclamation);
+    }
+}
+
+void DrawingWindow::closeEvent(QCloseEvent* event) {
+    // Hide only: the engine and its drawing stay; the next Visible shows it again.
+    event->accept();
+    engine_.setVisible(false);
+}

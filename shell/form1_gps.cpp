@@ -9,6 +9,7 @@
 #include "gps/gpsdevice.h"
 #include "gps/receivedpoints.h"
 #include "gps/serialcommport.h"
+#include "gps/waypointtransfer.h"
 #include "platform/prompts.h"
 #include "table/flexgrid.h"
 
@@ -68,5 +69,13 @@ void Form1::cmdGetTrack_Click() {
     blnSaved = false;
 }
 
-void Form1::cmdDeleteWaypoints_Click() {}
-void Form1::cmdUploadWPs_Click() {}
+// Upload and deletion leave blnSaved as it is, even when deletion clears the table.
+void Form1::cmdDeleteWaypoints_Click() {
+    blnEditReady = false;
+    DeleteListedWaypoints(*MSFlexGrid1, gpsDevice());
+}
+
+void Form1::cmdUploadWPs_Click() {
+    blnEditReady = false; // the walk over the marks must not open the cell editor
+    UploadSelectedWaypoints(*MSFlexGrid1, gpsDevice());
+}

@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QLineEdit>
 
 #include <gtest/gtest.h>
 
@@ -143,6 +144,179 @@ TEST_F(GpsMenu, FailedDownloadAddsNothingButCountsAsAChange) {
     EXPECT_FALSE(form.blnSaved);
     EXPECT_EQ(prompts.messages(),
               QStringList{QStringLiteral("8018: Operation valid only when the port is open")});
+}
+
+// Upload and deletion: the table rows a test starts from, and what the port saw.
+class GpsTransfer : public GpsMenu {
+protected:
+    void addRow(const QString& name, const QString& lat, const QString& lon, const QString& elevation,
+                const QString& message, const QString& icon, bool marked) {
+        const int r = grid().Rows();
+        grid().setRows(r + 1);
+        const QStringList texts{name, lat, lon, elevation, message, icon};
+        for (int c = 1; c <= 6; ++c)
+            grid().setTextMatrix(r, c, texts.at(c - 1));
+        grid().setMarked(r, marked);
+    }
+    void answerMessages(int n) {
+        for (int i = 0; i < n; ++i)
+            prompts.answerMessage();
+    }
+    // Sentences written after the connection, in order.
+    QStringList sentSince(int from) const { return port->writtenTexts().mid(from); }
+    // Answers every sentence starting with prefix with reply, delayMs later.
+    void answer(const QString& prefix, const QString& reply, int delayMs = 100) {
+        port->responder = [prefix, reply, delayMs](FakeCommPort& self, int, const QString& text) {
+            if (text.startsWith(prefix))
+                self.deliverAfter(delayMs, reply);
+        };
+    }
+};
+
+TEST_F(GpsTransfer, UploadSendsOnlyTheMarkedRow) {
+    connect();
+    addRow("FIRST", "35.1", "-86.1", "0000001M", "one", "a", false);
+    addRow("CAMP", "-35.2763833333333", "-90.2763833333333", "0000028M", "near, the ford", "c", true);
+    addRow("THIRD", "35.3", "-86.3", "0000003M", "three", "b", false);
+    port->responder = nullptr; // the receiver stays silent: accepted
+    form.blnSaved = true;
+    form.blnEditReady = true; // as after a left click on a data cell
+    grid().setMouseCell(2, 2);
+    const int before = static_cast<int>(port->writes().size());
+    prompts.answerMessage();
+    form.cmdUploadWPs_Click();
+    EXPECT_EQ(sentSince(before),
+              QStringList{Framed("PMGNWPL,3516.583,S,09016.583,W,0028,M,CAMP,near, the ford,c")});
+    EXPECT_EQ(prompts.messages(), QStringList{QStringLiteral("All waypoints were uploaded.")});
+    EXPECT_TRUE(form.blnSaved);
+    EXPECT_EQ(grid().Rows(), 4);
+    EXPECT_FALSE(form.Text1->isVisibleTo(&form)); // walking the marks did not open the editor
+}
+
+TEST_F(GpsTransfer, UploadFieldsFromTableTexts) {
+    connect();
+    addRow("HALF", "0.5", "0.0", "28M", "", "", true);
+    addRow("DEEP", "35", "-86.5", "-0000012M", "below the sea", "a", true);
+    port->responder = nullptr;
+    const int before = static_cast<int>(port->writes().size());
+    prompts.answerMessage();
+    form.cmdUploadWPs_Click();
+    EXPECT_EQ(sentSince(before),
+              (QStringList{Framed("PMGNWPL,0030.000,N,00000.000,W,28,M,HALF,,"),
+                           Framed("PMGNWPL,3500.000,N,08630.000,W,-0012,M,DEEP,below the sea,a")}));
+}
+
+TEST_F(GpsTransfer, RefusedRowsAreNamedAndTheNextRowStillGoes) {
+    connect();
+    addRow("ONE", "35.5", "-86.5", "0000001M", "", "a", true);
+    addRow("TWO", "35.6", "-86.6", "0000002M", "", "a", true);
+    addRow("THREE", "35.7", "-86.7", "0000003M", "", "a", true);
+    // The receiver refuses TWO within the 500 ms; ONE's answer comes too late
+    // to count and is dropped before TWO is sent.
+    port->responder = [](FakeCommPort& self, int, const QString& text) {
+        if (text.contains(QLatin1String(",ONE,")))
+            self.deliverAfter(600, QStringLiteral("late\r\n"));
+        if (text.contains(QLatin1String(",TWO,")))
+            self.deliverAfter(400, kUnableReply + crlf);
+    };
+    const int before = static_cast<int>(port->writes().size());
+    answerMessages(2);
+    form.cmdUploadWPs_Click();
+    EXPECT_EQ(sentSince(before).size(), 3);
+    EXPECT_EQ(prompts.messages(),
+              (QStringList{QStringLiteral("An error ocurred while trying to uplaod waypoint TWO."),
+                           QStringLiteral("2 of the 3 selected waypoints were uploaded.")}));
+}
+
+TEST_F(GpsTransfer, RowsThatCannotBeSentAreReportedAndSkipped) {
+    connect();
+    addRow("GOOD", "35.5", "-86.5", "0000001M", "", "a", true);
+    addRow("NOLAT", "north", "-86.5", "0000001M", "", "a", true);
+    addRow("NOLON", "35.5", "", "0000001M", "", "a", true);
+    addRow("NOELEV", "35.5", "-86.5", "M", "", "a", true);
+    addRow("LAST", "36", "-87", "0000002M", "", "b", true);
+    port->responder = nullptr;
+    const int before = static_cast<int>(port->writes().size());
+    answerMessages(4);
+    form.cmdUploadWPs_Click();
+    const QStringList sent = sentSince(before);
+    ASSERT_EQ(sent.size(), 2);
+    EXPECT_TRUE(sent.at(0).contains(QLatin1String(",GOOD,")));
+    EXPECT_EQ(sent.at(1),
+              Framed("PMGNWPL,3600.000,N,08700.000,W,0002,M,LAST,,b")); // nothing of the rows before
+    const QStringList m = prompts.messages();
+    ASSERT_EQ(m.size(), 4);
+    EXPECT_EQ(m.at(0),
+              QStringLiteral("Row 2 (NOLAT) was not uploaded: its latitude \"north\" is not a number."));
+    EXPECT_EQ(m.at(1), QStringLiteral("Row 3 (NOLON) was not uploaded: its longitude \"\" is not a number."));
+    EXPECT_TRUE(m.at(2).startsWith(QStringLiteral("Row 4 (NOELEV) was not uploaded: its elevation \"M\"")));
+    EXPECT_EQ(m.at(3), QStringLiteral("2 of the 5 selected waypoints were uploaded."));
+}
+
+TEST_F(GpsTransfer, OneByOneDeletionClearsTheTableToTwoRows) {
+    receiver.versionReply = QStringLiteral("$PMGNVER,33,VER 1 06,Meridian Color,0,555");
+    connect();
+    addRow("ONE", "35.5", "-86.5", "0000001M", "", "a", true);
+    addRow("TWO,X", "35.6", "-86.6", "0000002M", "", "", false);
+    port->responder = nullptr;
+    form.blnSaved = false;
+    const int before = static_cast<int>(port->writes().size());
+    prompts.answerMessage();
+    form.cmdDeleteWaypoints_Click();
+    EXPECT_EQ(sentSince(before), (QStringList{Framed("PMGNDWP,ONE,a"), Framed("PMGNDWP,TWO,X,")}));
+    EXPECT_EQ(prompts.messages(), QStringList{QStringLiteral(
+                                      "All user waypoints have been deleted\r\nfrom the GPS device Meridian "
+                                      "Color\r\nSerial Number: 555\r\n The list will now be cleared.")});
+    ASSERT_EQ(grid().Rows(), 2);
+    EXPECT_EQ(grid().TextMatrix(0, 1), QString()); // headings cleared too
+    EXPECT_EQ(row(1), QStringList(6));
+    EXPECT_FALSE(grid().isMarked(1));
+    EXPECT_FALSE(form.blnSaved); // unchanged
+}
+
+TEST_F(GpsTransfer, FailedOneByOneDeletionKeepsTheTable) {
+    connect();
+    addRow("ONE", "35.5", "-86.5", "0000001M", "", "a", false);
+    addRow("GONE", "35.6", "-86.6", "0000002M", "", "b", false);
+    addRow("THREE", "35.7", "-86.7", "0000003M", "", "c", false);
+    answer(QStringLiteral("$PMGNDWP,GONE,"), kUnableReply + crlf);
+    const int before = static_cast<int>(port->writes().size());
+    answerMessages(2);
+    form.cmdDeleteWaypoints_Click();
+    EXPECT_EQ(sentSince(before).size(), 3); // the rows after the failure are still tried
+    EXPECT_EQ(
+        prompts.messages(),
+        (QStringList{QStringLiteral("Could not delete way point GONE"),
+                     QStringLiteral("1 of the 3 waypoints in the list could not be deleted from the GPS "
+                                    "device SporTrak.\r\nThe list was not cleared.")}));
+    EXPECT_EQ(grid().Rows(), 4);
+    EXPECT_EQ(grid().TextMatrix(2, 1), QStringLiteral("GONE"));
+}
+
+TEST_F(GpsTransfer, MeridianDeletesAllWithOneSentence) {
+    receiver.versionReply = QStringLiteral("$PMGNVER,33,VER 1 06,Meridian,0,98765");
+    connect();
+    for (int i = 0; i < 5; ++i)
+        addRow(QStringLiteral("P%1").arg(i), "35.5", "-86.5", "0000001M", "", "a", i % 2 == 0);
+    answer(QStringLiteral("$PMGNCMD,DELETE"), kEndReply + crlf);
+    const int before = static_cast<int>(port->writes().size());
+    prompts.answerMessage();
+    form.cmdDeleteWaypoints_Click();
+    EXPECT_EQ(sentSince(before), QStringList{kDeleteAllRequest});
+    EXPECT_EQ(prompts.messages(), QStringList{QStringLiteral(
+                                      "All user waypoints have been deleted\r\nfrom the GPS device "
+                                      "Meridian\r\nSerial Number: 98765\r\n The list will now be cleared.")});
+    EXPECT_EQ(grid().Rows(), 2);
+    EXPECT_FALSE(form.communicationWindow()->isVisible());
+
+    // Refused: nothing changes.
+    addRow("KEEP", "35.5", "-86.5", "0000001M", "", "a", false);
+    answer(QStringLiteral("$PMGNCMD,DELETE"), kUnableReply + crlf);
+    prompts.answerMessage();
+    form.cmdDeleteWaypoints_Click();
+    EXPECT_EQ(prompts.messages().last(), QStringLiteral("Unable to processs command."));
+    EXPECT_EQ(grid().Rows(), 3);
+    EXPECT_EQ(grid().TextMatrix(2, 1), QStringLiteral("KEEP"));
 }
 
 TEST(ProgressWindow, DotsCycleEveryFiveCalls) {

@@ -1,0 +1,128 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "gps/waypointtransfer.h"
+
+#include "gps/gpsdevice.h"
+#include "gps/magellansentence.h"
+#include "platform/prompts.h"
+#include "table/flexgrid.h"
+
+namespace {
+constexpr int kColName = 1;
+constexpr int kColLatitude = 2;
+constexpr int kColLongitude = 3;
+constexpr int kColElevation = 4;
+constexpr int kColMessage = 5;
+constexpr int kColIcon = 6;
+
+// Moves the current cell to column 0 of row and answers whether the row
+// carries the selection mark (the cell's picture).
+bool markedAt(FlexGrid& grid, int row) {
+    grid.setRow(row);
+    grid.setCol(0);
+    return grid.CellPicture();
+}
+
+QString quoted(const QString& text) {
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+} // namespace
+
+bool WaypointFieldsOfRow(const FlexGrid& grid, int row, QString* fields, QString* problem) {
+    const QString latText = grid.TextMatrix(row, kColLatitude);
+    const QString lonText = grid.TextMatrix(row, kColLongitude);
+    const QString elevation = grid.TextMatrix(row, kColElevation);
+    QString lat, latHem, lon, lonHem, altitude, unit;
+    if (!CoordinateToField(latText, 2, QLatin1Char('N'), QLatin1Char('S'), &lat, &latHem)) {
+        *problem = QStringLiteral("its latitude %1 is not a number").arg(quoted(latText));
+        return false;
+    }
+    if (!CoordinateToField(lonText, 3, QLatin1Char('E'), QLatin1Char('W'), &lon, &lonHem)) {
+        *problem = QStringLiteral("its longitude %1 is not a number").arg(quoted(lonText));
+        return false;
+    }
+    if (!ElevationToFields(elevation, &altitude, &unit)) {
+        *problem =
+            QStringLiteral("its elevation %1 needs the altitude and its unit letter (such as 0000028M)")
+                .arg(quoted(elevation));
+        return false;
+    }
+    *fields = QStringList{lat,
+                          latHem,
+                          lon,
+                          lonHem,
+                          altitude,
+                          unit,
+                          grid.TextMatrix(row, kColName),
+                          grid.TextMatrix(row, kColMessage),
+                          grid.TextMatrix(row, kColIcon)}
+                  .join(QLatin1Char(','));
+    return true;
+}
+
+UploadResult UploadSelectedWaypoints(FlexGrid& grid, GPSDevice& device) {
+    UploadResult result;
+    const int rows = grid.Rows();
+    for (int r = 1; r < rows; ++r) {
+        if (!markedAt(grid, r))
+            continue;
+        ++result.selected;
+        const QString name = grid.TextMatrix(r, kColName);
+        QString fields, problem;
+        if (!WaypointFieldsOfRow(grid, r, &fields, &problem)) {
+            ++result.notSent;
+            MsgBox(QStringLiteral("Row %1 (%2) was not uploaded: %3.").arg(r).arg(name, problem));
+            continue;
+        }
+        if (device.SendWaypoint(fields))
+            ++result.uploaded;
+        else
+            MsgBox(QStringLiteral("An error ocurred while trying to uplaod waypoint ") + name +
+                   QStringLiteral("."));
+    }
+    if (result.uploaded == result.selected)
+        MsgBox(QStringLiteral("All waypoints were uploaded."));
+    else
+        MsgBox(QStringLiteral("%1 of the %2 selected waypoints were uploaded.")
+                   .arg(result.uploaded)
+                   .arg(result.selected));
+    return result;
+}
+
+DeleteResult DeleteListedWaypoints(FlexGrid& grid, GPSDevice& device) {
+    DeleteResult result;
+    const QString model = device.deviceModel();
+    if (model == QLatin1String("Meridian")) {
+        result.all = true;
+        if (!device.DeleteAllDeviceWaypoints()) {
+            MsgBox(QStringLiteral("Unable to processs command."));
+            return result;
+        }
+    } else {
+        const int rows = grid.Rows();
+        for (int r = 1; r < rows; ++r) {
+            ++result.attempted;
+            const QString name = grid.TextMatrix(r, kColName);
+            if (!device.DeleteDeviceWaypoint(name, grid.TextMatrix(r, kColIcon))) {
+                ++result.failed;
+                MsgBox(QStringLiteral("Could not delete way point ") + name);
+            }
+        }
+    }
+
+    if (result.failed > 0) {
+        MsgBox(
+            QStringLiteral("%1 of the %2 waypoints in the list could not be deleted from the GPS device %3.")
+                .arg(result.failed)
+                .arg(result.attempted)
+                .arg(model) +
+            vbCrLf + QStringLiteral("The list was not cleared."));
+        return result;
+    }
+    MsgBox(QStringLiteral("All user waypoints have been deleted") + vbCrLf +
+           QStringLiteral("from the GPS device ") + model + vbCrLf + QStringLiteral("Serial Number: ") +
+           device.deviceSerialNumber() + vbCrLf + QStringLiteral(" The list will now be cleared."));
+    grid.Clear();
+    grid.setRows(2);
+    result.cleared = true;
+    return result;
+}

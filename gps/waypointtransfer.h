@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The table side of uploads and deletions: which rows go to the receiver, the
+// waypoint fields built from a row's texts, and what the user is told.
+//
+// Every message goes through the platform prompt service; nothing here shows
+// a window of its own. The grid and the device must outlive the calls.
+#pragma once
+#include <QString>
+
+class FlexGrid;
+class GPSDevice;
+
+// Fields 1 to 9 of a "$PMGNWPL" sentence for one table row, joined with ",":
+// latitude, N/S, longitude, E/W, altitude, unit, name, message, icon. Returns
+// false, with the reason in *problem, when the row's latitude or longitude is
+// not a number or its elevation has fewer than two characters.
+bool WaypointFieldsOfRow(const FlexGrid& grid, int row, QString* fields, QString* problem);
+
+struct UploadResult {
+    int selected = 0; // rows carrying the selection mark
+    int uploaded = 0; // sent and answered by silence
+    int notSent = 0;  // left out because a field could not be built
+};
+
+// Sends every marked row (rows 1 to Rows()-1, the count read once) with
+// SendWaypoint, in order, each row tested by moving the current cell to its
+// column 0. A refused row is reported by name and the next row still goes; a
+// row whose fields cannot be built is reported with its number and reason and
+// left out. The closing message says "All waypoints were uploaded." only when
+// every marked row was uploaded, else how many of how many were.
+UploadResult UploadSelectedWaypoints(FlexGrid& grid, GPSDevice& device);
+
+struct DeleteResult {
+    bool all = false;  // the receiver's whole list was deleted at once
+    int attempted = 0; // rows sent one by one
+    int failed = 0;    // ... that the receiver did not delete
+    bool cleared = false;
+};
+
+// Removes the table's waypoints from the receiver: one by one ("$PMGNDWP",
+// every row, marked or not) unless the connected model is exactly "Meridian",
+// which gets one delete-all command. After success the user is told, and the
+// table is cleared (headings included) and left with two rows. When the
+// delete-all command fails nothing changes; when any one-by-one deletion
+// fails, the table is kept, since it is then the only record of what is
+// still on the receiver, and the closing message says how many were not deleted.
+DeleteResult DeleteListedWaypoints(FlexGrid& grid, GPSDevice& device);

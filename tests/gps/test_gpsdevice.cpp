@@ -291,3 +291,84 @@ TEST_F(GpsDeviceTest, PortErrorsDuringADownload) {
               QStringLiteral("8010: The hardware is not available (locked by another device)"));
 }
 } // namespace
+
+namespace {
+TEST_F(GpsDeviceTest, SendWaypointDropsPendingInputAndCountsOnlySilence) {
+    connectOn(1);
+    port.responder = nullptr;
+    port.deliverAfter(0, kUnableReply + crlf); // a late answer to an earlier sentence
+    const qint64 before = clock.totalSlept();
+    EXPECT_TRUE(device.SendWaypoint(QStringLiteral("3516.583,S,09016.583,W,0028,M,A*B,x,c")));
+    EXPECT_EQ(clock.totalSlept() - before, 500); // one wait
+    EXPECT_EQ(port.writtenTexts().last(), Framed("PMGNWPL,3516.583,S,09016.583,W,0028,M,A*B,x,c"));
+
+    port.responder = [](FakeCommPort& self, int, const QString&) {
+        self.deliverAfter(499, QStringLiteral("?"));
+    };
+    EXPECT_FALSE(device.SendWaypoint(QStringLiteral("f")));
+    // An answer after the wait does not count against this sentence, and the
+    // next upload drops it before sending.
+    port.responder = [](FakeCommPort& self, int, const QString& text) {
+        if (text.contains(QLatin1String(",LATE,")))
+            self.deliverAfter(501, kUnableReply + crlf);
+    };
+    EXPECT_TRUE(device.SendWaypoint(QStringLiteral("1,N,2,E,3,M,LATE,,a")));
+    clock.Sleep(10); // the late answer is in
+    EXPECT_TRUE(device.SendWaypoint(QStringLiteral("1,N,2,E,3,M,NEXT,,a")));
+    EXPECT_TRUE(prompts.messages().isEmpty());
+    EXPECT_EQ(progress.shows, 1); // only the connection's: no window for single sentences
+
+    port.failNextWrite = true;
+    prompts.answerMessage();
+    EXPECT_FALSE(device.SendWaypoint(QStringLiteral("1,N,2,E,3,M,X,,a")));
+    EXPECT_EQ(prompts.messages().last(),
+              QStringLiteral("8010: The hardware is not available (locked by another device)"));
+}
+
+TEST_F(GpsDeviceTest, DeleteOneWaypoint) {
+    connectOn(1);
+    port.responder = nullptr;
+    const qint64 before = clock.totalSlept();
+    EXPECT_TRUE(device.DeleteDeviceWaypoint(QStringLiteral("HOME"), QStringLiteral("c")));
+    EXPECT_EQ(clock.totalSlept() - before, 500);
+    EXPECT_EQ(port.writtenTexts().last(), QStringLiteral("$PMGNDWP,HOME,c*3B\r\n"));
+    port.responder = [](FakeCommPort& self, int, const QString&) {
+        self.deliverAfter(300, kUnableReply + crlf);
+    };
+    EXPECT_FALSE(device.DeleteDeviceWaypoint(QStringLiteral("NONE"), QString()));
+
+    port.setPortOpen(false);
+    prompts.answerMessage();
+    EXPECT_FALSE(device.DeleteDeviceWaypoint(QStringLiteral("HOME"), QStringLiteral("c")));
+    EXPECT_EQ(prompts.messages(),
+              QStringList{QStringLiteral("8018: Operation valid only when the port is open")});
+}
+
+TEST_F(GpsDeviceTest, DeleteAllSucceedsOnlyOnExactlyEnd) {
+    connectOn(1);
+    auto replyWith = [&](const QStringList& pieces) {
+        port.responder = [pieces](FakeCommPort& self, int, const QString&) {
+            self.deliverPieces(700, 500, pieces);
+        };
+    };
+    replyWith({kEndReply + crlf});
+    EXPECT_TRUE(device.DeleteAllDeviceWaypoints());
+    EXPECT_EQ(port.writtenTexts().last(), QStringLiteral("$PMGNCMD,DELETE,WAYPOINT*44\r\n"));
+    EXPECT_EQ(progress.captions.last(), QStringLiteral("Deleting All Waypoints From GPS Device"));
+    EXPECT_FALSE(progress.visible);
+
+    replyWith({QStringLiteral("$PMGNCMD,E"), QStringLiteral("ND*3D\r\n")}); // cut between two polls
+    EXPECT_TRUE(device.DeleteAllDeviceWaypoints());
+    replyWith({kUnableReply + crlf});
+    EXPECT_FALSE(device.DeleteAllDeviceWaypoints());
+    replyWith({kEndReply + crlf + QStringLiteral("$PMGNCMD,END*3D\r\n")});
+    EXPECT_FALSE(device.DeleteAllDeviceWaypoints());
+
+    port.responder = nullptr; // never answers: bounded
+    const qint64 before = clock.totalSlept();
+    EXPECT_FALSE(device.DeleteAllDeviceWaypoints());
+    EXPECT_EQ(clock.totalSlept() - before, GPSDevice::kDeleteAllWaitMs);
+    EXPECT_FALSE(progress.visible);
+    EXPECT_TRUE(prompts.messages().isEmpty());
+}
+} // namespace

@@ -3,12 +3,18 @@
 #include "gps/gpsdevice.h"
 #include "gps/receivedpoints.h"
 #include "gps/serialcommport.h"
+#include "gps/waypointtransfer.h"
 #include "platform/numbers.h"
 #include "simulator.h"
 #include "support/scriptedprompts.h"
 #include "table/flexgrid.h"
 
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+
+#include <cmath>
 
 #include <gtest/gtest.h>
 
@@ -108,6 +114,206 @@ TEST(GpsEndToEnd, FaultsAreReportedNotHung) {
     const AddedPoints added = AppendReceivedPoints(grid, device.receivedDataLines());
     EXPECT_EQ(added.added, 32);
     EXPECT_EQ(added.badChecksum, 3);
+    device.CloseDevice();
+    qunsetenv("KORVEL_COMM_PORTS");
+}
+
+// The simulator's waypoint store as written by --dump: one "W|..." line each.
+QStringList storedWaypoints(const QString& dump) {
+    QFile f(dump);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QStringList out;
+    for (const QString& line : QString::fromLatin1(f.readAll()).split(QLatin1Char('\n')))
+        if (line.startsWith(QLatin1String("W|")))
+            out << line;
+    return out;
+}
+
+QStringList storedNames(const QString& dump) {
+    QStringList names;
+    for (const QString& line : storedWaypoints(dump))
+        names << line.section(QLatin1Char('|'), 7, 7);
+    return names;
+}
+
+void addRow(FlexGrid& g, const QStringList& texts, bool marked) {
+    const int r = g.Rows();
+    g.setRows(r + 1);
+    for (int c = 1; c <= 6; ++c)
+        g.setTextMatrix(r, c, texts.value(c - 1));
+    g.setMarked(r, marked);
+}
+
+// Connects to the simulator on port 1; the connection message is taken.
+void connectTo(GPSDevice& device, const Simulator& sim) {
+    qputenv("KORVEL_COMM_PORTS", sim.path().toLocal8Bit());
+    ScriptedPrompts prompts;
+    prompts.answerMessage();
+    ASSERT_TRUE(device.SearchForDevice());
+}
+
+constexpr double kThousandthMinute = 0.001 / 60;
+
+TEST(GpsEndToEnd, UploadMarkedRowsThenReadThemBackAndWithGpsbabel) {
+    QTemporaryDir dir;
+    WriteSimulatorData(dir.filePath("receiver.txt"), 3, 0);
+    Simulator receiver(
+        {"--data", dir.filePath("receiver.txt"), "--dump", dir.filePath("store.txt"), "--no-pacing"});
+    SerialCommPort port;
+    GPSDevice device(&port);
+    connectTo(device, receiver);
+
+    FlexGrid grid;
+    grid.setCols(7);
+    grid.setRows(1);
+    const QList<QStringList> rows{
+        {"CAMP", "-35.2763833333333", "-90.2763833333333", "0000028M", "near the ford", "a"},
+        {"SKIP", "10", "10", "0000001M", "not marked", "b"},
+        {"SUMMIT", "36.5678912", "-83.4987654", "0002025M", "", "c"},
+        {"DEEP", "0.5", "12.0000049", "-0000012M", "below sea", "d"}};
+    for (int i = 0; i < rows.size(); ++i)
+        addRow(grid, rows[i], i != 1);
+    ScriptedPrompts prompts;
+    prompts.answerMessage();
+    const UploadResult up = UploadSelectedWaypoints(grid, device);
+    EXPECT_EQ(up.uploaded, 3);
+    EXPECT_EQ(prompts.messages(), QStringList{QStringLiteral("All waypoints were uploaded.")});
+    EXPECT_EQ(storedNames(dir.filePath("store.txt")),
+              (QStringList{"WP000", "WP001", "WP002", "CAMP", "SUMMIT", "DEEP"}));
+
+    ASSERT_TRUE(device.ReceiveWaypoints());
+    FlexGrid back;
+    back.setCols(7);
+    back.setRows(1);
+    ASSERT_EQ(AppendReceivedPoints(back, device.receivedDataLines()).added, 6);
+    const QStringList elevations{"0000028M", "0002025M", "-000012M"};
+    for (int k = 0, r = 4; r <= 6; ++k, ++r) {
+        const QStringList& sent = rows[k == 0 ? 0 : k + 1];
+        EXPECT_EQ(back.TextMatrix(r, 1), sent[0]);
+        EXPECT_NEAR(back.TextMatrix(r, 2).toDouble(), sent[1].toDouble(), kThousandthMinute / 2)
+            << sent[0].toStdString();
+        EXPECT_NEAR(back.TextMatrix(r, 3).toDouble(), sent[2].toDouble(), kThousandthMinute / 2)
+            << sent[0].toStdString();
+        EXPECT_EQ(back.TextMatrix(r, 4), elevations[k]);
+        EXPECT_EQ(back.TextMatrix(r, 5), sent[4]);
+        EXPECT_EQ(back.TextMatrix(r, 6), sent[5]);
+    }
+    EXPECT_TRUE(device.CloseDevice());
+
+    // A client nobody here wrote reads the same waypoints from the receiver.
+    QProcess babel;
+    babel.start(QStringLiteral("gpsbabel"),
+                {"-w", "-i", "magellan", "-f", receiver.path(), "-o", "gpx", "-F", dir.filePath("out.gpx")});
+    ASSERT_TRUE(babel.waitForFinished(120000));
+    ASSERT_EQ(babel.exitCode(), 0) << babel.readAllStandardError().toStdString();
+    QFile gpx(dir.filePath("out.gpx"));
+    ASSERT_TRUE(gpx.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(gpx.readAll());
+    static const QRegularExpression re(
+        QStringLiteral("<wpt lat=\"([-0-9.]+)\" lon=\"([-0-9.]+)\">.*?<name>([^<]*)</name>"),
+        QRegularExpression::DotMatchesEverythingOption);
+    int matched = 0;
+    for (auto it = re.globalMatch(text); it.hasNext();) {
+        const auto m = it.next();
+        for (int r = 1; r < back.Rows(); ++r) {
+            if (back.TextMatrix(r, 1) != m.captured(3))
+                continue;
+            ++matched;
+            EXPECT_NEAR(m.captured(1).toDouble(), back.TextMatrix(r, 2).toDouble(), 1e-8)
+                << m.captured(3).toStdString();
+            EXPECT_NEAR(m.captured(2).toDouble(), back.TextMatrix(r, 3).toDouble(), 1e-8)
+                << m.captured(3).toStdString();
+        }
+    }
+    EXPECT_EQ(matched, 6);
+    qunsetenv("KORVEL_COMM_PORTS");
+}
+
+TEST(GpsEndToEnd, RefusedUploadsAreReported) {
+    Simulator receiver({"--no-pacing", "--fault", "unable"});
+    SerialCommPort port;
+    GPSDevice device(&port);
+    connectTo(device, receiver);
+    FlexGrid grid;
+    grid.setCols(7);
+    grid.setRows(1);
+    addRow(grid, {"ONE", "35.5", "-86.5", "0000001M", "", "a"}, true);
+    addRow(grid, {"TWO", "35.6", "-86.6", "0000002M", "", "a"}, true);
+    ScriptedPrompts prompts;
+    prompts.answerMessage().answerMessage().answerMessage();
+    EXPECT_EQ(UploadSelectedWaypoints(grid, device).uploaded, 0);
+    EXPECT_EQ(prompts.messages(), (QStringList{"An error ocurred while trying to uplaod waypoint ONE.",
+                                               "An error ocurred while trying to uplaod waypoint TWO.",
+                                               "0 of the 2 selected waypoints were uploaded."}));
+    device.CloseDevice();
+    qunsetenv("KORVEL_COMM_PORTS");
+}
+
+TEST(GpsEndToEnd, DeleteOneByOneOnASporTrak) {
+    QTemporaryDir dir;
+    WriteSimulatorData(dir.filePath("receiver.txt"), 5, 10);
+    Simulator receiver(
+        {"--data", dir.filePath("receiver.txt"), "--dump", dir.filePath("store.txt"), "--no-pacing"});
+    SerialCommPort port;
+    GPSDevice device(&port);
+    connectTo(device, receiver);
+    FlexGrid grid;
+    grid.setCols(7);
+    grid.setRows(1);
+    addRow(grid, {"WP001", "", "", "", "", "b"}, false);
+    addRow(grid, {"WP003", "", "", "", "", "d"}, true);
+    ScriptedPrompts prompts;
+    prompts.answerMessage();
+    EXPECT_EQ(DeleteListedWaypoints(grid, device).failed, 0);
+    EXPECT_EQ(
+        prompts.messages(),
+        QStringList{"All user waypoints have been deleted\r\nfrom the GPS device SporTrak\r\nSerial Number: "
+                    "12345678\r\n The list will now be cleared."});
+    EXPECT_EQ(grid.Rows(), 2);
+    EXPECT_EQ(storedNames(dir.filePath("store.txt")), (QStringList{"WP000", "WP002", "WP004"}));
+
+    // Names the receiver does not hold (the blank row left by the clearing,
+    // and GHOST): it answers UNABLE, and the list stays.
+    addRow(grid, {"WP004", "", "", "", "", "e"}, false);
+    addRow(grid, {"GHOST", "", "", "", "", "a"}, false);
+    prompts.clear();
+    prompts.answerMessage().answerMessage().answerMessage();
+    EXPECT_EQ(DeleteListedWaypoints(grid, device).failed, 2);
+    EXPECT_EQ(prompts.messages(),
+              (QStringList{"Could not delete way point ", "Could not delete way point GHOST",
+                           "2 of the 3 waypoints in the list could not be deleted from the "
+                           "GPS device SporTrak.\r\nThe list was not cleared."}));
+    EXPECT_EQ(grid.Rows(), 4);
+    EXPECT_EQ(grid.TextMatrix(3, 1), QStringLiteral("GHOST"));
+    EXPECT_EQ(storedNames(dir.filePath("store.txt")), (QStringList{"WP000", "WP002"}));
+    device.CloseDevice();
+    qunsetenv("KORVEL_COMM_PORTS");
+}
+
+TEST(GpsEndToEnd, DeleteAllAtOnceOnAMeridian) {
+    QTemporaryDir dir;
+    WriteSimulatorData(dir.filePath("receiver.txt"), 5, 10);
+    Simulator receiver({"--data", dir.filePath("receiver.txt"), "--dump", dir.filePath("store.txt"),
+                        "--no-pacing", "--model", "Meridian", "--serial", "31415"});
+    SerialCommPort port;
+    GPSDevice device(&port);
+    connectTo(device, receiver);
+    FlexGrid grid;
+    grid.setCols(7);
+    grid.setRows(1);
+    addRow(grid, {"WP001", "", "", "", "", "b"}, false);
+    ScriptedPrompts prompts;
+    prompts.answerMessage();
+    const DeleteResult result = DeleteListedWaypoints(grid, device);
+    EXPECT_TRUE(result.all);
+    EXPECT_TRUE(result.cleared);
+    EXPECT_EQ(
+        prompts.messages(),
+        QStringList{"All user waypoints have been deleted\r\nfrom the GPS device Meridian\r\nSerial Number: "
+                    "31415\r\n The list will now be cleared."});
+    EXPECT_EQ(grid.Rows(), 2);
+    EXPECT_TRUE(storedWaypoints(dir.filePath("store.txt")).isEmpty());
     device.CloseDevice();
     qunsetenv("KORVEL_COMM_PORTS");
 }

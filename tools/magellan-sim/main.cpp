@@ -79,6 +79,19 @@ int productFor(const std::string& model) {
     return 37;
 }
 
+// An uploaded altitude as the receiver sends it back: 7 characters, zero
+// padded ("28" -> "0000028", "-12" -> "-000012"). Text that is not a whole
+// number is kept as sent.
+std::string storedAltitude(const std::string& text) {
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0')
+        return text;
+    char buf[32];
+    std::snprintf(buf, sizeof buf, v < 0 ? "-%06ld" : "%07ld", v < 0 ? -v : v);
+    return buf;
+}
+
 long long nowNs() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
@@ -313,7 +326,10 @@ private:
                 return;
             }
         } else if (kw == "PMGNWPL" && f.size() >= 10) {
-            store_.putWaypoint({f[1], f[2], f[3], f[4], f[5], f[6], unescapeField(f[7]), unescapeField(f[8]),
+            // A receiver keeps the altitude as a number and the texts at their
+            // own lengths, and sends them back that way.
+            store_.putWaypoint({f[1], f[2], f[3], f[4], storedAltitude(f[5]), f[6],
+                                unescapeField(f[7]).substr(0, 8), unescapeField(f[8]).substr(0, 30),
                                 unescapeField(f[9])});
             saveStore();
             return;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a build needs, only those missing.
-# Usage: scripts/deps.sh run|test|bench
+# Usage: scripts/deps.sh run|test|bench|package
 set -euo pipefail
 what=${1:-run}
 
@@ -9,7 +9,10 @@ packages=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev libqt6sql6-s
 case "$what" in
   test)
     packages+=(libgtest-dev python3-ezdxf poppler-utils gpsbabel libgeographiclib-dev clang libclang-rt-14-dev
-               desktop-file-utils sqlite3 dpkg-dev file)
+               desktop-file-utils shared-mime-info sqlite3 dpkg-dev file strace)
+    ;;
+  package)
+    packages+=(dpkg-dev file)
     ;;
   bench)
     packages+=(libgtest-dev libbenchmark-dev python3-ezdxf gpsbabel libgeographiclib-dev libproj-dev sqlite3)

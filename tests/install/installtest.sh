@@ -1,0 +1,164 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Installs the built tree twice, with cmake --install into a DESTDIR and as the
+# Debian package unpacked with dpkg -x, checks what lands where, then starts the
+# programs from the unpacked package: Korvel Transfer offscreen with a points
+# file on its command line (traced, to see which files it opens), Zenobar in
+# batch mode and offscreen.
+# Usage: installtest.sh BUILD-DIR VERSION
+set -uo pipefail
+build=$(cd "$1" && pwd)
+version=$2
+prefix=/opt/korvel-transfer
+progdir=$prefix/lib/korvel-transfer
+
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/korvel-install.XXXXXX")
+pids=()
+cleanup() {
+    for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; done
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+check() {
+    local what=$1
+    shift
+    if "$@"; then echo "ok   $what"; else fail "$what"; fi
+}
+fatal() { echo "FAIL: $*"; exit 1; }
+
+# Installed runs: ASan builds report leaks from Qt's own caches at exit.
+export QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 XDG_CONFIG_HOME=$tmp/config
+
+# ------------------------------------------------------------ cmake --install
+d=$tmp/destdir
+DESTDIR=$d cmake --install "$build" --prefix $prefix >"$tmp/install.log" 2>&1 ||
+    { cat "$tmp/install.log"; fatal "cmake --install"; }
+
+for p in korvel-transfer zenobar; do
+    check "$p: launcher in bin/" test -x "$d$prefix/bin/$p"
+    check "$p: ELF executable in the program folder" \
+        bash -c "[ \"\$(head -c4 '$d$progdir/$p' | od -An -c | tr -d ' ')\" = 177ELF ]"
+    check "$p: /usr/bin link to the launcher" \
+        test "$(readlink "$d/usr/bin/$p")" = "../../opt/korvel-transfer/bin/$p"
+done
+
+# Support/ is the built one, less the build's Data/ (runs leave files there)
+# and Rules.rls (rebuilt below).
+missing=0
+while IFS= read -r -d '' f; do
+    rel=${f#"$build/bin/Support/"}
+    case "$rel" in Data/* | Rules.rls* | *.tmp) continue ;; esac
+    cmp -s "$f" "$d$progdir/Support/$rel" || { echo "  not installed or differs: Support/$rel"; missing=1; }
+done < <(find "$build/bin/Support" -type f -print0)
+check "Support/ files installed unchanged" test $missing = 0
+check "Support/Data is world-writable and sticky" test "$(stat -c %a "$d$progdir/Support/Data")" = 1777
+expected_data=$(cd "$(dirname "$0")/../../support/Data" && find . -type f ! -name .keep | sort)
+check "Support/Data holds the shipped files only" \
+    test "$(cd "$d$progdir/Support/Data" && find . -type f | sort)" = "$expected_data"
+
+if [ -f "$build/bin/Support/Rules.rls" ]; then
+    paths=$(sqlite3 "$d$progdir/Support/Rules.rls" "SELECT BlockPath FROM Rules_Message" 2>&1)
+    check "Rules.rls has rules" test -n "$paths"
+    bad=$(printf '%s\n' "$paths" | grep -v "^$progdir/Support/" || true)
+    check "Rules.rls names block drawings in the installed Support/ ($bad)" test -z "$bad"
+fi
+
+apps=$d/usr/share/applications
+check "desktop entries valid" desktop-file-validate "$apps/korvel-transfer.desktop" "$apps/zenobar.desktop"
+check "Korvel Transfer entry opens a file" grep -qx 'Exec=korvel-transfer %f' "$apps/korvel-transfer.desktop"
+for icon in korvel-transfer zenobar; do
+    check "$icon: scalable icon" test -s "$d/usr/share/icons/hicolor/scalable/apps/$icon.svg"
+    check "$icon: 48x48 icon" \
+        bash -c "file '$d/usr/share/icons/hicolor/48x48/apps/$icon.png' | grep -q 'PNG image data, 48 x 48'"
+done
+
+# What a file manager consults: the MIME glob database, then the desktop
+# entries' MIME cache.
+cp -r "$d/usr/share/mime" "$tmp/mime"
+update-mime-database "$tmp/mime" >/dev/null 2>&1 || fail "update-mime-database"
+check "*.gps is application/x-korvel-points" grep -qx 'application/x-korvel-points:\*\.gps' "$tmp/mime/globs"
+cp -r "$apps" "$tmp/applications"
+update-desktop-database "$tmp/applications" || fail "update-desktop-database"
+check "points files open with Korvel Transfer" \
+    grep -qx 'application/x-korvel-points=korvel-transfer.desktop;' "$tmp/applications/mimeinfo.cache"
+
+# ------------------------------------------------------------ Debian package
+(cd "$tmp" && cpack --config "$build/CPackConfig.cmake" -G DEB -B "$tmp/pkg") >"$tmp/cpack.log" 2>&1 ||
+    { cat "$tmp/cpack.log"; fatal "cpack"; }
+debs=("$tmp"/pkg/*.deb)
+[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fatal "cpack made ${#debs[@]} packages"
+deb=${debs[0]}
+check "package name" test "$(dpkg-deb -f "$deb" Package)" = korvel-transfer
+check "package version $version" test "$(dpkg-deb -f "$deb" Version)" = "$version"
+depends=$(dpkg-deb -f "$deb" Depends)
+for lib in libqt6widgets6 libqt6serialport6 libqt6printsupport6 libqt6sql6-sqlite; do
+    check "depends on $lib" grep -q "\b$lib\b" <<<"$depends"
+done
+check "package keeps Support/Data sticky" \
+    bash -c "dpkg-deb -c '$deb' | grep '^drwxrwxrwt .* \./opt/korvel-transfer/lib/korvel-transfer/Support/Data/$' >/dev/null"
+
+root=$tmp/root
+dpkg -x "$deb" "$root" || fatal "dpkg -x"
+check "package holds the cmake --install tree" \
+    diff <(cd "$d" && find . ! -type d | sort) <(cd "$root" && find . ! -type d | sort)
+
+# ------------------------------------------------------------ running the package
+# A points file with one record (WP1, 35.5, -90.25, "0000028M", "", "a"), in a
+# folder and under a name with blanks, as file managers pass them.
+mkdir -p "$tmp/My Trips"
+points="$tmp/My Trips/day one.gps"
+printf '\x03\x00WP1\x00\x00\x00\x00\x00\xc0\x41\x40\x00\x00\x00\x00\x00\x90\x56\xc0\x08\x000000028M\x00\x00\x01\x00a' \
+    >"$points"
+
+export PATH="$root/usr/bin:$PATH"
+trace=$tmp/korvel.trace
+strace -f -qq -s 4096 -e trace=execve,openat -o "$trace" korvel-transfer "$points" >"$tmp/korvel.out" 2>&1 &
+tracer=$!
+pids+=("$tracer")
+opened=0
+for _ in $(seq 1 600); do
+    if grep -qF "\"$points\", O_RDONLY" "$trace" 2>/dev/null; then opened=1; break; fi
+    kill -0 "$tracer" 2>/dev/null || break
+    sleep 0.1
+done
+check "Korvel Transfer opened the points file from its command line" test $opened = 1
+sleep 2 # it must keep running with the file loaded and its window shown
+program=$(head -1 "$trace" | cut -d' ' -f1)
+check "Korvel Transfer still running" kill -0 "$program"
+check "it runs from the program folder" test "$(readlink "/proc/$program/exe")" = "$root$progdir/korvel-transfer"
+check "the launcher passed the file on" \
+    bash -c "grep -F 'lib/korvel-transfer/korvel-transfer\", [' '$trace' | grep -qF '\", \"$points\"]'"
+# (A call another thread interrupts is logged "<unfinished ...>": only a
+# logged failure, "= -1", counts against an open.)
+# opened_ok PATH-START: a successful read-only open of a path starting so.
+opened_ok() { grep -F "openat(AT_FDCWD, \"$1" "$trace" | grep -F O_RDONLY | grep -qv ' = -1 '; }
+check "it read Support/ in the program folder" opened_ok "$root$progdir/Support/"
+check "it read nothing from the build tree" bash -c "! grep -qF '\"$build/' '$trace'"
+check "it read the points file" opened_ok "$points\""
+kill "$program" 2>/dev/null
+wait "$tracer" 2>/dev/null
+if grep -q "ERROR: AddressSanitizer\|runtime error:" "$tmp/korvel.out"; then
+    cat "$tmp/korvel.out"
+    fail "Korvel Transfer reported a sanitizer error"
+fi
+
+# Zenobar batch mode through the launcher gives what the built program gives.
+line='35.5 -90.25'
+installed=$(zenobar --batch <<<"$line" 2>&1)
+built=$("$build/bin/zenobar" --batch <<<"$line" 2>&1)
+check "zenobar --batch runs installed ($installed)" test -n "$installed" -a "$installed" = "$built"
+
+zenobar >"$tmp/zenobar.out" 2>&1 &
+zpid=$!
+pids+=("$zpid")
+sleep 3
+check "Zenobar window starts" kill -0 "$zpid"
+check "Zenobar runs from the program folder" test "$(readlink "/proc/$zpid/exe")" = "$root$progdir/zenobar"
+kill "$zpid" 2>/dev/null
+wait "$zpid" 2>/dev/null
+
+echo "$failures failure(s)"
+[ $failures -eq 0 ]

@@ -193,19 +193,6 @@ TEST_F(GpsTransfer, UploadSendsOnlyTheMarkedRow) {
     EXPECT_FALSE(form.Text1->isVisibleTo(&form)); // walking the marks did not open the editor
 }
 
-TEST_F(GpsTransfer, UploadFieldsFromTableTexts) {
-    connect();
-    addRow("HALF", "0.5", "0.0", "28M", "", "", true);
-    addRow("DEEP", "35", "-86.5", "-0000012M", "below the sea", "a", true);
-    port->responder = nullptr;
-    const int before = static_cast<int>(port->writes().size());
-    prompts.answerMessage();
-    form.cmdUploadWPs_Click();
-    EXPECT_EQ(sentSince(before),
-              (QStringList{Framed("PMGNWPL,0030.000,N,00000.000,W,28,M,HALF,,"),
-                           Framed("PMGNWPL,3500.000,N,08630.000,W,-0012,M,DEEP,below the sea,a")}));
-}
-
 TEST_F(GpsTransfer, RefusedRowsAreNamedAndTheNextRowStillGoes) {
     connect();
     addRow("ONE", "35.5", "-86.5", "0000001M", "", "a", true);

@@ -245,6 +245,8 @@ void DxfScene::build(const DxfDocument& doc) {
                      kColorByLayer, 0);
     if (!hasExtents_)
         extents_ = QRectF();
+    else if (extents_.width() == 0 && extents_.height() == 0)
+        extents_.adjust(-1, -1, 1, 1); // a single point: a small box round it, not a null one
 }
 
 void DxfScene::emitEntities(Context& cx, const std::vector<DxfObject>& objects, size_t from, size_t to,

@@ -1,0 +1,276 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The drawing window over the real engine: shown by Visible, fitted by
+// ZoomExtents, its File menu, and the points of an insertion on screen.
+#include "cad/acadstuff.h"
+#include "cad/drawingview.h"
+#include "cad/drawingwindow.h"
+#include "cad/dxfengine.h"
+#include "dxfreadback.h"
+#include "platform/programfolder.h"
+#include "platform/settings.h"
+#include "support/scriptedprompts.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <QWheelEvent>
+
+namespace {
+
+QString settingPath() {
+    return GetSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"));
+}
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString flag() {
+    return SupportPath(QStringLiteral("Inserts/Flag.dxf"));
+}
+
+bool inkedAt(const QImage& image, const QPoint& p) {
+    for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx)
+            if (image.rect().contains(p + QPoint(dx, dy)) &&
+                image.pixel(p + QPoint(dx, dy)) != qRgb(255, 255, 255))
+                return true;
+    return false;
+}
+
+class DrawingWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        path = dir.filePath(QStringLiteral("Drawing1.dxf"));
+        SaveSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"),
+                    path);
+        engine = std::dynamic_pointer_cast<DxfApplication>(automation.CreateObject());
+        ASSERT_TRUE(engine);
+        window = std::make_unique<DrawingWindow>(*engine);
+        window->resize(500, 400);
+    }
+    void TearDown() override {
+        window.reset();
+        SaveSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"),
+                    QString());
+    }
+    void insertAt(double x, double y) {
+        engine->ActiveDocument()->ModelSpace()->InsertBlock({x, y, 0}, flag(), 1, 1, 1, 0);
+        engine->ZoomExtents();
+        engine->Update();
+    }
+    QImage grab() { return window->view()->grab().toImage(); }
+    QPoint device(double x, double y) {
+        return window->view()->view().toDevice({x, y}, window->view()->size()).toPoint();
+    }
+
+    QTemporaryDir dir;
+    QString path;
+    DxfAutomation automation;
+    std::shared_ptr<DxfApplication> engine;
+    std::unique_ptr<DrawingWindow> window;
+};
+
+} // namespace
+
+TEST_F(DrawingWindowTest, VisibleShowsTheWindowAndClosingOnlyHidesIt) {
+    EXPECT_FALSE(window->isVisible());
+    engine->setVisible(true);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), QDir::toNativeSeparators(path));
+    EXPECT_FALSE(window->testAttribute(Qt::WA_QuitOnClose)) << "must not keep the program running";
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(engine->Visible());
+    EXPECT_EQ(automation.GetObject(), engine) << "the engine keeps running";
+    engine->setVisible(true);
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(DrawingWindowTest, ZoomExtentsFitsTheViewAndUpdateRedraws) {
+    engine->setVisible(true);
+    EXPECT_EQ(window->view()->scene().isEmpty(), true);
+    insertAt(1000, 1000);
+    insertAt(1100, 1050);
+    QImage image = grab();
+    EXPECT_TRUE(inkedAt(image, device(1000, 1001.5)));
+    EXPECT_TRUE(inkedAt(image, device(1100, 1051.5)));
+
+    // Panned away, then fitted again by the engine and by the menu command.
+    window->view()->setView(DxfView{{0, 0}, 1});
+    image = grab();
+    EXPECT_FALSE(inkedAt(image, device(1000, 1001.5)));
+    insertAt(1200, 1000);
+    image = grab();
+    EXPECT_TRUE(inkedAt(image, device(1200, 1001.5))) << "Update redraws, ZoomExtents fits the new point";
+    EXPECT_TRUE(inkedAt(image, device(1000, 1001.5)));
+    window->view()->setView(DxfView{{0, 0}, 1});
+    window->zoomExtentsAction()->trigger();
+    image = grab(); // the fit happens as the view paints
+    EXPECT_TRUE(inkedAt(image, device(1200, 1001.5)));
+}
+
+TEST_F(DrawingWindowTest, WheelZoomsAboutThePointerAndDraggingPans) {
+    engine->setVisible(true);
+    insertAt(0, 0);
+    insertAt(100, 100);
+    grab();
+    DrawingView* v = window->view();
+    const QPointF pointer(120, 90);
+    const QPointF under = v->view().toWorld(pointer, v->size());
+    const double scale = v->view().scale;
+    QWheelEvent wheel(pointer, v->mapToGlobal(pointer), QPoint(), QPoint(0, 240), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(v, &wheel);
+    EXPECT_NEAR(v->view().scale, scale * 1.25 * 1.25, 1e-9);
+    EXPECT_NEAR(v->view().toWorld(pointer, v->size()).x(), under.x(), 1e-9);
+    EXPECT_NEAR(v->view().toWorld(pointer, v->size()).y(), under.y(), 1e-9);
+
+    const QPoint before = device(0, 0);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(50, 50), v->mapToGlobal(QPointF(50, 50)),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(80, 40), v->mapToGlobal(QPointF(80, 40)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(80, 40), v->mapToGlobal(QPointF(80, 40)),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(v, &press);
+    QApplication::sendEvent(v, &move);
+    QApplication::sendEvent(v, &release);
+    EXPECT_EQ(device(0, 0), before + QPoint(30, -10));
+    // A resize keeps what the user chose to see.
+    const DxfView chosen = v->view();
+    const QSize size = v->size();
+    window->resize(600, 450);
+    QApplication::processEvents();
+    grab();
+    ASSERT_NE(v->size(), size);
+    EXPECT_EQ(v->view().scale, chosen.scale);
+}
+
+TEST_F(DrawingWindowTest, OpeningARefusedFileKeepsTheActiveDrawing) {
+    insertAt(1, 1);
+    ASSERT_TRUE(engine->flush());
+    const QString other = dir.filePath(QStringLiteral("Newer.dxf"));
+    const QByteArray r2000 = "  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nAC1015\n  0\nENDSEC\n  0\nEOF\n";
+    {
+        QFile f(other);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(r2000);
+    }
+    ScriptedPrompts prompts;
+    prompts.answerFile(other).answerMessage(vbOK);
+    window->openDrawing();
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_TRUE(prompts.messages()[0].contains(QStringLiteral("AC1015")))
+        << prompts.messages()[0].toStdString();
+    EXPECT_EQ(prompts.prompts()[0].file.filters.front().second, QStringLiteral("*.dxf"));
+    EXPECT_EQ(engine->currentPath(), path);
+    EXPECT_EQ(settingPath(), path);
+    EXPECT_EQ(window->windowTitle(), QDir::toNativeSeparators(path));
+    EXPECT_EQ(readAll(other), r2000);
+    // The active drawing still takes insertions.
+    insertAt(2, 2);
+    ASSERT_TRUE(engine->flush());
+    EXPECT_EQ(readBack(path).value("inserts").toArray().size(), 2);
+}
+
+TEST_F(DrawingWindowTest, NewOpenAndSaveAsMakeTheirDrawingActive) {
+    insertAt(5, 5);
+    ScriptedPrompts prompts;
+    // New Drawing: the pending insertion goes to Drawing1 first.
+    window->newDrawing();
+    const QString second = dir.filePath(QStringLiteral("Drawing2.dxf"));
+    EXPECT_EQ(engine->currentPath(), second);
+    EXPECT_EQ(settingPath(), second);
+    EXPECT_EQ(window->windowTitle(), QDir::toNativeSeparators(second));
+    EXPECT_EQ(readBack(path).value("inserts").toArray().size(), 1);
+    QJsonObject fresh = readBack(second);
+    EXPECT_EQ(problemsOf(fresh), "");
+    EXPECT_EQ(fresh.value("inserts").toArray().size(), 0);
+    EXPECT_TRUE(window->view()->scene().isEmpty());
+
+    // Open Drawing: back to the first, its point on screen.
+    prompts.answerFile(path);
+    window->openDrawing();
+    EXPECT_EQ(engine->currentPath(), path);
+    EXPECT_EQ(settingPath(), path);
+    EXPECT_FALSE(window->view()->scene().isEmpty());
+
+    // Save As, a name without extension: written whole, and active from now on.
+    prompts.answerFile(dir.filePath(QStringLiteral("Copy")));
+    window->saveDrawingAs();
+    const QString copy = dir.filePath(QStringLiteral("Copy.dxf"));
+    EXPECT_EQ(engine->currentPath(), copy);
+    EXPECT_EQ(settingPath(), copy);
+    EXPECT_EQ(readAll(copy), readAll(path));
+    insertAt(6, 6);
+    ASSERT_TRUE(engine->flush());
+    EXPECT_EQ(readBack(copy).value("inserts").toArray().size(), 2);
+    EXPECT_EQ(readBack(path).value("inserts").toArray().size(), 1);
+    EXPECT_TRUE(prompts.messages().isEmpty());
+
+    // A Save As that cannot be written says so and keeps the drawing where it was.
+    QFile blocker(dir.filePath(QStringLiteral("blocker")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    prompts.answerFile(dir.filePath(QStringLiteral("blocker/x.dxf"))).answerMessage(vbOK);
+    window->saveDrawingAs();
+    EXPECT_EQ(prompts.messages().size(), 1);
+    EXPECT_EQ(engine->currentPath(), copy);
+}
+
+// The program may end without returning to the event loop after a command:
+// the engine going writes what the command left pending.
+TEST(DrawingEngineEnd, PendingChangesAreWrittenWhenTheEngineGoes) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Drawing1.dxf"));
+    SaveSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"), path);
+    {
+        DxfAutomation automation;
+        auto app = automation.CreateObject();
+        app->ActiveDocument()->ModelSpace()->InsertBlock({3, 4, 0}, flag(), 1, 1, 1, 0);
+        app->Update();
+        EXPECT_FALSE(QFile::exists(path));
+    }
+    EXPECT_EQ(readBack(path).value("inserts").toArray().size(), 1);
+    SaveSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"),
+                QString());
+}
+
+// The main program's wiring: the engine an insertion starts shows its window,
+// and the inserted point is on screen.
+TEST(DrawingWindowInstalled, AnInsertionShowsTheWindowWithThePoint) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Site.dxf"));
+    SaveSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"), path);
+    DrawingWindow::install();
+    {
+        DxfAutomation automation;
+        ACADStuff acad(&automation, [] { return short(0); });
+        const QString h =
+            acad.InsertPointBlock({500000.0, 4100000.0, 0.0}, flag(), QStringLiteral("Waypoints"));
+        ASSERT_FALSE(h.isEmpty());
+        acad.InsertPointBlock({500050.0, 4100020.0, 0.0}, flag(), QStringLiteral("Waypoints"));
+        DrawingWindow* window = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<DrawingWindow*>(w); d && d->isVisible())
+                window = d;
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(window->windowTitle(), QDir::toNativeSeparators(path));
+        window->resize(400, 300);
+        const QImage image = window->view()->grab().toImage();
+        const DxfView v = window->view()->view();
+        EXPECT_TRUE(inkedAt(image, v.toDevice({500000, 4100001.5}, window->view()->size()).toPoint()));
+        EXPECT_TRUE(inkedAt(image, v.toDevice({500050, 4100021.5}, window->view()->size()).toPoint()));
+    }
+    // The engine went, and its window with it.
+    DxfAutomation::setStartedHook(nullptr);
+    for (QWidget* w : QApplication::topLevelWidgets())
+        EXPECT_EQ(qobject_cast<DrawingWindow*>(w), nullptr);
+    SaveSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"),
+                QString());
+}

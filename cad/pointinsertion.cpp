@@ -9,6 +9,7 @@
 #include "platform/programfolder.h"
 #include "platform/prompts.h"
 #include "table/flexgrid.h"
+#include "table/tablesetup.h"
 
 #include <QStringList>
 #include <QVariantList>
@@ -19,13 +20,6 @@
 namespace PointInsertion {
 
 namespace {
-
-constexpr int kColName = 1;
-constexpr int kColLatitude = 2;
-constexpr int kColLongitude = 3;
-constexpr int kColElevation = 4;
-constexpr int kColMessage = 5;
-constexpr int kColIcon = 6;
 
 // Row numbers listed in a closing message before the rest is summed up.
 constexpr int kRowsListed = 10;
@@ -179,13 +173,13 @@ InsertionReport InsertPoints(FlexGrid& grid, const InsertionContext& context, bo
                 continue;
             report.rowSelected = true;
         }
-        const QString latitude = grid.TextMatrix(row, kColLatitude);
-        const QString longitude = grid.TextMatrix(row, kColLongitude);
+        const QString latitude = grid.TextMatrix(row, colLatitude);
+        const QString longitude = grid.TextMatrix(row, colLongitude);
         if (longitude.isEmpty() || latitude.isEmpty()) {
             ++report.noCoordinates;
             continue;
         }
-        const auto position = Position(latitude, longitude, grid.TextMatrix(row, kColElevation), o.blnMetric);
+        const auto position = Position(latitude, longitude, grid.TextMatrix(row, colElevation), o.blnMetric);
         if (!position) {
             report.unusableCoordinates << row;
             continue;
@@ -193,14 +187,14 @@ InsertionReport InsertPoints(FlexGrid& grid, const InsertionContext& context, bo
         if (context.loadOptions && !context.loadOptions())
             continue;
 
-        const QString message = grid.TextMatrix(row, kColMessage);
-        strMessage = AttributeText(o.strAttribute, grid.TextMatrix(row, kColName), message);
+        const QString message = grid.TextMatrix(row, colMessage);
+        strMessage = AttributeText(o.strAttribute, grid.TextMatrix(row, colName), message);
 
         QString blockPath;
         if (o.strBlock == QLatin1String("Flag")) {
             blockPath = defaultBlock;
         } else if (o.strBlock == QLatin1String("By Icon")) {
-            const QString icon = grid.TextMatrix(row, kColIcon);
+            const QString icon = grid.TextMatrix(row, colIcon);
             if (!icon.isEmpty())
                 blockPath = SupportPath(QStringLiteral("Inserts/%1/%2.dxf").arg(context.deviceModel, icon));
         } else if (o.strBlock == QLatin1String("By Message")) {
@@ -244,14 +238,14 @@ InsertionReport InsertLine(FlexGrid& grid, const InsertionContext& context) {
     for (int row = 0; row < grid.Rows(); ++row) {
         if (!markedAt(grid, row))
             continue;
-        const QString latitude = grid.TextMatrix(row, kColLatitude);
-        const QString longitude = grid.TextMatrix(row, kColLongitude);
+        const QString latitude = grid.TextMatrix(row, colLatitude);
+        const QString longitude = grid.TextMatrix(row, colLongitude);
         if (longitude.isEmpty() || latitude.isEmpty()) {
             ++report.noCoordinates;
             continue;
         }
         const auto position =
-            Position(latitude, longitude, grid.TextMatrix(row, kColElevation), context.options.blnMetric);
+            Position(latitude, longitude, grid.TextMatrix(row, colElevation), context.options.blnMetric);
         if (!position) {
             report.unusableCoordinates << row;
             continue;

@@ -32,35 +32,33 @@ bool markedAt(FlexGrid& grid, int row) {
     return grid.CellPicture();
 }
 
-QString rowList(const QList<int>& rows) {
-    QStringList parts;
+// "3 rows <what> (<why>): rows 2, 3, 4." The list stops after kRowsListed rows.
+QString rowsSentence(const QList<int>& rows, const QString& what, const QString& why) {
+    QStringList listed;
     for (int i = 0; i < rows.size() && i < kRowsListed; ++i)
-        parts << QString::number(rows[i]);
-    QString text = parts.join(QStringLiteral(", "));
+        listed << QString::number(rows[i]);
+    QString list = listed.join(QStringLiteral(", "));
     if (rows.size() > kRowsListed)
-        text += QStringLiteral(" and %1 more").arg(rows.size() - kRowsListed);
-    return text;
+        list += QStringLiteral(" and %1 more").arg(rows.size() - kRowsListed);
+    const bool one = rows.size() == 1;
+    return QStringLiteral("%1 %2 %3 (%4): %5 %6.")
+        .arg(rows.size())
+        .arg(one ? QStringLiteral("row") : QStringLiteral("rows"), what, why,
+             one ? QStringLiteral("row") : QStringLiteral("rows"), list);
 }
 
-// "1 row was" / "3 rows were" with the list of rows behind the sentence.
-QString rowsSentence(const QList<int>& rows, const QString& what) {
-    const QString count =
-        rows.size() == 1 ? QStringLiteral("1 row was") : QStringLiteral("%1 rows were").arg(rows.size());
-    return QStringLiteral("%1 %2 (row %3).").arg(count, what, rowList(rows));
-}
-
-// The lines that follow a closing message's first line.
-QStringList problemLines(const InsertionReport& r, const QString& notInsertedWhat) {
+// The lines that follow a closing message's first line. leftOut: what
+// happened to a row that gave no block or vertex.
+QStringList problemLines(const InsertionReport& r, const QString& leftOut) {
     QStringList lines;
     if (!r.unusableCoordinates.isEmpty())
-        lines << rowsSentence(
-            r.unusableCoordinates,
-            notInsertedWhat + QStringLiteral(" because its latitude or longitude is not a usable position"));
+        lines << rowsSentence(r.unusableCoordinates, leftOut,
+                              QStringLiteral("latitude or longitude is not a usable position"));
     if (!r.failedInsertions.isEmpty())
-        lines << rowsSentence(r.failedInsertions, QStringLiteral("refused by the drawing"));
+        lines << rowsSentence(r.failedInsertions, leftOut, QStringLiteral("the drawing refused the block"));
     if (!r.unreadableElevations.isEmpty())
-        lines << rowsSentence(r.unreadableElevations,
-                              QStringLiteral("given elevation 0 because its elevation could not be read"));
+        lines << rowsSentence(r.unreadableElevations, QStringLiteral("given elevation 0"),
+                              QStringLiteral("elevation could not be read"));
     return lines;
 }
 

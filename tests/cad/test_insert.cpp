@@ -193,10 +193,11 @@ TEST_F(InsertTest, UnusableRowsAreLeftOutAndCountedInTheClosingMessage) {
     const QString text = prompts.messages()[0];
     EXPECT_FALSE(text.contains(kAllInserted)) << text.toStdString();
     EXPECT_TRUE(text.startsWith("2 way points were Inserted.")) << text.toStdString();
-    EXPECT_TRUE(text.contains("3 rows were not inserted because its latitude or longitude is not a usable "
-                              "position (row 2, 3, 4)."))
+    EXPECT_TRUE(
+        text.contains("\r\n3 rows not inserted (latitude or longitude is not a usable position): rows 2, "
+                      "3, 4.\r\n"))
         << text.toStdString();
-    EXPECT_TRUE(text.contains("1 row was given elevation 0 because its elevation could not be read (row 5)."))
+    EXPECT_TRUE(text.endsWith("\r\n1 row given elevation 0 (elevation could not be read): row 5."))
         << text.toStdString();
 
     QJsonArray got = inserts(drawn());
@@ -220,7 +221,7 @@ TEST_F(InsertTest, ABlockTheDrawingRefusesIsNotReportedAsInserted) {
     form->cmdInsertAll_Click();
     ASSERT_EQ(prompts.messages().size(), 1);
     EXPECT_EQ(prompts.messages()[0],
-              "1 way point was Inserted.\r\n1 row was refused by the drawing (row 1).");
+              "1 way point was Inserted.\r\n1 row not inserted (the drawing refused the block): row 1.");
     QJsonArray got = inserts(drawn());
     ASSERT_EQ(got.size(), 1);
     EXPECT_EQ(label(got[0].toObject()), "fine");

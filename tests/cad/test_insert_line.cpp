@@ -49,10 +49,9 @@ TEST_F(InsertTest, MarkedRowsWithoutAUsablePositionAddNoVertexAndAreCounted) {
     prompts.answerMessage();
     form->cmdInsertLine_Click();
     ASSERT_EQ(prompts.messages().size(), 1);
-    EXPECT_EQ(
-        prompts.messages()[0],
-        "The line was Inserted.\r\n2 rows were left out of the line because its latitude or longitude is not "
-        "a usable position (row 2, 3).");
+    EXPECT_EQ(prompts.messages()[0],
+              "The line was Inserted.\r\n2 rows left out of the line (latitude or longitude is not a usable "
+              "position): rows 2, 3.");
     QJsonArray lines = drawn().value("polylines").toArray();
     ASSERT_EQ(lines.size(), 1);
     EXPECT_EQ(lines[0].toArray(),

@@ -19,6 +19,9 @@ constexpr int kMaxNesting = 16;      // nested block references followed this de
 constexpr double kMinTextPixels = 3; // smaller text is left out
 constexpr int kArcSegments = 48;     // per full turn, for arcs that a transform distorts
 constexpr int kColorByBlock = 0, kColorByLayer = 256;
+// Entities drawn at most per scene: nested and arrayed references multiply, and
+// a drawing must not make the window hang (well under a second of building).
+constexpr long long kEntityBudget = 1000000;
 
 QByteArray upper(const QByteArray& s) {
     return s.trimmed().toUpper();
@@ -137,6 +140,7 @@ struct DxfScene::Context {
     QHash<QByteArray, Block> blocks;
     const std::vector<DxfObject>* blockObjects = nullptr;
     QSet<QByteArray> expanding; // blocks being drawn now, against self-reference
+    long long budget = kEntityBudget;
 
     Layer layer(const QByteArray& name) const { return layers.value(upper(name), Layer{}); }
 };
@@ -252,7 +256,7 @@ void DxfScene::build(const DxfDocument& doc) {
 void DxfScene::emitEntities(Context& cx, const std::vector<DxfObject>& objects, size_t from, size_t to,
                             const QTransform& m, const QByteArray& parentLayer, int parentColor, int depth) {
     const Shape shape = shapeOf(m);
-    for (size_t k = from; k < to; ++k) {
+    for (size_t k = from; k < to && cx.budget > 0; ++k, --cx.budget) {
         const DxfObject& o = objects[k];
         const QByteArray type = o.type();
         if (depth == 0 && o.value(67).trimmed() == "1")
@@ -366,8 +370,8 @@ void DxfScene::emitInsert(Context& cx, const DxfObject& o, const QTransform& m, 
     const double columnSpacing = num(o, 44), rowSpacing = num(o, 45);
     const QPointF at = xy(o, 10);
     cx.expanding.insert(key);
-    for (int r = 0; r < rows; ++r)
-        for (int c = 0; c < columns; ++c) {
+    for (int r = 0; r < rows && cx.budget > 0; ++r)
+        for (int c = 0; c < columns && cx.budget > 0; ++c) {
             // Block coordinates -> reference: base to origin, scale, array offset, rotate, move.
             const QTransform local = QTransform::fromTranslate(-block.base.x(), -block.base.y()) *
                                      QTransform::fromScale(sx, sy) *

@@ -4,7 +4,9 @@
 // the same bytes, and editing must keep the drawing readable.
 #include "cad/dxfdocument.h"
 #include "cad/dxfdrawing.h"
+#include "cad/dxfrender.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 
@@ -15,10 +17,22 @@ void check(bool ok) {
         std::abort();
 }
 
+// The drawing window's scene: whatever the tags hold, building ends and gives
+// finite extents.
+void asScene(const DxfDocument& doc) {
+    DxfScene scene;
+    scene.build(doc);
+    const QRectF e = scene.extents();
+    check(std::isfinite(e.left()) && std::isfinite(e.right()) && std::isfinite(e.top()) &&
+          std::isfinite(e.bottom()));
+}
+
 void asDrawing(const QByteArray& bytes) {
     QByteArray once;
     try {
-        once = DxfDocument::parse(bytes).toBytes();
+        DxfDocument doc = DxfDocument::parse(bytes);
+        asScene(doc);
+        once = doc.toBytes();
     } catch (const DxfError&) {
         return;
     }
@@ -47,6 +61,7 @@ void asBlock(const QByteArray& bytes) {
         for (int a : d.attributesOf(index))
             d.setAttributeText(a, QStringLiteral("label\r\n"));
         d.zoomExtents();
+        asScene(d.document());
         DxfDrawing::open(d.toBytes());
     } catch (const DxfError&) {
     }

@@ -208,3 +208,17 @@ TEST(DrawingRender, ViewZoomsAboutThePointerAndPans) {
     v.zoomAbout(pointer, kSize, std::nan(""));
     EXPECT_EQ(v.scale, scale);
 }
+
+TEST(DrawingRender, ArrayedReferencesCannotMakeTheSceneEndless) {
+    // 10,000 x 10,000 copies of a line: drawn in part, and the build ends.
+    const QByteArray bytes =
+        dxf({"0",  "SECTION", "2",  "BLOCKS", "0",  "BLOCK",   "2",  "L",        "0",  "LINE",
+             "8",  "0",       "10", "0",      "20", "0",       "11", "1",        "21", "0",
+             "0",  "ENDBLK",  "0",  "ENDSEC", "0",  "SECTION", "2",  "ENTITIES", "0",  "INSERT",
+             "8",  "0",       "2",  "L",      "10", "0",       "20", "0",        "70", "10000",
+             "71", "10000",   "44", "2",      "45", "2",       "0",  "ENDSEC",   "0",  "EOF"});
+    DxfScene scene;
+    scene.build(DxfDocument::parse(bytes));
+    EXPECT_GT(scene.lineCount(), 1000u);
+    EXPECT_LT(scene.lineCount(), 10000u * 10000u);
+}

@@ -58,6 +58,8 @@ DrawingWindow::DrawingWindow(DxfApplication& engine, QWidget* parent) : QMainWin
     connect(&engine_, &DxfApplication::visibleChanged, this, &QWidget::setVisible);
     connect(&engine_, &DxfApplication::drawingChanged, this, &DrawingWindow::drawingChanged);
     connect(&engine_, &DxfApplication::zoomedToExtents, view_, &DrawingView::zoomExtents);
+    connect(&engine_, &DxfApplication::unsavedAtExit, this,
+            [](const QString& description) { MsgBox(description, vbCritical); });
     drawingChanged();
     if (engine_.Visible())
         show();

@@ -3,7 +3,8 @@
 // drawing's model space, the drawing file's full path in its title. It follows
 // the engine: shown and hidden with Visible, fitted by ZoomExtents, redrawn by
 // Update. Closing it only hides it (Visible becomes false); the engine keeps
-// running. It never keeps the program running on its own.
+// running. It never keeps the program running on its own. When the program
+// ends with changes the engine could not write, it says so.
 #pragma once
 #include <QMainWindow>
 #include <QPointer>

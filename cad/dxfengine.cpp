@@ -164,7 +164,10 @@ private:
 
 DxfApplication::DxfApplication() {
     if (QCoreApplication* app = QCoreApplication::instance())
-        connect(app, &QCoreApplication::aboutToQuit, this, [this] { flush(); });
+        connect(app, &QCoreApplication::aboutToQuit, this, [this] {
+            if (!flush())
+                emit unsavedAtExit(saveError_);
+        });
 }
 
 DxfApplication::~DxfApplication() {
@@ -243,7 +246,9 @@ void DxfApplication::Update() {
     if (!drawing_)
         return;
     emit drawingChanged();
-    if (!saveError_.isEmpty())
+    // After a failed save, try again now: the cause may have gone (a full disk,
+    // a file another program held), and a failure must reach this command.
+    if (!saveError_.isEmpty() && !flush())
         throw AcadError(acadErrFailed, saveError_);
     if (savePending_ || !drawing_->modified())
         return;

@@ -38,8 +38,8 @@ public:
     // cannot be used (another DXF version, binary DXF, not DXF, unreadable).
     std::shared_ptr<AcadDocument> ActiveDocument() override;
     void ZoomExtents() override;
-    // Throws AcadError when the previous save failed (the changes are kept in
-    // memory and written by the next successful save).
+    // Throws AcadError when the previous save failed and writing again now
+    // fails too (the changes are kept in memory for the next successful save).
     void Update() override;
 
     // The path of the active drawing as the settings name it now.
@@ -74,6 +74,8 @@ signals:
     // ZoomExtents was called: views fit themselves to the drawing's extents.
     void zoomedToExtents();
     void saveFailed(const QString& description);
+    // The program is ending and the drawing's changes could not be written.
+    void unsavedAtExit(const QString& description);
 
 private:
     void open(const QString& path);

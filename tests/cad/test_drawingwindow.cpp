@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QMouseEvent>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QWheelEvent>
 
 namespace {
@@ -221,6 +222,21 @@ TEST_F(DrawingWindowTest, NewOpenAndSaveAsMakeTheirDrawingActive) {
     window->saveDrawingAs();
     EXPECT_EQ(prompts.messages().size(), 1);
     EXPECT_EQ(engine->currentPath(), copy);
+}
+
+TEST_F(DrawingWindowTest, ChangesThatCannotBeWrittenAsTheProgramEndsAreReported) {
+    insertAt(3, 4);
+    ASSERT_TRUE(QDir().mkpath(path)); // a folder where the drawing file should go
+    ScriptedPrompts prompts;
+    prompts.answerMessage(vbOK);
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_TRUE(prompts.messages()[0].contains(path)) << prompts.messages()[0].toStdString();
+    EXPECT_EQ(prompts.prompts()[0].buttons, vbCritical);
+    EXPECT_TRUE(engine->drawing()->modified()) << "kept in memory";
+    ASSERT_TRUE(QDir(path).removeRecursively());
+    EXPECT_TRUE(engine->flush());
 }
 
 // The program may end without returning to the event loop after a command:

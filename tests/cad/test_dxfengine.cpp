@@ -9,6 +9,7 @@
 #include "platform/settings.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -328,6 +329,24 @@ TEST_F(DxfEngineTest, AFailedSaveKeepsTheChangesAndSaysWhy) {
     EXPECT_TRUE(app->lastSaveError().contains(bad));
     EXPECT_THROW(app->Update(), AcadError);
     ASSERT_TRUE(app->drawing()->modified());
+}
+
+TEST_F(DxfEngineTest, AFailedSaveIsTriedAgainByTheNextUpdate) {
+    writeAll(dir.filePath("blocker"), "a file where a folder should be");
+    const QString bad = dir.filePath("blocker/Drawing1.dxf");
+    SaveSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"), bad);
+    DxfAutomation automation;
+    auto app = start(automation);
+    app->ActiveDocument()->ModelSpace()->InsertBlock({1, 1, 0}, flag(), 1, 1, 1, 0);
+    EXPECT_FALSE(app->flush());
+    EXPECT_THROW(app->Update(), AcadError);
+    // The cause goes away: the next command's update writes everything.
+    ASSERT_TRUE(QFile::remove(dir.filePath("blocker")));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("blocker"));
+    app->ActiveDocument()->ModelSpace()->InsertBlock({2, 2, 0}, flag(), 1, 1, 1, 0);
+    EXPECT_NO_THROW(app->Update());
+    EXPECT_FALSE(app->drawing()->modified());
+    EXPECT_EQ(readBack(bad).value("inserts").toArray().size(), 2);
 }
 
 TEST(DxfDocument, ReadingAndWritingGivesBackTheSameBytes) {

@@ -62,7 +62,8 @@ bool WaypointFieldsOfRow(const FlexGrid& grid, int row, QString* fields, QString
 UploadResult UploadSelectedWaypoints(FlexGrid& grid, GPSDevice& device) {
     UploadResult result;
     const int rows = grid.Rows();
-    for (int r = 1; r < rows; ++r) {
+    // Events run during every wait: rows the user removed meanwhile are not read.
+    for (int r = 1; r < rows && r < grid.Rows(); ++r) {
         if (!markedAt(grid, r))
             continue;
         ++result.selected;
@@ -99,7 +100,7 @@ DeleteResult DeleteListedWaypoints(FlexGrid& grid, GPSDevice& device) {
         }
     } else {
         const int rows = grid.Rows();
-        for (int r = 1; r < rows; ++r) {
+        for (int r = 1; r < rows && r < grid.Rows(); ++r) {
             ++result.attempted;
             const QString name = grid.TextMatrix(r, kColName);
             if (!device.DeleteDeviceWaypoint(name, grid.TextMatrix(r, kColIcon))) {

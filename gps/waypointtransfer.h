@@ -24,7 +24,8 @@ struct UploadResult {
 
 // Sends every marked row (rows 1 to Rows()-1, the count read once) with
 // SendWaypoint, in order, each row tested by moving the current cell to its
-// column 0. A refused row is reported by name and the next row still goes; a
+// column 0; rows removed during the transfer (events run while it waits) are
+// not read. A refused row is reported by name and the next row still goes; a
 // row whose fields cannot be built is reported with its number and reason and
 // left out. The closing message says "All waypoints were uploaded." only when
 // every marked row was uploaded, else how many of how many were.

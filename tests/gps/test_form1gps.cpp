@@ -215,6 +215,30 @@ TEST_F(GpsTransfer, RefusedRowsAreNamedAndTheNextRowStillGoes) {
                            QStringLiteral("2 of the 3 selected waypoints were uploaded.")}));
 }
 
+TEST_F(GpsTransfer, RowsRemovedDuringTheTransferAreNotRead) {
+    connect();
+    for (int i = 0; i < 4; ++i)
+        addRow(QStringLiteral("P%1").arg(i), "35.5", "-86.5", "0000001M", "", "a", true);
+    // The user removes rows while the first sentence waits for its answer.
+    port->responder = [this](FakeCommPort&, int, const QString& text) {
+        if (text.contains(QLatin1String(",P0,")) || text.contains(QLatin1String("PMGNDWP,P0")))
+            grid().setRows(3);
+    };
+    const int before = static_cast<int>(port->writes().size());
+    prompts.answerMessage();
+    form.cmdUploadWPs_Click();
+    EXPECT_EQ(sentSince(before).size(), 2);
+    EXPECT_EQ(prompts.messages(), QStringList{QStringLiteral("All waypoints were uploaded.")});
+
+    addRow("P2", "35.5", "-86.5", "0000001M", "", "a", false);
+    addRow("P3", "35.5", "-86.5", "0000001M", "", "a", false);
+    const int beforeDelete = static_cast<int>(port->writes().size());
+    prompts.answerMessage();
+    form.cmdDeleteWaypoints_Click();
+    EXPECT_EQ(sentSince(beforeDelete), (QStringList{Framed("PMGNDWP,P0,a"), Framed("PMGNDWP,P1,a")}));
+    EXPECT_EQ(grid().Rows(), 2);
+}
+
 TEST_F(GpsTransfer, RowsThatCannotBeSentAreReportedAndSkipped) {
     connect();
     addRow("GOOD", "35.5", "-86.5", "0000001M", "", "a", true);

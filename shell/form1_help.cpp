@@ -2,6 +2,64 @@
 // Print, Help and About handlers of Form1.
 #include "shell/form1.h"
 
-void Form1::cmdPrintGrid_Click() {}
-void Form1::cmdHelp_Click() {}
-void Form1::cmdAbout_Click() {}
+#include "platform/programfolder.h"
+#include "platform/prompts.h"
+#include "report/gridreport.h"
+#include "report/reportprinter.h"
+#include "shell/frmabout.h"
+#include "shell/helpwindow.h"
+#include "shell/modmain.h"
+#include "table/flexgrid.h"
+
+#include <QDir>
+
+void Form1::cmdPrintGrid_Click() {
+    const GridReport report(*MSFlexGrid1, QDate::currentDate());
+    if (report.pages().empty()) {
+        MsgBox(QStringLiteral("There are no waypoints to print."));
+        return;
+    }
+    const ReportResult result = ReportPrinter::forThisMachine().print(report);
+    switch (result.status) {
+    case ReportResult::NothingToPrint:
+    case ReportResult::Printed:
+        break;
+    case ReportResult::WrittenAsPdf: {
+        const QString folder = QDir::toNativeSeparators(result.folder);
+        if (result.pages == 1)
+            MsgBox(QStringLiteral("The report was saved as \"%1\" in the folder %2.")
+                       .arg(ReportPrinter::pdfFileName(1), folder));
+        else
+            MsgBox(QStringLiteral("The report was saved as %1 pages, \"%2\" to \"%3\", in the folder %4.")
+                       .arg(result.pages)
+                       .arg(ReportPrinter::pdfFileName(1), ReportPrinter::pdfFileName(result.pages), folder));
+        break;
+    }
+    case ReportResult::Failed:
+        MsgBox(result.error + (result.pages > 0
+                                   ? QStringLiteral(" Pages printed before it: %1.").arg(result.pages)
+                                   : QString()),
+               vbExclamation);
+        break;
+    }
+}
+
+void Form1::cmdHelp_Click() {
+    const QString path = SupportPath(QStringLiteral("Help/KorvelTransferHelp.html"));
+    if (FileExists(path))
+        ShowHelpFile(path, this);
+    else
+        MsgBox(QStringLiteral("The help file is missing."), vbOKOnly);
+}
+
+void Form1::cmdAbout_Click() {
+    if (!aboutForm) {
+        aboutForm = new frmAbout(this);
+        connect(aboutForm, &QObject::destroyed, this, [this] { aboutForm = nullptr; });
+    }
+    if (!LoadForm(aboutForm))
+        return;
+    aboutForm->show();
+    aboutForm->raise();
+    aboutForm->activateWindow();
+}

@@ -1,0 +1,269 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Help and About: the help window or the missing-file message, the About
+// window's texts and lifetime, and the System Information lookup.
+#include "platform/programfolder.h"
+#include "shell/form1.h"
+#include "shell/frmabout.h"
+#include "shell/helpwindow.h"
+#include "shell/modmain.h"
+#include "shell/modreg.h"
+#include "support/scriptedprompts.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Registry {
+    explicit Registry(const QString& body)
+        : file(RegistryFile::fromText(QStringLiteral("REGEDIT4\n\n") + body)) {
+        SetRegistry(&file);
+    }
+    ~Registry() { SetRegistry(nullptr); }
+    RegistryFile file;
+};
+
+// An About window whose launcher records instead of starting anything.
+struct About {
+    About() {
+        LoadForm(&form);
+        form.launcher = [this](const QString& program) {
+            started << program;
+            return launchSucceeds;
+        };
+    }
+    frmAbout& form = *new frmAbout; // deletes itself when closed
+    QStringList started;
+    bool launchSucceeds = true;
+};
+
+void processDeletes() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+QString hexBytes(const QByteArray& bytes) {
+    QStringList parts;
+    for (char c : bytes)
+        parts << QStringLiteral("%1").arg(uchar(c), 2, 16, QLatin1Char('0'));
+    return parts.join(QLatin1Char(','));
+}
+
+const QString kUnavailable = QStringLiteral("System Information Is Unavailable At This Time");
+
+} // namespace
+
+TEST(Help, OpensTheShippedFileInOneNonModalWindow) {
+    Form1 form;
+    LoadForm(&form);
+    form.show();
+    ScriptedPrompts prompts; // no message expected
+    form.cmdHelp_Click();
+    const auto windows = form.findChildren<HelpWindow*>();
+    ASSERT_EQ(windows.size(), 1);
+    HelpWindow* help = windows[0];
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_FALSE(help->isModal());
+    EXPECT_TRUE(help->isWindow());
+    EXPECT_EQ(help->source().toLocalFile(), SupportPath(QStringLiteral("Help/KorvelTransferHelp.html")));
+    const QString text = help->toPlainText();
+    for (const char* topic : {"KORVEL_COMM_PORTS", "Comm1", "Get Waypoints", "Drawing1.dxf",
+                              "GPS Report page", "Zenobar", "Insert Selected Into DWG"})
+        EXPECT_TRUE(text.contains(QString::fromLatin1(topic))) << topic;
+
+    help->scrollToAnchor(QStringLiteral("print"));
+    form.cmdHelp_Click(); // the same window comes forward
+    EXPECT_EQ(form.findChildren<HelpWindow*>().size(), 1);
+    EXPECT_TRUE(prompts.prompts().isEmpty());
+}
+
+TEST(Help, MissingFileIsReported) {
+    QTemporaryDir program; // a program folder without Support/Help
+    SetAppPathOverride(program.path());
+    ScriptedPrompts prompts;
+    prompts.setAnswerMessagesWithOk(true); // loading without a rules file warns
+    Form1 form;
+    LoadForm(&form);
+    prompts.setAnswerMessagesWithOk(false);
+    prompts.clear();
+    prompts.answerMessage();
+    form.cmdHelp_Click();
+    SetAppPathOverride(QString());
+    ASSERT_EQ(prompts.prompts().size(), 1);
+    EXPECT_EQ(prompts.prompts()[0].text, QStringLiteral("The help file is missing."));
+    EXPECT_EQ(prompts.prompts()[0].title, QStringLiteral("Korvel Transfer"));
+    EXPECT_EQ(prompts.prompts()[0].buttons, vbOKOnly);
+    EXPECT_TRUE(form.findChildren<HelpWindow*>().isEmpty());
+}
+
+TEST(About, LabelsButtonsAndCaption) {
+    About a;
+    frmAbout& f = a.form;
+    EXPECT_EQ(f.windowTitle(), QStringLiteral("About Korvel Transfer"));
+    EXPECT_EQ(f.lblTitle->text(), QStringLiteral("Korvel Transfer"));
+    EXPECT_EQ(f.lblVersion->text(), QStringLiteral("Version 1.0.0"));
+    EXPECT_EQ(
+        f.lblDescription->text(),
+        QStringLiteral("Download waypoints and tracking points from your Magellan GPS unit. Save the file "
+                       "for later upload or transfer the points to an AutoCAD drawing."));
+    EXPECT_EQ(f.lblDisclaimer->text(),
+              QStringLiteral("AutoCAD is a trademark of AutoDesk. SporTrak is a trademark of Magellan."));
+    EXPECT_EQ(f.cmdOK->text(), QStringLiteral("OK"));
+    EXPECT_TRUE(f.cmdOK->isDefault());
+    EXPECT_EQ(f.cmdSysInfo->text(), QStringLiteral("&System Info..."));
+    EXPECT_FALSE(f.cmdSysInfo->isDefault());
+    EXPECT_TRUE(f.lblTitle->font().bold());
+    EXPECT_EQ(f.lblTitle->font().pointSizeF(), 12.0);
+    EXPECT_EQ(f.lblVersion->font().pointSizeF(), 9.75);
+    // Client area and positions in twips at 15 twips a pixel.
+    EXPECT_EQ(f.size(), QSize(382, 237));
+    EXPECT_EQ(f.lblTitle->geometry(), QRect(70, 8, 259, 40));
+    EXPECT_EQ(f.cmdOK->geometry(), QRect(283, 175, 84, 23));
+    EXPECT_EQ(f.cmdSysInfo->geometry(), QRect(284, 205, 83, 23));
+    f.close();
+    processDeletes();
+}
+
+TEST(About, CaptionFollowsTheApplicationTitle) {
+    SetAppTitle(QStringLiteral("Other Title"));
+    About a;
+    SetAppTitle(QStringLiteral("Korvel Transfer"));
+    EXPECT_EQ(a.form.windowTitle(), QStringLiteral("About Other Title"));
+    EXPECT_EQ(a.form.lblTitle->text(), QStringLiteral("Other Title"));
+    a.form.close();
+    processDeletes();
+}
+
+TEST(About, OneWindowModelessClosedByOkAndEscape) {
+    Form1 form;
+    LoadForm(&form);
+    form.show();
+    form.cmdAbout_Click();
+    frmAbout* about = form.aboutForm;
+    ASSERT_TRUE(about);
+    EXPECT_TRUE(about->isVisible());
+    EXPECT_FALSE(about->isModal());
+    form.cmdAbout_Click(); // brings the same window forward
+    EXPECT_EQ(form.aboutForm, about);
+    EXPECT_EQ(form.findChildren<frmAbout*>().size(), 1);
+
+    QTest::keyClick(about, Qt::Key_Escape);
+    processDeletes();
+    EXPECT_EQ(form.aboutForm, nullptr);
+    EXPECT_TRUE(form.findChildren<frmAbout*>().isEmpty());
+
+    form.cmdAbout_Click(); // a new one after the first was closed
+    ASSERT_TRUE(form.aboutForm);
+    EXPECT_EQ(form.aboutForm->lblVersion->text(), QStringLiteral("Version 1.0.0"));
+    form.aboutForm->cmdOK->click();
+    processDeletes();
+    EXPECT_EQ(form.aboutForm, nullptr);
+}
+
+TEST(SysInfo, StartsTheRegisteredToolOrSaysItIsUnavailable) {
+    QTemporaryDir withTool, withoutTool;
+    QFile tool(withTool.path() + QStringLiteral("/MSINFO32.EXE"));
+    ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
+    tool.close();
+    const QString pathKey =
+        QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO]\n");
+    const QString folderKey =
+        QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools Location]\n");
+
+    struct Case {
+        const char* name;
+        QString registry;
+        bool launchSucceeds;
+        QStringList started;
+        bool unavailable;
+    };
+    const Case cases[] = {
+        {"path registered",
+         pathKey + QStringLiteral("\"PATH\"=\"/opt/sysinfo\"\n"),
+         true,
+         {QStringLiteral("/opt/sysinfo")},
+         false},
+        {"path registered, start fails",
+         pathKey + QStringLiteral("\"PATH\"=\"/opt/sysinfo\"\n"),
+         false,
+         {QStringLiteral("/opt/sysinfo")},
+         true},
+        {"folder with the tool",
+         folderKey + QStringLiteral("\"MSINFO\"=\"%1\"\n").arg(withTool.path()),
+         true,
+         {withTool.path() + QStringLiteral("/MSINFO32.EXE")},
+         false},
+        {"only the folder, without the tool",
+         folderKey + QStringLiteral("\"MSINFO\"=\"%1\"\n").arg(withoutTool.path()),
+         true,
+         {},
+         true},
+        {"nothing registered", QString(), true, {}, true},
+        {"keys without the values", pathKey + folderKey, true, {}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Registry r(c.registry);
+        About a;
+        a.launchSucceeds = c.launchSucceeds;
+        ScriptedPrompts prompts;
+        if (c.unavailable)
+            prompts.answerMessage();
+        a.form.cmdSysInfo->click();
+        EXPECT_EQ(a.started, c.started);
+        EXPECT_EQ(prompts.messages(), c.unavailable ? QStringList{kUnavailable} : QStringList{});
+        if (c.unavailable) {
+            EXPECT_EQ(prompts.prompts()[0].buttons, vbOKOnly);
+        }
+        EXPECT_EQ(r.file.openKeyCount(), 0);
+        a.form.close();
+        processDeletes();
+    }
+}
+
+TEST(GetKeyValue, BufferOf1024Bytes) {
+    const QByteArray full(1024, 'x');
+    const QByteArray withNul = QByteArray(1023, 'y') + '\0';
+    Registry r(QStringLiteral("[HKEY_LOCAL_MACHINE\\K]\n"
+                              "\"Full\"=hex(1):%1\n"
+                              "\"WithNul\"=hex(1):%2\n"
+                              "\"TooLong\"=hex(1):%3\n"
+                              "\"Text\"=\"plain\"\n"
+                              "\"Num\"=dword:0000002a\n"
+                              "\"Exp\"=hex(2):61,00\n")
+                   .arg(hexBytes(full), hexBytes(withNul), hexBytes(full + 'z')));
+    About a;
+    QString v;
+    EXPECT_TRUE(a.form.GetKeyValue(HKEY_LOCAL_MACHINE, QStringLiteral("K"), QStringLiteral("Full"), v));
+    EXPECT_EQ(v, QString(1024, QLatin1Char('x')));
+    EXPECT_TRUE(a.form.GetKeyValue(HKEY_LOCAL_MACHINE, QStringLiteral("K"), QStringLiteral("WithNul"), v));
+    EXPECT_EQ(v, QString(1023, QLatin1Char('y')));
+    EXPECT_TRUE(a.form.GetKeyValue(HKEY_LOCAL_MACHINE, QStringLiteral("K"), QStringLiteral("Text"), v));
+    EXPECT_EQ(v, QStringLiteral("plain"));
+
+    // A value of another type leaves the text as it was; a number becomes text.
+    EXPECT_TRUE(a.form.GetKeyValue(HKEY_LOCAL_MACHINE, QStringLiteral("K"), QStringLiteral("Exp"), v));
+    EXPECT_EQ(v, QStringLiteral("plain"));
+    EXPECT_TRUE(a.form.GetKeyValue(HKEY_LOCAL_MACHINE, QStringLiteral("K"), QStringLiteral("Num"), v));
+    EXPECT_EQ(v, QStringLiteral("0000002A"));
+
+    // Failures empty the text.
+    v = QStringLiteral("before");
+    EXPECT_FALSE(a.form.GetKeyValue(HKEY_LOCAL_MACHINE, QStringLiteral("K"), QStringLiteral("TooLong"), v));
+    EXPECT_EQ(v, QString());
+    v = QStringLiteral("before");
+    EXPECT_FALSE(a.form.GetKeyValue(HKEY_LOCAL_MACHINE, QStringLiteral("K"), QStringLiteral("Missing"), v));
+    EXPECT_EQ(v, QString());
+    v = QStringLiteral("before");
+    EXPECT_FALSE(a.form.GetKeyValue(HKEY_LOCAL_MACHINE, QStringLiteral("NoKey"), QStringLiteral("Text"), v));
+    EXPECT_EQ(v, QString());
+    EXPECT_EQ(r.file.openKeyCount(), 0);
+    a.form.close();
+    processDeletes();
+}

@@ -55,8 +55,6 @@ QString hexBytes(const QByteArray& bytes) {
     return parts.join(QLatin1Char(','));
 }
 
-const QString kUnavailable = QStringLiteral("System Information Is Unavailable At This Time");
-
 } // namespace
 
 TEST(Help, OpensTheShippedFileInOneNonModalWindow) {
@@ -77,7 +75,6 @@ TEST(Help, OpensTheShippedFileInOneNonModalWindow) {
                               "GPS Report page", "Zenobar", "Insert Selected Into DWG"})
         EXPECT_TRUE(text.contains(QString::fromLatin1(topic))) << topic;
 
-    help->scrollToAnchor(QStringLiteral("print"));
     form.cmdHelp_Click(); // the same window comes forward
     EXPECT_EQ(form.findChildren<HelpWindow*>().size(), 1);
     EXPECT_TRUE(prompts.prompts().isEmpty());
@@ -117,26 +114,17 @@ TEST(About, LabelsButtonsAndCaption) {
     EXPECT_EQ(f.cmdOK->text(), QStringLiteral("OK"));
     EXPECT_TRUE(f.cmdOK->isDefault());
     EXPECT_EQ(f.cmdSysInfo->text(), QStringLiteral("&System Info..."));
-    EXPECT_FALSE(f.cmdSysInfo->isDefault());
-    EXPECT_TRUE(f.lblTitle->font().bold());
-    EXPECT_EQ(f.lblTitle->font().pointSizeF(), 12.0);
-    EXPECT_EQ(f.lblVersion->font().pointSizeF(), 9.75);
-    // Client area and positions in twips at 15 twips a pixel.
-    EXPECT_EQ(f.size(), QSize(382, 237));
-    EXPECT_EQ(f.lblTitle->geometry(), QRect(70, 8, 259, 40));
-    EXPECT_EQ(f.cmdOK->geometry(), QRect(283, 175, 84, 23));
-    EXPECT_EQ(f.cmdSysInfo->geometry(), QRect(284, 205, 83, 23));
+    EXPECT_EQ(f.cmdOK->geometry(), QRect(283, 175, 84, 23)); // 4245, 2625, 1260, 345 twips
     f.close();
     processDeletes();
-}
 
-TEST(About, CaptionFollowsTheApplicationTitle) {
+    // Caption and title follow the application title.
     SetAppTitle(QStringLiteral("Other Title"));
-    About a;
+    About other;
     SetAppTitle(QStringLiteral("Korvel Transfer"));
-    EXPECT_EQ(a.form.windowTitle(), QStringLiteral("About Other Title"));
-    EXPECT_EQ(a.form.lblTitle->text(), QStringLiteral("Other Title"));
-    a.form.close();
+    EXPECT_EQ(other.form.windowTitle(), QStringLiteral("About Other Title"));
+    EXPECT_EQ(other.form.lblTitle->text(), QStringLiteral("Other Title"));
+    other.form.close();
     processDeletes();
 }
 
@@ -166,102 +154,63 @@ TEST(About, OneWindowModelessClosedByOkAndEscape) {
     EXPECT_EQ(form.aboutForm, nullptr);
 }
 
+// The programs started and the messages shown by System Info.
+std::pair<QStringList, QStringList> sysInfo(const QString& registry, bool launchSucceeds = true) {
+    Registry r(registry);
+    About a;
+    a.launchSucceeds = launchSucceeds;
+    ScriptedPrompts prompts;
+    prompts.setAnswerMessagesWithOk(true);
+    a.form.cmdSysInfo->click();
+    for (const PromptRecord& p : prompts.prompts())
+        EXPECT_EQ(p.buttons, vbOKOnly);
+    EXPECT_EQ(r.file.openKeyCount(), 0);
+    a.form.close();
+    processDeletes();
+    return {a.started, prompts.messages()};
+}
+
 TEST(SysInfo, StartsTheRegisteredToolOrSaysItIsUnavailable) {
     QTemporaryDir withTool, withoutTool;
     QFile tool(withTool.path() + QStringLiteral("/MSINFO32.EXE"));
     ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
     tool.close();
-    const QString pathKey =
-        QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO]\n");
-    const QString folderKey =
-        QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools Location]\n");
+    const QString path = QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO]\n"
+                                        "\"PATH\"=\"/opt/sysinfo\"\n");
+    const QString folder = QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools Location]\n"
+                                          "\"MSINFO\"=\"%1\"\n");
+    const QStringList none, unavailable{QStringLiteral("System Information Is Unavailable At This Time")};
+    using Result = std::pair<QStringList, QStringList>;
 
-    struct Case {
-        const char* name;
-        QString registry;
-        bool launchSucceeds;
-        QStringList started;
-        bool unavailable;
-    };
-    const Case cases[] = {
-        {"path registered",
-         pathKey + QStringLiteral("\"PATH\"=\"/opt/sysinfo\"\n"),
-         true,
-         {QStringLiteral("/opt/sysinfo")},
-         false},
-        {"path registered, start fails",
-         pathKey + QStringLiteral("\"PATH\"=\"/opt/sysinfo\"\n"),
-         false,
-         {QStringLiteral("/opt/sysinfo")},
-         true},
-        {"folder with the tool",
-         folderKey + QStringLiteral("\"MSINFO\"=\"%1\"\n").arg(withTool.path()),
-         true,
-         {withTool.path() + QStringLiteral("/MSINFO32.EXE")},
-         false},
-        {"only the folder, without the tool",
-         folderKey + QStringLiteral("\"MSINFO\"=\"%1\"\n").arg(withoutTool.path()),
-         true,
-         {},
-         true},
-        {"nothing registered", QString(), true, {}, true},
-        {"keys without the values", pathKey + folderKey, true, {}, true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Registry r(c.registry);
-        About a;
-        a.launchSucceeds = c.launchSucceeds;
-        ScriptedPrompts prompts;
-        if (c.unavailable)
-            prompts.answerMessage();
-        a.form.cmdSysInfo->click();
-        EXPECT_EQ(a.started, c.started);
-        EXPECT_EQ(prompts.messages(), c.unavailable ? QStringList{kUnavailable} : QStringList{});
-        if (c.unavailable) {
-            EXPECT_EQ(prompts.prompts()[0].buttons, vbOKOnly);
-        }
-        EXPECT_EQ(r.file.openKeyCount(), 0);
-        a.form.close();
-        processDeletes();
-    }
+    EXPECT_EQ(sysInfo(path), Result({QStringLiteral("/opt/sysinfo")}, none));
+    EXPECT_EQ(sysInfo(path, false), Result({QStringLiteral("/opt/sysinfo")}, unavailable));
+    EXPECT_EQ(sysInfo(folder.arg(withTool.path())), Result({withTool.path() + "/MSINFO32.EXE"}, none));
+    EXPECT_EQ(sysInfo(folder.arg(withoutTool.path())), Result(none, unavailable));
+    EXPECT_EQ(sysInfo(QString()), Result(none, unavailable));
 }
 
 TEST(GetKeyValue, BufferOf1024Bytes) {
     const QByteArray full(1024, 'x');
-    const QByteArray withNul = QByteArray(1023, 'y') + '\0';
-    Registry r(QStringLiteral("[HKEY_LOCAL_MACHINE\\K]\n"
-                              "\"Full\"=hex(1):%1\n"
-                              "\"WithNul\"=hex(1):%2\n"
-                              "\"TooLong\"=hex(1):%3\n"
-                              "\"Text\"=\"plain\"\n"
-                              "\"Num\"=dword:0000002a\n"
-                              "\"Exp\"=hex(2):61,00\n")
-                   .arg(hexBytes(full), hexBytes(withNul), hexBytes(full + 'z')));
+    Registry r(QStringLiteral("[HKEY_LOCAL_MACHINE\\K]\n\"Full\"=hex(1):%1\n\"WithNul\"=hex(1):%2\n"
+                              "\"TooLong\"=hex(1):%3\n\"Num\"=dword:0000002a\n\"Exp\"=hex(2):61,00\n")
+                   .arg(hexBytes(full), hexBytes(QByteArray(1023, 'y') + '\0'), hexBytes(full + 'z')));
     About a;
-    QString v;
-    EXPECT_TRUE(a.form.GetKeyValue(HKEY_LOCAL_MACHINE, QStringLiteral("K"), QStringLiteral("Full"), v));
+    QString v = QStringLiteral("before");
+    auto read = [&](const char* key, const char* name) {
+        return a.form.GetKeyValue(HKEY_LOCAL_MACHINE, QString::fromLatin1(key), QString::fromLatin1(name), v);
+    };
+    EXPECT_TRUE(read("K", "Exp")); // another type: the text stays as it was
+    EXPECT_EQ(v, QStringLiteral("before"));
+    EXPECT_TRUE(read("K", "Full")); // fills the buffer, no closing NUL: whole
     EXPECT_EQ(v, QString(1024, QLatin1Char('x')));
-    EXPECT_TRUE(a.form.GetKeyValue(HKEY_LOCAL_MACHINE, QStringLiteral("K"), QStringLiteral("WithNul"), v));
+    EXPECT_TRUE(read("K", "WithNul"));
     EXPECT_EQ(v, QString(1023, QLatin1Char('y')));
-    EXPECT_TRUE(a.form.GetKeyValue(HKEY_LOCAL_MACHINE, QStringLiteral("K"), QStringLiteral("Text"), v));
-    EXPECT_EQ(v, QStringLiteral("plain"));
-
-    // A value of another type leaves the text as it was; a number becomes text.
-    EXPECT_TRUE(a.form.GetKeyValue(HKEY_LOCAL_MACHINE, QStringLiteral("K"), QStringLiteral("Exp"), v));
-    EXPECT_EQ(v, QStringLiteral("plain"));
-    EXPECT_TRUE(a.form.GetKeyValue(HKEY_LOCAL_MACHINE, QStringLiteral("K"), QStringLiteral("Num"), v));
+    EXPECT_TRUE(read("K", "Num"));
     EXPECT_EQ(v, QStringLiteral("0000002A"));
-
-    // Failures empty the text.
-    v = QStringLiteral("before");
-    EXPECT_FALSE(a.form.GetKeyValue(HKEY_LOCAL_MACHINE, QStringLiteral("K"), QStringLiteral("TooLong"), v));
+    EXPECT_FALSE(read("K", "TooLong"));
     EXPECT_EQ(v, QString());
     v = QStringLiteral("before");
-    EXPECT_FALSE(a.form.GetKeyValue(HKEY_LOCAL_MACHINE, QStringLiteral("K"), QStringLiteral("Missing"), v));
-    EXPECT_EQ(v, QString());
-    v = QStringLiteral("before");
-    EXPECT_FALSE(a.form.GetKeyValue(HKEY_LOCAL_MACHINE, QStringLiteral("NoKey"), QStringLiteral("Text"), v));
+    EXPECT_FALSE(read("NoKey", "Full"));
     EXPECT_EQ(v, QString());
     EXPECT_EQ(r.file.openKeyCount(), 0);
     a.form.close();

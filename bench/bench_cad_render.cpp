@@ -16,28 +16,37 @@ namespace {
 
 constexpr int kInserts = 10000;
 
+// 10,000 references of the block in a 100 x 100 grid, 10 units apart, each
+// with its label (1 unit high) set.
+DxfDrawing makeDrawing(const char* blockFile) {
+    DxfDrawing d = DxfDrawing::createNew();
+    const QString block = d.blockFromFile(QStringLiteral(KORVEL_SOURCE_DIR "/support/Inserts/") + blockFile);
+    d.addLayer(QStringLiteral("POINTS"));
+    for (int i = 0; i < kInserts; ++i) {
+        const QByteArray h = d.insertBlock(block, {(i % 100) * 10.0, (i / 100) * 10.0, 0}, 1, 1, 1, 0);
+        const int at = d.entityIndex(h);
+        d.setEntityLayer(at, QStringLiteral("POINTS"));
+        for (int a : d.attributesOf(at))
+            d.setAttributeText(a, QStringLiteral("WP%1").arg(i));
+    }
+    return d;
+}
+
 const DxfDrawing& drawing() {
-    static DxfDrawing d = [] {
-        DxfDrawing d = DxfDrawing::createNew();
-        const QString block = d.blockFromFile(QStringLiteral(KORVEL_SOURCE_DIR "/support/Inserts/Flag.dxf"));
-        d.addLayer(QStringLiteral("POINTS"));
-        for (int i = 0; i < kInserts; ++i) {
-            // A 100 x 100 grid, 10 units apart: labels of height 1 beside 3-unit flags.
-            const QByteArray h = d.insertBlock(block, {(i % 100) * 10.0, (i / 100) * 10.0, 0}, 1, 1, 1, 0);
-            const int at = d.entityIndex(h);
-            d.setEntityLayer(at, QStringLiteral("POINTS"));
-            for (int a : d.attributesOf(at))
-                d.setAttributeText(a, QStringLiteral("WP%1").arg(i));
-        }
-        return d;
-    }();
+    static DxfDrawing d = makeDrawing("Flag.dxf");
+    return d;
+}
+
+// An icon block with circles in it: circles cost more per frame than lines.
+const DxfDrawing& iconDrawing() {
+    static DxfDrawing d = makeDrawing("SporTrak/a.dxf");
     return d;
 }
 
 // pixelsPerUnit 0: zoom extents. Labels are 1 unit high.
-void frame(benchmark::State& state, double pixelsPerUnit) {
+void frame(benchmark::State& state, double pixelsPerUnit, const DxfDrawing& d = drawing()) {
     DxfScene scene;
-    scene.build(drawing().document());
+    scene.build(d.document());
     QImage image(1280, 800, QImage::Format_ARGB32_Premultiplied);
     DxfView view = DxfView::fit(scene.extents(), image.size());
     if (pixelsPerUnit > 0)
@@ -62,6 +71,9 @@ void BM_FrameSmallLabels(benchmark::State& state) {
 void BM_FrameCloseUp(benchmark::State& state) {
     frame(state, 20);
 }
+void BM_FrameZoomExtentsIcons(benchmark::State& state) {
+    frame(state, 0, iconDrawing());
+}
 void BM_SceneRebuild(benchmark::State& state) {
     for (auto _ : state) {
         DxfScene scene;
@@ -73,6 +85,7 @@ void BM_SceneRebuild(benchmark::State& state) {
 BENCHMARK(BM_FrameZoomExtents)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FrameSmallLabels)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FrameCloseUp)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FrameZoomExtentsIcons)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SceneRebuild)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -219,7 +219,7 @@ protected:
             setErrorString("Input/output error");
             return -1;
         }
-        const qint64 n = qMin<qint64>(max, 30); // a record split across reads
+        const qint64 n = qMin<qint64>(qMin<qint64>(max, 30), data_.size()); // records split across reads
         memcpy(out, data_.constData(), size_t(n));
         data_.remove(0, n);
         return n;

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 
 #include <cmath>
+#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -155,18 +156,38 @@ void connectTo(GPSDevice& device, const Simulator& sim) {
 
 constexpr double kThousandthMinute = 0.001 / 60;
 
-TEST(GpsEndToEnd, UploadMarkedRowsThenReadThemBackAndWithGpsbabel) {
-    QTemporaryDir dir;
-    WriteSimulatorData(dir.filePath("receiver.txt"), 3, 0);
-    Simulator receiver(
-        {"--data", dir.filePath("receiver.txt"), "--dump", dir.filePath("store.txt"), "--no-pacing"});
-    SerialCommPort port;
-    GPSDevice device(&port);
-    connectTo(device, receiver);
+// A receiver simulator holding `waypoints` and `tracks` generated points (when
+// either is non-zero), connected on port 1, with an empty seven-column table;
+// the simulator's store is written to store() as it changes.
+struct ConnectedReceiver {
+    ConnectedReceiver(int waypoints, int tracks, QStringList extra = {}) {
+        QStringList args{"--dump", dir.filePath("store.txt"), "--no-pacing"};
+        if (waypoints || tracks) {
+            WriteSimulatorData(dir.filePath("receiver.txt"), waypoints, tracks);
+            args << "--data" << dir.filePath("receiver.txt");
+        }
+        receiver = std::make_unique<Simulator>(args + extra);
+        connectTo(device, *receiver);
+        grid.setCols(7);
+        grid.setRows(1);
+    }
+    ~ConnectedReceiver() {
+        device.CloseDevice();
+        qunsetenv("KORVEL_COMM_PORTS");
+    }
+    QString store() const { return dir.filePath("store.txt"); }
 
+    QTemporaryDir dir;
+    std::unique_ptr<Simulator> receiver;
+    SerialCommPort port;
+    GPSDevice device{&port};
     FlexGrid grid;
-    grid.setCols(7);
-    grid.setRows(1);
+};
+
+TEST(GpsEndToEnd, UploadMarkedRowsThenReadThemBackAndWithGpsbabel) {
+    ConnectedReceiver r(3, 0);
+    FlexGrid& grid = r.grid;
+    GPSDevice& device = r.device;
     const QList<QStringList> rows{
         {"CAMP", "-35.2763833333333", "-90.2763833333333", "0000028M", "near the ford", "a"},
         {"SKIP", "10", "10", "0000001M", "not marked", "b"},
@@ -179,8 +200,7 @@ TEST(GpsEndToEnd, UploadMarkedRowsThenReadThemBackAndWithGpsbabel) {
     const UploadResult up = UploadSelectedWaypoints(grid, device);
     EXPECT_EQ(up.uploaded, 3);
     EXPECT_EQ(prompts.messages(), QStringList{QStringLiteral("All waypoints were uploaded.")});
-    EXPECT_EQ(storedNames(dir.filePath("store.txt")),
-              (QStringList{"WP000", "WP001", "WP002", "CAMP", "SUMMIT", "DEEP"}));
+    EXPECT_EQ(storedNames(r.store()), (QStringList{"WP000", "WP001", "WP002", "CAMP", "SUMMIT", "DEEP"}));
 
     ASSERT_TRUE(device.ReceiveWaypoints());
     FlexGrid back;
@@ -203,11 +223,11 @@ TEST(GpsEndToEnd, UploadMarkedRowsThenReadThemBackAndWithGpsbabel) {
 
     // A client nobody here wrote reads the same waypoints from the receiver.
     QProcess babel;
-    babel.start(QStringLiteral("gpsbabel"),
-                {"-w", "-i", "magellan", "-f", receiver.path(), "-o", "gpx", "-F", dir.filePath("out.gpx")});
+    babel.start(QStringLiteral("gpsbabel"), {"-w", "-i", "magellan", "-f", r.receiver->path(), "-o", "gpx",
+                                             "-F", r.dir.filePath("out.gpx")});
     ASSERT_TRUE(babel.waitForFinished(120000));
     ASSERT_EQ(babel.exitCode(), 0) << babel.readAllStandardError().toStdString();
-    QFile gpx(dir.filePath("out.gpx"));
+    QFile gpx(r.dir.filePath("out.gpx"));
     ASSERT_TRUE(gpx.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(gpx.readAll());
     static const QRegularExpression re(
@@ -227,17 +247,12 @@ TEST(GpsEndToEnd, UploadMarkedRowsThenReadThemBackAndWithGpsbabel) {
         }
     }
     EXPECT_EQ(matched, 6);
-    qunsetenv("KORVEL_COMM_PORTS");
 }
 
 TEST(GpsEndToEnd, RefusedUploadsAreReported) {
-    Simulator receiver({"--no-pacing", "--fault", "unable"});
-    SerialCommPort port;
-    GPSDevice device(&port);
-    connectTo(device, receiver);
-    FlexGrid grid;
-    grid.setCols(7);
-    grid.setRows(1);
+    ConnectedReceiver r(0, 0, {"--fault", "unable"});
+    FlexGrid& grid = r.grid;
+    GPSDevice& device = r.device;
     addRow(grid, {"ONE", "35.5", "-86.5", "0000001M", "", "a"}, true);
     addRow(grid, {"TWO", "35.6", "-86.6", "0000002M", "", "a"}, true);
     ScriptedPrompts prompts;
@@ -246,21 +261,12 @@ TEST(GpsEndToEnd, RefusedUploadsAreReported) {
     EXPECT_EQ(prompts.messages(), (QStringList{"An error ocurred while trying to uplaod waypoint ONE.",
                                                "An error ocurred while trying to uplaod waypoint TWO.",
                                                "0 of the 2 selected waypoints were uploaded."}));
-    device.CloseDevice();
-    qunsetenv("KORVEL_COMM_PORTS");
 }
 
 TEST(GpsEndToEnd, DeleteOneByOneOnASporTrak) {
-    QTemporaryDir dir;
-    WriteSimulatorData(dir.filePath("receiver.txt"), 5, 10);
-    Simulator receiver(
-        {"--data", dir.filePath("receiver.txt"), "--dump", dir.filePath("store.txt"), "--no-pacing"});
-    SerialCommPort port;
-    GPSDevice device(&port);
-    connectTo(device, receiver);
-    FlexGrid grid;
-    grid.setCols(7);
-    grid.setRows(1);
+    ConnectedReceiver r(5, 10);
+    FlexGrid& grid = r.grid;
+    GPSDevice& device = r.device;
     addRow(grid, {"WP001", "", "", "", "", "b"}, false);
     addRow(grid, {"WP003", "", "", "", "", "d"}, true);
     ScriptedPrompts prompts;
@@ -271,7 +277,7 @@ TEST(GpsEndToEnd, DeleteOneByOneOnASporTrak) {
         QStringList{"All user waypoints have been deleted\r\nfrom the GPS device SporTrak\r\nSerial Number: "
                     "12345678\r\n The list will now be cleared."});
     EXPECT_EQ(grid.Rows(), 2);
-    EXPECT_EQ(storedNames(dir.filePath("store.txt")), (QStringList{"WP000", "WP002", "WP004"}));
+    EXPECT_EQ(storedNames(r.store()), (QStringList{"WP000", "WP002", "WP004"}));
 
     // Names the receiver does not hold (the blank row left by the clearing,
     // and GHOST): it answers UNABLE, and the list stays.
@@ -286,22 +292,13 @@ TEST(GpsEndToEnd, DeleteOneByOneOnASporTrak) {
                            "GPS device SporTrak.\r\nThe list was not cleared."}));
     EXPECT_EQ(grid.Rows(), 4);
     EXPECT_EQ(grid.TextMatrix(3, 1), QStringLiteral("GHOST"));
-    EXPECT_EQ(storedNames(dir.filePath("store.txt")), (QStringList{"WP000", "WP002"}));
-    device.CloseDevice();
-    qunsetenv("KORVEL_COMM_PORTS");
+    EXPECT_EQ(storedNames(r.store()), (QStringList{"WP000", "WP002"}));
 }
 
 TEST(GpsEndToEnd, DeleteAllAtOnceOnAMeridian) {
-    QTemporaryDir dir;
-    WriteSimulatorData(dir.filePath("receiver.txt"), 5, 10);
-    Simulator receiver({"--data", dir.filePath("receiver.txt"), "--dump", dir.filePath("store.txt"),
-                        "--no-pacing", "--model", "Meridian", "--serial", "31415"});
-    SerialCommPort port;
-    GPSDevice device(&port);
-    connectTo(device, receiver);
-    FlexGrid grid;
-    grid.setCols(7);
-    grid.setRows(1);
+    ConnectedReceiver r(5, 10, {"--model", "Meridian", "--serial", "31415"});
+    FlexGrid& grid = r.grid;
+    GPSDevice& device = r.device;
     addRow(grid, {"WP001", "", "", "", "", "b"}, false);
     ScriptedPrompts prompts;
     prompts.answerMessage();
@@ -313,8 +310,6 @@ TEST(GpsEndToEnd, DeleteAllAtOnceOnAMeridian) {
         QStringList{"All user waypoints have been deleted\r\nfrom the GPS device Meridian\r\nSerial Number: "
                     "31415\r\n The list will now be cleared."});
     EXPECT_EQ(grid.Rows(), 2);
-    EXPECT_TRUE(storedWaypoints(dir.filePath("store.txt")).isEmpty());
-    device.CloseDevice();
-    qunsetenv("KORVEL_COMM_PORTS");
+    EXPECT_TRUE(storedWaypoints(r.store()).isEmpty());
 }
 } // namespace

@@ -64,6 +64,7 @@ install(CODE "set(KORVEL_PROGRAM_DIR \"${KORVEL_PROGRAM_DIR}\")
 set(KORVEL_LAUNCHER_DIR \"${KORVEL_LAUNCHER_DIR}\")
 set(KORVEL_DESKTOP_IN_USR \"${KORVEL_DESKTOP_IN_USR}\")
 set(KORVEL_PACKAGING_DIR \"${_korvel_packaging}\")
+set(KORVEL_STAGING_DIR \"${_korvel_packaging_build}\")
 set(KORVEL_RULES_SQL \"${PROJECT_SOURCE_DIR}/support/Rules.sql\")
 set(KORVEL_MAKERULES \"$<$<TARGET_EXISTS:makerules>:$<TARGET_FILE:makerules>>\")
 set(KORVEL_PROGRAMS \"${_korvel_programs}\")")
@@ -85,6 +86,11 @@ endforeach()
 install(SCRIPT ${_korvel_packaging}/installsteps.cmake)
 
 # ---------------------------------------------------------------- Debian package
+
+# Installing and packaging take what was built: build first (scripts/package.sh
+# does). Without this, cpack would first build every target of the tree,
+# tests included, in a tree whose tests may be running.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME korvel-transfer)
@@ -118,5 +124,6 @@ else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
       "libc6, libstdc++6, libqt6core6, libqt6gui6, libqt6widgets6, libqt6serialport6, libqt6sql6, libqt6sql6-sqlite, libqt6printsupport6")
 endif()
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, qt6-image-formats-plugins")
+# The report and table ask for Arial: Liberation Sans has its metrics.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation")
 include(CPack)

@@ -31,7 +31,26 @@ endif()
 # file(INSTALL) prints each file, records it in install_manifest.txt and puts
 # DESTDIR in front of the destination itself.
 set(_p "${KORVEL_PACKAGING_DIR}")
-file(INSTALL "${_p}/korvel-transfer.desktop" "${_p}/zenobar.desktop" DESTINATION "${_share}/applications")
+# The entries start the programs by name, found on PATH through /usr/bin,
+# /usr/local/bin or the links above; under any other prefix they name the
+# launcher by its full path instead.
+set(_bin "${CMAKE_INSTALL_PREFIX}/${KORVEL_LAUNCHER_DIR}")
+if(_links OR _bin STREQUAL "/usr/bin" OR _bin STREQUAL "/usr/local/bin")
+  file(INSTALL "${_p}/korvel-transfer.desktop" "${_p}/zenobar.desktop" DESTINATION "${_share}/applications")
+else()
+  # Quoted as the desktop entry format wants: backslash, double quote, backquote
+  # and dollar escaped by a backslash inside the quotes, then every backslash
+  # doubled, as in any string value.
+  string(REGEX REPLACE "([\\\\\"`$])" "\\\\\\1" _quoted "${_bin}")
+  string(REPLACE "\\" "\\\\" _quoted "${_quoted}")
+  foreach(entry korvel-transfer zenobar)
+    file(READ "${_p}/${entry}.desktop" _text)
+    string(REPLACE "\nExec=${entry}" "\nExec=\"${_quoted}/${entry}\"" _text "${_text}")
+    set(_staged "${KORVEL_STAGING_DIR}/desktop/${entry}.desktop")
+    file(WRITE "${_staged}" "${_text}")
+    file(INSTALL "${_staged}" DESTINATION "${_share}/applications")
+  endforeach()
+endif()
 foreach(icon korvel-transfer zenobar)
   file(INSTALL "${_p}/${icon}.svg" DESTINATION "${_share}/icons/hicolor/scalable/apps")
   file(INSTALL "${_p}/${icon}-48.png" DESTINATION "${_share}/icons/hicolor/48x48/apps" RENAME ${icon}.png)

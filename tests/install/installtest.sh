@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Installs the built tree twice, with cmake --install into a DESTDIR and as the
-# Debian package unpacked with dpkg -x, checks what lands where, then starts the
-# programs from the unpacked package: Korvel Transfer offscreen with a points
-# file on its command line (traced, to see which files it opens), Zenobar in
-# batch mode and offscreen.
+# Installs the built tree with cmake --install into a DESTDIR (under /opt/ and
+# under another prefix) and as the Debian package unpacked with dpkg -x, checks
+# what lands where, then runs the unpacked package: a points file opened as a
+# file manager opens it (gio open, offscreen, traced to see which programs run
+# and which files they open), Zenobar in batch mode and offscreen.
 # Usage: installtest.sh BUILD-DIR VERSION
 set -uo pipefail
 build=$(cd "$1" && pwd)
@@ -14,8 +14,16 @@ progdir=$prefix/lib/korvel-transfer
 
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/korvel-install.XXXXXX")
 pids=()
+# Ends what this script started: the listed processes, then any process still
+# running an executable from the temporary trees (a program gio started).
 cleanup() {
     for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; done
+    for exe in /proc/[0-9]*/exe; do
+        case "$(readlink "$exe" 2>/dev/null)" in "$tmp"/*)
+            p=${exe#/proc/}
+            kill -9 "${p%/exe}" 2>/dev/null ;;
+        esac
+    done
     rm -rf "$tmp"
 }
 trap cleanup EXIT
@@ -85,6 +93,24 @@ update-desktop-database "$tmp/applications" || fail "update-desktop-database"
 check "points files open with Korvel Transfer" \
     grep -qx 'application/x-korvel-points=korvel-transfer.desktop;' "$tmp/applications/mimeinfo.cache"
 
+# ------------------------------------------------------------ another prefix
+# Outside /opt/ everything stays under the prefix; the entries then name the
+# launchers by full path, quoted (a blank and a "$" in the path).
+other='/srv/Korvel Transfer$1'
+d2=$tmp/destdir2
+DESTDIR=$d2 cmake --install "$build" --prefix "$other" >"$tmp/install2.log" 2>&1 ||
+    { cat "$tmp/install2.log"; fatal "cmake --install --prefix '$other'"; }
+check "nothing outside the prefix" test "$(cd "$d2" && find . -mindepth 1 -maxdepth 1)" = ./srv
+check "desktop entries under the prefix valid" \
+    desktop-file-validate "$d2$other/share/applications/korvel-transfer.desktop" \
+    "$d2$other/share/applications/zenobar.desktop"
+check "entry names the launcher by full path" \
+    grep -qxF 'Exec="/srv/Korvel Transfer\\$1/bin/korvel-transfer" %f' "$d2$other/share/applications/korvel-transfer.desktop"
+check "MIME type under the prefix" test -s "$d2$other/share/mime/packages/korvel-transfer.xml"
+check "launcher in a folder with a blank starts the program" \
+    test "$(timeout 60 "$d2$other/bin/zenobar" --batch <<<'35.5 -90.25' 2>&1)" = \
+    "$(timeout 60 "$build/bin/zenobar" --batch <<<'35.5 -90.25' 2>&1)"
+
 # ------------------------------------------------------------ Debian package
 (cd "$tmp" && cpack --config "$build/CPackConfig.cmake" -G DEB -B "$tmp/pkg") >"$tmp/cpack.log" 2>&1 ||
     { cat "$tmp/cpack.log"; fatal "cpack"; }
@@ -113,33 +139,47 @@ points="$tmp/My Trips/day one.gps"
 printf '\x03\x00WP1\x00\x00\x00\x00\x00\xc0\x41\x40\x00\x00\x00\x00\x00\x90\x56\xc0\x08\x000000028M\x00\x00\x01\x00a' \
     >"$points"
 
-export PATH="$root/usr/bin:$PATH"
+# Opened as a file manager opens it: gio finds the type by the package's MIME
+# glob, the application by its desktop entry, and runs the entry's Exec line
+# through PATH (the package's /usr/bin links).
+xdg=$tmp/xdg
+mkdir -p "$xdg"
+cp -r "$root/usr/share/mime" "$root/usr/share/applications" "$xdg/"
+update-mime-database "$xdg/mime" >/dev/null 2>&1 || fail "update-mime-database (package)"
+update-desktop-database "$xdg/applications" || fail "update-desktop-database (package)"
+export PATH="$root/usr/bin:$PATH" XDG_DATA_DIRS="$xdg:/usr/share" XDG_DATA_HOME=$tmp/data
+check "gio sees a points file" \
+    bash -c "gio info -a standard::content-type '$points' | grep -q 'application/x-korvel-points'"
 trace=$tmp/korvel.trace
-strace -f -qq -s 4096 -e trace=execve,openat -o "$trace" korvel-transfer "$points" >"$tmp/korvel.out" 2>&1 &
+strace -f -qq -s 4096 -e trace=execve,openat -o "$trace" gio open "$points" >"$tmp/korvel.out" 2>&1 &
 tracer=$!
 pids+=("$tracer")
+# What the trace logs from the program's start on (gio itself reads the file
+# to learn its type before it starts the program).
+since_start() { awk -v m='/lib/korvel-transfer/korvel-transfer", [' 'f; /execve\(/ && index($0, m) {f=1}' "$trace"; }
+# opened_ok PATH-START: a successful read-only open of a path starting so, by
+# the program. (A call another thread interrupts is logged "<unfinished ...>":
+# only a logged failure, "= -1", counts against an open.)
+opened_ok() { since_start | grep -F "openat(AT_FDCWD, \"$1" | grep -F O_RDONLY | grep -qv ' = -1 '; }
 opened=0
 for _ in $(seq 1 600); do
-    if grep -qF "\"$points\", O_RDONLY" "$trace" 2>/dev/null; then opened=1; break; fi
+    if opened_ok "$points\""; then opened=1; break; fi
     kill -0 "$tracer" 2>/dev/null || break
     sleep 0.1
 done
-check "Korvel Transfer opened the points file from its command line" test $opened = 1
+check "Korvel Transfer opened the points file given by gio" test $opened = 1
 sleep 2 # it must keep running with the file loaded and its window shown
-program=$(head -1 "$trace" | cut -d' ' -f1)
+program=$(grep -F 'lib/korvel-transfer/korvel-transfer", [' "$trace" | head -1 | cut -d' ' -f1)
+[ -n "$program" ] || program=none
 check "Korvel Transfer still running" kill -0 "$program"
 check "it runs from the program folder" test "$(readlink "/proc/$program/exe")" = "$root$progdir/korvel-transfer"
 check "the launcher passed the file on" \
     bash -c "grep -F 'lib/korvel-transfer/korvel-transfer\", [' '$trace' | grep -qF '\", \"$points\"]'"
-# (A call another thread interrupts is logged "<unfinished ...>": only a
-# logged failure, "= -1", counts against an open.)
-# opened_ok PATH-START: a successful read-only open of a path starting so.
-opened_ok() { grep -F "openat(AT_FDCWD, \"$1" "$trace" | grep -F O_RDONLY | grep -qv ' = -1 '; }
 check "it read Support/ in the program folder" opened_ok "$root$progdir/Support/"
 check "it read nothing from the build tree" bash -c "! grep -qF '\"$build/' '$trace'"
-check "it read the points file" opened_ok "$points\""
-kill "$program" 2>/dev/null
+[ "$program" = none ] || kill "$program" 2>/dev/null
 wait "$tracer" 2>/dev/null
+[ $opened = 1 ] || { echo "--- trace"; grep execve "$trace"; echo "--- output"; cat "$tmp/korvel.out"; }
 if grep -q "ERROR: AddressSanitizer\|runtime error:" "$tmp/korvel.out"; then
     cat "$tmp/korvel.out"
     fail "Korvel Transfer reported a sanitizer error"
@@ -147,8 +187,8 @@ fi
 
 # Zenobar batch mode through the launcher gives what the built program gives.
 line='35.5 -90.25'
-installed=$(zenobar --batch <<<"$line" 2>&1)
-built=$("$build/bin/zenobar" --batch <<<"$line" 2>&1)
+installed=$(timeout 60 zenobar --batch <<<"$line" 2>&1)
+built=$(timeout 60 "$build/bin/zenobar" --batch <<<"$line" 2>&1)
 check "zenobar --batch runs installed ($installed)" test -n "$installed" -a "$installed" = "$built"
 
 zenobar >"$tmp/zenobar.out" 2>&1 &

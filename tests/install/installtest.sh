@@ -111,6 +111,17 @@ check "launcher in a folder with a blank starts the program" \
     test "$(timeout 60 "$d2$other/bin/zenobar" --batch <<<'35.5 -90.25' 2>&1)" = \
     "$(timeout 60 "$build/bin/zenobar" --batch <<<'35.5 -90.25' 2>&1)"
 
+# Prefix /usr: launchers are the commands themselves, the entries plain.
+d3=$tmp/destdir3
+DESTDIR=$d3 cmake --install "$build" --prefix /usr >"$tmp/install3.log" 2>&1 ||
+    { cat "$tmp/install3.log"; fatal "cmake --install --prefix /usr"; }
+check "prefix /usr: nothing outside /usr" test "$(cd "$d3" && find . -mindepth 1 -maxdepth 1)" = ./usr
+check "prefix /usr: launcher is the command" \
+    bash -c "[ -f '$d3/usr/bin/korvel-transfer' ] && [ ! -L '$d3/usr/bin/korvel-transfer' ]"
+check "prefix /usr: program folder" test -x "$d3/usr/lib/korvel-transfer/korvel-transfer"
+check "prefix /usr: entry starts the command by name" \
+    grep -qx 'Exec=korvel-transfer %f' "$d3/usr/share/applications/korvel-transfer.desktop"
+
 # ------------------------------------------------------------ Debian package
 (cd "$tmp" && cpack --config "$build/CPackConfig.cmake" -G DEB -B "$tmp/pkg") >"$tmp/cpack.log" 2>&1 ||
     { cat "$tmp/cpack.log"; fatal "cpack"; }
@@ -156,7 +167,7 @@ tracer=$!
 pids+=("$tracer")
 # What the trace logs from the program's start on (gio itself reads the file
 # to learn its type before it starts the program).
-since_start() { awk -v m='/lib/korvel-transfer/korvel-transfer", [' 'f; /execve\(/ && index($0, m) {f=1}' "$trace"; }
+since_start() { awk -v m='/lib/korvel-transfer/korvel-transfer", [' 'f; /execve\(/ && index($0, m) {f=1}' "$trace" 2>/dev/null; }
 # opened_ok PATH-START: a successful read-only open of a path starting so, by
 # the program. (A call another thread interrupts is logged "<unfinished ...>":
 # only a logged failure, "= -1", counts against an open.)

@@ -10,6 +10,16 @@
 namespace {
 const QString kCrLf = QStringLiteral("\r\n");
 
+// Whether text holds a complete END or UNABLE line, the last line of a download.
+bool closesExchange(const QString& text) {
+    for (const QString& last : {kEndReply, kUnableReply}) {
+        const qsizetype at = text.indexOf(last);
+        if (at >= 0 && text.indexOf(kCrLf, at) >= 0)
+            return true;
+    }
+    return false;
+}
+
 void showCommError(const CommError& e) {
     MsgBox(CommErrorText(e.number, e.description));
 }
@@ -171,8 +181,14 @@ bool GPSDevice::receive(const QString& caption, const QString& request) {
             port_->setInputLen(0);
             stepDots(index);
             DoEvents();
-            Sleep(kDownloadPollMs);
-            const QString piece = port_->Input();
+            // The wait ends early once the closing line is in, so a download
+            // ends when the receiver finishes rather than at the next poll.
+            QString piece;
+            CurrentClock().SleepUntil(kDownloadPollMs, [&] {
+                piece += port_->Input();
+                return closesExchange(reply.right(kEndReply.size() + 2) + piece);
+            });
+            piece += port_->Input();
             if (!piece.isEmpty()) {
                 reply += piece;
                 lastData = CurrentClock().NowMs();

@@ -26,23 +26,30 @@ QElapsedTimer& epoch() {
 } // namespace
 
 void RealClock::Sleep(int ms) {
+    SleepUntil(ms, [] { return false; });
+}
+
+bool RealClock::SleepUntil(int ms, const std::function<bool()>& done) {
     if (ms <= 0) {
         DoEvents();
-        return;
+        return done();
     }
     const qint64 until = NowMs() + ms;
     if (!QCoreApplication::instance()) {
         QThread::msleep(static_cast<unsigned long>(ms));
-        return;
+        return done();
     }
     // Short slices so the interface stays responsive without spinning.
     for (qint64 now = NowMs(); now < until; now = NowMs()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents,
                                         static_cast<int>(qMin<qint64>(until - now, 20)));
+        if (done())
+            return true;
         qint64 left = until - NowMs();
         if (left > 0)
             QThread::msleep(static_cast<unsigned long>(qMin<qint64>(left, 5)));
     }
+    return done();
 }
 
 void RealClock::DoEvents() {

@@ -13,6 +13,14 @@ public:
     // Waits ms milliseconds (negative counts as 0). The real clock keeps the
     // user interface alive meanwhile.
     virtual void Sleep(int ms) = 0;
+    // Waits like Sleep(ms), but ends as soon as done() returns true; done() is
+    // asked at least once, at the end. Returns the last answer of done(). The
+    // real clock asks it after each slice of interface events (about every
+    // 20 ms); other clocks sleep the whole time and ask it then.
+    virtual bool SleepUntil(int ms, const std::function<bool()>& done) {
+        Sleep(ms);
+        return done();
+    }
     // Lets pending user-interface events run once.
     virtual void DoEvents() = 0;
     // Milliseconds on a monotonic scale; only differences mean anything.
@@ -23,6 +31,7 @@ public:
 class RealClock final : public Clock {
 public:
     void Sleep(int ms) override;
+    bool SleepUntil(int ms, const std::function<bool()>& done) override;
     void DoEvents() override;
     qint64 NowMs() override;
 };

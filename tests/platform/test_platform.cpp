@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -117,6 +118,21 @@ TEST(Clock, RealClockSleepsAtLeastTheTime) {
     const qint64 start = clock.NowMs();
     clock.Sleep(30);
     EXPECT_GE(clock.NowMs() - start, 30);
+}
+
+// A wait that something ends early: the condition is met by an event the wait
+// itself must deliver (a timer), well before the 60 s it would otherwise take.
+TEST(Clock, SleepUntilEndsWhenTheConditionHolds) {
+    RealClock real;
+    bool fired = false;
+    QTimer::singleShot(10, [&] { fired = true; });
+    EXPECT_TRUE(real.SleepUntil(60000, [&] { return fired; }));
+
+    VirtualClock virt;
+    int asked = 0;
+    EXPECT_FALSE(virt.SleepUntil(1500, [&] { return ++asked > 5; }));
+    EXPECT_EQ(virt.NowMs(), 1500);
+    EXPECT_EQ(asked, 1);
 }
 
 TEST(Prompts, DefaultTitleIsTheApplicationsAndAnswersComeFromTheScript) {

@@ -57,8 +57,8 @@ public:
 
     // ---- files (form1_files.cpp) ----
     // ---- table editing (form1_edit.cpp) ----
-    QString strCellBuffer;    // last copied cell text (Copy Cell)
-    QString strRowBuffer[7];  // last copied row, columns 0 to 6 (Copy Row)
+    QString strCellBuffer;   // last copied cell text (Copy Cell)
+    QString strRowBuffer[7]; // last copied row, columns 0 to 6 (Copy Row)
     // Moves pending from a key-down in Text1 to the next key-up; at most one set.
     bool blnMoveLeft = false;
     bool blnMoveRight = false;

@@ -7,9 +7,12 @@ namespace {
 PromptResponder* previousResponder = nullptr;
 const char* kindName(PromptRecord::Kind k) {
     switch (k) {
-    case PromptRecord::Message: return "message box";
-    case PromptRecord::Input: return "input box";
-    case PromptRecord::File: return "file chooser";
+    case PromptRecord::Message:
+        return "message box";
+    case PromptRecord::Input:
+        return "input box";
+    case PromptRecord::File:
+        return "file chooser";
     }
     return "?";
 }

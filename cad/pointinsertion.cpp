@@ -24,14 +24,6 @@ namespace {
 // Row numbers listed in a closing message before the rest is summed up.
 constexpr int kRowsListed = 10;
 
-// Moves the current cell to column 0 of row and answers whether the row
-// carries the selection mark (the cell's picture).
-bool markedAt(FlexGrid& grid, int row) {
-    grid.setRow(row);
-    grid.setCol(0);
-    return grid.CellPicture();
-}
-
 // "3 rows <what> (<why>): rows 2, 3, 4." The list stops after kRowsListed rows.
 QString rowsSentence(const QList<int>& rows, const QString& what, const QString& why) {
     QStringList listed;
@@ -167,7 +159,7 @@ InsertionReport InsertPoints(FlexGrid& grid, const InsertionContext& context, bo
 
     for (int row = 1; row < grid.Rows(); ++row) {
         if (selectedOnly) {
-            if (!markedAt(grid, row))
+            if (!TestMark(grid, row))
                 continue;
             report.rowSelected = true;
         }
@@ -221,7 +213,7 @@ InsertionReport InsertPoints(FlexGrid& grid, const InsertionContext& context, bo
 InsertionReport InsertLine(FlexGrid& grid, const InsertionContext& context) {
     InsertionReport report;
     for (int row = 0; row < grid.Rows(); ++row)
-        if (markedAt(grid, row))
+        if (TestMark(grid, row))
             ++report.markedRows;
     report.rowSelected = report.markedRows > 0;
     if (report.markedRows < 2)
@@ -234,7 +226,7 @@ InsertionReport InsertLine(FlexGrid& grid, const InsertionContext& context) {
     std::vector<double> vertices;
     vertices.reserve(size_t(report.markedRows) * 3);
     for (int row = 0; row < grid.Rows(); ++row) {
-        if (!markedAt(grid, row))
+        if (!TestMark(grid, row))
             continue;
         const QString latitude = grid.TextMatrix(row, colLatitude);
         const QString longitude = grid.TextMatrix(row, colLongitude);

@@ -5,22 +5,9 @@
 #include "gps/magellansentence.h"
 #include "platform/prompts.h"
 #include "table/flexgrid.h"
+#include "table/tablesetup.h"
 
 namespace {
-constexpr int kColName = 1;
-constexpr int kColLatitude = 2;
-constexpr int kColLongitude = 3;
-constexpr int kColElevation = 4;
-constexpr int kColMessage = 5;
-constexpr int kColIcon = 6;
-
-// Moves the current cell to column 0 of row and answers whether the row
-// carries the selection mark (the cell's picture).
-bool markedAt(FlexGrid& grid, int row) {
-    grid.setRow(row);
-    grid.setCol(0);
-    return grid.CellPicture();
-}
 
 QString quoted(const QString& text) {
     return QLatin1Char('"') + text + QLatin1Char('"');
@@ -28,9 +15,9 @@ QString quoted(const QString& text) {
 } // namespace
 
 bool WaypointFieldsOfRow(const FlexGrid& grid, int row, QString* fields, QString* problem) {
-    const QString latText = grid.TextMatrix(row, kColLatitude);
-    const QString lonText = grid.TextMatrix(row, kColLongitude);
-    const QString elevation = grid.TextMatrix(row, kColElevation);
+    const QString latText = grid.TextMatrix(row, colLatitude);
+    const QString lonText = grid.TextMatrix(row, colLongitude);
+    const QString elevation = grid.TextMatrix(row, colElevation);
     QString lat, latHem, lon, lonHem, altitude, unit;
     if (!CoordinateToField(latText, 2, QLatin1Char('N'), QLatin1Char('S'), &lat, &latHem)) {
         *problem = QStringLiteral("its latitude %1 is not a number").arg(quoted(latText));
@@ -52,9 +39,9 @@ bool WaypointFieldsOfRow(const FlexGrid& grid, int row, QString* fields, QString
                           lonHem,
                           altitude,
                           unit,
-                          grid.TextMatrix(row, kColName),
-                          grid.TextMatrix(row, kColMessage),
-                          grid.TextMatrix(row, kColIcon)}
+                          grid.TextMatrix(row, colName),
+                          grid.TextMatrix(row, colMessage),
+                          grid.TextMatrix(row, colIcon)}
                   .join(QLatin1Char(','));
     return true;
 }
@@ -64,10 +51,10 @@ UploadResult UploadSelectedWaypoints(FlexGrid& grid, GPSDevice& device) {
     const int rows = grid.Rows();
     // Events run during every wait: rows the user removed meanwhile are not read.
     for (int r = 1; r < rows && r < grid.Rows(); ++r) {
-        if (!markedAt(grid, r))
+        if (!TestMark(grid, r))
             continue;
         ++result.selected;
-        const QString name = grid.TextMatrix(r, kColName);
+        const QString name = grid.TextMatrix(r, colName);
         QString fields, problem;
         if (!WaypointFieldsOfRow(grid, r, &fields, &problem)) {
             ++result.notSent;
@@ -102,8 +89,8 @@ DeleteResult DeleteListedWaypoints(FlexGrid& grid, GPSDevice& device) {
         const int rows = grid.Rows();
         for (int r = 1; r < rows && r < grid.Rows(); ++r) {
             ++result.attempted;
-            const QString name = grid.TextMatrix(r, kColName);
-            if (!device.DeleteDeviceWaypoint(name, grid.TextMatrix(r, kColIcon))) {
+            const QString name = grid.TextMatrix(r, colName);
+            if (!device.DeleteDeviceWaypoint(name, grid.TextMatrix(r, colIcon))) {
                 ++result.failed;
                 MsgBox(QStringLiteral("Could not delete way point ") + name);
             }

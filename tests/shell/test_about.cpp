@@ -2,6 +2,7 @@
 // Help and About: the help window or the missing-file message, the About
 // window's texts and lifetime, and the System Information lookup.
 #include "platform/programfolder.h"
+#include "scopedregistry.h"
 #include "shell/form1.h"
 #include "shell/frmabout.h"
 #include "shell/helpwindow.h"
@@ -20,15 +21,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-struct Registry {
-    explicit Registry(const QString& body)
-        : file(RegistryFile::fromText(QStringLiteral("REGEDIT4\n\n") + body)) {
-        SetRegistry(&file);
-    }
-    ~Registry() { SetRegistry(nullptr); }
-    RegistryFile file;
-};
 
 // An About window whose launcher records instead of starting anything.
 struct About {
@@ -156,7 +148,7 @@ TEST(About, OneWindowModelessClosedByOkAndEscape) {
 
 // The programs started and the messages shown by System Info.
 std::pair<QStringList, QStringList> sysInfo(const QString& registry, bool launchSucceeds = true) {
-    Registry r(registry);
+    ScopedRegistry r(registry);
     About a;
     a.launchSucceeds = launchSucceeds;
     ScriptedPrompts prompts;
@@ -191,9 +183,9 @@ TEST(SysInfo, StartsTheRegisteredToolOrSaysItIsUnavailable) {
 
 TEST(GetKeyValue, BufferOf1024Bytes) {
     const QByteArray full(1024, 'x');
-    Registry r(QStringLiteral("[HKEY_LOCAL_MACHINE\\K]\n\"Full\"=hex(1):%1\n\"WithNul\"=hex(1):%2\n"
-                              "\"TooLong\"=hex(1):%3\n\"Num\"=dword:0000002a\n\"Exp\"=hex(2):61,00\n")
-                   .arg(hexBytes(full), hexBytes(QByteArray(1023, 'y') + '\0'), hexBytes(full + 'z')));
+    ScopedRegistry r(QStringLiteral("[HKEY_LOCAL_MACHINE\\K]\n\"Full\"=hex(1):%1\n\"WithNul\"=hex(1):%2\n"
+                                    "\"TooLong\"=hex(1):%3\n\"Num\"=dword:0000002a\n\"Exp\"=hex(2):61,00\n")
+                         .arg(hexBytes(full), hexBytes(QByteArray(1023, 'y') + '\0'), hexBytes(full + 'z')));
     About a;
     QString v = QStringLiteral("before");
     auto read = [&](const char* key, const char* name) {

@@ -2,6 +2,7 @@
 // The registry stand-in: REGEDIT4 text read back through the registry calls,
 // RegRead's value types, GetServerPath's branches, and the AutoCAD menu at
 // start-up.
+#include "scopedregistry.h"
 #include "shell/form1.h"
 #include "shell/modmain.h"
 #include "shell/modreg.h"
@@ -16,16 +17,6 @@
 #include <memory>
 
 namespace {
-
-// A registry from REGEDIT4 text, installed for the lookups while alive.
-struct Registry {
-    explicit Registry(const QString& body)
-        : file(RegistryFile::fromText(QStringLiteral("REGEDIT4\n\n") + body)) {
-        SetRegistry(&file);
-    }
-    ~Registry() { SetRegistry(nullptr); }
-    RegistryFile file;
-};
 
 // ProgID -> class -> LocalServer32 as the CAD registration writes them.
 QString serverEntry(const QString& progId, const QString& cls, const QString& serverLine) {
@@ -46,13 +37,13 @@ QString serverOf(const QString& progId, bool exactOnly = true, bool checkFile = 
 } // namespace
 
 TEST(RegRead, StringsNumbersAndOtherTypes) {
-    Registry r(QStringLiteral("[HKEY_LOCAL_MACHINE\\K]\n"
-                              "@=\"text with trailing blanks   \"\n"
-                              "\"Nul\"=hex(1):61,62,00,63,64,00\n"
-                              "\"Num\"=dword:ffffff85\n"
-                              "\"Exp\"=hex(2):61,00\n"
-                              "\"Empty\"=\"\"\n"
-                              "\"NoNul\"=hex(1):61,20,20\n"));
+    ScopedRegistry r(QStringLiteral("[HKEY_LOCAL_MACHINE\\K]\n"
+                                    "@=\"text with trailing blanks   \"\n"
+                                    "\"Nul\"=hex(1):61,62,00,63,64,00\n"
+                                    "\"Num\"=dword:ffffff85\n"
+                                    "\"Exp\"=hex(2):61,00\n"
+                                    "\"Empty\"=\"\"\n"
+                                    "\"NoNul\"=hex(1):61,20,20\n"));
     const HKEY hklm = HKEY_LOCAL_MACHINE;
     // Blanks are trimmed off the buffer's end before the cut at the NUL, so the
     // value's own trailing blanks stay unless it lacks a terminating NUL.
@@ -78,7 +69,7 @@ TEST(RegRead, StringsNumbersAndOtherTypes) {
 }
 
 TEST(GetServerPath, ExactLookups) {
-    Registry r(
+    ScopedRegistry r(
         serverEntry(QStringLiteral("Cad.App.16"), kClass,
                     QStringLiteral("\"C:\\\\Program Files\\\\Cad\\\\cad.exe /Automation /nologo\"")) +
         serverEntry(QStringLiteral("Cad.NoServer.1"), QStringLiteral("{AAAA}"), QString()) +
@@ -103,7 +94,7 @@ TEST(GetServerPath, VersionIndependentFallbackAndFileCheck) {
     QFile f(exe);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.close();
-    Registry r(
+    ScopedRegistry r(
         serverEntry(QStringLiteral("Cad.App"), kClass, QStringLiteral("\"%1 /Automation\"").arg(exe)) +
         serverEntry(QStringLiteral("Cad.Gone"), QStringLiteral("{DDDD}"),
                     QStringLiteral("\"%1/missing.exe /x\"").arg(dir.path())) +
@@ -154,7 +145,7 @@ TEST(AcadMenu, EnabledByVersion16Or15DisabledByNeither) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Registry r(c.registry);
+        ScopedRegistry r(c.registry);
         EXPECT_EQ(AcadMenuEnabledAtStartUp(), c.enabled);
         std::unique_ptr<Form1> form(StartUp({}));
         ASSERT_TRUE(form);

@@ -227,7 +227,9 @@ void DxfApplication::open(const QString& path) {
 std::shared_ptr<AcadDocument> DxfApplication::ActiveDocument() {
     const QString path = drawingPath();
     if (!drawing_ || path != path_) {
-        flush();
+        // The drawing held now goes only once its changes are on disk.
+        if (!flush())
+            throw AcadError(acadErrFailed, saveError_);
         open(path);
     } else if (!drawing_->modified() && !(stampOf(path_) == stamp_)) {
         open(path_);

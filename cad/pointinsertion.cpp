@@ -2,6 +2,7 @@
 #include "cad/pointinsertion.h"
 
 #include "cad/acadstuff.h"
+#include "cad/dxfdrawing.h"
 #include "cad/frmrules.h"
 #include "conversion/conversionerror.h"
 #include "conversion/gpsconversion.h"
@@ -75,12 +76,13 @@ double Elevation(const QString& text, bool metric, bool* read) {
         return 0.0;
     bool ok = false;
     if (!metric) {
-        // ElevationInFeet gives 0 for what it cannot read; tell that apart from a real 0.
-        QString number = text;
-        const QChar last = text.back().toUpper();
-        if (last == QLatin1Char('M') || last == QLatin1Char('F'))
-            number.chop(1);
-        TextToNumber(number, &ok);
+        // ElevationInFeet gives 0 for what it cannot read; tell that apart from a
+        // real 0 by reading the same part it reads: the text before the first
+        // "M", else before the first "F", else the whole text ("28FT" is 28).
+        qsizetype unit = text.indexOf(QLatin1Char('M'), 0, Qt::CaseInsensitive);
+        if (unit < 0)
+            unit = text.indexOf(QLatin1Char('F'), 0, Qt::CaseInsensitive);
+        TextToNumber(unit < 0 ? text : text.left(unit), &ok);
         if (!ok) {
             if (read)
                 *read = false;
@@ -150,6 +152,11 @@ InsertionReport InsertPoints(FlexGrid& grid, const InsertionContext& context, bo
     report.connected = true;
 
     const InsertionOptions& o = context.options;
+    // A layer name no DXF allows would leave every block unlabelled on the
+    // current layer (the layer can be neither set nor added): insert nothing.
+    report.layerProblem = DxfDrawing::layerNameProblem(o.strLayer);
+    if (!report.layerProblem.isEmpty())
+        return report;
     const QString defaultBlock = frmRules::defaultBlock();
     const bool labelIsMessage = o.strAttribute != QLatin1String("Name") &&
                                 o.strAttribute != QLatin1String("Message && Name") &&
@@ -252,6 +259,8 @@ InsertionReport InsertLine(FlexGrid& grid, const InsertionContext& context) {
 QString PointsClosingMessage(const InsertionReport& report, bool selectedOnly) {
     if (!report.connected)
         return QString();
+    if (!report.layerProblem.isEmpty())
+        return report.layerProblem + vbCrLf + QStringLiteral("No way points were inserted.");
     if (selectedOnly && !report.rowSelected)
         return QStringLiteral("No points were selected.");
     QStringList lines;

@@ -52,6 +52,7 @@ struct InsertionReport {
     QList<int> unreadableElevations; // elevation text not understood; 0 used
     QList<int> failedInsertions;     // the drawing refused the block (empty handle)
     bool lineDrawn = false;          // line: AddPolyline3D succeeded
+    QString layerProblem;            // points: why the layer name cannot be used (no row was processed)
 };
 
 // One row's insertion point (easting, northing, elevation), each rounded to
@@ -96,7 +97,8 @@ InsertionReport InsertPoints(FlexGrid& grid, const InsertionContext& context, bo
 // with unusable ones, add no vertex. No limit on the number of rows.
 InsertionReport InsertLine(FlexGrid& grid, const InsertionContext& context);
 
-// Closing messages. Points: "No points were selected." when Insert Selected met
+// Closing messages. Points: the layer name's problem when the layer cannot be
+// used; "No points were selected." when Insert Selected met
 // no marked row; otherwise "All way points in the list were Inserted." unless
 // rows were left out for unusable coordinates or refused by the drawing, which
 // the message then counts; unreadable elevations are counted after it.

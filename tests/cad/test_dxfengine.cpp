@@ -349,6 +349,26 @@ TEST_F(DxfEngineTest, AFailedSaveIsTriedAgainByTheNextUpdate) {
     EXPECT_EQ(readBack(bad).value("inserts").toArray().size(), 2);
 }
 
+TEST_F(DxfEngineTest, ChangesThatCannotBeSavedAreNotDroppedForAnotherDrawing) {
+    writeAll(dir.filePath("blocker"), "a file where a folder should be");
+    const QString bad = dir.filePath("blocker/Drawing1.dxf");
+    SaveSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"), bad);
+    DxfAutomation automation;
+    auto app = start(automation);
+    app->ActiveDocument()->ModelSpace()->InsertBlock({1, 1, 0}, flag(), 1, 1, 1, 0);
+    EXPECT_FALSE(app->flush());
+    // Another drawing is named while the changes cannot be written: they stay.
+    SaveSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"), path);
+    EXPECT_THROW(app->ActiveDocument(), AcadError);
+    EXPECT_EQ(app->currentPath(), bad);
+    ASSERT_TRUE(app->drawing()->modified());
+    ASSERT_TRUE(QFile::remove(dir.filePath("blocker")));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("blocker"));
+    app->ActiveDocument(); // written now, then the other drawing opens
+    EXPECT_EQ(app->currentPath(), path);
+    EXPECT_EQ(readBack(bad).value("inserts").toArray().size(), 1);
+}
+
 TEST(DxfDocument, ReadingAndWritingGivesBackTheSameBytes) {
     // Odd code spellings, blanks in values and text after EOF survive as read.
     const QByteArray odd = "0\nSECTION\n2\nENTITIES\n 0\nPOINT\n   8\n  layer with blanks  \n10\n1\n20\n2\n"

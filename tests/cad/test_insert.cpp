@@ -226,3 +226,18 @@ TEST_F(InsertTest, ABlockTheDrawingRefusesIsNotReportedAsInserted) {
     ASSERT_EQ(got.size(), 1);
     EXPECT_EQ(label(got[0].toObject()), "fine");
 }
+
+// A layer name no drawing can hold would leave unlabelled blocks on layer 0.
+TEST_F(InsertTest, ALayerNameNoDrawingAllowsInsertsNothingAndSaysWhy) {
+    load("Name", "Flag", "Survey/2024", true);
+    addRow({"WP1", NumberToText(Lat), NumberToText(Lon), "", "", ""}, true);
+    for (auto command : {&Form1::cmdInsertAll_Click, &Form1::cmdInsertSelected_Click}) {
+        prompts.clear();
+        prompts.answerMessage();
+        (form.get()->*command)();
+        ASSERT_EQ(prompts.messages().size(), 1);
+        EXPECT_TRUE(prompts.messages()[0].contains("\"Survey/2024\"")) << prompts.messages()[0].toStdString();
+        EXPECT_TRUE(prompts.messages()[0].endsWith("No way points were inserted."));
+    }
+    EXPECT_EQ(inserts(drawn()).size(), 0);
+}

@@ -109,6 +109,10 @@ TEST(PointInsertionRules, ElevationTextsInMetresAndFeet) {
         {"91f", false, 91, true},
         {"-3", false, -3, true},
         {"high", false, 0, false},
+        // Feet read the number before the first unit letter, as the receiver's text may run on.
+        {"28FT", false, 28, true},
+        {"10m above", false, 10 * 3.28083, true},
+        {"M28", false, 0, false},
     };
     for (const auto& c : cases) {
         bool read = !c.read;

@@ -267,8 +267,8 @@ void Form1::MSFlexGrid1_MouseUp(int Button, int Shift, float x, float y) {
     if (Button == 2) {
         if (Text1->isVisible())
             Text1->hide();
-        intCurRow = static_cast<short>(grid.MouseRow());
-        intCurCol = static_cast<short>(grid.MouseCol());
+        intCurRow = grid.MouseRow();
+        intCurCol = grid.MouseCol();
         if (popupRunner)
             popupRunner(mnuRightClick);
         else
@@ -289,8 +289,8 @@ void Form1::MSFlexGrid1_EnterCell() {
     const FlexGrid& grid = *MSFlexGrid1;
     if (grid.MouseRow() < 1 || grid.MouseCol() < 1)
         return;
-    intCurRow = static_cast<short>(grid.Row());
-    intCurCol = static_cast<short>(grid.Col());
+    intCurRow = grid.Row();
+    intCurCol = grid.Col();
     openCellEditor();
 }
 

@@ -27,10 +27,12 @@ public:
     ~Form1() override;
 
     // ---- state shared by several subsystems ----
-    bool blnSaved = true;      // the table has no unsaved changes
-    QString strCurrentFile;    // current points file, "" when none
-    short intCurRow = 0;       // row last right-clicked or edited
-    short intCurCol = 0;       // its column
+    bool blnSaved = true;   // the table has no unsaved changes
+    QString strCurrentFile; // current points file, "" when none
+    // Row and column last right-clicked or edited. Wider than the classic
+    // 16-bit members: a table may hold more than 32,767 rows.
+    int intCurRow = 0;
+    int intCurCol = 0;
     bool blnEditReady = false; // a left click on a data cell armed the editor
 
     FlexGrid* MSFlexGrid1 = nullptr;

@@ -106,6 +106,10 @@ bool commitCellEditor(Form1& form) {
     const CellCommit value = CellCommitValue(text, grid.Col());
     // Hidden before any message, so that the message cannot re-enter the editor.
     form.Text1->hide();
+    // The header row never takes the text, whatever became current while the
+    // editor was open (a new, empty table has only the header).
+    if (grid.Row() < 1)
+        return false;
     if (!value.valid) {
         MsgBox(InvalidAngleMessage(text), vbOKOnly | vbExclamation);
         return false;

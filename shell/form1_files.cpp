@@ -9,6 +9,8 @@
 #include "table/flexgrid.h"
 #include "table/tablesetup.h"
 
+#include <QLineEdit>
+
 namespace {
 // The owner handle the chooser gets; 0 until the window has a native window,
 // so asking never creates one.
@@ -24,6 +26,9 @@ bool Form1::OpenFile(const QString& strFile) {
         blnSaved = true;
         return true;
     }
+    // The table is about to be replaced: an editor left open over it (a menu
+    // does not take its focus) is closed unwritten, as its cell is gone.
+    Text1->hide();
     const PointsLoadResult result = LoadPointsFile(path, *MSFlexGrid1);
     if (result.ok) {
         blnSaved = true;
@@ -40,6 +45,8 @@ bool Form1::OpenFile(const QString& strFile) {
 }
 
 void Form1::cmdNewDB_Click() {
+    // As for OpenFile: the cell under an open editor is gone.
+    Text1->hide();
     MSFlexGrid1->Clear();
     SetUpEmptyTable(*MSFlexGrid1);
 }

@@ -93,7 +93,7 @@ bool EditorMoveLeavesCell(EditorMove move, int curRow, int curCol, int rows, int
     return false;
 }
 
-void ApplyEditorMove(FlexGrid& grid, EditorMove move, const short& curRow, const short& curCol) {
+void ApplyEditorMove(FlexGrid& grid, EditorMove move, const int& curRow, const int& curCol) {
     if (!EditorMoveLeavesCell(move, curRow, curCol, grid.Rows(), grid.Cols()))
         return;
     switch (move) {

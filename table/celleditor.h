@@ -54,7 +54,7 @@ bool EditorMoveLeavesCell(EditorMove move, int curRow, int curCol, int rows, int
 // read live (a notification between the two steps may change them, as the
 // editor opening on the new cell stores it). Does nothing when the move does
 // not leave the cell.
-void ApplyEditorMove(FlexGrid& grid, EditorMove move, const short& curRow, const short& curCol);
+void ApplyEditorMove(FlexGrid& grid, EditorMove move, const int& curRow, const int& curCol);
 
 // The editor's rectangle over the grid's current cell, in twips of the grid's
 // parent: top = grid top + cell top - 2.5, left = grid left + cell left + 2.5,

@@ -233,6 +233,21 @@ TEST(Form1Table, PopupRowCommandsCountAsChangesMarksDoNot) {
     EXPECT_FALSE(f.form.blnSaved);
 }
 
+TEST(Form1Table, PopupCommandsReachRowsPast32767) {
+    Loaded f;
+    f.rows(40000);
+    f.form.popupRunner = [&](QMenu*) {
+        f.form.cmdCopyRow_Click();
+        f.form.cmdRemoveRow_Click();
+    };
+    f.grid().setMouseCell(33000, colLatitude);
+    f.form.MSFlexGrid1_MouseUp(2, 0, 0, 0);
+    EXPECT_EQ(f.form.intCurRow, 33000);
+    EXPECT_EQ(f.form.strRowBuffer[colName], QStringLiteral("WP33000"));
+    EXPECT_EQ(f.grid().Rows(), 40000);
+    EXPECT_EQ(f.grid().TextMatrix(33000, colName), QStringLiteral("WP33001"));
+}
+
 TEST(Form1Layout, ResizeRuleKeepsTheCornerAndClampsAtZero) {
     Loaded f;
     f.form.show();

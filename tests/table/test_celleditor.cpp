@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -252,6 +253,33 @@ TEST(CellEditor, EscapeAndAnEmptiedEditorLosingFocusKeepTheOldText) {
     EXPECT_EQ(e.grid().TextMatrix(2, colName), QStringLiteral("WP2"));
     EXPECT_EQ(e.grid().TextMatrix(3, colName), QStringLiteral("WP3"));
     EXPECT_TRUE(e.editingAt(4, colMessage));
+}
+
+// A menu does not take the editor's focus, so New or Open can replace the
+// table under an open editor; a later Enter must not land in the header.
+TEST(CellEditor, NewAndOpenCloseAnOpenEditorUnwritten) {
+    {
+        Editing e(3);
+        e.openOn(2, colName);
+        e.type(QStringLiteral("Gate"));
+        e.form.cmdNewDB_Click();
+        EXPECT_FALSE(e.text().isVisible());
+        e.form.Text1_KeyPress(13);
+        EXPECT_EQ(e.grid().TextMatrix(0, colName), QStringLiteral("Waypoint"));
+        EXPECT_EQ(e.grid().Rows(), 1);
+    }
+    {
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        Editing e(3);
+        e.openOn(2, colMessage);
+        e.type(QStringLiteral("Spring"));
+        ASSERT_TRUE(e.form.OpenFile(dir.filePath(QStringLiteral("new.gps"))));
+        EXPECT_FALSE(e.text().isVisible());
+        e.form.Text1_KeyPress(13);
+        EXPECT_EQ(e.grid().TextMatrix(0, colMessage), QStringLiteral("Message"));
+        EXPECT_EQ(e.grid().Rows(), 1);
+    }
 }
 
 TEST(CellEditor, LosingFocusWithTextCommits) {

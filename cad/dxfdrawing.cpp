@@ -424,6 +424,11 @@ QString DxfDrawing::layerNameProblem(const QString& name) {
                                   "in a name (< > / \\ \" : ; ? * | = `).")
                 .arg(name, QString(c));
     }
+    // Names are written in Windows-1252; a character it lacks would become '?'.
+    if (FromAnsi(ToAnsi(name)) != name)
+        return QStringLiteral("The layer name \"%1\" holds a character that a DXF drawing cannot hold "
+                              "(only Windows-1252 text is allowed).")
+            .arg(name);
     return QString();
 }
 

@@ -260,10 +260,12 @@ TEST_F(DxfEngineTest, FailuresOfTheAutomationMembers) {
     };
     EXPECT_EQ(code([&] { ref->setLayer("Nowhere"); }), acadErrKeyNotFound);
     EXPECT_EQ(ref->Layer(), "0");
-    for (QString bad : {"a/b", "x:y", "q?", "t*", "p|q", "e=f", "back`tick", "", "two\nlines"})
+    for (QString bad : {"a/b", "x:y", "q?", "t*", "p|q", "e=f", "back`tick", "", "two\nlines", "\u6E2C\u91CF",
+                        "Zone \u2116 5"})
         EXPECT_NE(code([&] { doc->Layers()->Add(bad); }), 0u) << bad.toStdString();
     EXPECT_EQ(code([&] { doc->Layers()->Add(QStringLiteral("Kept As Typed-1")); }), 0u);
     EXPECT_EQ(code([&] { ref->setLayer(QStringLiteral("Kept As Typed-1")); }), 0u);
+    EXPECT_EQ(code([&] { doc->Layers()->Add(QStringLiteral("Caf\u00E9 \u20AC")); }), 0u); // in Windows-1252
 
     EXPECT_NE(code([&] { doc->HandleToObject(""); }), 0u);
     EXPECT_NE(code([&] { doc->HandleToObject("FFFFF"); }), 0u);
@@ -280,6 +282,7 @@ TEST_F(DxfEngineTest, FailuresOfTheAutomationMembers) {
 
     ASSERT_TRUE(app->flush());
     EXPECT_EQ(problemsOf(readBack(path)), "");
+    EXPECT_TRUE(readBack(path).value("layers").toArray().contains(QStringLiteral("Caf\u00E9 \u20AC")));
 }
 
 TEST_F(DxfEngineTest, UpdatesAreCoalescedIntoOneWrite) {

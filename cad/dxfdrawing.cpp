@@ -172,13 +172,17 @@ void DxfDrawing::prepare() {
             for (DxfObject& o : s->objects)
                 if (!isStructural(o.type()))
                     handled.push_back(&o);
+    // New handles start above every handle the file holds, table heads included
+    // (some writers give them one) so that none is handed out twice.
     unsigned long long maxHandle = 0;
-    for (DxfObject* o : handled) {
-        int i = o->find(handleCode(*o));
-        if (i >= 0)
-            if (auto h = parseHandle(o->tags[i].value))
-                maxHandle = std::max(maxHandle, *h);
-    }
+    for (const char* name : {"TABLES", "BLOCKS", "ENTITIES"})
+        if (DxfSection* s = doc_.section(name))
+            for (const DxfObject& o : s->objects) {
+                int i = o.find(handleCode(o));
+                if (i >= 0)
+                    if (auto h = parseHandle(o.tags[i].value))
+                        maxHandle = std::max(maxHandle, *h);
+            }
     nextHandle_ = maxHandle + 1;
     if (const DxfObject* seed = doc_.headerVariable("$HANDSEED"))
         if (seed->tags.size() > 1)

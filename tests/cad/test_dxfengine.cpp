@@ -403,4 +403,15 @@ TEST(DxfDrawing, HandlesAreAddedWhereADrawingLacksThem) {
     // and layer "Site" defined.
     EXPECT_EQ(problemsOf(r), "");
     EXPECT_TRUE(r.value("layers").toArray().contains("Site"));
+
+    // A table head that carries a handle keeps it to itself.
+    const QByteArray headed =
+        "  0\nSECTION\n  2\nTABLES\n  0\nTABLE\n  2\nLAYER\n  5\n2\n 70\n1\n"
+        "  0\nLAYER\n  5\n1\n  2\n0\n 70\n0\n 62\n7\n  6\nCONTINUOUS\n  0\nENDTAB\n"
+        "  0\nENDSEC\n"
+        "  0\nSECTION\n  2\nENTITIES\n  0\nLINE\n  8\n0\n 10\n0\n 20\n0\n 11\n1\n 21\n1\n"
+        "  0\nENDSEC\n  0\nEOF\n";
+    DxfDrawing h = DxfDrawing::open(headed);
+    EXPECT_EQ(h.entity(0).type(), "LINE");
+    EXPECT_EQ(h.entity(0).value(5).toULongLong(nullptr, 16), 3u);
 }

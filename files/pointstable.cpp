@@ -126,6 +126,12 @@ PointsLoadResult LoadPointsFile(const QString& path, FlexGrid& grid) {
         result.error = readFailure(path, QStringLiteral("it is a folder, not a file"), 0);
         return result;
     }
+    // A pipe would block the program for good, and a device such as /dev/zero
+    // never ends: only a regular file (or a link to one) is read.
+    if (!info.isFile()) {
+        result.error = readFailure(path, QStringLiteral("it is not a regular file"), 0);
+        return result;
+    }
     if (!file.open(QIODevice::ReadOnly)) {
         result.error = readFailure(path, file.errorString(), 0);
         return result;
@@ -186,6 +192,12 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* 
     const QFileInfo info(path);
     if (info.isDir()) {
         *error = QStringLiteral("it is a folder");
+        return false;
+    }
+    // The replace step renames a new file over the path: a pipe or a device
+    // there would be replaced by a plain file.
+    if (info.exists() && !info.isFile()) {
+        *error = QStringLiteral("it is not a regular file");
         return false;
     }
     // Read-only by its mode bits, whoever we run as (WriteUser is what access()

@@ -21,7 +21,8 @@ struct PointsLoadResult {
 // ("." decimal point, at most 15 significant digits), elevation, message, icon.
 // A cut-short last record is dropped. A path where nothing exists is created as
 // an empty file and gives an empty table. An existing file is only read, so a
-// read-only file opens. On a failure the rows read so far stay in the table.
+// read-only file opens; a folder, pipe or device is refused. On a failure the
+// rows read so far stay in the table.
 PointsLoadResult LoadPointsFile(const QString& path, FlexGrid& grid);
 
 // The reading part of LoadPointsFile: appends the records that in (open for
@@ -51,8 +52,8 @@ struct PointsSaveResult {
 
 // Writes the table to path, replacing any file there atomically: the new file
 // is written beside it and renamed over it only once complete, so on any failure
-// the old file is left exactly as it was. A read-only file or a folder at path
-// is refused.
+// the old file is left exactly as it was. A read-only file, a folder, a pipe or
+// a device at path is refused.
 PointsSaveResult SavePointsFile(const QString& path, const FlexGrid& grid);
 
 // The replace step of SavePointsFile. Returns false with *error set to the

@@ -14,6 +14,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -150,6 +151,25 @@ TEST_F(PointsTable, FolderAtThePathFailsBothWaysWithTheNameInTheMessage) {
     fill(grid, kThree);
     EXPECT_FALSE(SavePointsFile(path("folder.gps"), grid).ok);
     EXPECT_TRUE(QFileInfo(path("folder.gps")).isDir());
+}
+
+TEST_F(PointsTable, PipesAndDevicesAreNeitherReadNorReplaced) {
+    const QString fifo = path("pipe.gps");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    fill(grid, {kThree[0]});
+    // Opening a pipe for reading with no writer would block for good.
+    for (const QString& p : {fifo, QStringLiteral("/dev/null")}) {
+        const PointsLoadResult r = LoadPointsFile(p, grid);
+        EXPECT_FALSE(r.ok) << p.toStdString();
+        EXPECT_TRUE(r.fileExisted) << p.toStdString();
+        EXPECT_TRUE(r.error.contains(p)) << r.error.toStdString();
+    }
+
+    fill(grid, {kThree[0]});
+    const PointsSaveResult saved = SavePointsFile(fifo, grid);
+    EXPECT_FALSE(saved.ok);
+    EXPECT_TRUE(saved.error.contains(QStringLiteral("not a regular file"))) << saved.error.toStdString();
+    EXPECT_TRUE(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
 }
 
 TEST_F(PointsTable, EmptyRowsAreSkippedAndAnyOtherBadNumberStopsTheSave) {

@@ -132,8 +132,15 @@ void DrawingWindow::saveDrawingAs() {
     if (chosen.isEmpty())
         return;
     QString path = chosen.front();
-    if (QFileInfo(path).suffix().isEmpty())
+    if (QFileInfo(path).suffix().isEmpty()) {
+        // The chooser confirmed the name as typed; the file actually written is
+        // another one, so a drawing already there is not replaced unasked.
         path += QStringLiteral(".dxf");
+        if (QFileInfo::exists(path) && MsgBox(QStringLiteral("%1 already exists.%2Do you want to replace it?")
+                                                  .arg(QDir::toNativeSeparators(path), vbCrLf),
+                                              vbYesNo + vbExclamation) != vbYes)
+            return;
+    }
     try {
         engine_.saveDrawingAs(path);
     } catch (const AcadError& e) {

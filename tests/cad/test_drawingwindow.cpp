@@ -214,6 +214,17 @@ TEST_F(DrawingWindowTest, NewOpenAndSaveAsMakeTheirDrawingActive) {
     EXPECT_EQ(readBack(path).value("inserts").toArray().size(), 1);
     EXPECT_TRUE(prompts.messages().isEmpty());
 
+    // The same name again: the file it names is there, so the user is asked first.
+    const QByteArray before = readAll(copy);
+    prompts.answerFile(dir.filePath(QStringLiteral("Copy"))).answerMessage(vbNo);
+    insertAt(7, 7);
+    window->saveDrawingAs();
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_TRUE(prompts.messages()[0].contains("Copy.dxf already exists."));
+    EXPECT_EQ(readAll(copy), before);
+    ASSERT_TRUE(engine->flush());
+    prompts.clear();
+
     // A Save As that cannot be written says so and keeps the drawing where it was.
     QFile blocker(dir.filePath(QStringLiteral("blocker")));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));

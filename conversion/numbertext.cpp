@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "conversion/numbertext.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
+#include <limits>
 #include <string>
+#include <system_error>
 
 namespace numtext {
 
@@ -16,10 +19,12 @@ std::string NumberToText(double x) {
     if (x == 0)
         return "0";
     // Round to 15 significant digits first; the exponent of the rounded value
-    // decides between fixed and scientific form.
+    // decides between fixed and scientific form. to_chars, unlike printf, never
+    // follows the C locale, which a Qt program takes from the environment
+    // (a decimal comma under de_DE).
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.14e", x);
-    std::string s(buf);
+    const auto printed = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific, 14);
+    std::string s(buf, printed.ptr);
     auto epos = s.find('e');
     std::string mant = s.substr(0, epos);
     int exp10 = std::atoi(s.c_str() + epos + 1);
@@ -72,7 +77,7 @@ bool isDigit(char c) {
 }
 
 // Length of the longest prefix of s that reads as a number (0 when none),
-// and its canonical form for strtod in *canon.
+// and its canonical form for toDouble in *canon.
 size_t scanNumber(std::string_view s, std::string* canon) {
     size_t i = 0;
     std::string c;
@@ -119,10 +124,51 @@ size_t scanNumber(std::string_view s, std::string* canon) {
     return i;
 }
 
+// A number from scanNumber's canonical form. from_chars reads "." as the
+// decimal point whatever the C locale says (strtod would stop at the "." under
+// a decimal-comma locale and give 35 for "35.5"). Beyond the range of a double
+// the result is +/-infinity (overflow) or +/-0 (underflow), as strtod gives.
 double toDouble(const std::string& canon) {
-    // strtod honours the C locale only, which this program never changes
-    // (Qt leaves LC_NUMERIC as "C").
-    return std::strtod(canon.c_str(), nullptr);
+    const char* first = canon.data();
+    const char* last = first + canon.size();
+    const bool negative = *first == '-';
+    if (*first == '+' || *first == '-')
+        ++first; // from_chars takes no "+", and the sign is applied below
+    double v = 0;
+    const auto r = std::from_chars(first, last, v, std::chars_format::general);
+    if (r.ec == std::errc::result_out_of_range) {
+        // Which way it went: the decimal exponent of the first significant digit.
+        const char* p = first;
+        long magnitude = 0;
+        bool seenDigit = false;
+        bool afterPoint = false;
+        for (; p != last && *p != 'e'; ++p) {
+            if (*p == '.') {
+                afterPoint = true;
+            } else if (!seenDigit && *p == '0') {
+                if (afterPoint)
+                    --magnitude;
+            } else if (!seenDigit) {
+                seenDigit = true;
+                magnitude += afterPoint ? -1 : 0;
+            } else if (!afterPoint) {
+                ++magnitude;
+            }
+        }
+        long exponent = 0;
+        if (p != last) {
+            ++p; // 'e'
+            const bool negativeExponent = *p == '-';
+            if (*p == '+' || *p == '-')
+                ++p;
+            for (; p != last; ++p)
+                exponent = std::min(exponent * 10 + (*p - '0'), 100000L);
+            if (negativeExponent)
+                exponent = -exponent;
+        }
+        v = magnitude + exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+    }
+    return negative ? -v : v;
 }
 } // namespace
 

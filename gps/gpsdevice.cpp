@@ -182,11 +182,13 @@ bool GPSDevice::receive(const QString& caption, const QString& request) {
             stepDots(index);
             DoEvents();
             // The wait ends early once the closing line is in, so a download
-            // ends when the receiver finishes rather than at the next poll.
+            // ends when the receiver finishes rather than at the next poll. The
+            // closing line may have begun in an earlier poll: look back as far
+            // as the longer one ("UNABLE") with its CR LF.
             QString piece;
             CurrentClock().SleepUntil(kDownloadPollMs, [&] {
                 piece += port_->Input();
-                return closesExchange(reply.right(kEndReply.size() + 2) + piece);
+                return closesExchange(reply.right(kUnableReply.size() + kCrLf.size()) + piece);
             });
             piece += port_->Input();
             if (!piece.isEmpty()) {
@@ -196,8 +198,10 @@ bool GPSDevice::receive(const QString& caption, const QString& request) {
                 stalled = true;
                 break;
             }
-            if (!piece.isEmpty() && reply.contains(kCrLf) &&
-                (reply.contains(kUnableReply) || reply.contains(kEndReply)))
+            // Only a complete closing line ends the transfer: stopping at "END"
+            // before its CR LF arrived would leave that CR LF in the port, and
+            // the next download would report it as stale input.
+            if (!piece.isEmpty() && closesExchange(reply))
                 break;
         }
         received_ = reply.split(kCrLf);

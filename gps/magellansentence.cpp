@@ -143,8 +143,10 @@ bool CoordinateToField(const QString& text, int degreeDigits, QChar positive, QC
     const double value = TextToNumber(t, &ok);
     if (!ok || !std::isfinite(value))
         return false;
-    // An exponent form (1E-05) has no degree digits to cut: write it out first.
-    if (t.contains(QLatin1Char('E'), Qt::CaseInsensitive)) {
+    // An exponent form (1E-05, or 3.55D1 as the number reader also takes it)
+    // has no degree digits to cut: write it out first.
+    if (t.contains(QLatin1Char('E'), Qt::CaseInsensitive) ||
+        t.contains(QLatin1Char('D'), Qt::CaseInsensitive)) {
         t = QString::number(value, 'f', 15);
         while (t.endsWith(QLatin1Char('0')))
             t.chop(1);

@@ -39,7 +39,7 @@ struct DeleteResult {
 };
 
 // Removes the table's waypoints from the receiver: one by one ("$PMGNDWP",
-// every row, marked or not) unless the connected model is exactly "Meridian",
+// every row, marked or not, blank rows left out) unless the connected model is exactly "Meridian",
 // which gets one delete-all command. After success the user is told, and the
 // table is cleared (headings included) and left with two rows. When the
 // delete-all command fails nothing changes; when any one-by-one deletion

@@ -285,6 +285,20 @@ TEST_F(GpsTransfer, OneByOneDeletionClearsTheTableToTwoRows) {
     EXPECT_FALSE(form.blnSaved); // unchanged
 }
 
+TEST_F(GpsTransfer, BlankRowsAreNotSentForDeletion) {
+    connect();
+    addRow("", "", "", "", "", "", false); // the empty row a clearing leaves
+    addRow("ONE", "35.5", "-86.5", "0000001M", "", "a", false);
+    answer(QStringLiteral("$PMGNDWP,,"), kUnableReply + crlf); // a receiver refuses a nameless waypoint
+    const int before = static_cast<int>(port->writes().size());
+    prompts.answerMessage();
+    form.cmdDeleteWaypoints_Click();
+    EXPECT_EQ(sentSince(before), QStringList{Framed("PMGNDWP,ONE,a")});
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_TRUE(prompts.messages().at(0).startsWith(QStringLiteral("All user waypoints have been deleted")));
+    EXPECT_EQ(grid().Rows(), 2);
+}
+
 TEST_F(GpsTransfer, FailedOneByOneDeletionKeepsTheTable) {
     connect();
     addRow("ONE", "35.5", "-86.5", "0000001M", "", "a", false);

@@ -279,16 +279,16 @@ TEST(GpsEndToEnd, DeleteOneByOneOnASporTrak) {
     EXPECT_EQ(grid.Rows(), 2);
     EXPECT_EQ(storedNames(r.store()), (QStringList{"WP000", "WP002", "WP004"}));
 
-    // Names the receiver does not hold (the blank row left by the clearing,
-    // and GHOST): it answers UNABLE, and the list stays.
+    // A name the receiver does not hold: it answers UNABLE, and the list
+    // stays. The blank row the clearing left is not sent at all.
     addRow(grid, {"WP004", "", "", "", "", "e"}, false);
     addRow(grid, {"GHOST", "", "", "", "", "a"}, false);
     prompts.clear();
-    prompts.answerMessage().answerMessage().answerMessage();
-    EXPECT_EQ(DeleteListedWaypoints(grid, device).failed, 2);
+    prompts.answerMessage().answerMessage();
+    EXPECT_EQ(DeleteListedWaypoints(grid, device).failed, 1);
     EXPECT_EQ(prompts.messages(),
-              (QStringList{"Could not delete way point ", "Could not delete way point GHOST",
-                           "2 of the 3 waypoints in the list could not be deleted from the "
+              (QStringList{"Could not delete way point GHOST",
+                           "1 of the 2 waypoints in the list could not be deleted from the "
                            "GPS device SporTrak.\r\nThe list was not cleared."}));
     EXPECT_EQ(grid.Rows(), 4);
     EXPECT_EQ(grid.TextMatrix(3, 1), QStringLiteral("GHOST"));

@@ -232,6 +232,25 @@ TEST_F(GpsDeviceTest, DownloadJoinsPiecesAcrossPolls) {
     EXPECT_EQ(progress.dots - dotsBefore, 4); // one step per 1.5 s poll
 }
 
+TEST_F(GpsDeviceTest, DownloadEndsOnlyWhenTheClosingLineIsComplete) {
+    connectOn(1);
+    const QString line = Framed("PMGNWPL,3549.499,N,08650.827,W,0000257,M,HOME,HOME,c");
+    port.responder = [&](FakeCommPort& self, int, const QString&) {
+        // "END" is in by the first poll, its CR LF only by the second.
+        self.deliverPieces(1000, 1500, {line + kEndReply, crlf});
+    };
+    const qint64 before = clock.totalSlept();
+    EXPECT_TRUE(device.ReceiveWaypoints());
+    EXPECT_EQ(clock.totalSlept() - before, 3000);
+    EXPECT_TRUE(device.lastDownloadComplete());
+    EXPECT_EQ(device.receivedDataLines(), QStringList{line.chopped(2)});
+    // Nothing was left in the port: the next download has no stale input to
+    // report (an unexpected message fails the test).
+    EXPECT_TRUE(device.ReceiveWaypoints());
+    EXPECT_EQ(device.receivedDataLines(), QStringList{line.chopped(2)});
+    EXPECT_TRUE(prompts.messages().isEmpty());
+}
+
 TEST_F(GpsDeviceTest, StaleInputIsShownThenDropped) {
     connectOn(1);
     receiver.waypointLines.clear();

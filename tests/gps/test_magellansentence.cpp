@@ -171,6 +171,7 @@ TEST(UploadFields, Coordinates) {
         {"35.9999999", 2, "3560.000", "N"}, // rounds to 60 minutes; degrees stay
         {"123.25", 2, "12315.000", "N"},    // longer degree texts are sent unchanged
         {"1E-05", 2, "0000.001", "N"},
+        {"-3.55D1", 2, "3530.000", "S"}, // the number reader's other exponent letter
         {" 35.5 ", 2, "3530.000", "N"},
     };
     for (const auto& c : cases) {

@@ -151,9 +151,9 @@ TEST(Form1Table, MouseRoutingMarksArmsAndPopsUp) {
     Loaded f;
     f.rows(4);
     QStringList popups;
+    // The cell is stored before the menu shows: its commands act on it.
     f.form.popupRunner = [&](QMenu* m) {
-        popups << m->objectName();
-        EXPECT_FALSE(f.form.blnEditReady && false);
+        popups << QStringLiteral("%1 %2,%3").arg(m->objectName()).arg(f.form.intCurRow).arg(f.form.intCurCol);
     };
     FlexGrid& g = f.grid();
 
@@ -185,7 +185,7 @@ TEST(Form1Table, MouseRoutingMarksArmsAndPopsUp) {
     f.form.Text1->show();
     g.setMouseCell(4, 0);
     f.form.MSFlexGrid1_MouseUp(2, 0, 0, 0);
-    EXPECT_EQ(popups, QStringList{"mnuRightClick"});
+    EXPECT_EQ(popups, QStringList{"mnuRightClick 4,0"});
     EXPECT_EQ(f.form.intCurRow, 4);
     EXPECT_EQ(f.form.intCurCol, 0);
     EXPECT_FALSE(f.form.Text1->isVisible());

@@ -155,7 +155,14 @@ void frmRules::setLocationButtons(int checkedIndex) {
     }
 }
 
+bool frmRules::onShownRule() {
+    if (!rsRules || shownRule_ < 0)
+        return false;
+    return rsRules->Bookmark() == shownRule_ || rsRules->setBookmark(shownRule_);
+}
+
 void frmRules::ShowRecord() {
+    shownRule_ = -1;
     try {
         if (!rsRules)
             throw RecordsetError(errNoCurrentRecord, QStringLiteral("No current record."));
@@ -168,6 +175,7 @@ void frmRules::ShowRecord() {
             setLocationButtons(0);
         else if (location == QLatin1String("Right"))
             setLocationButtons(1);
+        shownRule_ = rsRules->Bookmark();
     } catch (const RecordsetError& e) {
         if (e.number() == errNoCurrentRecord || e.number() == errRecordDeleted) {
             Text1->clear();
@@ -194,7 +202,7 @@ void frmRules::HideButtons() {
 }
 
 void frmRules::writeField(const QString& field, const QString& value) {
-    if (!rsRules || entering() || !rsRules->hasCurrent())
+    if (!rsRules || entering() || !onShownRule())
         return;
     try {
         rsRules->Edit();
@@ -279,7 +287,7 @@ void frmRules::cmdDelete_Click() {
     if (answer != vbOK)
         return;
     try {
-        if (!rsRules)
+        if (!onShownRule())
             throw RecordsetError(errNoCurrentRecord, QStringLiteral("No current record."));
         rsRules->Delete();
         rsRules->MoveFirst();

@@ -2,7 +2,8 @@
 // frmRules: "Rules for Block Insertion". Edits the block rules one at a time
 // and offers CheckRules to point insertion. Loaded hidden at start-up; the
 // rules database opens when it loads and stays open until the program ends.
-// rsRules is one cursor shared by the editor and CheckRules.
+// rsRules is one cursor shared by the editor and CheckRules; edits and Delete
+// act on the rule the controls show, wherever a lookup has left the cursor.
 //
 // When the database cannot be opened the window still loads: the user is told
 // once which file failed and why, CheckRules gives the default block, and
@@ -86,7 +87,12 @@ private:
     bool openDatabase(QString* failure);
     void showFailure(const RecordsetError& e);
     void setLocationButtons(int checkedIndex); // -1 clears both
+    // Puts the shared cursor back on the rule the controls show (CheckRules may
+    // have moved it since); false when they show none or it is gone.
+    bool onShownRule();
     // Writes one field of the current rule at once, when one exists and no new
     // rule is being entered.
     void writeField(const QString& field, const QString& value);
+
+    qint64 shownRule_ = -1; // bookmark of the rule ShowRecord put in the controls
 };

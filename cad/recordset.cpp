@@ -119,6 +119,17 @@ void Recordset::MovePrevious() {
     loadCurrent();
 }
 
+bool Recordset::setBookmark(qint64 bookmark) {
+    const qsizetype at = bookmark < 0 ? -1 : keys_.indexOf(bookmark);
+    if (at < 0)
+        return false;
+    if (editMode_ == EditInProgress)
+        CancelUpdate();
+    pos_ = at;
+    loadCurrent();
+    return !deleted_;
+}
+
 bool Recordset::FindFirst(const QString& field, const QString& value) {
     const QString name = fields_.value(fieldIndex(field));
     QSqlQuery q(db_);

@@ -70,6 +70,13 @@ public:
     void MoveNext();
     void MovePrevious();
 
+    // The current row's bookmark (stable while the row exists), -1 without a
+    // current row. setBookmark moves back to that row, dropping an Edit in
+    // progress like any move; false, cursor unchanged, when the row has left
+    // the set.
+    qint64 Bookmark() const { return hasCurrent() ? keys_[pos_] : -1; }
+    bool setBookmark(qint64 bookmark);
+
     // Moves to the first row whose field equals value exactly (case-sensitive).
     // Returns false and leaves the cursor where it was when no row does.
     bool FindFirst(const QString& field, const QString& value);

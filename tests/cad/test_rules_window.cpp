@@ -26,6 +26,13 @@ protected:
         QString loc = form->Option1[0]->isChecked() ? "L" : form->Option1[1]->isChecked() ? "R" : "-";
         return form->Text2->text() + "|" + form->Text1->text() + "|" + loc;
     }
+    // The file's rules as "Value|BlockPath|Location", in table order.
+    QStringList fileRows() const {
+        QStringList out;
+        for (const RuleRow& r : readRulesFile(folder.rulesFile()))
+            out << r.value + "|" + r.blockPath + "|" + r.location;
+        return out;
+    }
     bool browsing() const { return !form->cmdAdd->isHidden() && form->cmdOK->isHidden(); }
     bool entering() const { return form->cmdAdd->isHidden() && !form->cmdOK->isHidden(); }
 };
@@ -199,6 +206,44 @@ TEST_F(RulesWindow, CheckRulesMovesTheSharedCursorButNotTheControls) {
 
     message = "none";
     EXPECT_EQ(form->CheckRules(message), folder.path() + "/Support/Inserts/Flag.dxf");
+}
+
+// A lookup moves the shared cursor but not the controls. Leaving a box, a
+// location click, Browse and Delete still act on the rule the window shows:
+// writing into the row the lookup left the cursor on would overwrite a rule the
+// user never saw (found merely by tabbing through the boxes).
+TEST_F(RulesWindow, EditsAfterALookupGoToTheRuleShown) {
+    load({{"A", "a.dxf", "Left"}, {"B", "b.dxf", "Left"}, {"C", "c.dxf", "Left"}});
+    QString message = "Bx";
+    ASSERT_EQ(form->CheckRules(message), "b.dxf");
+    form->Text1_LostFocus(); // unchanged boxes left: nothing moves to B
+    form->Text2_LostFocus();
+    form->Text2->setText("A2");
+    form->Text2_LostFocus();
+    message = "Cx";
+    ASSERT_EQ(form->CheckRules(message), "c.dxf");
+    form->Option1[1]->setChecked(true);
+    form->Option1_Click(1);
+    EXPECT_EQ(fileRows(), (QStringList{"A2|a.dxf|Right", "B|b.dxf|Left", "C|c.dxf|Left"}));
+
+    message = "none"; // leaves the cursor past the end
+    form->CheckRules(message);
+    prompts.answerMessage(vbOK);
+    form->cmdDelete_Click();
+    EXPECT_EQ(fileRows(), (QStringList{"B|b.dxf|Left", "C|c.dxf|Left"}));
+    EXPECT_EQ(shown(), "B|b.dxf|L");
+
+    // Controls emptied by stepping off the end show no rule: nothing to write or delete.
+    form->cmdMove_Click(1);
+    form->cmdMove_Click(1);
+    ASSERT_EQ(shown(), "||-");
+    message = "Cx";
+    form->CheckRules(message);
+    form->Text2_LostFocus();
+    prompts.answerMessage(vbOK).answerMessage();
+    form->cmdDelete_Click();
+    EXPECT_EQ(prompts.messages().last(), "There is no current record.");
+    EXPECT_EQ(fileRows(), (QStringList{"B|b.dxf|Left", "C|c.dxf|Left"}));
 }
 
 TEST_F(RulesWindow, UnreadableDatabaseIsReportedOnceAndRetriedOnRequest) {

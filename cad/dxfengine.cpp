@@ -303,7 +303,7 @@ QString DxfApplication::newDrawing() {
     QString path;
     for (int n = 1;; ++n) {
         path = folder.absoluteFilePath(QStringLiteral("Drawing%1.dxf").arg(n));
-        if (!FileExists(path))
+        if (!QFileInfo::exists(path)) // nothing at all there, not even a folder
             break;
     }
     DxfDrawing fresh = DxfDrawing::createNew();

@@ -28,8 +28,11 @@ QString SupportPath(const QString& relative) {
     return AppPath() + QStringLiteral("/Support/") + relative;
 }
 
+// Files of any attribute count; folders do not (a folder is never the help
+// page, a block drawing or a server program a caller is looking for).
 bool FileExists(const QString& path) {
     if (path.isEmpty())
         return false;
-    return QFileInfo::exists(path);
+    const QFileInfo info(path);
+    return info.exists() && !info.isDir();
 }

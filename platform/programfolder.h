@@ -12,5 +12,5 @@ void SetAppPathOverride(const QString& folder);
 // giving the Support folder with a trailing '/').
 QString SupportPath(const QString& relative = QString());
 
-// True when anything (file or folder, hidden or read-only included) exists at path.
+// True when a file (hidden or read-only included; not a folder) exists at path.
 bool FileExists(const QString& path);

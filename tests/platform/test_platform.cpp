@@ -154,7 +154,7 @@ TEST(Prompts, DefaultTitleIsTheApplicationsAndAnswersComeFromTheScript) {
 TEST(ProgramFolder, SupportPathsHangOffTheProgramFolder) {
     EXPECT_EQ(AppPath(), QCoreApplication::applicationDirPath());
     EXPECT_TRUE(FileExists(SupportPath("Checkmark2.gif")));
-    EXPECT_TRUE(FileExists(SupportPath("Data")));
+    EXPECT_FALSE(FileExists(SupportPath("Data"))); // a folder
     QTemporaryDir dir;
     SetAppPathOverride(dir.path() + "/");
     EXPECT_EQ(SupportPath("Data/"), dir.path() + "/Support/Data/");

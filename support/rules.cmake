@@ -4,7 +4,7 @@ file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/makerules.cpp @ONLY CONTENT [=
 // SPDX-License-Identifier: GPL-3.0-or-later
 // makerules SQL-FILE OUT-FILE SUPPORT-DIR: runs the statements of SQL-FILE on a
 // new SQLite file and moves it over OUT-FILE. "%SUPPORT%" in the statements
-// becomes SUPPORT-DIR. Statements end with ";" at the end of a line.
+// becomes SUPPORT-DIR, quotes doubled (it stands inside SQL string literals). Statements end with ";" at the end of a line.
 #include <QCoreApplication>
 #include <QFile>
 #include <QSqlDatabase>
@@ -35,7 +35,8 @@ int run(const QString& sqlPath, const QString& outPath, const QString& supportDi
             continue;
         pending += line + QLatin1Char(' ');
         if (line.endsWith(QLatin1Char(';'))) {
-            statements << pending.replace(QLatin1String("%SUPPORT%"), supportDir);
+            QString dir = supportDir;
+            statements << pending.replace(QLatin1String("%SUPPORT%"), dir.replace(QLatin1String("'"), QLatin1String("''")));
             pending.clear();
         }
     }

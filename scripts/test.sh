@@ -20,7 +20,7 @@ if [ -f fuzz/CMakeLists.txt ]; then
     "$f" -max_total_time="${KORVEL_FUZZ_SECONDS:-20}" -timeout=5 -rss_limit_mb=2048 "$corpus" \
          $( [ -d "$seeds" ] && echo "$seeds" ) >build/fuzz/$name.log 2>&1 \
       || { tail -50 build/fuzz/$name.log; echo "fuzzer $name failed"; exit 1; }
-    tail -1 build/fuzz/$name.log
+    grep -E "^Done [0-9]+ runs" build/fuzz/$name.log || tail -1 build/fuzz/$name.log
   done
 fi
 

@@ -50,6 +50,19 @@ protected:
         EXPECT_TRUE(app);
         return app;
     }
+    // The drawing path named inside a file standing where its folder should
+    // be: no save can succeed until unblockSaves().
+    QString blockSaves() {
+        writeAll(dir.filePath("blocker"), "a file where a folder should be");
+        const QString bad = dir.filePath("blocker/Drawing1.dxf");
+        SaveSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"),
+                    bad);
+        return bad;
+    }
+    void unblockSaves() {
+        ASSERT_TRUE(QFile::remove(dir.filePath("blocker")));
+        ASSERT_TRUE(QDir(dir.path()).mkdir("blocker"));
+    }
     QTemporaryDir dir;
     QString path;
 };
@@ -322,9 +335,7 @@ TEST_F(DxfEngineTest, ADrawingChangedOnDiskIsReadAgainBeforeTheNextCommand) {
 }
 
 TEST_F(DxfEngineTest, AFailedSaveKeepsTheChangesAndSaysWhy) {
-    writeAll(dir.filePath("blocker"), "a file where a folder should be");
-    const QString bad = dir.filePath("blocker/Drawing1.dxf");
-    SaveSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"), bad);
+    const QString bad = blockSaves();
     DxfAutomation automation;
     auto app = start(automation);
     app->ActiveDocument()->ModelSpace()->InsertBlock({1, 1, 0}, flag(), 1, 1, 1, 0);
@@ -335,17 +346,14 @@ TEST_F(DxfEngineTest, AFailedSaveKeepsTheChangesAndSaysWhy) {
 }
 
 TEST_F(DxfEngineTest, AFailedSaveIsTriedAgainByTheNextUpdate) {
-    writeAll(dir.filePath("blocker"), "a file where a folder should be");
-    const QString bad = dir.filePath("blocker/Drawing1.dxf");
-    SaveSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"), bad);
+    const QString bad = blockSaves();
     DxfAutomation automation;
     auto app = start(automation);
     app->ActiveDocument()->ModelSpace()->InsertBlock({1, 1, 0}, flag(), 1, 1, 1, 0);
     EXPECT_FALSE(app->flush());
     EXPECT_THROW(app->Update(), AcadError);
     // The cause goes away: the next command's update writes everything.
-    ASSERT_TRUE(QFile::remove(dir.filePath("blocker")));
-    ASSERT_TRUE(QDir(dir.path()).mkdir("blocker"));
+    unblockSaves();
     app->ActiveDocument()->ModelSpace()->InsertBlock({2, 2, 0}, flag(), 1, 1, 1, 0);
     EXPECT_NO_THROW(app->Update());
     EXPECT_FALSE(app->drawing()->modified());
@@ -353,9 +361,7 @@ TEST_F(DxfEngineTest, AFailedSaveIsTriedAgainByTheNextUpdate) {
 }
 
 TEST_F(DxfEngineTest, ChangesThatCannotBeSavedAreNotDroppedForAnotherDrawing) {
-    writeAll(dir.filePath("blocker"), "a file where a folder should be");
-    const QString bad = dir.filePath("blocker/Drawing1.dxf");
-    SaveSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"), bad);
+    const QString bad = blockSaves();
     DxfAutomation automation;
     auto app = start(automation);
     app->ActiveDocument()->ModelSpace()->InsertBlock({1, 1, 0}, flag(), 1, 1, 1, 0);
@@ -365,8 +371,7 @@ TEST_F(DxfEngineTest, ChangesThatCannotBeSavedAreNotDroppedForAnotherDrawing) {
     EXPECT_THROW(app->ActiveDocument(), AcadError);
     EXPECT_EQ(app->currentPath(), bad);
     ASSERT_TRUE(app->drawing()->modified());
-    ASSERT_TRUE(QFile::remove(dir.filePath("blocker")));
-    ASSERT_TRUE(QDir(dir.path()).mkdir("blocker"));
+    unblockSaves();
     app->ActiveDocument(); // written now, then the other drawing opens
     EXPECT_EQ(app->currentPath(), path);
     EXPECT_EQ(readBack(bad).value("inserts").toArray().size(), 1);

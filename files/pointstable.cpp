@@ -145,10 +145,7 @@ PointsBytes BuildPointsBytes(const FlexGrid& grid) {
     PointsBytes out;
     const int n = grid.Rows();
     for (int r = 1; r < n; ++r) {
-        bool empty = true;
-        for (int c = colName; c <= colIcon && empty; ++c)
-            empty = grid.TextMatrix(r, c).isEmpty();
-        if (empty) {
+        if (IsBlankRow(grid, r)) {
             ++out.skipped;
             continue;
         }

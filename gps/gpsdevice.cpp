@@ -186,11 +186,10 @@ bool GPSDevice::receive(const QString& caption, const QString& request) {
             // closing line may have begun in an earlier poll: look back as far
             // as the longer one ("UNABLE") with its CR LF.
             QString piece;
-            CurrentClock().SleepUntil(kDownloadPollMs, [&] {
+            const bool closed = CurrentClock().SleepUntil(kDownloadPollMs, [&] {
                 piece += port_->Input();
                 return closesExchange(reply.right(kUnableReply.size() + kCrLf.size()) + piece);
             });
-            piece += port_->Input();
             if (!piece.isEmpty()) {
                 reply += piece;
                 lastData = CurrentClock().NowMs();
@@ -201,7 +200,7 @@ bool GPSDevice::receive(const QString& caption, const QString& request) {
             // Only a complete closing line ends the transfer: stopping at "END"
             // before its CR LF arrived would leave that CR LF in the port, and
             // the next download would report it as stale input.
-            if (!piece.isEmpty() && closesExchange(reply))
+            if (!piece.isEmpty() && closed)
                 break;
         }
         received_ = reply.split(kCrLf);

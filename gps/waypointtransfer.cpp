@@ -12,15 +12,6 @@ namespace {
 QString quoted(const QString& text) {
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
-
-// A row with no text in any data column (such as the empty row a clearing
-// leaves) stands for no waypoint on the receiver.
-bool isBlankRow(const FlexGrid& grid, int row) {
-    for (int c : {colName, colLatitude, colLongitude, colElevation, colMessage, colIcon})
-        if (!grid.TextMatrix(row, c).isEmpty())
-            return false;
-    return true;
-}
 } // namespace
 
 bool WaypointFieldsOfRow(const FlexGrid& grid, int row, QString* fields, QString* problem) {
@@ -99,7 +90,7 @@ DeleteResult DeleteListedWaypoints(FlexGrid& grid, GPSDevice& device) {
         for (int r = 1; r < rows && r < grid.Rows(); ++r) {
             // Asking the receiver to delete a nameless waypoint only earns a
             // refusal, which would keep the list as if a deletion had failed.
-            if (isBlankRow(grid, r))
+            if (IsBlankRow(grid, r))
                 continue;
             ++result.attempted;
             const QString name = grid.TextMatrix(r, colName);

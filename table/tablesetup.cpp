@@ -21,6 +21,13 @@ bool TestMark(FlexGrid& grid, int row) {
     return grid.CellPicture();
 }
 
+bool IsBlankRow(const FlexGrid& grid, int row) {
+    for (int c = colName; c <= colIcon; ++c)
+        if (!grid.TextMatrix(row, c).isEmpty())
+            return false;
+    return true;
+}
+
 void SetMark(FlexGrid& grid, int row, bool marked) {
     grid.setRow(row);
     grid.setCol(0);

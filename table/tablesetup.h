@@ -33,6 +33,10 @@ bool TestMark(FlexGrid& grid, int row);
 // Makes (row, 0) current and sets or clears its mark picture.
 void SetMark(FlexGrid& grid, int row, bool marked);
 
+// True when columns 1 to 6 of row are all empty (as Insert Row leaves a row,
+// or a clearing its one remaining row): a row that stands for no waypoint.
+bool IsBlankRow(const FlexGrid& grid, int row);
+
 // Select All, Unselect All, Invert Selection over data rows 1 .. Rows()-1. The
 // current cell ends at (Rows()-1, 0) when the table has data rows.
 void SelectAll(FlexGrid& grid);

@@ -6,6 +6,7 @@
 #include "shell/form1.h"
 #include "shell/modmain.h"
 #include "support/scriptedprompts.h"
+#include "support/tablerows.h"
 #include "table/flexgrid.h"
 #include "table/tablesetup.h"
 
@@ -36,11 +37,7 @@ protected:
     QString path(const QString& name) const { return dir.filePath(name); }
     FlexGrid& grid() { return *form.MSFlexGrid1; }
     void addRow(const QString& name, const QString& lat, const QString& lon) {
-        const int r = grid().Rows();
-        grid().setRows(r + 1);
-        grid().setTextMatrix(r, colName, name);
-        grid().setTextMatrix(r, colLatitude, lat);
-        grid().setTextMatrix(r, colLongitude, lon);
+        AppendTableRow(grid(), {name, lat, lon});
     }
 
     QTemporaryDir dir;

@@ -8,6 +8,7 @@
 #include "shell/form1.h"
 #include "shell/modmain.h"
 #include "support/scriptedprompts.h"
+#include "support/tablerows.h"
 #include "table/flexgrid.h"
 
 #include <QAction>
@@ -151,12 +152,7 @@ class GpsTransfer : public GpsMenu {
 protected:
     void addRow(const QString& name, const QString& lat, const QString& lon, const QString& elevation,
                 const QString& message, const QString& icon, bool marked) {
-        const int r = grid().Rows();
-        grid().setRows(r + 1);
-        const QStringList texts{name, lat, lon, elevation, message, icon};
-        for (int c = 1; c <= 6; ++c)
-            grid().setTextMatrix(r, c, texts.at(c - 1));
-        grid().setMarked(r, marked);
+        AppendTableRow(grid(), {name, lat, lon, elevation, message, icon}, marked);
     }
     void answerMessages(int n) {
         for (int i = 0; i < n; ++i)

@@ -7,6 +7,7 @@
 #include "platform/numbers.h"
 #include "simulator.h"
 #include "support/scriptedprompts.h"
+#include "support/tablerows.h"
 #include "table/flexgrid.h"
 
 #include <QFile>
@@ -138,14 +139,6 @@ QStringList storedNames(const QString& dump) {
     return names;
 }
 
-void addRow(FlexGrid& g, const QStringList& texts, bool marked) {
-    const int r = g.Rows();
-    g.setRows(r + 1);
-    for (int c = 1; c <= 6; ++c)
-        g.setTextMatrix(r, c, texts.value(c - 1));
-    g.setMarked(r, marked);
-}
-
 // Connects to the simulator on port 1; the connection message is taken.
 void connectTo(GPSDevice& device, const Simulator& sim) {
     qputenv("KORVEL_COMM_PORTS", sim.path().toLocal8Bit());
@@ -194,7 +187,7 @@ TEST(GpsEndToEnd, UploadMarkedRowsThenReadThemBackAndWithGpsbabel) {
         {"SUMMIT", "36.5678912", "-83.4987654", "0002025M", "", "c"},
         {"DEEP", "0.5", "12.0000049", "-0000012M", "below sea", "d"}};
     for (int i = 0; i < rows.size(); ++i)
-        addRow(grid, rows[i], i != 1);
+        AppendTableRow(grid, rows[i], i != 1);
     ScriptedPrompts prompts;
     prompts.answerMessage();
     const UploadResult up = UploadSelectedWaypoints(grid, device);
@@ -253,8 +246,8 @@ TEST(GpsEndToEnd, RefusedUploadsAreReported) {
     ConnectedReceiver r(0, 0, {"--fault", "unable"});
     FlexGrid& grid = r.grid;
     GPSDevice& device = r.device;
-    addRow(grid, {"ONE", "35.5", "-86.5", "0000001M", "", "a"}, true);
-    addRow(grid, {"TWO", "35.6", "-86.6", "0000002M", "", "a"}, true);
+    AppendTableRow(grid, {"ONE", "35.5", "-86.5", "0000001M", "", "a"}, true);
+    AppendTableRow(grid, {"TWO", "35.6", "-86.6", "0000002M", "", "a"}, true);
     ScriptedPrompts prompts;
     prompts.answerMessage().answerMessage().answerMessage();
     EXPECT_EQ(UploadSelectedWaypoints(grid, device).uploaded, 0);
@@ -267,8 +260,8 @@ TEST(GpsEndToEnd, DeleteOneByOneOnASporTrak) {
     ConnectedReceiver r(5, 10);
     FlexGrid& grid = r.grid;
     GPSDevice& device = r.device;
-    addRow(grid, {"WP001", "", "", "", "", "b"}, false);
-    addRow(grid, {"WP003", "", "", "", "", "d"}, true);
+    AppendTableRow(grid, {"WP001", "", "", "", "", "b"}, false);
+    AppendTableRow(grid, {"WP003", "", "", "", "", "d"}, true);
     ScriptedPrompts prompts;
     prompts.answerMessage();
     EXPECT_EQ(DeleteListedWaypoints(grid, device).failed, 0);
@@ -281,8 +274,8 @@ TEST(GpsEndToEnd, DeleteOneByOneOnASporTrak) {
 
     // A name the receiver does not hold: it answers UNABLE, and the list
     // stays. The blank row the clearing left is not sent at all.
-    addRow(grid, {"WP004", "", "", "", "", "e"}, false);
-    addRow(grid, {"GHOST", "", "", "", "", "a"}, false);
+    AppendTableRow(grid, {"WP004", "", "", "", "", "e"}, false);
+    AppendTableRow(grid, {"GHOST", "", "", "", "", "a"}, false);
     prompts.clear();
     prompts.answerMessage().answerMessage();
     EXPECT_EQ(DeleteListedWaypoints(grid, device).failed, 1);
@@ -299,7 +292,7 @@ TEST(GpsEndToEnd, DeleteAllAtOnceOnAMeridian) {
     ConnectedReceiver r(5, 10, {"--model", "Meridian", "--serial", "31415"});
     FlexGrid& grid = r.grid;
     GPSDevice& device = r.device;
-    addRow(grid, {"WP001", "", "", "", "", "b"}, false);
+    AppendTableRow(grid, {"WP001", "", "", "", "", "b"}, false);
     ScriptedPrompts prompts;
     prompts.answerMessage();
     const DeleteResult result = DeleteListedWaypoints(grid, device);

@@ -123,11 +123,15 @@ bool Recordset::setBookmark(qint64 bookmark) {
     const qsizetype at = bookmark < 0 ? -1 : keys_.indexOf(bookmark);
     if (at < 0)
         return false;
+    moveTo(at);
+    return !deleted_;
+}
+
+void Recordset::moveTo(qsizetype at) {
     if (editMode_ == EditInProgress)
         CancelUpdate();
     pos_ = at;
     loadCurrent();
-    return !deleted_;
 }
 
 bool Recordset::FindFirst(const QString& field, const QString& value) {
@@ -148,10 +152,7 @@ bool Recordset::FindFirst(const QString& field, const QString& value) {
     }
     if (best < 0)
         return false;
-    if (editMode_ == EditInProgress)
-        CancelUpdate();
-    pos_ = best;
-    loadCurrent();
+    moveTo(best);
     return true;
 }
 

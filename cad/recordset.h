@@ -106,6 +106,8 @@ public:
 private:
     void load();
     void loadCurrent();
+    // Makes row `at` of the set current, dropping an Edit in progress.
+    void moveTo(qsizetype at);
     [[noreturn]] void fail(const QSqlQuery& query, const QString& what) const;
     int fieldIndex(const QString& field) const;
 

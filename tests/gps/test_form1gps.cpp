@@ -158,7 +158,8 @@ protected:
         for (int i = 0; i < n; ++i)
             prompts.answerMessage();
     }
-    // Sentences written after the connection, in order.
+    // How many sentences have been written so far, and those written since.
+    int sentSoFar() const { return static_cast<int>(port->writes().size()); }
     QStringList sentSince(int from) const { return port->writtenTexts().mid(from); }
     // Answers every sentence starting with prefix with reply, delayMs later.
     void answer(const QString& prefix, const QString& reply, int delayMs = 100) {
@@ -178,7 +179,7 @@ TEST_F(GpsTransfer, UploadSendsOnlyTheMarkedRow) {
     form.blnSaved = true;
     form.blnEditReady = true; // as after a left click on a data cell
     grid().setMouseCell(2, 2);
-    const int before = static_cast<int>(port->writes().size());
+    const int before = sentSoFar();
     prompts.answerMessage();
     form.cmdUploadWPs_Click();
     EXPECT_EQ(sentSince(before),
@@ -202,7 +203,7 @@ TEST_F(GpsTransfer, RefusedRowsAreNamedAndTheNextRowStillGoes) {
         if (text.contains(QLatin1String(",TWO,")))
             self.deliverAfter(400, kUnableReply + crlf);
     };
-    const int before = static_cast<int>(port->writes().size());
+    const int before = sentSoFar();
     answerMessages(2);
     form.cmdUploadWPs_Click();
     EXPECT_EQ(sentSince(before).size(), 3);
@@ -220,7 +221,7 @@ TEST_F(GpsTransfer, RowsRemovedDuringTheTransferAreNotRead) {
         if (text.contains(QLatin1String(",P0,")) || text.contains(QLatin1String("PMGNDWP,P0")))
             grid().setRows(3);
     };
-    const int before = static_cast<int>(port->writes().size());
+    const int before = sentSoFar();
     prompts.answerMessage();
     form.cmdUploadWPs_Click();
     EXPECT_EQ(sentSince(before).size(), 2);
@@ -228,7 +229,7 @@ TEST_F(GpsTransfer, RowsRemovedDuringTheTransferAreNotRead) {
 
     addRow("P2", "35.5", "-86.5", "0000001M", "", "a", false);
     addRow("P3", "35.5", "-86.5", "0000001M", "", "a", false);
-    const int beforeDelete = static_cast<int>(port->writes().size());
+    const int beforeDelete = sentSoFar();
     prompts.answerMessage();
     form.cmdDeleteWaypoints_Click();
     EXPECT_EQ(sentSince(beforeDelete), (QStringList{Framed("PMGNDWP,P0,a"), Framed("PMGNDWP,P1,a")}));
@@ -243,7 +244,7 @@ TEST_F(GpsTransfer, RowsThatCannotBeSentAreReportedAndSkipped) {
     addRow("NOELEV", "35.5", "-86.5", "M", "", "a", true);
     addRow("LAST", "36", "-87", "0000002M", "", "b", true);
     port->responder = nullptr;
-    const int before = static_cast<int>(port->writes().size());
+    const int before = sentSoFar();
     answerMessages(4);
     form.cmdUploadWPs_Click();
     const QStringList sent = sentSince(before);
@@ -267,7 +268,7 @@ TEST_F(GpsTransfer, OneByOneDeletionClearsTheTableToTwoRows) {
     addRow("TWO,X", "35.6", "-86.6", "0000002M", "", "", false);
     port->responder = nullptr;
     form.blnSaved = false;
-    const int before = static_cast<int>(port->writes().size());
+    const int before = sentSoFar();
     prompts.answerMessage();
     form.cmdDeleteWaypoints_Click();
     EXPECT_EQ(sentSince(before), (QStringList{Framed("PMGNDWP,ONE,a"), Framed("PMGNDWP,TWO,X,")}));
@@ -286,7 +287,7 @@ TEST_F(GpsTransfer, BlankRowsAreNotSentForDeletion) {
     addRow("", "", "", "", "", "", false); // the empty row a clearing leaves
     addRow("ONE", "35.5", "-86.5", "0000001M", "", "a", false);
     answer(QStringLiteral("$PMGNDWP,,"), kUnableReply + crlf); // a receiver refuses a nameless waypoint
-    const int before = static_cast<int>(port->writes().size());
+    const int before = sentSoFar();
     prompts.answerMessage();
     form.cmdDeleteWaypoints_Click();
     EXPECT_EQ(sentSince(before), QStringList{Framed("PMGNDWP,ONE,a")});
@@ -301,7 +302,7 @@ TEST_F(GpsTransfer, FailedOneByOneDeletionKeepsTheTable) {
     addRow("GONE", "35.6", "-86.6", "0000002M", "", "b", false);
     addRow("THREE", "35.7", "-86.7", "0000003M", "", "c", false);
     answer(QStringLiteral("$PMGNDWP,GONE,"), kUnableReply + crlf);
-    const int before = static_cast<int>(port->writes().size());
+    const int before = sentSoFar();
     answerMessages(2);
     form.cmdDeleteWaypoints_Click();
     EXPECT_EQ(sentSince(before).size(), 3); // the rows after the failure are still tried
@@ -320,7 +321,7 @@ TEST_F(GpsTransfer, MeridianDeletesAllWithOneSentence) {
     for (int i = 0; i < 5; ++i)
         addRow(QStringLiteral("P%1").arg(i), "35.5", "-86.5", "0000001M", "", "a", i % 2 == 0);
     answer(QStringLiteral("$PMGNCMD,DELETE"), kEndReply + crlf);
-    const int before = static_cast<int>(port->writes().size());
+    const int before = sentSoFar();
     prompts.answerMessage();
     form.cmdDeleteWaypoints_Click();
     EXPECT_EQ(sentSince(before), QStringList{kDeleteAllRequest});

@@ -224,12 +224,19 @@ void DxfApplication::open(const QString& path) {
     emit drawingChanged();
 }
 
+// Writes the pending changes of the active drawing; when they cannot be
+// written they stay in memory and the reason is thrown (so another drawing
+// never replaces one whose changes would be lost).
+static void flushOrThrow(DxfApplication& app) {
+    if (!app.flush())
+        throw AcadError(acadErrFailed, app.lastSaveError());
+}
+
 std::shared_ptr<AcadDocument> DxfApplication::ActiveDocument() {
     const QString path = drawingPath();
     if (!drawing_ || path != path_) {
         // The drawing held now goes only once its changes are on disk.
-        if (!flush())
-            throw AcadError(acadErrFailed, saveError_);
+        flushOrThrow(*this);
         open(path);
     } else if (!drawing_->modified() && !(stampOf(path_) == stamp_)) {
         open(path_);
@@ -250,8 +257,8 @@ void DxfApplication::Update() {
     emit drawingChanged();
     // After a failed save, try again now: the cause may have gone (a full disk,
     // a file another program held), and a failure must reach this command.
-    if (!saveError_.isEmpty() && !flush())
-        throw AcadError(acadErrFailed, saveError_);
+    if (!saveError_.isEmpty())
+        flushOrThrow(*this);
     if (savePending_ || !drawing_->modified())
         return;
     savePending_ = true;
@@ -262,13 +269,11 @@ bool DxfApplication::flush() {
     savePending_ = false;
     if (!drawing_ || !drawing_->modified())
         return true;
-    QString error = writeTo(*drawing_, path_);
-    if (!error.isEmpty()) {
-        saveError_ = QStringLiteral("The drawing %1 could not be saved: %2").arg(path_, error);
+    saveError_ = writeTo(*drawing_, path_);
+    if (!saveError_.isEmpty()) {
         emit saveFailed(saveError_);
         return false;
     }
-    saveError_.clear();
     drawing_->markSaved();
     stamp_ = stampOf(path_);
     ++saves_;
@@ -278,23 +283,16 @@ bool DxfApplication::flush() {
 QString DxfApplication::writeTo(DxfDrawing& drawing, const QString& path) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-    file.write(drawing.toBytes());
-    if (!file.commit())
-        return file.errorString();
-    return QString();
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(drawing.toBytes());
+        if (file.commit())
+            return QString();
+    }
+    return QStringLiteral("The drawing %1 could not be saved: %2").arg(path, file.errorString());
 }
 
 void DxfApplication::makeActive(const QString& path) {
     SaveSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"), path);
-}
-
-// Pending changes of the active drawing go to its file before another drawing
-// replaces it; a failed write keeps it active so nothing is lost.
-static void flushOrThrow(DxfApplication& app) {
-    if (!app.flush())
-        throw AcadError(acadErrFailed, app.lastSaveError());
 }
 
 QString DxfApplication::newDrawing() {
@@ -309,8 +307,7 @@ QString DxfApplication::newDrawing() {
     DxfDrawing fresh = DxfDrawing::createNew();
     const QString error = writeTo(fresh, path);
     if (!error.isEmpty())
-        throw AcadError(acadErrFailed,
-                        QStringLiteral("The drawing %1 could not be saved: %2").arg(path, error));
+        throw AcadError(acadErrFailed, error);
     open(path);
     makeActive(path);
     return path;
@@ -331,8 +328,7 @@ void DxfApplication::saveDrawingAs(const QString& path) {
     const QString full = QFileInfo(path).absoluteFilePath();
     const QString error = writeTo(*drawing_, full);
     if (!error.isEmpty())
-        throw AcadError(acadErrFailed,
-                        QStringLiteral("The drawing %1 could not be saved: %2").arg(full, error));
+        throw AcadError(acadErrFailed, error);
     savePending_ = false;
     saveError_.clear();
     drawing_->markSaved();

@@ -79,7 +79,7 @@ signals:
 
 private:
     void open(const QString& path);
-    // Writes the drawing to path; "" on success, else the reason.
+    // Writes the drawing to path; "" on success, else why not, in words for the user.
     static QString writeTo(DxfDrawing& drawing, const QString& path);
     void makeActive(const QString& path);
     struct Stamp {

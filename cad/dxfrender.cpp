@@ -247,9 +247,7 @@ void DxfScene::build(const DxfDocument& doc) {
     if (const DxfSection* entities = doc.section("ENTITIES"))
         emitEntities(cx, entities->objects, 0, entities->objects.size(), QTransform(), QByteArray("0"),
                      kColorByLayer, 0);
-    if (!hasExtents_)
-        extents_ = QRectF();
-    else if (extents_.width() == 0 && extents_.height() == 0)
+    if (hasExtents_ && extents_.width() == 0 && extents_.height() == 0)
         extents_.adjust(-1, -1, 1, 1); // a single point: a small box round it, not a null one
 }
 
@@ -423,6 +421,7 @@ void DxfScene::render(QPainter& painter, const QRectF& target, const DxfView& vi
     painter.setTransform(QTransform());
     const QRectF visible = target.adjusted(-1, -1, 1, 1);
     QFont font(QStringLiteral("DejaVu Sans"));
+    QFontMetricsF fm(font);
     int fontPixels = -1;
     for (const Text& t : texts_) {
         const double pixels = t.height * view.scale;
@@ -438,9 +437,9 @@ void DxfScene::render(QPainter& painter, const QRectF& target, const DxfView& vi
         if (px != fontPixels) {
             font.setPixelSize(px);
             painter.setFont(font);
+            fm = QFontMetricsF(font);
             fontPixels = px;
         }
-        const QFontMetricsF fm(font);
         const double width = fm.horizontalAdvance(t.text);
         double dx = 0, dy = 0;
         switch (t.hAlign) {

@@ -3,7 +3,7 @@
 // colour, through block references, and what is left out.
 #include "cad/dxfdrawing.h"
 #include "cad/dxfrender.h"
-#include "platform/programfolder.h"
+#include "drawingfixture.h"
 
 #include <QImage>
 #include <QPainter>
@@ -58,10 +58,6 @@ struct Picture {
         return n;
     }
 };
-
-QString flag() {
-    return SupportPath(QStringLiteral("Inserts/Flag.dxf"));
-}
 
 // Tags one per pair of lines, "0\nLINE\n8\n0\n..." written as {"0", "LINE", ...}.
 QByteArray dxf(std::initializer_list<const char*> tags) {

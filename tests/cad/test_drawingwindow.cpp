@@ -5,9 +5,8 @@
 #include "cad/drawingview.h"
 #include "cad/drawingwindow.h"
 #include "cad/dxfengine.h"
+#include "drawingfixture.h"
 #include "dxfreadback.h"
-#include "platform/programfolder.h"
-#include "platform/settings.h"
 #include "support/scriptedprompts.h"
 
 #include <QAction>
@@ -20,35 +19,12 @@
 
 namespace {
 
-QString settingPath() {
-    return GetSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"));
-}
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QString flag() {
-    return SupportPath(QStringLiteral("Inserts/Flag.dxf"));
-}
-
-bool inkedAt(const QImage& image, const QPoint& p) {
-    for (int dy = -1; dy <= 1; ++dy)
-        for (int dx = -1; dx <= 1; ++dx)
-            if (image.rect().contains(p + QPoint(dx, dy)) &&
-                image.pixel(p + QPoint(dx, dy)) != qRgb(255, 255, 255))
-                return true;
-    return false;
-}
-
-class DrawingWindowTest : public ::testing::Test {
+class DrawingWindowTest : public DrawingPathTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        path = dir.filePath(QStringLiteral("Drawing1.dxf"));
-        SaveSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"),
-                    path);
+        DrawingPathTest::SetUp();
+        if (HasFatalFailure())
+            return;
         engine = std::dynamic_pointer_cast<DxfApplication>(automation.CreateObject());
         ASSERT_TRUE(engine);
         window = std::make_unique<DrawingWindow>(*engine);
@@ -56,8 +32,7 @@ protected:
     }
     void TearDown() override {
         window.reset();
-        SaveSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"),
-                    QString());
+        DrawingPathTest::TearDown();
     }
     void insertAt(double x, double y) {
         engine->ActiveDocument()->ModelSpace()->InsertBlock({x, y, 0}, flag(), 1, 1, 1, 0);
@@ -69,8 +44,6 @@ protected:
         return window->view()->view().toDevice({x, y}, window->view()->size()).toPoint();
     }
 
-    QTemporaryDir dir;
-    QString path;
     DxfAutomation automation;
     std::shared_ptr<DxfApplication> engine;
     std::unique_ptr<DrawingWindow> window;
@@ -170,7 +143,7 @@ TEST_F(DrawingWindowTest, OpeningARefusedFileKeepsTheActiveDrawing) {
         << prompts.messages()[0].toStdString();
     EXPECT_EQ(prompts.prompts()[0].file.filters.front().second, QStringLiteral("*.dxf"));
     EXPECT_EQ(engine->currentPath(), path);
-    EXPECT_EQ(settingPath(), path);
+    EXPECT_EQ(drawingPathSetting(), path);
     EXPECT_EQ(window->windowTitle(), QDir::toNativeSeparators(path));
     EXPECT_EQ(readAll(other), r2000);
     // The active drawing still takes insertions.
@@ -186,7 +159,7 @@ TEST_F(DrawingWindowTest, NewOpenAndSaveAsMakeTheirDrawingActive) {
     window->newDrawing();
     const QString second = dir.filePath(QStringLiteral("Drawing2.dxf"));
     EXPECT_EQ(engine->currentPath(), second);
-    EXPECT_EQ(settingPath(), second);
+    EXPECT_EQ(drawingPathSetting(), second);
     EXPECT_EQ(window->windowTitle(), QDir::toNativeSeparators(second));
     EXPECT_EQ(readBack(path).value("inserts").toArray().size(), 1);
     QJsonObject fresh = readBack(second);
@@ -198,7 +171,7 @@ TEST_F(DrawingWindowTest, NewOpenAndSaveAsMakeTheirDrawingActive) {
     prompts.answerFile(path);
     window->openDrawing();
     EXPECT_EQ(engine->currentPath(), path);
-    EXPECT_EQ(settingPath(), path);
+    EXPECT_EQ(drawingPathSetting(), path);
     EXPECT_FALSE(window->view()->scene().isEmpty());
 
     // Save As, a name without extension: written whole, and active from now on.
@@ -206,7 +179,7 @@ TEST_F(DrawingWindowTest, NewOpenAndSaveAsMakeTheirDrawingActive) {
     window->saveDrawingAs();
     const QString copy = dir.filePath(QStringLiteral("Copy.dxf"));
     EXPECT_EQ(engine->currentPath(), copy);
-    EXPECT_EQ(settingPath(), copy);
+    EXPECT_EQ(drawingPathSetting(), copy);
     EXPECT_EQ(readAll(copy), readAll(path));
     insertAt(6, 6);
     ASSERT_TRUE(engine->flush());
@@ -255,7 +228,7 @@ TEST_F(DrawingWindowTest, ChangesThatCannotBeWrittenAsTheProgramEndsAreReported)
 TEST(DrawingEngineEnd, PendingChangesAreWrittenWhenTheEngineGoes) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Drawing1.dxf"));
-    SaveSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"), path);
+    setDrawingPath(path);
     {
         DxfAutomation automation;
         auto app = automation.CreateObject();
@@ -264,8 +237,7 @@ TEST(DrawingEngineEnd, PendingChangesAreWrittenWhenTheEngineGoes) {
         EXPECT_FALSE(QFile::exists(path));
     }
     EXPECT_EQ(readBack(path).value("inserts").toArray().size(), 1);
-    SaveSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"),
-                QString());
+    setDrawingPath(QString());
 }
 
 // The main program's wiring: the engine an insertion starts shows its window,
@@ -273,7 +245,7 @@ TEST(DrawingEngineEnd, PendingChangesAreWrittenWhenTheEngineGoes) {
 TEST(DrawingWindowInstalled, AnInsertionShowsTheWindowWithThePoint) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Site.dxf"));
-    SaveSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"), path);
+    setDrawingPath(path);
     DrawingWindow::install();
     {
         DxfAutomation automation;
@@ -298,6 +270,5 @@ TEST(DrawingWindowInstalled, AnInsertionShowsTheWindowWithThePoint) {
     DxfAutomation::setStartedHook(nullptr);
     for (QWidget* w : QApplication::topLevelWidgets())
         EXPECT_EQ(qobject_cast<DrawingWindow*>(w), nullptr);
-    SaveSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"),
-                QString());
+    setDrawingPath(QString());
 }

@@ -4,9 +4,8 @@
 // before must survive byte for byte; refused drawings must stay untouched.
 #include "cad/dxfdocument.h"
 #include "cad/dxfengine.h"
+#include "drawingfixture.h"
 #include "dxfreadback.h"
-#include "platform/programfolder.h"
-#include "platform/settings.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,33 +17,8 @@
 
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QString flag() {
-    return SupportPath(QStringLiteral("Inserts/Flag.dxf"));
-}
-
-class DxfEngineTest : public ::testing::Test {
+class DxfEngineTest : public DrawingPathTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        path = dir.filePath(QStringLiteral("Drawing1.dxf"));
-        SaveSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"),
-                    path);
-    }
-    void TearDown() override {
-        SaveSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"),
-                    QString());
-    }
     std::shared_ptr<DxfApplication> start(DxfAutomation& a) {
         auto app = std::dynamic_pointer_cast<DxfApplication>(a.CreateObject());
         EXPECT_TRUE(app);
@@ -55,16 +29,13 @@ protected:
     QString blockSaves() {
         writeAll(dir.filePath("blocker"), "a file where a folder should be");
         const QString bad = dir.filePath("blocker/Drawing1.dxf");
-        SaveSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"),
-                    bad);
+        setDrawingPath(bad);
         return bad;
     }
     void unblockSaves() {
         ASSERT_TRUE(QFile::remove(dir.filePath("blocker")));
         ASSERT_TRUE(QDir(dir.path()).mkdir("blocker"));
     }
-    QTemporaryDir dir;
-    QString path;
 };
 
 QByteArray entitiesBody() {
@@ -367,7 +338,7 @@ TEST_F(DxfEngineTest, ChangesThatCannotBeSavedAreNotDroppedForAnotherDrawing) {
     app->ActiveDocument()->ModelSpace()->InsertBlock({1, 1, 0}, flag(), 1, 1, 1, 0);
     EXPECT_FALSE(app->flush());
     // Another drawing is named while the changes cannot be written: they stay.
-    SaveSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"), path);
+    setDrawingPath(path);
     EXPECT_THROW(app->ActiveDocument(), AcadError);
     EXPECT_EQ(app->currentPath(), bad);
     ASSERT_TRUE(app->drawing()->modified());

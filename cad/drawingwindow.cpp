@@ -76,7 +76,10 @@ void DrawingWindow::install() {
     DxfAutomation::setStartedHook([](DxfApplication& engine) {
         auto* window = new DrawingWindow(engine);
         QPointer<DrawingWindow> guard(window);
-        installedWindows().push_back(guard);
+        auto& windows = installedWindows();
+        // Windows of engines that have gone were deleted with them.
+        std::erase_if(windows, [](const QPointer<DrawingWindow>& w) { return w.isNull(); });
+        windows.push_back(guard);
         QObject::connect(&engine, &QObject::destroyed, [guard] { delete guard.data(); });
     });
 }

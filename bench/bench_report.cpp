@@ -3,6 +3,7 @@
 // page as a PDF file. Prints one line per figure.
 //   bench_report [rows ...]   (default 5700 and 100000)
 // With KORVEL_PRINT_DIR set, the pages are kept there for viewing.
+#include "bench/benchutil.h"
 #include "report/gridreport.h"
 #include "report/reportprinter.h"
 #include "table/flexgrid.h"
@@ -29,18 +30,7 @@ int main(int argc, char** argv) {
     for (const int rows : counts) {
         FlexGrid grid;
         SetUpEmptyTable(grid);
-        grid.beginBulkUpdate();
-        grid.setRows(rows + 1);
-        for (int r = 1; r <= rows; ++r) {
-            grid.setTextMatrix(r, colName, QStringLiteral("WP%1").arg(r));
-            grid.setTextMatrix(r, colLatitude, QStringLiteral("35.2763888888889"));
-            grid.setTextMatrix(r, colLongitude, QStringLiteral("-90.2763888888889"));
-            grid.setTextMatrix(r, colElevation, QStringLiteral("0000028M"));
-            grid.setTextMatrix(r, colMessage, QStringLiteral("Benchmark point %1").arg(r));
-            grid.setTextMatrix(r, colIcon, QStringLiteral("a"));
-            grid.setMarked(r, r % 2 == 0);
-        }
-        grid.endBulkUpdate();
+        FillBenchRows(grid, rows, true);
 
         QElapsedTimer t;
         t.start();

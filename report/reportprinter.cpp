@@ -23,6 +23,11 @@ QPageSize pdfPageSize() {
 constexpr double PdfMarginInches = 0.25;
 constexpr int PdfResolution = 600;
 
+// A page's name: the print job's, the PDF's title, its file name less ".pdf".
+QString pageName(int pageNumber) {
+    return QStringLiteral("GPS Report page %1").arg(pageNumber);
+}
+
 } // namespace
 
 ReportPrinter ReportPrinter::forThisMachine() {
@@ -43,7 +48,7 @@ ReportPrinter ReportPrinter::toDefaultPrinter() {
 }
 
 QString ReportPrinter::pdfFileName(int pageNumber) {
-    return QStringLiteral("GPS Report page %1.pdf").arg(pageNumber);
+    return pageName(pageNumber) + QStringLiteral(".pdf");
 }
 
 ReportResult ReportPrinter::print(const GridReport& report) const {
@@ -51,27 +56,29 @@ ReportResult ReportPrinter::print(const GridReport& report) const {
     if (report.pages().empty())
         return result;
     result.folder = folder_;
-    if (target_ == Target::PdfFolder && !QDir().mkpath(folder_)) {
+    auto failed = [&result](const QString& error) {
         result.status = ReportResult::Failed;
-        result.error =
-            QStringLiteral("The folder %1 could not be created.").arg(QDir::toNativeSeparators(folder_));
+        result.error = error;
         return result;
-    }
+    };
+    if (target_ == Target::PdfFolder && !QDir().mkpath(folder_))
+        return failed(
+            QStringLiteral("The folder %1 could not be created.").arg(QDir::toNativeSeparators(folder_)));
     const QPrinterInfo printerInfo =
         target_ == Target::DefaultPrinter ? QPrinterInfo::defaultPrinter() : QPrinterInfo();
+    const QPageLayout pdfLayout(pdfPageSize(), QPageLayout::Portrait,
+                                QMarginsF(PdfMarginInches, PdfMarginInches, PdfMarginInches, PdfMarginInches),
+                                QPageLayout::Inch);
     for (const ReportPage& page : report.pages()) {
         QPainter painter;
         if (target_ == Target::DefaultPrinter) {
             QPrinter printer(printerInfo, QPrinter::HighResolution);
-            printer.setDocName(QStringLiteral("GPS Report page %1").arg(page.number));
+            printer.setDocName(pageName(page.number));
             printer.setPageOrientation(QPageLayout::Portrait);
-            if (!painter.begin(&printer)) {
-                result.status = ReportResult::Failed;
-                result.error = QStringLiteral("Page %1 could not be sent to the printer %2.")
-                                   .arg(page.number)
-                                   .arg(printerInfo.printerName());
-                return result;
-            }
+            if (!painter.begin(&printer))
+                return failed(QStringLiteral("Page %1 could not be sent to the printer %2.")
+                                  .arg(page.number)
+                                  .arg(printerInfo.printerName()));
             report.paint(
                 painter,
                 QRectF(QPointF(0, 0), printer.pageLayout().paintRectPixels(printer.resolution()).size()),
@@ -82,27 +89,20 @@ ReportResult ReportPrinter::print(const GridReport& report) const {
             const QString path = folder_ + QLatin1Char('/') + pdfFileName(page.number);
             QPdfWriter writer(path);
             writer.setResolution(PdfResolution);
-            writer.setPageLayout(
-                QPageLayout(pdfPageSize(), QPageLayout::Portrait,
-                            QMarginsF(PdfMarginInches, PdfMarginInches, PdfMarginInches, PdfMarginInches),
-                            QPageLayout::Inch));
-            writer.setTitle(QStringLiteral("GPS Report page %1").arg(page.number));
+            writer.setPageLayout(pdfLayout);
+            writer.setTitle(pageName(page.number));
             writer.setCreator(AppTitle());
-            if (!painter.begin(&writer)) {
-                result.status = ReportResult::Failed;
-                result.error = QStringLiteral("The page could not be written to %1.")
-                                   .arg(QDir::toNativeSeparators(path));
-                return result;
-            }
+            auto notWritten = [&path] {
+                return QStringLiteral("The page could not be written to %1.")
+                    .arg(QDir::toNativeSeparators(path));
+            };
+            if (!painter.begin(&writer))
+                return failed(notWritten());
             report.paint(
                 painter,
                 QRectF(QPointF(0, 0), writer.pageLayout().paintRectPixels(writer.resolution()).size()), page);
-            if (!painter.end()) {
-                result.status = ReportResult::Failed;
-                result.error = QStringLiteral("The page could not be written to %1.")
-                                   .arg(QDir::toNativeSeparators(path));
-                return result;
-            }
+            if (!painter.end())
+                return failed(notWritten());
             result.files << path;
         }
         ++result.pages;

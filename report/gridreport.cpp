@@ -18,9 +18,9 @@ constexpr int TwipsPerPoint = 20;
 constexpr int CellPaddingTwips = 60; // 4 screen pixels each side, as the view leaves
 constexpr int GridLineTwips = PixelsToTwips(1);
 
-// A font sized in twips, for a painter whose unit is the twip.
-QFont inTwips(QFont font, double points) {
-    font.setPixelSize(qMax(1, qRound(points * TwipsPerPoint)));
+// The font at its point size in twips, for a painter whose unit is the twip.
+QFont inTwips(QFont font) {
+    font.setPixelSize(qMax(1, qRound(font.pointSizeF() * TwipsPerPoint)));
     return font;
 }
 
@@ -90,11 +90,10 @@ void GridReport::paint(QPainter& painter, const QRectF& area, const ReportPage& 
     const double kx = device->logicalDpiX() / 1440.0;
     const double ky = device->logicalDpiY() / 1440.0;
 
-    const QFont title = inTwips(titleFont(), titleFont().pointSizeF());
-    const QFont heading = inTwips(headingFont(), headingFont().pointSizeF());
-    const QFont cellFont = inTwips(grid_.font(), grid_.font().pointSizeF());
-    const QFont headerFont =
-        inTwips(grid_.horizontalHeader()->font(), grid_.horizontalHeader()->font().pointSizeF());
+    const QFont title = inTwips(titleFont());
+    const QFont heading = inTwips(headingFont());
+    const QFont cellFont = inTwips(grid_.font());
+    const QFont headerFont = inTwips(grid_.horizontalHeader()->font());
     const double titleHeight = QFontMetricsF(title).height();
     const double headingHeight = QFontMetricsF(heading).height();
 

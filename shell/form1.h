@@ -8,6 +8,7 @@
 #pragma once
 #include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -88,7 +89,7 @@ public:
     class frmOptions* optionsWindow = nullptr;
     class frmRules* rulesWindow = nullptr;
     // ---- report, help, about (form1_help.cpp) ----
-    class frmAbout* aboutForm = nullptr; // the About window while it is open
+    QPointer<class frmAbout> aboutForm; // the About window while it is open
 
 public slots:
     // Load, resize and close (form1.cpp).

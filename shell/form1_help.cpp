@@ -57,10 +57,8 @@ void Form1::cmdHelp_Click() {
 }
 
 void Form1::cmdAbout_Click() {
-    if (!aboutForm) {
+    if (!aboutForm)
         aboutForm = new frmAbout(this);
-        connect(aboutForm, &QObject::destroyed, this, [this] { aboutForm = nullptr; });
-    }
     if (!LoadForm(aboutForm))
         return;
     aboutForm->show();

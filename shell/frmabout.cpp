@@ -14,6 +14,8 @@
 #include <QStyle>
 #include <QtEndian>
 
+#include <algorithm>
+
 namespace {
 
 // The release this build is; an application version set at start-up wins.

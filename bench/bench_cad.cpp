@@ -6,7 +6,7 @@
 #include "cad/acadstuff.h"
 #include "cad/drawingview.h"
 #include "cad/drawingwindow.h"
-#include "cad/dxfengine.h"
+#include "dxf/dxfengine.h"
 #include "platform/settings.h"
 
 #include <QApplication>

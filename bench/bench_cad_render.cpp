@@ -3,8 +3,8 @@
 // flag blocks with their labels, into a 1280 x 800 image: the whole drawing
 // (zoom extents), views where labels are drawn, and the scene rebuild that
 // follows a change of the drawing.
-#include "cad/dxfdrawing.h"
-#include "cad/dxfrender.h"
+#include "dxf/dxfdrawing.h"
+#include "dxf/dxfrender.h"
 
 #include <QApplication>
 #include <QImage>

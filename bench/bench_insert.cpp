@@ -4,7 +4,7 @@
 // included. Runs with a private settings folder and a drawing in a temporary
 // folder; the block drawings are the shipped ones beside the program.
 // Prints one line per figure.
-#include "cad/dxfengine.h"
+#include "dxf/dxfengine.h"
 #include "platform/prompts.h"
 #include "platform/settings.h"
 #include "shell/form1.h"

@@ -5,7 +5,7 @@
 // document), so nothing is cached between calls. Only ConnectAcad speaks to the
 // user; every other failure is silent and shows only in the results.
 #pragma once
-#include "cad/automation.h"
+#include "dxf/automation.h"
 
 #include <QString>
 #include <QVariantList>

@@ -4,7 +4,7 @@
 // the next paint after the drawing changed, so thousands of changes between
 // two paints cost one rebuild.
 #pragma once
-#include "cad/dxfrender.h"
+#include "dxf/dxfrender.h"
 
 #include <QPoint>
 #include <QWidget>

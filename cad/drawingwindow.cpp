@@ -2,7 +2,7 @@
 #include "cad/drawingwindow.h"
 
 #include "cad/drawingview.h"
-#include "cad/dxfengine.h"
+#include "dxf/dxfengine.h"
 #include "platform/prompts.h"
 
 #include <QAction>

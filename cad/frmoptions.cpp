@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cad/frmoptions.h"
 
-#include "cad/frmrules.h"
 #include "conversion/utmoptions.h"
 #include "platform/numbers.h"
 #include "platform/prompts.h"
 #include "platform/settings.h"
+#include "rules/frmrules.h"
 
 #include <QCoreApplication>
 #include <QGridLayout>

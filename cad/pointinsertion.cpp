@@ -2,13 +2,13 @@
 #include "cad/pointinsertion.h"
 
 #include "cad/acadstuff.h"
-#include "cad/dxfdrawing.h"
-#include "cad/frmrules.h"
 #include "conversion/conversionerror.h"
 #include "conversion/gpsconversion.h"
+#include "dxf/dxfdrawing.h"
 #include "platform/numbers.h"
 #include "platform/programfolder.h"
 #include "platform/prompts.h"
+#include "rules/frmrules.h"
 #include "table/flexgrid.h"
 #include "table/tablesetup.h"
 

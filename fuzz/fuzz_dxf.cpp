@@ -2,9 +2,9 @@
 // Feeds arbitrary bytes to the DXF reader, as a drawing to edit and as a block
 // drawing. Whatever is accepted must write back to bytes that read again to
 // the same bytes, and editing must keep the drawing readable.
-#include "cad/dxfdocument.h"
-#include "cad/dxfdrawing.h"
-#include "cad/dxfrender.h"
+#include "dxf/dxfdocument.h"
+#include "dxf/dxfdrawing.h"
+#include "dxf/dxfrender.h"
 
 #include <cmath>
 #include <cstdint>

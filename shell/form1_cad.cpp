@@ -4,10 +4,10 @@
 
 #include "cad/acadstuff.h"
 #include "cad/frmoptions.h"
-#include "cad/frmrules.h"
 #include "cad/pointinsertion.h"
 #include "gps/gpsdevice.h"
 #include "platform/prompts.h"
+#include "rules/frmrules.h"
 #include "shell/modmain.h"
 
 void Form1::loadInsertionWindows() {

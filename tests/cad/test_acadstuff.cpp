@@ -2,10 +2,10 @@
 // The connection adapter against fake automation objects that fail on demand,
 // and end to end against the built-in drawing engine.
 #include "cad/acadstuff.h"
-#include "cad/dxfengine.h"
-#include "dxfreadback.h"
+#include "dxf/dxfengine.h"
 #include "platform/programfolder.h"
 #include "platform/settings.h"
+#include "support/dxfreadback.h"
 #include "support/scriptedprompts.h"
 
 #include <QSet>

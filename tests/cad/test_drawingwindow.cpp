@@ -4,9 +4,9 @@
 #include "cad/acadstuff.h"
 #include "cad/drawingview.h"
 #include "cad/drawingwindow.h"
-#include "cad/dxfengine.h"
-#include "drawingfixture.h"
-#include "dxfreadback.h"
+#include "dxf/dxfengine.h"
+#include "support/drawingfixture.h"
+#include "support/dxfreadback.h"
 #include "support/scriptedprompts.h"
 
 #include <QAction>

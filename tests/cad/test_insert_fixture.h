@@ -3,18 +3,18 @@
 // drawing engine installed, for the insertion commands. Drawings are read back
 // by ezdxf (dxfreadback.h).
 #pragma once
-#include "cad/dxfengine.h"
 #include "cad/frmoptions.h"
 #include "conversion/gpsconversion.h"
 #include "conversion/utmoptions.h"
-#include "dxfreadback.h"
+#include "dxf/dxfengine.h"
 #include "platform/numbers.h"
 #include "platform/settings.h"
 #include "shell/form1.h"
 #include "shell/modmain.h"
+#include "support/dxfreadback.h"
 #include "support/scriptedprompts.h"
+#include "support/test_rules_fixture.h"
 #include "table/flexgrid.h"
-#include "test_rules_fixture.h"
 
 #include <QDir>
 #include <QFile>

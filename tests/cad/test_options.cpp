@@ -2,12 +2,12 @@
 // The insertion options dialog: settings in and out, the zone box, the block
 // choice against the rules table, and the values handed to the UTM conversion.
 #include "cad/frmoptions.h"
-#include "cad/frmrules.h"
 #include "conversion/gpsconversion.h"
 #include "conversion/utmoptions.h"
 #include "platform/settings.h"
+#include "rules/frmrules.h"
 #include "support/scriptedprompts.h"
-#include "test_rules_fixture.h"
+#include "support/test_rules_fixture.h"
 
 #include <QApplication>
 #include <QLineEdit>

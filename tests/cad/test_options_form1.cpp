@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The options and rules windows as the main window loads and opens them.
 #include "cad/frmoptions.h"
-#include "cad/frmrules.h"
 #include "conversion/utmoptions.h"
 #include "platform/settings.h"
+#include "rules/frmrules.h"
 #include "shell/form1.h"
 #include "shell/modmain.h"
 #include "support/scriptedprompts.h"
-#include "test_rules_fixture.h"
+#include "support/test_rules_fixture.h"
 
 #include <QFile>
 #include <QLineEdit>

@@ -15,7 +15,7 @@
 // reference (BYBLOCK, and layer "0" inside a block); layers that are off or
 // frozen are not drawn. Colour 7 is black on the white background.
 #pragma once
-#include "cad/dxfdocument.h"
+#include "dxf/dxfdocument.h"
 
 #include <QColor>
 #include <QLineF>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cad/dxfrender.h"
+#include "dxf/dxfrender.h"
 
 #include "platform/ansi.h"
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cad/recordset.h"
+#include "rules/recordset.h"
 
 #include <QSqlError>
 #include <QSqlRecord>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cad/dxfdrawing.h"
+#include "dxf/dxfdrawing.h"
 
 #include "platform/ansi.h"
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cad/dxfdocument.h"
+#include "dxf/dxfdocument.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cad/frmrules.h"
+#include "rules/frmrules.h"
 
 #include "files/filedialog.h"
 #include "platform/programfolder.h"

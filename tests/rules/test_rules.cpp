@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The rules recordset, the block lookup and the rules window.
-#include "cad/frmrules.h"
-#include "cad/recordset.h"
-#include "cad/rulesdb.h"
+#include "rules/frmrules.h"
+#include "rules/recordset.h"
+#include "rules/rulesdb.h"
 #include "support/scriptedprompts.h"
-#include "test_rules_fixture.h"
+#include "support/test_rules_fixture.h"
 
 #include <QFile>
 #include <QLineEdit>

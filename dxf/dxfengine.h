@@ -15,8 +15,8 @@
 // CAD program): ActiveDocument reads it again when it has no unsaved changes,
 // so the other program's work is never overwritten by an old copy.
 #pragma once
-#include "cad/automation.h"
-#include "cad/dxfdrawing.h"
+#include "dxf/automation.h"
+#include "dxf/dxfdrawing.h"
 
 #include <QDateTime>
 #include <QObject>

@@ -9,8 +9,8 @@
 // once which file failed and why, CheckRules gives the default block, and
 // ensureDatabase() (used by "Set Rules") tries again and repeats the message.
 #pragma once
-#include "cad/recordset.h"
-#include "cad/rulesdb.h"
+#include "rules/recordset.h"
+#include "rules/rulesdb.h"
 
 #include <QString>
 #include <QWidget>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Reads a drawing back with an independent reader: tests/cad/dxfcheck.py run by
+// Reads a drawing back with an independent reader: tests/support/dxfcheck.py run by
 // Debian's /usr/bin/python3 (which has ezdxf), its JSON answer parsed here.
 #pragma once
 #include <QJsonArray>
@@ -13,7 +13,7 @@
 inline QJsonObject readBack(const QString& path) {
     QProcess p;
     p.start(QStringLiteral("/usr/bin/python3"),
-            {QStringLiteral(KORVEL_SOURCE_DIR "/tests/cad/dxfcheck.py"), path});
+            {QStringLiteral(KORVEL_SOURCE_DIR "/tests/support/dxfcheck.py"), path});
     if (!p.waitForFinished(120000) || p.exitCode() != 0) {
         ADD_FAILURE() << "dxfcheck.py failed on " << path.toStdString() << ": "
                       << p.readAllStandardError().toStdString();

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cad/rulesdb.h"
+#include "rules/rulesdb.h"
 
 #include <QFileInfo>
 #include <QSqlError>

@@ -2,10 +2,10 @@
 // The built-in drawing engine: what it writes must read back in ezdxf exactly
 // as written and pass a structural check of its own tags; what a drawing held
 // before must survive byte for byte; refused drawings must stay untouched.
-#include "cad/dxfdocument.h"
-#include "cad/dxfengine.h"
-#include "drawingfixture.h"
-#include "dxfreadback.h"
+#include "dxf/dxfdocument.h"
+#include "dxf/dxfengine.h"
+#include "support/drawingfixture.h"
+#include "support/dxfreadback.h"
 
 #include <QCoreApplication>
 #include <QDir>

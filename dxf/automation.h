@@ -3,6 +3,9 @@
 // (ACADStuff) calls, as C++ interfaces. The built-in DXF drawing engine
 // implements them (dxfengine.h); tests put fakes behind them.
 //
+// This header is the contract between the two folders: cad/ (the adapter and
+// the insertion commands) includes dxf/, and nothing in dxf/ includes cad/.
+//
 // Object references are shared pointers: a caller holds one for the length of
 // an operation and lets it go afterwards. Every member may throw AcadError.
 #pragma once

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The model space renderer, painted into images: where things land, in which
 // colour, through block references, and what is left out.
-#include "cad/dxfdrawing.h"
-#include "cad/dxfrender.h"
-#include "drawingfixture.h"
+#include "dxf/dxfdrawing.h"
+#include "dxf/dxfrender.h"
+#include "support/drawingfixture.h"
 
 #include <QImage>
 #include <QPainter>

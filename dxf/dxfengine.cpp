@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cad/dxfengine.h"
+#include "dxf/dxfengine.h"
 
 #include "platform/ansi.h"
 #include "platform/programfolder.h"

@@ -3,7 +3,7 @@
 // table Rules_Message (Value, BlockPath, Location), and the lookup that picks a
 // block drawing for a waypoint message.
 #pragma once
-#include "cad/recordset.h"
+#include "rules/recordset.h"
 
 #include <QSqlDatabase>
 #include <QString>

@@ -11,7 +11,7 @@
 // STYLE with STANDARD; an INSERT with attributes has 66=1, then its ATTRIBs in
 // world coordinates, then SEQEND; text is Windows-1252; numbers use ".".
 #pragma once
-#include "cad/dxfdocument.h"
+#include "dxf/dxfdocument.h"
 
 #include <QHash>
 #include <QString>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The rules window's browsing and editing flows, prompts answered from a script.
-#include "cad/frmrules.h"
+#include "rules/frmrules.h"
 #include "support/scriptedprompts.h"
-#include "test_rules_fixture.h"
+#include "support/test_rules_fixture.h"
 
 #include <QLineEdit>
 #include <QPushButton>

@@ -28,6 +28,15 @@ std::vector<QPointer<DrawingWindow>>& installedWindows() {
     return windows;
 }
 
+// Runs one engine command; a refusal or failure is shown, never thrown on.
+template <typename F> void runCommand(F&& command) {
+    try {
+        command();
+    } catch (const AcadError& e) {
+        MsgBox(e.description(), vbExclamation);
+    }
+}
+
 void deleteInstalledWindows() {
     for (QPointer<DrawingWindow>& w : installedWindows())
         delete w.data();
@@ -100,11 +109,7 @@ void DrawingWindow::zoomExtents() {
 }
 
 void DrawingWindow::newDrawing() {
-    try {
-        engine_.newDrawing();
-    } catch (const AcadError& e) {
-        MsgBox(e.description(), vbExclamation);
-    }
+    runCommand([&] { engine_.newDrawing(); });
 }
 
 void DrawingWindow::openDrawing() {
@@ -117,11 +122,7 @@ void DrawingWindow::openDrawing() {
     const QStringList chosen = ChooseFile(request);
     if (chosen.isEmpty())
         return;
-    try {
-        engine_.openDrawing(chosen.front());
-    } catch (const AcadError& e) {
-        MsgBox(e.description(), vbExclamation);
-    }
+    runCommand([&] { engine_.openDrawing(chosen.front()); });
 }
 
 void DrawingWindow::saveDrawingAs() {
@@ -144,11 +145,7 @@ void DrawingWindow::saveDrawingAs() {
                                               vbYesNo + vbExclamation) != vbYes)
             return;
     }
-    try {
-        engine_.saveDrawingAs(path);
-    } catch (const AcadError& e) {
-        MsgBox(e.description(), vbExclamation);
-    }
+    runCommand([&] { engine_.saveDrawingAs(path); });
 }
 
 void DrawingWindow::closeEvent(QCloseEvent* event) {

@@ -27,8 +27,7 @@ int main(int argc, char** argv) {
     const int count = 10000;
     const QString flag = QStringLiteral(KORVEL_SOURCE_DIR "/support/Inserts/Flag.dxf");
     const QString drawing = work.filePath(QStringLiteral("Bench.dxf"));
-    SaveSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"),
-                drawing);
+    SaveSetting(DrawingSetting::kApp, DrawingSetting::kSection, DrawingSetting::kPath, drawing);
 
     DrawingWindow::install(); // as the program does: the drawing is shown while points go in
     ACADStuff acad;

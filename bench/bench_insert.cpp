@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
 
     auto run = [&](const QString& label, const QString& block, auto command) {
         const QString drawing = work.filePath(label + QStringLiteral(".dxf"));
-        SaveSetting(kApp, QStringLiteral("Drawing"), QStringLiteral("Path"), drawing);
+        SaveSetting(DrawingSetting::kApp, DrawingSetting::kSection, DrawingSetting::kPath, drawing);
         SaveSetting(kApp, QStringLiteral("Options"), QStringLiteral("Block"), block);
         SaveSetting(kApp, QStringLiteral("Options"), QStringLiteral("Metric"), QStringLiteral("True"));
         DxfAutomation engine;

@@ -182,8 +182,7 @@ void DxfApplication::setVisible(bool visible) {
 }
 
 QString DxfApplication::drawingPath() {
-    QString path =
-        GetSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"));
+    QString path = GetSetting(DrawingSetting::kApp, DrawingSetting::kSection, DrawingSetting::kPath);
     if (path.trimmed().isEmpty())
         path = SupportPath(QStringLiteral("Data/Drawing1.dxf"));
     return QFileInfo(path).absoluteFilePath();
@@ -292,7 +291,7 @@ QString DxfApplication::writeTo(DxfDrawing& drawing, const QString& path) {
 }
 
 void DxfApplication::makeActive(const QString& path) {
-    SaveSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"), path);
+    SaveSetting(DrawingSetting::kApp, DrawingSetting::kSection, DrawingSetting::kPath, path);
 }
 
 QString DxfApplication::newDrawing() {

@@ -24,6 +24,13 @@
 #include <functional>
 #include <memory>
 
+// The setting that names the active drawing: application, section and key.
+namespace DrawingSetting {
+inline constexpr char kApp[] = "Korvel Transfer";
+inline constexpr char kSection[] = "Drawing";
+inline constexpr char kPath[] = "Path";
+} // namespace DrawingSetting
+
 class DxfApplication final : public QObject,
                              public AcadApplication,
                              public std::enable_shared_from_this<DxfApplication> {

@@ -5,6 +5,7 @@
 #include "dxf/dxfengine.h"
 #include "platform/programfolder.h"
 #include "platform/settings.h"
+#include "support/drawingfixture.h"
 #include "support/dxfreadback.h"
 #include "support/scriptedprompts.h"
 
@@ -354,7 +355,7 @@ TEST_F(ACADStuffTest, PolylineGetsThePointsUnchangedAndReportsFailure) {
 TEST(ACADStuffWithEngine, PointsLabelsLayersAndALineLandInTheDrawing) {
     QTemporaryDir dir;
     const QString path = dir.filePath("Site.dxf");
-    SaveSetting("Korvel Transfer", "Drawing", "Path", path);
+    setDrawingPath(path);
     DxfAutomation engine;
     ScriptedPrompts prompts;
     ACADStuff acad(&engine, [] { return short(0); });
@@ -377,7 +378,7 @@ TEST(ACADStuffWithEngine, PointsLabelsLayersAndALineLandInTheDrawing) {
     EXPECT_FALSE(acad.AddPolyline3D({1, 2, 3}));
     ASSERT_TRUE(engine.running()->flush());
     EXPECT_TRUE(engine.running()->Visible());
-    SaveSetting("Korvel Transfer", "Drawing", "Path", QString());
+    setDrawingPath(QString());
 
     QJsonObject r = readBack(path);
     EXPECT_EQ(problemsOf(r), "");

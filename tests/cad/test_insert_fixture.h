@@ -11,6 +11,7 @@
 #include "platform/settings.h"
 #include "shell/form1.h"
 #include "shell/modmain.h"
+#include "support/drawingfixture.h"
 #include "support/dxfreadback.h"
 #include "support/scriptedprompts.h"
 #include "support/test_rules_fixture.h"
@@ -44,13 +45,13 @@ protected:
         for (const char* f : {"Flag.dxf", "SporTrak/a.dxf", "SporTrak/b.dxf"})
             QFile::copy(from + QLatin1String(f), folder.insertsDir() + QLatin1String(f));
         drawing = work.filePath(QStringLiteral("Site.dxf"));
-        SaveSetting(kApp, QStringLiteral("Drawing"), QStringLiteral("Path"), drawing);
+        setDrawingPath(drawing);
         SetAcadAutomation(&engine);
     }
     ~InsertTest() override {
         form.reset();
         SetAcadAutomation(nullptr);
-        SaveSetting(kApp, QStringLiteral("Drawing"), QStringLiteral("Path"), QString());
+        setDrawingPath(QString());
     }
 
     // Stores the options and loads the main window, which reads them and opens

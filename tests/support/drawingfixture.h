@@ -3,6 +3,7 @@
 // setting, whole-file reads and writes, the shipped flag block, and a fixture
 // whose drawing is Drawing1.dxf in a temporary folder of its own.
 #pragma once
+#include "dxf/dxfengine.h"
 #include "platform/programfolder.h"
 #include "platform/settings.h"
 
@@ -14,11 +15,11 @@
 
 // Setting "Drawing"/"Path": the drawing the engine works on ("" clears it).
 inline void setDrawingPath(const QString& path) {
-    SaveSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"), path);
+    SaveSetting(DrawingSetting::kApp, DrawingSetting::kSection, DrawingSetting::kPath, path);
 }
 
 inline QString drawingPathSetting() {
-    return GetSetting(QStringLiteral("Korvel Transfer"), QStringLiteral("Drawing"), QStringLiteral("Path"));
+    return GetSetting(DrawingSetting::kApp, DrawingSetting::kSection, DrawingSetting::kPath);
 }
 
 inline QByteArray readAll(const QString& path) {

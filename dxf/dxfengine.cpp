@@ -198,7 +198,7 @@ DxfApplication::Stamp DxfApplication::stampOf(const QString& path) {
 void DxfApplication::open(const QString& path) {
     QFile file(path);
     std::shared_ptr<DxfDrawing> drawing;
-    Stamp stamp = stampOf(path);
+    const Stamp stamp = stampOf(path); // taken before reading: a change during the read shows later
     if (!stamp.exists) {
         drawing = std::make_shared<DxfDrawing>(DxfDrawing::createNew());
     } else {
@@ -216,11 +216,24 @@ void DxfApplication::open(const QString& path) {
                             QStringLiteral("The drawing %1 cannot be used. %2").arg(path, e.description()));
         }
     }
+    adopt(std::move(drawing), path, stamp);
+}
+
+void DxfApplication::adopt(std::shared_ptr<DxfDrawing> drawing, const QString& path, const Stamp& stamp) {
     drawing_ = std::move(drawing);
     path_ = path;
     stamp_ = stamp;
     saveError_.clear();
     emit drawingChanged();
+}
+
+void DxfApplication::markWritten(const QString& path) {
+    savePending_ = false;
+    saveError_.clear();
+    drawing_->markSaved();
+    path_ = path;
+    stamp_ = stampOf(path);
+    ++saves_;
 }
 
 // Writes the pending changes of the active drawing; when they cannot be
@@ -273,9 +286,7 @@ bool DxfApplication::flush() {
         emit saveFailed(saveError_);
         return false;
     }
-    drawing_->markSaved();
-    stamp_ = stampOf(path_);
-    ++saves_;
+    markWritten(path_);
     return true;
 }
 
@@ -303,11 +314,12 @@ QString DxfApplication::newDrawing() {
         if (!QFileInfo::exists(path)) // nothing at all there, not even a folder
             break;
     }
-    DxfDrawing fresh = DxfDrawing::createNew();
-    const QString error = writeTo(fresh, path);
+    auto fresh = std::make_shared<DxfDrawing>(DxfDrawing::createNew());
+    const QString error = writeTo(*fresh, path);
     if (!error.isEmpty())
         throw AcadError(acadErrFailed, error);
-    open(path);
+    fresh->markSaved();
+    adopt(std::move(fresh), path, stampOf(path));
     makeActive(path);
     return path;
 }
@@ -328,12 +340,7 @@ void DxfApplication::saveDrawingAs(const QString& path) {
     const QString error = writeTo(*drawing_, full);
     if (!error.isEmpty())
         throw AcadError(acadErrFailed, error);
-    savePending_ = false;
-    saveError_.clear();
-    drawing_->markSaved();
-    path_ = full;
-    stamp_ = stampOf(full);
-    ++saves_;
+    markWritten(full);
     makeActive(full);
     emit drawingChanged();
 }

@@ -96,6 +96,10 @@ private:
         bool operator==(const Stamp&) const = default;
     };
     static Stamp stampOf(const QString& path);
+    // Makes drawing (read from or just written to path, as stamp found it) the active one.
+    void adopt(std::shared_ptr<DxfDrawing> drawing, const QString& path, const Stamp& stamp);
+    // Bookkeeping after the active drawing was written to path.
+    void markWritten(const QString& path);
 
     bool visible_ = false;
     bool savePending_ = false;

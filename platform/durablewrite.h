@@ -1,0 +1,56 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The one way the programs write a user's file: a temporary file in the same
+// folder, every write checked, fsync, rename over the target, fsync of the
+// folder. Either the whole new content is on disk under the target's name, or
+// the target is byte for byte as it was and the caller learns why.
+//
+// Contract of every function here:
+// - The target must be a regular file or not exist; anything else (a folder, a
+//   FIFO, a device, a socket) is refused before anything is opened.
+// - A symbolic link is followed: the file it names is replaced, the link stays.
+// - An existing target's permission bits (and, where allowed, its owner and
+//   group) carry over to the new file; a new file gets 0666 less the umask.
+// - On failure the temporary file is removed and *error (when given) holds the
+//   system's reason in words, as strerror gives it ("No space left on device",
+//   "Permission denied", ...), without the file name: callers add the name.
+// - Blocking: the calls block until the data and the folder entry are on the
+//   disk (fsync); nothing here waits on the user interface.
+#pragma once
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <functional>
+
+class DurableSink;
+
+// Writes bytes as the whole new content of path.
+bool WriteFileDurably(const QString& path, QByteArrayView bytes, QString* error = nullptr);
+
+// Writes what produce gives to the sink as the whole new content of path; for
+// content too large to build in memory first. produce returns false to abandon
+// the write (the target stays as it was; *error is "Cancelled" unless a sink
+// write failed first).
+bool WriteFileDurably(const QString& path, const std::function<bool(DurableSink&)>& produce,
+                      QString* error = nullptr);
+
+// Receives the content of a durable write piece by piece. write() returns
+// false once any write failed; later writes are ignored, and the durable
+// write as a whole then fails with that first reason.
+class DurableSink {
+public:
+    bool write(QByteArrayView bytes);
+    bool ok() const { return errorNumber_ == 0; }
+
+private:
+    friend bool WriteFileDurably(const QString&, const std::function<bool(DurableSink&)>&, QString*);
+    explicit DurableSink(int fd) : fd_(fd) {}
+    int fd_;
+    int errorNumber_ = 0;
+};
+
+// Why path cannot be read or written as a user's file: "" for a regular file
+// or a path where nothing exists yet, else a reason in words ("it is a
+// folder", "it is a named pipe (FIFO)", "it is a device", "it is a socket").
+// Looks with stat() only: never opens the path, so a FIFO cannot block.
+QString NotARegularFileReason(const QString& path);

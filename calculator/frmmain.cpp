@@ -57,10 +57,9 @@ void frmMain::Command1_Click() {
     try {
         double latitude = InputDegrees(Text[0]->text().toStdString(), "latitude");
         double longitude = InputDegrees(Text[1]->text().toStdString(), "longitude");
-        bool numeric = false;
-        int zone = ZoneFromText(UTM[2]->text().toStdString(), &numeric);
-        if (!numeric)
-            UTM[2]->clear();
+        // A zone box that is not a number counts as 0; it is only written
+        // (with the zone used) once the whole calculation succeeded.
+        int zone = ZoneFromText(UTM[2]->text().toStdString());
         UtmCalculation r = CalculateUtm(latitude, longitude, Option1[1]->isChecked(), zone);
         UTM[0]->setText(NumberToText(r.northing));
         UTM[1]->setText(NumberToText(r.easting));

@@ -25,7 +25,7 @@ public:
 
 public slots:
     // Converts the two boxes with the chosen unit and the zone box's zone. A
-    // failure is told in a message box and leaves the result boxes as they were.
+    // failure is told in a message box and leaves every box, the zone box too, as it was.
     void Command1_Click();
 
 protected:

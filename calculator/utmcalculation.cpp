@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "calculator/utmcalculation.h"
 
+#include "conversion/angletext.h"
 #include "conversion/conversionerror.h"
 #include "conversion/gpsconversion.h"
 #include "conversion/numbertext.h"
@@ -11,11 +12,14 @@ double InputDegrees(std::string_view text, std::string_view what) {
     if (auto v = numtext::ParseNumber(text))
         return *v;
     try {
-        return GPSConversion::ConvertToDecimalDegreesValue(text);
-    } catch (const AngleTextError&) {
-        throw CalculationError("The " + std::string(what) + " \"" + std::string(text) +
-                               "\" cannot be read. Type decimal degrees, such as 35.2764, or degrees, "
-                               "hemisphere, minutes and seconds, such as 35N16'35\".");
+        const GPSConversion::Angle a = GPSConversion::ReadAngleText(text);
+        const bool latitude = what == "latitude";
+        if (a.letter == (latitude ? GPSConversion::AngleLetter::EastWest : GPSConversion::AngleLetter::NorthSouth))
+            throw AngleTextError(std::string(text), latitude ? "E and W belong to a longitude"
+                                                             : "N and S belong to a latitude");
+        return a.degrees;
+    } catch (const AngleTextError& e) {
+        throw CalculationError(GPSConversion::UnreadableAngleMessage(what, text, e.reason()));
     }
 }
 
@@ -34,6 +38,8 @@ int ZoneFromText(std::string_view text, bool* numeric) {
 UtmCalculation CalculateUtm(double latitude, double longitude, bool metric, int zone) {
     if (!(latitude >= -90 && latitude <= 90))
         throw CalculationError("The latitude must lie between -90 and 90 degrees.");
+    if (!(longitude >= -180 && longitude <= 180))
+        throw CalculationError("The longitude must lie between -180 and 180 degrees.");
     UtmCalculation r;
     r.zone = zone;
     try {

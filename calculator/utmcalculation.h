@@ -18,11 +18,12 @@ struct UtmCalculation {
     double northing = 0; // metres or feet, as asked
 };
 
-// Decimal degrees from the text of a latitude or longitude box: a numeric text
-// is taken as it is, anything else as angle text (Zenobar's variant, so 30'
-// gives 0.5 and text with no letter and no marks gives 0). what names the box
-// in the message ("latitude" or "longitude").
-// Throws CalculationError when a part of the angle text is not a number.
+// Decimal degrees from the text of a latitude or longitude box (UTF-8): a
+// numeric text is taken as it is, anything else as angle text (angletext.h;
+// 30' gives 0.5). what names the box ("latitude" or "longitude").
+// Throws CalculationError, with the reason and the accepted forms, for text
+// that cannot be read (empty text included) and for a hemisphere letter of
+// the other kind (E or W in the latitude box, N or S in the longitude box).
 double InputDegrees(std::string_view text, std::string_view what);
 
 // The zone a zone box asks for: 0 (automatic) for text that is not numeric,
@@ -31,6 +32,7 @@ double InputDegrees(std::string_view text, std::string_view what);
 // *numeric (when given) tells whether the text was numeric.
 int ZoneFromText(std::string_view text, bool* numeric = nullptr);
 
-// Projects one point. latitude must lie in -90..90 and the results must be
-// finite, else CalculationError; zone 0 lets the conversion choose.
+// Projects one point. latitude must lie in -90..90, longitude in -180..180
+// and the results must be finite, else CalculationError; zone 0 lets the
+// conversion choose.
 UtmCalculation CalculateUtm(double latitude, double longitude, bool metric, int zone);

@@ -5,6 +5,7 @@
 #pragma once
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 class ConversionError : public std::runtime_error {
 public:
@@ -19,15 +20,24 @@ private:
     int number_;
 };
 
-// A part of an angle text (degrees, minutes or seconds) is not a number.
-// Thrown by GPSConversion::ConvertToDecimalDegrees and its calculator variant;
-// number() is 13, description "Type mismatch"; part() is the offending text.
+// Angle text that cannot be read. number() is 13, description "Type
+// mismatch"; part() is the text (or the part of it) that could not be read,
+// reason() a short explanation for the user ("" when there is none).
 class AngleTextError : public ConversionError {
 public:
-    explicit AngleTextError(std::string part)
-        : ConversionError(13, "Type mismatch"), part_(std::move(part)) {}
+    explicit AngleTextError(std::string part, std::string reason = std::string())
+        : ConversionError(13, "Type mismatch"), part_(std::move(part)), reason_(std::move(reason)) {}
     const std::string& part() const noexcept { return part_; }
+    const std::string& reason() const noexcept { return reason_; }
 
 private:
     std::string part_;
+    std::string reason_;
+};
+
+// A longitude outside -180..180 degrees (number 5, "Invalid procedure call or
+// argument"): it has no UTM zone.
+class LongitudeRangeError : public ConversionError {
+public:
+    LongitudeRangeError() : ConversionError(5, "Invalid procedure call or argument") {}
 };

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "conversion/gpsconversion.h"
 
+#include "conversion/angletext.h"
 #include "conversion/conversionerror.h"
 #include "conversion/numbertext.h"
 #include "conversion/utmoptions.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 
@@ -44,12 +46,10 @@ double nudgeBelowWholeMetre(double v) {
     return v;
 }
 
-// The zone of a longitude, as a 16-bit integer like the stored option.
+// The zone of a longitude in -180..180: 1 to 60, the eastern edge 180 in
+// zone 60 like the western edge -180 in zone 1 (they are one meridian).
 int automaticZone(double longitude) {
-    double z = std::floor(longitude / 6 + 31);
-    if (!(z >= -32768 && z <= 32767))
-        throw ConversionError(6, "Overflow");
-    return static_cast<int>(z);
+    return std::min(static_cast<int>(std::floor(longitude / 6 + 31)), 60);
 }
 
 bool containsNoCase(std::string_view s, char upper, std::size_t* pos) {
@@ -61,45 +61,6 @@ bool containsNoCase(std::string_view s, char upper, std::size_t* pos) {
         }
     }
     return false;
-}
-
-double partNumber(std::string_view part) {
-    auto v = numtext::ParseNumber(part);
-    if (!v)
-        throw AngleTextError(std::string(part));
-    return *v;
-}
-
-// Minutes and seconds of the rest of an angle text (after the hemisphere letter),
-// combined as minutes + seconds / 60.
-double minutesOf(std::string_view rest) {
-    double minutes = 0;
-    if (auto p = rest.find('\''); p != std::string_view::npos) {
-        minutes = partNumber(rest.substr(0, p));
-        rest = rest.substr(p + 1);
-    }
-    double seconds = 0;
-    if (auto p = rest.find('"'); p != std::string_view::npos)
-        seconds = partNumber(rest.substr(0, p));
-    return minutes + seconds / 60;
-}
-
-struct Hemisphere {
-    bool found = false;
-    bool negative = false;
-    std::size_t pos = 0;
-};
-
-Hemisphere findHemisphere(std::string_view s) {
-    Hemisphere h;
-    for (char letter : {'N', 'S', 'E', 'W'}) {
-        if (containsNoCase(s, letter, &h.pos)) {
-            h.found = true;
-            h.negative = letter == 'S' || letter == 'W';
-            break;
-        }
-    }
-    return h;
 }
 
 } // namespace
@@ -137,6 +98,8 @@ void LatLongToUTM(double latitude, double longitude, double& easting, double& no
     const double sin10 = 2 * cos2 * sin8 - sin6;
     const double s = AK0 * (C0 * phi - C2 * sin2 + C4 * sin4 - C6 * sin6 + C8 * sin8 - C10 * sin10);
 
+    if (!(longitude >= -180 && longitude <= 180))
+        throw LongitudeRangeError();
     int z = zone != 0 ? zone : automaticZone(longitude);
     UTMZoneExceptions(latitude, longitude, z);
     zone = z;
@@ -183,26 +146,13 @@ void LatLongToUTM(double latitude, double longitude, double& easting, double& no
 }
 
 std::string ConvertToDecimalDegrees(std::string_view strInput) {
-    Hemisphere h = findHemisphere(strInput);
-    if (!h.found)
+    if (strInput.find_first_not_of(" \t") == std::string_view::npos)
         return std::string();
-    double degrees = partNumber(strInput.substr(0, h.pos));
-    double value = degrees + minutesOf(strInput.substr(h.pos + 1)) / 60;
-    if (h.negative)
-        value = -value;
-    return numtext::NumberToText(value);
+    return numtext::NumberToText(ReadAngleText(strInput).degrees);
 }
 
 double ConvertToDecimalDegreesValue(std::string_view strInput) {
-    Hemisphere h = findHemisphere(strInput);
-    double degrees = 0;
-    std::string_view rest = strInput;
-    if (h.found) {
-        degrees = partNumber(strInput.substr(0, h.pos));
-        rest = strInput.substr(h.pos + 1);
-    }
-    double value = degrees + minutesOf(rest) / 60;
-    return h.negative ? -value : value;
+    return ReadAngleText(strInput).degrees;
 }
 
 double ElevationInFeet(std::string_view text) {

@@ -28,12 +28,12 @@ constexpr double FeetPerMetre = 3.28083;
 //     exactly +/-90 the results are huge but finite.
 //   easting, northing (out): metres when metric is true, else feet; northing
 //     includes the southern false northing when latitude < 0.
-//   zone (in-out): 0 asks for the zone of the longitude, floor(longitude/6 + 31),
-//     which is written back; any other value is used as given. Either way the
-//     special areas of UTMZoneExceptions may change it, and the zone used is
-//     written back.
-// Throws ConversionError (6, "Overflow") when the automatic zone does not fit a
-// 16-bit integer (|longitude| beyond about 196000 degrees, or not finite).
+//   zone (in-out): 0 asks for the zone of the longitude, floor(longitude/6 + 31)
+//     (180 itself is in zone 60), which is written back; any other value is
+//     used as given. Either way the special areas of UTMZoneExceptions may
+//     change it, and the zone used is written back.
+// Throws LongitudeRangeError (conversionerror.h) for a longitude outside
+// -180..180 (or not a number), whatever the zone.
 void LatLongToUTM(double latitude, double longitude, double& easting, double& northing, bool metric,
                   int& zone);
 
@@ -47,22 +47,16 @@ void LatLongToUTM(double latitude, double longitude, double& easting, double& no
 // are strict: a point exactly on one keeps its zone. Degrees in, zone in-out.
 void UTMZoneExceptions(double latitude, double longitude, int& zone);
 
-// Angle text to decimal degrees as text (main program). The text is degrees, a
-// hemisphere letter (N, S, E or W, any case; searched in that order, the first
-// present decides), optional minutes ending in "'", optional seconds ending in
-// '"': 35N16'35" gives "35.2763888888889", 90W16'35" gives "-90.2763888888889".
-// S and W negate the value. The result is in NumberToText form; "" when the text
-// holds none of the four letters.
-// Throws AngleTextError (conversionerror.h) when degrees, minutes or seconds are
-// present by their marks but are not a number (an empty part counts as not a
-// number).
+// Angle text (UTF-8, any form ReadAngleText reads, angletext.h) to decimal
+// degrees as text (main program): 35N16'35" gives "35.2763888888889",
+// 90W16'35" gives "-90.2763888888889". The result is in NumberToText form; ""
+// for empty or blank text. Throws AngleTextError for text that cannot be read.
 std::string ConvertToDecimalDegrees(std::string_view strInput);
 
-// Zenobar's variant: the same parsing with a numeric result. Without a
-// hemisphere letter the degrees are 0 and minutes and seconds are read from the
-// whole text, so 30' gives 0.5 and text with no marks at all gives 0. The
-// letter alone decides the sign: N, E or no letter positive, S and W negative
-// (0S30' gives -0.5). Throws AngleTextError as above.
+// Zenobar's variant: the same reading with a numeric result. A text with only
+// minutes or seconds has 0 degrees (30' gives 0.5); the letter alone decides
+// the sign (0S30' gives -0.5, 0N30' 0.5). Throws AngleTextError for text that
+// cannot be read, the empty text included.
 double ConvertToDecimalDegreesValue(std::string_view strInput);
 
 // Elevation text in feet: "<number>M" (metres, any case) times 3.28083,

@@ -23,7 +23,21 @@ bool closesExchange(const QString& text) {
 void showCommError(const CommError& e) {
     MsgBox(CommErrorText(e.number, e.description));
 }
+
+// The complete lines of text (those ended by CR LF).
+QStringList completeLines(const QString& text) {
+    QStringList lines = text.split(kCrLf);
+    lines.removeLast();
+    return lines;
+}
 } // namespace
+
+QString VersionLine(const QString& reply) {
+    for (const QString& line : completeLines(reply))
+        if (line.startsWith(QLatin1String("$PMGNVER,")))
+            return line;
+    return QString();
+}
 
 QString CommErrorText(int number, const QString& description) {
     return QString::number(number) + QStringLiteral(": ") + description;
@@ -58,9 +72,14 @@ void GPSDevice::closeQuietly() {
 }
 
 QString GPSDevice::waitForLine(int intervalMs, int maxPolls, bool dots, bool events) {
+    return waitFor(intervalMs, maxPolls, dots, events, [](const QString& r) { return r.contains(kCrLf); });
+}
+
+QString GPSDevice::waitFor(int intervalMs, int maxPolls, bool dots, bool events,
+                           const std::function<bool(const QString&)>& done) {
     QString reply;
     int index = 0;
-    for (int poll = 0; poll < maxPolls && !reply.contains(kCrLf); ++poll) {
+    for (int poll = 0; poll < maxPolls && !done(reply); ++poll) {
         if (dots)
             stepDots(index);
         if (events)
@@ -95,8 +114,13 @@ bool GPSDevice::SearchForDevice() {
             }
             port_->Output(kVersionRequest);
             port_->setInputLen(0);
-            reply = waitForLine(kSearchPollMs, kSearchPolls, true, true);
-            if (reply.contains(kCrLf))
+            // Only a version line makes a receiver: a port that refuses the
+            // request, or answers with anything else, is not one.
+            reply = waitFor(kSearchPollMs, kSearchPolls, true, true, [](const QString& r) {
+                return !VersionLine(r).isEmpty() || completeLines(r).contains(kUnableReply);
+            });
+            reply = VersionLine(reply);
+            if (!reply.isEmpty())
                 found = n;
             else
                 port_->setPortOpen(false);
@@ -108,8 +132,8 @@ bool GPSDevice::SearchForDevice() {
             return false;
         }
 
-        // The first complete line is the version reply; a missing field is empty.
-        const QStringList f = SplitReceivedFields(reply.left(reply.indexOf(kCrLf)));
+        // A missing field of the version line is empty.
+        const QStringList f = SplitReceivedFields(reply);
         const QString model = f.value(3);
         const QString serial = f.value(5);
         QString version = f.value(2).mid(4);
@@ -206,6 +230,11 @@ bool GPSDevice::receive(const QString& caption, const QString& request) {
         received_ = reply.split(kCrLf);
         complete_ = !stalled;
         hideProgress();
+        if (complete_ && refusedDownload()) {
+            MsgBox(QStringLiteral("The GPS device refused the request (it answered UNABLE).") + vbCrLf +
+                   QStringLiteral("Nothing was added to the list."));
+            return false;
+        }
         if (stalled) {
             const qsizetype n = receivedDataLines().size();
             MsgBox(
@@ -220,6 +249,17 @@ bool GPSDevice::receive(const QString& caption, const QString& request) {
         showCommError(e);
         return false;
     }
+}
+
+bool GPSDevice::refusedDownload() const {
+    for (qsizetype i = 0; i + 1 < received_.size(); ++i) {
+        const QString& line = received_.at(i);
+        if (line.contains(kEndReply))
+            return false;
+        if (line.contains(kUnableReply))
+            return true;
+    }
+    return false;
 }
 
 QStringList GPSDevice::receivedDataLines() const {
@@ -239,7 +279,9 @@ bool GPSDevice::SendWaypoint(const QString& fields) {
         return false;
     try {
         port_->setInputLen(0);
-        port_->Input(); // a late answer to an earlier sentence must not count against this one
+        // A late answer to an earlier sentence must not count against this
+        // one; a refusal among them is counted for the closing message.
+        lateRefusals_ += int(port_->Input().count(kUnableReply));
         port_->Output(BuildSentence(QStringLiteral("$PMGNWPL,") + fields + QStringLiteral("*")));
         port_->setInputLen(0);
         DoEvents();
@@ -249,6 +291,33 @@ bool GPSDevice::SendWaypoint(const QString& fields) {
         showCommError(e);
         return false;
     }
+}
+
+int GPSDevice::TakeLateRefusals() {
+    int refusals = lateRefusals_;
+    lateRefusals_ = 0;
+    if (!port_)
+        return refusals;
+    try {
+        port_->setInputLen(0);
+        QString late;
+        Clock& clock = CurrentClock();
+        const qint64 start = clock.NowMs();
+        qint64 lastHeard = start;
+        clock.SleepUntil(kLateReplyMs, [&] {
+            const QString piece = port_->Input();
+            if (!piece.isEmpty()) {
+                late += piece;
+                lastHeard = clock.NowMs();
+            }
+            return clock.NowMs() - lastHeard >= kReplyWaitMs;
+        });
+        late += port_->Input();
+        refusals += int(late.count(kUnableReply));
+    } catch (const CommError& e) {
+        showCommError(e);
+    }
+    return refusals;
 }
 
 bool GPSDevice::DeleteDeviceWaypoint(const QString& name, const QString& icon) {

@@ -14,6 +14,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class CommPort;
 class ProgressView;
 
@@ -26,6 +28,7 @@ public:
     static constexpr int kDownloadPollMs = 1500;   // download: interval
     static constexpr int kDownloadStallMs = 10000; // ... ends after this long without a byte
     static constexpr int kReplyWaitMs = 500;       // upload / delete one: the single wait
+    static constexpr int kLateReplyMs = 1500;      // after the last upload: late replies
     static constexpr int kDeleteAllPollMs = 500;   // delete all: interval
     static constexpr int kDeleteAllWaitMs = 10000; // ... and bound
 
@@ -35,15 +38,17 @@ public:
     CommPort* port() const { return port_; }
     void setProgress(ProgressView* progress) { progress_ = progress; }
 
-    // Tries ports 1 to 4 for a receiver and reports what it found. Leaves the
-    // port open on the receiver (true) or closed (false).
+    // Tries ports 1 to 4 for a receiver and reports what it found. Only a port
+    // that answers the version request with a "$PMGNVER" line holds one.
+    // Leaves the port open on the receiver (true) or closed (false).
     bool SearchForDevice();
     // Closes the port; false (after a message) when closing failed.
     bool CloseDevice();
 
     // Downloads all waypoints / the track log into the received lines. True when
     // the lines are there to be added: the transfer ended, or it stalled and the
-    // user was told so (lastDownloadComplete() false). False after a port error.
+    // user was told so (lastDownloadComplete() false). False after a port error
+    // and when the receiver refused the request ("UNABLE"; the user is told).
     bool ReceiveWaypoints();
     bool ReceiveTracks();
     // The last download's text split at CR LF (the last element is what
@@ -57,6 +62,12 @@ public:
     // Sends one waypoint ("$PMGNWPL," fields "*hh"); true when the receiver
     // stayed silent for kReplyWaitMs. Pending input is dropped first.
     bool SendWaypoint(const QString& fields);
+    // After the last SendWaypoint of an upload: waits for late replies, up to
+    // kLateReplyMs and ended early once the line has been quiet for
+    // kReplyWaitMs, and drops them. Returns the refusals ("UNABLE") that came
+    // too late to be tied to a waypoint: those among the replies dropped
+    // before each SendWaypoint since the last call, and those heard now.
+    int TakeLateRefusals();
     // "$PMGNDWP,name,icon"; true when the receiver stayed silent.
     bool DeleteDeviceWaypoint(const QString& name, const QString& icon);
     // "$PMGNCMD,DELETE,WAYPOINT"; true when the reply is exactly "$PMGNCMD,END*3D" CR LF.
@@ -71,6 +82,11 @@ private:
     // Polls until the text read so far holds CR LF or maxPolls polls passed.
     // Pieces are joined: a line cut between two reads still counts as one.
     QString waitForLine(int intervalMs, int maxPolls, bool dots, bool events);
+    // The same, until done(text read so far) holds.
+    QString waitFor(int intervalMs, int maxPolls, bool dots, bool events,
+                    const std::function<bool(const QString&)>& done);
+    // Whether the last download ended on "UNABLE" rather than "END".
+    bool refusedDownload() const;
     void showProgress(const QString& caption);
     void hideProgress();
     void stepDots(int& index);
@@ -82,7 +98,12 @@ private:
     QString serial_;
     QStringList received_;
     bool complete_ = false;
+    int lateRefusals_ = 0;
 };
+
+// The first complete "$PMGNVER," line of reply (without its CR LF); "" when
+// there is none.
+QString VersionLine(const QString& reply);
 
 // The message of a port failure: "number: description".
 QString CommErrorText(int number, const QString& description);

@@ -7,6 +7,8 @@
 #include "table/flexgrid.h"
 #include "table/tablesetup.h"
 
+#include <algorithm>
+
 namespace {
 
 QString quoted(const QString& text) {
@@ -67,12 +69,21 @@ UploadResult UploadSelectedWaypoints(FlexGrid& grid, GPSDevice& device) {
             MsgBox(QStringLiteral("An error ocurred while trying to uplaod waypoint ") + name +
                    QStringLiteral("."));
     }
-    if (result.uploaded == result.selected)
-        MsgBox(QStringLiteral("All waypoints were uploaded."));
-    else
-        MsgBox(QStringLiteral("%1 of the %2 selected waypoints were uploaded.")
-                   .arg(result.uploaded)
-                   .arg(result.selected));
+    // Refusals that came after their waypoint's wait belong to rows counted
+    // as uploaded; which rows cannot be told, so none is named.
+    if (result.selected > result.notSent)
+        result.lateRefused = std::min(device.TakeLateRefusals(), result.uploaded);
+    result.uploaded -= result.lateRefused;
+    QString closing = result.uploaded == result.selected
+                          ? QStringLiteral("All waypoints were uploaded.")
+                          : QStringLiteral("%1 of the %2 selected waypoints were uploaded.")
+                                .arg(result.uploaded)
+                                .arg(result.selected);
+    if (result.lateRefused > 0)
+        closing += vbCrLf + QStringLiteral("The GPS device refused %1 more after the wait for its answer; "
+                                           "which waypoints it refused cannot be told.")
+                                .arg(result.lateRefused);
+    MsgBox(closing);
     return result;
 }
 

@@ -20,6 +20,7 @@ struct UploadResult {
     int selected = 0; // rows carrying the selection mark
     int uploaded = 0; // sent and answered by silence
     int notSent = 0;  // left out because a field could not be built
+    int lateRefused = 0; // refused after their wait (not in uploaded), rows unknown
 };
 
 // Sends every marked row (rows 1 to Rows()-1, the count read once) with
@@ -27,8 +28,10 @@ struct UploadResult {
 // column 0; rows removed during the transfer (events run while it waits) are
 // not read. A refused row is reported by name and the next row still goes; a
 // row whose fields cannot be built is reported with its number and reason and
-// left out. The closing message says "All waypoints were uploaded." only when
-// every marked row was uploaded, else how many of how many were.
+// left out. After the last row, late replies are waited for
+// (GPSDevice::TakeLateRefusals); late refusals are counted, not named. The
+// closing message says "All waypoints were uploaded." only when every marked
+// row was uploaded, else how many of how many were.
 UploadResult UploadSelectedWaypoints(FlexGrid& grid, GPSDevice& device);
 
 struct DeleteResult {

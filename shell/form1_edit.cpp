@@ -50,6 +50,19 @@ public:
         if (watched != text_)
             return false;
         switch (event->type()) {
+        case QEvent::ShortcutOverride: {
+            // The line edit claims Ctrl+A (select all) and Ctrl+D (delete a
+            // character) for itself; here they stay the Edit menu's Add New
+            // Row and Delete Selected Rows, as everywhere else in the window.
+            auto* ke = static_cast<QKeyEvent*>(event);
+            const QKeyCombination k = ke->keyCombination();
+            if (k == QKeyCombination(Qt::ControlModifier, Qt::Key_A) ||
+                k == QKeyCombination(Qt::ControlModifier, Qt::Key_D)) {
+                ke->ignore();
+                return true;
+            }
+            return false;
+        }
         case QEvent::KeyPress: {
             auto* ke = static_cast<QKeyEvent*>(event);
             const int shift = shiftCode(ke->modifiers());
@@ -111,7 +124,7 @@ bool commitCellEditor(Form1& form) {
     if (grid.Row() < 1)
         return false;
     if (!value.valid) {
-        MsgBox(InvalidAngleMessage(text), vbOKOnly | vbExclamation);
+        MsgBox(value.problem, vbOKOnly | vbExclamation);
         return false;
     }
     grid.setText(value.value);
@@ -241,7 +254,7 @@ void Form1::cmdPasteRow_Click() {
 void Form1::cmdAddNewRecord_Click() {
     AddNewRow(
         *MSFlexGrid1, [](const NewRowQuestion& q) { return InputBox(q.prompt, q.title, q.defaultText); },
-        [](const QString& text) { MsgBox(InvalidAngleMessage(text), vbOKOnly | vbExclamation); });
+        [](const QString& message) { MsgBox(message, vbOKOnly | vbExclamation); });
     blnSaved = false;
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "table/celleditor.h"
 
+#include "conversion/angletext.h"
 #include "conversion/conversionerror.h"
 #include "conversion/gpsconversion.h"
 #include "conversion/numbertext.h"
@@ -12,40 +13,51 @@
 
 namespace {
 
-bool containsAny(const QString& text, const char* letters) {
-    for (const char* p = letters; *p; ++p)
-        if (text.contains(QLatin1Char(*p), Qt::CaseInsensitive))
-            return true;
-    return false;
+bool isBlank(const QString& text) {
+    return text.trimmed().isEmpty();
 }
 
-CellCommit convertAngle(const QString& text) {
+CellCommit readCoordinate(const QString& text, int col) {
+    const bool latitude = col == colLatitude;
+    const std::string what = latitude ? "latitude" : "longitude";
+    const std::string utf8 = text.toStdString();
+    CellCommit out;
+    double degrees = 0;
     try {
-        const std::string out = GPSConversion::ConvertToDecimalDegrees(text.toStdString());
-        return {true, QString::fromStdString(out)};
-    } catch (const ConversionError&) {
-        return {false, QString()};
+        if (const auto v = numtext::ParseNumber(utf8)) {
+            degrees = *v;
+            out.value = text; // a number is kept as typed
+        } else {
+            const GPSConversion::Angle a = GPSConversion::ReadAngleText(utf8);
+            if (a.letter == (latitude ? GPSConversion::AngleLetter::EastWest : GPSConversion::AngleLetter::NorthSouth))
+                throw AngleTextError(utf8, latitude ? "E and W belong to a longitude" : "N and S belong to a latitude");
+            degrees = a.degrees;
+            out.value = QString::fromStdString(numtext::NumberToText(degrees));
+        }
+    } catch (const AngleTextError& e) {
+        return {false, QString(), QString::fromStdString(GPSConversion::UnreadableAngleMessage(what, utf8, e.reason()))};
     }
+    const double limit = latitude ? 90 : 180;
+    if (!(std::fabs(degrees) <= limit))
+        return {false, QString(),
+                QStringLiteral("The %1 \"%2\" must lie between -%3 and %3 degrees.")
+                    .arg(QString::fromStdString(what), text)
+                    .arg(limit)};
+    return out;
 }
 
 } // namespace
 
 CellCommit CellCommitValue(const QString& text, int col) {
-    if (col == colLatitude && containsAny(text, "SN"))
-        return convertAngle(text);
-    if (col == colLongitude && containsAny(text, "WE"))
-        return convertAngle(text);
-    return {true, text};
+    if ((col != colLatitude && col != colLongitude) || isBlank(text))
+        return {true, text, QString()};
+    return readCoordinate(text, col);
 }
 
-CellCommit NewRowAngleValue(const QString& answer) {
-    if (!containsAny(answer, "NSEW") && numtext::IsNumeric(answer.toStdString()))
-        return {true, answer};
-    return convertAngle(answer);
-}
-
-QString InvalidAngleMessage(const QString& text) {
-    return QStringLiteral("\"%1\" is not a valid latitude or longitude.").arg(text);
+CellCommit NewRowAngleValue(const QString& answer, int col) {
+    if (isBlank(answer))
+        return {true, QString(), QString()};
+    return readCoordinate(answer, col);
 }
 
 EditorKeyDown CellEditorKeyDown(int keyCode, int selStart, int selLength, int textLength) {

@@ -15,25 +15,23 @@ enum EditorKey : int { vbKeyLeft = 37, vbKeyUp = 38, vbKeyRight = 39, vbKeyDown 
 enum class EditorMove { None, Right, Left, Down, Up };
 
 // The text a commit writes into column col.
-//   Latitude (2): text containing S or N (any case) goes through
-//   ConvertToDecimalDegrees; Longitude (3): the same for W or E. Anything else,
-//   and every other column, is written as typed.
-// valid is false when the text holds a letter but its degrees, minutes or
-// seconds are not numbers; value is then empty and nothing should be written.
+//   Latitude (2) and Longitude (3): blank text and plain numbers are written as
+//   typed; any other text is read as angle text (conversion/angletext.h) and
+//   written as decimal degrees. A latitude must lie in -90..90 and carry no E
+//   or W; a longitude in -180..180 and carry no N or S. Every other column is
+//   written as typed.
+// valid is false when the text cannot be used; value is then empty, nothing
+// should be written, and problem is the message for the user.
 struct CellCommit {
     bool valid = true;
     QString value;
+    QString problem;
 };
 CellCommit CellCommitValue(const QString& text, int col);
 
-// An Add New Row latitude or longitude answer. The answer always goes through
-// ConvertToDecimalDegrees ("" for a blank or letterless answer), except a plain
-// number without a hemisphere letter, which is kept as typed so that it does
-// not vanish. valid is false as above.
-CellCommit NewRowAngleValue(const QString& answer);
-
-// The message shown for angle text that cannot be read.
-QString InvalidAngleMessage(const QString& text);
+// An Add New Row latitude (col 2) or longitude (col 3) answer: the same rules
+// as a commit into that column ("" for a blank answer, as Cancel gives).
+CellCommit NewRowAngleValue(const QString& answer, int col);
 
 // Key-down: selStart, selLength and textLength in characters (selStart is the
 // caret when nothing is selected). At most one move becomes pending; caret is

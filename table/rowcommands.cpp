@@ -51,15 +51,15 @@ const std::array<NewRowQuestion, 6>& NewRowQuestions() {
 }
 
 void AddNewRow(FlexGrid& grid, const std::function<QString(const NewRowQuestion&)>& ask,
-               const std::function<void(const QString& text)>& invalidAngle) {
+               const std::function<void(const QString& message)>& invalidAngle) {
     grid.setRows(grid.Rows() + 1);
     for (const NewRowQuestion& q : NewRowQuestions()) {
         const QString answer = ask(q);
         QString value = answer;
         if (q.angle) {
-            const CellCommit c = NewRowAngleValue(answer);
+            const CellCommit c = NewRowAngleValue(answer, q.column);
             if (!c.valid && invalidAngle)
-                invalidAngle(answer);
+                invalidAngle(c.problem);
             value = c.value;
         }
         // The last row is read again for every answer: an input box lets

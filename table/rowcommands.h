@@ -36,11 +36,11 @@ const std::array<NewRowQuestion, 6>& NewRowQuestions();
 
 // Add New Row: appends one empty unmarked row, then asks each question through
 // ask (which returns "" for Cancel) and writes the answer into the last row at
-// once. Angle answers go through NewRowAngleValue; one that cannot be read is
-// passed to invalidAngle (the text typed) and its column stays empty. The row
-// stays whatever the answers are.
+// once. Angle answers go through NewRowAngleValue; for one that cannot be used
+// invalidAngle gets the message for the user and the column stays empty. The
+// row stays whatever the answers are.
 void AddNewRow(FlexGrid& grid, const std::function<QString(const NewRowQuestion&)>& ask,
-               const std::function<void(const QString& text)>& invalidAngle);
+               const std::function<void(const QString& message)>& invalidAngle);
 
 // Delete Selected Rows: removes every marked data row, in one pass over the
 // table (linear in the row count). The last data row is never removed: when

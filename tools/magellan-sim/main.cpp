@@ -47,9 +47,12 @@ const char* const kUsage = "usage: magellan-sim [options]\n"
                            "  --no-pacing        send as fast as possible (default: 4800 baud)\n"
                            "  --baud N           pacing rate in baud (default 4800)\n"
                            "  --delay MS         wait before answering each sentence\n"
-                           "  --fault MODE       silent | unable | stop-after=N | noise=N | badsum=N\n"
+                           "  --fault MODE       silent | unable | unable-all | refuse-uploads |\n"
+                           "                     stop-after=N | noise=N | badsum=N\n"
                            "                     silent: answers nothing; unable: refuses every command\n"
-                           "                     but the version request; stop-after=N: a download stops\n"
+                           "                     but the version request; unable-all: that one too;\n"
+                           "                     refuse-uploads: refuses every waypoint sent to it\n"
+                           "                     (add --delay for a slow one); stop-after=N: a download stops\n"
                            "                     after N lines; noise=N / badsum=N: every N-th data line\n"
                            "                     has a garbled character / a wrong checksum\n";
 
@@ -62,7 +65,7 @@ struct Options {
     bool pacing = true;
     int baud = 4800;
     int delayMs = 0;
-    bool silent = false, unable = false;
+    bool silent = false, unable = false, unableAll = false, refuseUploads = false;
     long stopAfter = -1;
     int noiseEvery = 0, badsumEvery = 0;
 };
@@ -285,6 +288,10 @@ private:
         const auto f = splitFields(body);
         const std::string& kw = f[0];
         const std::string cmd = f.size() > 1 ? f[1] : "";
+        if (opt_.unableAll || (opt_.refuseUploads && kw == "PMGNWPL")) {
+            reply("PMGNCMD,UNABLE");
+            return;
+        }
         if (kw == "PMGNCMD" && cmd == "VERSION") {
             const int product = opt_.product >= 0 ? opt_.product : productFor(opt_.model);
             reply("PMGNVER," + std::to_string(product) + "," + opt_.software + "," + escapeField(opt_.model) +
@@ -403,6 +410,10 @@ bool parseOptions(int argc, char** argv, Options* o) {
                 o->silent = true;
             else if (mode == "unable")
                 o->unable = true;
+            else if (mode == "unable-all")
+                o->unableAll = true;
+            else if (mode == "refuse-uploads")
+                o->refuseUploads = true;
             else if (mode == "stop-after" && eq != std::string::npos && n >= 0)
                 o->stopAfter = n;
             else if (mode == "noise" && n > 0)

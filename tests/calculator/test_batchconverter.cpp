@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "calculator/batchconverter.h"
 
+#include "support/angletextcases.h"
+
 #include <QProcess>
 #include <QString>
 
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <string>
+#include <vector>
 
 namespace {
 const char* const Input = "35.2763888888889 -90.2763888888889\n"
@@ -29,8 +33,9 @@ TEST(BatchConverter, OneOutputLinePerInputLine) {
               "15 747726.7435 3907096.1763\n"
               "32 276979.9263 6658157.2013\n"
               "ERROR: The latitude must lie between -90 and 90 degrees.\n"
-              "ERROR: The latitude \"abN\" cannot be read. Type decimal degrees, such as 35.2764, or "
-              "degrees, hemisphere, minutes and seconds, such as 35N16'35\".\n"
+              "ERROR: The latitude \"abN\" cannot be read: \"a\" does not belong in a coordinate. Type "
+              "decimal degrees, such as 35.2764, or degrees, minutes and seconds, such as 35N16'35\", "
+              "35\u00B016'35\"N, N35\u00B016.583', 35 16 35 N or 35:16:35.\n"
               "ERROR: expected LATITUDE LONGITUDE, found 1 fields\n"
               "ERROR: expected LATITUDE LONGITUDE, found 0 fields\n"
               "ERROR: expected LATITUDE LONGITUDE, found 3 fields\n"
@@ -74,13 +79,59 @@ TEST(BatchConverter, TheProgram) {
     p.closeWriteChannel();
     ASSERT_TRUE(p.waitForFinished(30000));
     EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()).split('\n').mid(0, 2).join('|'),
-              "14 1294381.6404 3938779.2232|ERROR: The latitude \"nonsenseN\" cannot be read. Type decimal "
-              "degrees, "
-              "such as 35.2764, or degrees, hemisphere, minutes and seconds, such as 35N16'35\".");
+              "14 1294381.6404 3938779.2232|ERROR: The latitude \"nonsenseN\" cannot be read: \"o\" does not "
+              "belong in a coordinate. Type decimal degrees, such as 35.2764, or degrees, minutes and seconds, "
+              "such as 35N16'35\", 35\u00B016'35\"N, N35\u00B016.583', 35 16 35 N or 35:16:35.");
     EXPECT_EQ(p.exitCode(), 1) << "some lines were errors";
 
     p.start(QStringLiteral(KORVEL_BIN_DIR "/zenobar"), {"--batch", "--zone"});
     ASSERT_TRUE(p.waitForFinished(30000));
     EXPECT_EQ(p.exitCode(), 2);
     EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
+}
+
+// The shared table of typed coordinates through the program: every readable
+// form gives the result of its decimal degrees, every other text an ERROR
+// line (never a result), and the exit status says so. Forms with inner blanks
+// cannot be one field of a line.
+TEST(BatchConverter, EveryTypedFormThroughTheProgram) {
+    std::string input;
+    std::vector<std::string> expected;
+    const BatchConverter converter{BatchOptions{}};
+    for (const AngleTextCase& c : AngleTextCases()) {
+        if (c.innerBlanks)
+            continue;
+        const std::string text(c.text);
+        const bool longitude = c.degrees && text.find_first_of("EeWw") != std::string::npos;
+        auto line = [&](const std::string& angle) { return longitude ? "10 " + angle : angle + " 10"; };
+        input += line(text) + "\n";
+        expected.push_back(c.degrees ? converter.convertLine(line(c.degrees)) : std::string("ERROR"));
+    }
+    // Longitudes at and beyond the edges, and line ends that are not a line end.
+    const char* const more[][2] = {{"0 180\n", "60 833978.5568 0"},
+                                   {"0 -180\n", "1 166021.4431 0"},
+                                   {"0 180.000001\n", "ERROR: The longitude must lie between"},
+                                   {"0 -180.000001\n", "ERROR: The longitude must lie between"},
+                                   {"0 1000\n", "ERROR: The longitude must lie between"},
+                                   {"0 -1000\n", "ERROR: The longitude must lie between"},
+                                   {"35N 90W\r\r\n", "ERROR"},
+                                   {"90W16'35\" 35N\n", "ERROR: The latitude \"90W16'35\"\" cannot be read: E and W"}};
+    for (const auto& m : more) {
+        input += m[0];
+        expected.push_back(m[1]);
+    }
+
+    QProcess p;
+    p.start(QStringLiteral(KORVEL_BIN_DIR "/zenobar"), {"--batch"});
+    ASSERT_TRUE(p.waitForStarted());
+    p.write(input.data(), qint64(input.size()));
+    p.closeWriteChannel();
+    ASSERT_TRUE(p.waitForFinished(30000));
+    const QByteArray out = p.readAllStandardOutput();
+    const QList<QByteArray> lines = out.split('\n');
+    ASSERT_EQ(lines.size(), qsizetype(expected.size()) + 1) << out.toStdString();
+    for (size_t i = 0; i < expected.size(); ++i)
+        EXPECT_TRUE(lines[qsizetype(i)].startsWith(expected[i].c_str()))
+            << "line " << i + 1 << ": " << lines[qsizetype(i)].toStdString() << "\nexpected " << expected[i];
+    EXPECT_EQ(p.exitCode(), 1);
 }

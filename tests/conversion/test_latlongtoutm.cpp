@@ -163,20 +163,26 @@ TEST(LatLongToUTM, MainFormReadsTheInsertionOptions) {
     EXPECT_DOUBLE_EQ(e, convert(60, 5, true, 32).easting);
 }
 
-TEST(LatLongToUTM, ZoneOverflowIsAConversionErrorNotUndefined) {
+TEST(LatLongToUTM, LongitudeOutsideItsRangeIsAConversionErrorNotAZone) {
     double e = 0, n = 0;
-    int zone = 0;
-    try {
-        LatLongToUTM(10, 1e7, e, n, true, zone);
-        FAIL() << "no error for an automatic zone beyond 16 bits";
-    } catch (const ConversionError& error) {
-        EXPECT_EQ(error.number(), 6);
-        EXPECT_STREQ(error.what(), "Overflow");
+    for (int forced : {0, 20}) {
+        for (double lon : {180.000001, -180.000001, 1000.0, -1000.0, 1e7, double(NAN)}) {
+            int zone = forced;
+            try {
+                LatLongToUTM(10, lon, e, n, true, zone);
+                ADD_FAILURE() << lon << " gave zone " << zone; // was 61, 197, -136 ...
+            } catch (const LongitudeRangeError& error) {
+                EXPECT_EQ(error.number(), 5);
+            }
+        }
     }
-    zone = 0;
-    EXPECT_THROW(LatLongToUTM(10, NAN, e, n, true, zone), ConversionError);
-    zone = 20;
-    EXPECT_NO_THROW(LatLongToUTM(10, 1e7, e, n, true, zone)) << "a forced zone needs no automatic zone";
+    // The two edges are one meridian: the first and the last zone.
+    for (double lon : {180.0, -180.0}) {
+        int zone = 0;
+        LatLongToUTM(0, lon, e, n, true, zone);
+        EXPECT_EQ(zone, lon > 0 ? 60 : 1) << lon;
+        EXPECT_NEAR(e, lon > 0 ? 833978.5568 : 166021.4431, 1e-4) << lon;
+    }
 }
 
 // GeographicLib's exact transverse Mercator (on WGS 84, scale 0.9996, the same
@@ -189,7 +195,7 @@ TEST(LatLongToUTM, AgreesWithGeographicLibWithin15mm) {
     for (double lat = -84; lat <= 84; lat += 0.5) {
         for (double lon = -180; lon < 180; lon += 0.2) {
             double la = lat + 0.0123, lo = lon + 0.0071; // off the grid lines
-            if (la > 84)
+            if (la > 84 || lo > 180)
                 continue;
             Utm r = convert(la, lo);
             double x = 0, y = 0;

@@ -118,6 +118,7 @@ TEST(CellEditor, ConvertsOnlyAngleColumnsWithTheirHemisphereLetters) {
         int col;
         QString typed;
         QString stored;
+        bool refused = false;
     };
     const Case cases[] = {
         {colLatitude, QStringLiteral("35.5"), QStringLiteral("35.5")},
@@ -125,16 +126,25 @@ TEST(CellEditor, ConvertsOnlyAngleColumnsWithTheirHemisphereLetters) {
         {colLongitude, QStringLiteral("90E30'"), QStringLiteral("90.5")},
         {colName, QStringLiteral("North Gate"), QStringLiteral("North Gate")},
         {colMessage, QStringLiteral("35N16'35\""), QStringLiteral("35N16'35\"")},
-        // A latitude column looks only for S and N, a longitude column for W and E.
-        {colLatitude, QStringLiteral("12E"), QStringLiteral("12E")},
-        {colLongitude, QStringLiteral("12n"), QStringLiteral("12n")},
+        {colLatitude, QStringLiteral("35\u00B016'35\"N"), QStringLiteral("35.2763888888889")},
+        {colLongitude, QStringLiteral("90:16:35"), QStringLiteral("90.2763888888889")},
+        // The other column's letter, a comma and a number out of range are
+        // refused: the cell keeps its text (was stored as typed).
+        {colLatitude, QStringLiteral("12E"), QStringLiteral("31.5"), true},
+        {colLongitude, QStringLiteral("12n"), QStringLiteral("-91.25"), true},
+        {colLatitude, QStringLiteral("35,5"), QStringLiteral("31.5"), true},
+        {colLongitude, QStringLiteral("181"), QStringLiteral("-91.25"), true},
     };
     for (const Case& c : cases) {
         Editing e(2);
         e.openOn(1, c.col);
         e.type(c.typed);
+        ScriptedPrompts prompts;
+        if (c.refused)
+            prompts.answerMessage(vbOK);
         e.key(Qt::Key_Return);
         EXPECT_EQ(e.grid().TextMatrix(1, c.col), c.stored) << c.typed.toStdString();
+        EXPECT_EQ(prompts.messages().size(), c.refused ? 1 : 0) << c.typed.toStdString();
     }
 }
 
@@ -147,7 +157,7 @@ TEST(CellEditor, UnreadableAngleTextIsReportedAndKeepsTheOldText) {
         prompts.answerMessage(vbOK);
         e.key(Qt::Key_Return);
         ASSERT_EQ(prompts.messages().size(), 1);
-        EXPECT_TRUE(prompts.messages()[0].contains(QStringLiteral("not a valid latitude or longitude")));
+        EXPECT_TRUE(prompts.messages()[0].startsWith(QStringLiteral("The latitude \"3x5N\" cannot be read")));
         EXPECT_EQ(prompts.prompts()[0].title, QStringLiteral("Korvel Transfer"));
     }
     EXPECT_EQ(e.grid().TextMatrix(2, colLatitude), QStringLiteral("32.5"));
@@ -317,14 +327,36 @@ TEST(CellEditorRules, KeyDownTable) {
 }
 
 TEST(CellEditorRules, AngleAnswersOfANewRow) {
-    EXPECT_EQ(NewRowAngleValue(QStringLiteral("35.5")).value, QStringLiteral("35.5"));
-    EXPECT_EQ(NewRowAngleValue(QStringLiteral("-90.25")).value, QStringLiteral("-90.25"));
-    EXPECT_EQ(NewRowAngleValue(kLatitudeExample).value, QStringLiteral("35.2763888888889"));
-    // Not plain numbers: through the conversion, which gives "" without a letter.
-    EXPECT_EQ(NewRowAngleValue(QString()).value, QString());
-    EXPECT_EQ(NewRowAngleValue(QStringLiteral("abc")).value, QString());
-    EXPECT_EQ(NewRowAngleValue(QStringLiteral("1E5")).value, QStringLiteral("1"));
-    EXPECT_FALSE(NewRowAngleValue(QStringLiteral("3x5N")).valid);
+    EXPECT_EQ(NewRowAngleValue(QStringLiteral("35.5"), colLatitude).value, QStringLiteral("35.5"));
+    EXPECT_EQ(NewRowAngleValue(QStringLiteral("-90.25"), colLongitude).value, QStringLiteral("-90.25"));
+    EXPECT_EQ(NewRowAngleValue(kLatitudeExample, colLatitude).value, QStringLiteral("35.2763888888889"));
+    EXPECT_EQ(NewRowAngleValue(QString(), colLatitude).value, QString());
+    // Unreadable text was stored as "" (or 1E5 as 1): now told, not stored.
+    EXPECT_FALSE(NewRowAngleValue(QStringLiteral("abc"), colLatitude).valid);
+    EXPECT_FALSE(NewRowAngleValue(QStringLiteral("1E5"), colLongitude).valid);
+    EXPECT_FALSE(NewRowAngleValue(QStringLiteral("3x5N"), colLatitude).valid);
     EXPECT_FALSE(CellCommitValue(QStringLiteral("N"), colLatitude).valid);
     EXPECT_TRUE(CellCommitValue(QStringLiteral("N"), colName).valid);
+}
+
+// The line edit takes Ctrl+A as "select all" and Ctrl+D as "delete"; in the
+// editor they must stay the Edit menu's commands.
+TEST(CellEditor, CtrlAAndCtrlDRunTheirCommandsFromTheEditor) {
+    Editing e(2);
+    e.openOn(1, colName);
+    e.type(QStringLiteral("Gate"));
+    {
+        ScriptedPrompts prompts;
+        for (int i = 0; i < 6; ++i)
+            prompts.answerInput(QString());
+        QTest::keyClick(&e.text(), Qt::Key_A, Qt::ControlModifier);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(prompts.prompts().size(), 6) << "Add New Row asked its questions";
+    }
+    EXPECT_EQ(e.grid().Rows(), 4);
+    e.grid().setMarked(2, true);
+    e.openOn(1, colName);
+    QTest::keyClick(&e.text(), Qt::Key_D, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(e.grid().Rows(), 3) << "the marked row was deleted";
 }

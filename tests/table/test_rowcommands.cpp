@@ -135,7 +135,9 @@ TEST(AddNewRow, PlainNumbersStayAndUnreadableAnglesAreReported) {
     EXPECT_EQ(t.grid().TextMatrix(1, colLatitude), QStringLiteral("35.5"));
     EXPECT_EQ(t.grid().TextMatrix(1, colLongitude), QString());
     ASSERT_EQ(prompts.messages().size(), 1);
-    EXPECT_EQ(prompts.messages()[0], QStringLiteral("\"3x5W\" is not a valid latitude or longitude."));
+    EXPECT_TRUE(prompts.messages()[0].startsWith(
+        QStringLiteral("The longitude \"3x5W\" cannot be read: \"x\" does not belong in a coordinate.")))
+        << prompts.messages()[0].toStdString();
     // The questions after the failed one were still asked (queue drained).
     EXPECT_EQ(prompts.pending(), 0);
 }

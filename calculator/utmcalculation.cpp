@@ -14,9 +14,10 @@ double InputDegrees(std::string_view text, std::string_view what) {
     try {
         const GPSConversion::Angle a = GPSConversion::ReadAngleText(text);
         const bool latitude = what == "latitude";
-        if (a.letter == (latitude ? GPSConversion::AngleLetter::EastWest : GPSConversion::AngleLetter::NorthSouth))
-            throw AngleTextError(std::string(text), latitude ? "E and W belong to a longitude"
-                                                             : "N and S belong to a latitude");
+        if (a.letter ==
+            (latitude ? GPSConversion::AngleLetter::EastWest : GPSConversion::AngleLetter::NorthSouth))
+            throw AngleTextError(std::string(text),
+                                 latitude ? "E and W belong to a longitude" : "N and S belong to a latitude");
         return a.degrees;
     } catch (const AngleTextError& e) {
         throw CalculationError(GPSConversion::UnreadableAngleMessage(what, text, e.reason()));

@@ -23,8 +23,8 @@ enum class Kind { Number, Degree, Minute, Second, Colon, Blank, Letter, Sign };
 
 struct Token {
     Kind kind;
-    double value = 0;    // Number
-    char letter = 0;     // Letter: N, S, E or W; Sign: '+' or '-'
+    double value = 0; // Number
+    char letter = 0;  // Letter: N, S, E or W; Sign: '+' or '-'
 };
 
 [[noreturn]] void refuse(std::string_view text, const std::string& reason) {
@@ -94,8 +94,8 @@ std::vector<Token> tokenize(std::string_view text) {
             if (out.empty() || out.back().kind != Kind::Blank)
                 out.push_back({Kind::Blank});
             continue;
-        case 0xB0: // degree sign
-        case 0xBA: // masculine ordinal, often typed for it
+        case 0xB0:  // degree sign
+        case 0xBA:  // masculine ordinal, often typed for it
         case 0x2DA: // ring above
             out.push_back({Kind::Degree});
             continue;
@@ -135,7 +135,8 @@ std::vector<Token> tokenize(std::string_view text) {
         }
         if (c < 0x20 || c == 0x7F)
             refuse(text, "it holds a control character");
-        refuse(text, "\"" + std::string(text.substr(start, i - start)) + "\" does not belong in a coordinate");
+        refuse(text,
+               "\"" + std::string(text.substr(start, i - start)) + "\" does not belong in a coordinate");
     }
     while (!out.empty() && out.back().kind == Kind::Blank)
         out.pop_back();
@@ -171,8 +172,8 @@ Angle ReadAngleText(std::string_view text) {
         negative = l == 'S' || l == 'W';
         const bool front = letterAt == 0;
         const bool back = letterAt + 1 == t.size();
-        const bool afterDegrees = t[0].kind == Kind::Number &&
-                                  (letterAt == 1 || (letterAt == 2 && t[1].kind == Kind::Blank));
+        const bool afterDegrees =
+            t[0].kind == Kind::Number && (letterAt == 1 || (letterAt == 2 && t[1].kind == Kind::Blank));
         if (!front && !back && !afterDegrees)
             refuse(text, "the hemisphere letter must come first, last or right after the degrees");
         if (afterDegrees && !back)
@@ -217,7 +218,8 @@ Angle ReadAngleText(std::string_view text) {
             ++m;
         int unit = lastUnit + 1;
         bool marked = false;
-        if (m < t.size() && (t[m].kind == Kind::Degree || t[m].kind == Kind::Minute || t[m].kind == Kind::Second)) {
+        if (m < t.size() &&
+            (t[m].kind == Kind::Degree || t[m].kind == Kind::Minute || t[m].kind == Kind::Second)) {
             unit = t[m].kind == Kind::Degree ? 0 : t[m].kind == Kind::Minute ? 1 : 2;
             marked = true;
             marks = true;

@@ -310,7 +310,7 @@ int GPSDevice::TakeLateRefusals() {
                 late += piece;
                 lastHeard = clock.NowMs();
             }
-            return clock.NowMs() - lastHeard >= kReplyWaitMs;
+            return clock.NowMs() - lastHeard >= kLateQuietMs;
         });
         late += port_->Input();
         refusals += int(late.count(kUnableReply));

@@ -28,7 +28,8 @@ public:
     static constexpr int kDownloadPollMs = 1500;   // download: interval
     static constexpr int kDownloadStallMs = 10000; // ... ends after this long without a byte
     static constexpr int kReplyWaitMs = 500;       // upload / delete one: the single wait
-    static constexpr int kLateReplyMs = 1500;      // after the last upload: late replies
+    static constexpr int kLateReplyMs = 1500;      // after the last upload: late replies ...
+    static constexpr int kLateQuietMs = 1000;      // ... unless the line is quiet this long
     static constexpr int kDeleteAllPollMs = 500;   // delete all: interval
     static constexpr int kDeleteAllWaitMs = 10000; // ... and bound
 
@@ -64,7 +65,7 @@ public:
     bool SendWaypoint(const QString& fields);
     // After the last SendWaypoint of an upload: waits for late replies, up to
     // kLateReplyMs and ended early once the line has been quiet for
-    // kReplyWaitMs, and drops them. Returns the refusals ("UNABLE") that came
+    // kLateQuietMs, and drops them. Returns the refusals ("UNABLE") that came
     // too late to be tied to a waypoint: those among the replies dropped
     // before each SendWaypoint since the last call, and those heard now.
     int TakeLateRefusals();

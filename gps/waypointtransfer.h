@@ -17,9 +17,9 @@ class GPSDevice;
 bool WaypointFieldsOfRow(const FlexGrid& grid, int row, QString* fields, QString* problem);
 
 struct UploadResult {
-    int selected = 0; // rows carrying the selection mark
-    int uploaded = 0; // sent and answered by silence
-    int notSent = 0;  // left out because a field could not be built
+    int selected = 0;    // rows carrying the selection mark
+    int uploaded = 0;    // sent and answered by silence
+    int notSent = 0;     // left out because a field could not be built
     int lateRefused = 0; // refused after their wait (not in uploaded), rows unknown
 };
 

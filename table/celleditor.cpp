@@ -29,13 +29,16 @@ CellCommit readCoordinate(const QString& text, int col) {
             out.value = text; // a number is kept as typed
         } else {
             const GPSConversion::Angle a = GPSConversion::ReadAngleText(utf8);
-            if (a.letter == (latitude ? GPSConversion::AngleLetter::EastWest : GPSConversion::AngleLetter::NorthSouth))
-                throw AngleTextError(utf8, latitude ? "E and W belong to a longitude" : "N and S belong to a latitude");
+            if (a.letter ==
+                (latitude ? GPSConversion::AngleLetter::EastWest : GPSConversion::AngleLetter::NorthSouth))
+                throw AngleTextError(utf8, latitude ? "E and W belong to a longitude"
+                                                    : "N and S belong to a latitude");
             degrees = a.degrees;
             out.value = QString::fromStdString(numtext::NumberToText(degrees));
         }
     } catch (const AngleTextError& e) {
-        return {false, QString(), QString::fromStdString(GPSConversion::UnreadableAngleMessage(what, utf8, e.reason()))};
+        return {false, QString(),
+                QString::fromStdString(GPSConversion::UnreadableAngleMessage(what, utf8, e.reason()))};
     }
     const double limit = latitude ? 90 : 180;
     if (!(std::fabs(degrees) <= limit))

@@ -78,10 +78,11 @@ TEST(BatchConverter, TheProgram) {
     p.write("35.2763888888889 -90.2763888888889\nnonsenseN 1\n");
     p.closeWriteChannel();
     ASSERT_TRUE(p.waitForFinished(30000));
-    EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()).split('\n').mid(0, 2).join('|'),
-              "14 1294381.6404 3938779.2232|ERROR: The latitude \"nonsenseN\" cannot be read: \"o\" does not "
-              "belong in a coordinate. Type decimal degrees, such as 35.2764, or degrees, minutes and seconds, "
-              "such as 35N16'35\", 35\u00B016'35\"N, N35\u00B016.583', 35 16 35 N or 35:16:35.");
+    EXPECT_EQ(
+        QString::fromUtf8(p.readAllStandardOutput()).split('\n').mid(0, 2).join('|'),
+        "14 1294381.6404 3938779.2232|ERROR: The latitude \"nonsenseN\" cannot be read: \"o\" does not "
+        "belong in a coordinate. Type decimal degrees, such as 35.2764, or degrees, minutes and seconds, "
+        "such as 35N16'35\", 35\u00B016'35\"N, N35\u00B016.583', 35 16 35 N or 35:16:35.");
     EXPECT_EQ(p.exitCode(), 1) << "some lines were errors";
 
     p.start(QStringLiteral(KORVEL_BIN_DIR "/zenobar"), {"--batch", "--zone"});
@@ -108,14 +109,15 @@ TEST(BatchConverter, EveryTypedFormThroughTheProgram) {
         expected.push_back(c.degrees ? converter.convertLine(line(c.degrees)) : std::string("ERROR"));
     }
     // Longitudes at and beyond the edges, and line ends that are not a line end.
-    const char* const more[][2] = {{"0 180\n", "60 833978.5568 0"},
-                                   {"0 -180\n", "1 166021.4431 0"},
-                                   {"0 180.000001\n", "ERROR: The longitude must lie between"},
-                                   {"0 -180.000001\n", "ERROR: The longitude must lie between"},
-                                   {"0 1000\n", "ERROR: The longitude must lie between"},
-                                   {"0 -1000\n", "ERROR: The longitude must lie between"},
-                                   {"35N 90W\r\r\n", "ERROR"},
-                                   {"90W16'35\" 35N\n", "ERROR: The latitude \"90W16'35\"\" cannot be read: E and W"}};
+    const char* const more[][2] = {
+        {"0 180\n", "60 833978.5568 0"},
+        {"0 -180\n", "1 166021.4431 0"},
+        {"0 180.000001\n", "ERROR: The longitude must lie between"},
+        {"0 -180.000001\n", "ERROR: The longitude must lie between"},
+        {"0 1000\n", "ERROR: The longitude must lie between"},
+        {"0 -1000\n", "ERROR: The longitude must lie between"},
+        {"35N 90W\r\r\n", "ERROR"},
+        {"90W16'35\" 35N\n", "ERROR: The latitude \"90W16'35\"\" cannot be read: E and W"}};
     for (const auto& m : more) {
         input += m[0];
         expected.push_back(m[1]);

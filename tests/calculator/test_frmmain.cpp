@@ -187,7 +187,8 @@ TEST_F(ZenobarWindow, FailuresAreToldAndLeaveTheResults) {
         if (c.message)
             EXPECT_EQ(p.text, c.message);
         else
-            EXPECT_TRUE(p.text.startsWith("The l") && p.text.contains(" cannot be read")) << p.text.toStdString();
+            EXPECT_TRUE(p.text.startsWith("The l") && p.text.contains(" cannot be read"))
+                << p.text.toStdString();
         EXPECT_EQ(p.title, "Zenobar");
         EXPECT_EQ(f.UTM[0]->text(), "north");
         EXPECT_EQ(f.UTM[1]->text(), "east");

@@ -69,9 +69,12 @@ TEST(AngleText, PartThatIsNotANumberThrowsAngleTextError) {
         const char* in;
         const char* reason;
     } cases[] = {
-        {"xN16'", "\"x\" does not belong"}, {"35Nab'", "\"a\" does not belong"},
-        {"35N16'xx\"", "\"x\" does not belong"}, {"35N1e'", "more than one hemisphere letter"},
-        {"35N'", "where a number belongs"},     {"35N16'\"", "where a number belongs"},
+        {"xN16'", "\"x\" does not belong"},
+        {"35Nab'", "\"a\" does not belong"},
+        {"35N16'xx\"", "\"x\" does not belong"},
+        {"35N1e'", "more than one hemisphere letter"},
+        {"35N'", "where a number belongs"},
+        {"35N16'\"", "where a number belongs"},
         {"1e999N", "more than one hemisphere letter"},
     };
     for (const auto& c : cases) {

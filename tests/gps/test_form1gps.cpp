@@ -212,6 +212,33 @@ TEST_F(GpsTransfer, RefusedRowsAreNamedAndTheNextRowStillGoes) {
                            QStringLiteral("2 of the 3 selected waypoints were uploaded.")}));
 }
 
+// A receiver answering 700 ms after each sentence: each refusal lands in the
+// next row's wait, the last one after all of them. It is waited for, counted
+// without a name, and not left for the next download to take as its answer.
+TEST_F(GpsTransfer, LateRefusalsAreCountedAndDoNotReachTheNextDownload) {
+    connect();
+    addRow("ONE", "35.5", "-86.5", "0000001M", "", "a", true);
+    addRow("TWO", "35.6", "-86.6", "0000002M", "", "a", true);
+    addRow("THREE", "35.7", "-86.7", "0000003M", "", "a", true);
+    port->responder = [](FakeCommPort& self, int, const QString& text) {
+        if (text.startsWith(QLatin1String("$PMGNWPL,")))
+            self.deliverAfter(700, kUnableReply + crlf);
+        else if (text == kWaypointRequest)
+            self.deliverAfter(100, kEndReply + crlf);
+    };
+    answerMessages(3);
+    form.cmdUploadWPs_Click();
+    EXPECT_EQ(prompts.messages(),
+              (QStringList{QStringLiteral("An error ocurred while trying to uplaod waypoint TWO."),
+                           QStringLiteral("An error ocurred while trying to uplaod waypoint THREE."),
+                           QStringLiteral("0 of the 3 selected waypoints were uploaded.\r\nThe GPS device "
+                                          "refused 1 more after the wait for its answer; which waypoints it "
+                                          "refused cannot be told.")}));
+    prompts.clear();
+    form.cmdGetWaypoints_Click(); // any message here fails the test
+    EXPECT_EQ(grid().Rows(), 4);
+}
+
 TEST_F(GpsTransfer, RowsRemovedDuringTheTransferAreNotRead) {
     connect();
     for (int i = 0; i < 4; ++i)

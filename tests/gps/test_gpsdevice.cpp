@@ -208,11 +208,15 @@ TEST_F(GpsDeviceTest, DownloadEndsAtEndOrUnable) {
         self.deliverAfter(100, Framed("PMGNTRK,3605.259,N,08644.389,W,00151,M,201444.61,A,,020302") +
                                    kUnableReply + crlf);
     };
-    EXPECT_TRUE(device.ReceiveTracks());
+    // A refused request is told and adds nothing (it ended silently before).
+    prompts.answerMessage();
+    EXPECT_FALSE(device.ReceiveTracks());
     EXPECT_EQ(port.writtenTexts().last(), kTrackRequest);
-    EXPECT_EQ(device.receivedDataLines().size(), 1);
     EXPECT_EQ(progress.captions.last(), QStringLiteral("Getting Tracks From GPS Device"));
-    EXPECT_TRUE(prompts.messages().isEmpty());
+    EXPECT_EQ(prompts.messages(),
+              QStringList{QStringLiteral("The GPS device refused the request (it answered "
+                                         "UNABLE).\r\nNothing was added to the list.")});
+    EXPECT_FALSE(progress.visible);
 }
 
 TEST_F(GpsDeviceTest, DownloadJoinsPiecesAcrossPolls) {

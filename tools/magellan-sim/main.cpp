@@ -34,28 +34,26 @@ void onSignal(int) {
     gStop = 1;
 }
 
-const char* const kUsage =
-    "usage: magellan-sim [options]\n"
-    "  --data FILE        waypoints and track points to serve (see receiverstore.h)\n"
-    "  --dump FILE        write the waypoint store there after every change\n"
-    "  --log FILE         append every sentence received from the host\n"
-    "  --model NAME       model name in the version reply (default SporTrak)\n"
-    "  --product N        product number (default from the model: Meridian 33,\n"
-    "                     SporTrak Map/Pro 36, SporTrak 37, Meridian Color 39,\n"
-    "                     eXplorist 100 110; others 37)\n"
-    "  --serial TEXT      serial number (default 12345678)\n"
-    "  --software TEXT    software version field (default \"VER 1 06\")\n"
-    "  --no-pacing        send as fast as possible (default: 4800 baud)\n"
-    "  --baud N           pacing rate in baud (default 4800)\n"
-    "  --delay MS         wait before answering each sentence\n"
-    "  --fault MODE       silent | unable | unable-all | refuse-uploads |\n"
-    "                     stop-after=N | noise=N | badsum=N\n"
-    "                     silent: answers nothing; unable: refuses every command\n"
-    "                     but the version request; unable-all: that one too;\n"
-    "                     refuse-uploads: refuses every waypoint sent to it\n"
-    "                     (add --delay for a slow one); stop-after=N: a download stops\n"
-    "                     after N lines; noise=N / badsum=N: every N-th data line\n"
-    "                     has a garbled character / a wrong checksum\n";
+const char* const kUsage = "usage: magellan-sim [options]\n"
+                           "  --data FILE        waypoints and track points to serve (see receiverstore.h)\n"
+                           "  --dump FILE        write the waypoint store there after every change\n"
+                           "  --log FILE         append every sentence received from the host\n"
+                           "  --model NAME       model name in the version reply (default SporTrak)\n"
+                           "  --product N        product number (default from the model: Meridian 33,\n"
+                           "                     SporTrak Map/Pro 36, SporTrak 37, Meridian Color 39,\n"
+                           "                     eXplorist 100 110; others 37)\n"
+                           "  --serial TEXT      serial number (default 12345678)\n"
+                           "  --software TEXT    software version field (default \"VER 1 06\")\n"
+                           "  --no-pacing        send as fast as possible (default: 4800 baud)\n"
+                           "  --baud N           pacing rate in baud (default 4800)\n"
+                           "  --delay MS         wait before answering each sentence\n"
+                           "  --fault MODE       silent | unable | stop-after=N | noise=N | badsum=N\n"
+                           "                     silent: answers nothing; unable: refuses every command\n"
+                           "                     but the version request; stop-after=N: a download stops\n"
+                           "                     after N lines; noise=N / badsum=N: every N-th data line\n"
+                           "                     has a garbled character / a wrong checksum;\n"
+                           "                     unable-all: refuses the version request too;\n"
+                           "                     refuse-uploads: refuses every waypoint sent\n";
 
 struct Options {
     std::string data, dump, log;

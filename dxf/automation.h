@@ -89,6 +89,10 @@ public:
     // The block reference with that handle; throws for an empty or unknown
     // handle, or one of an entity that is no block reference.
     virtual std::shared_ptr<AcadBlockReference> HandleToObject(const QString& handle) = 0;
+    // Writes the document's changes now; throws with the reason when they
+    // cannot be written (they stay in the document). An application that
+    // saves by itself does nothing here.
+    virtual void Save() {}
 };
 
 class AcadApplication {

@@ -2,6 +2,7 @@
 #include "dxf/dxfdrawing.h"
 
 #include "platform/ansi.h"
+#include "platform/durablewrite.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -491,6 +492,9 @@ QString DxfDrawing::blockFromFile(const QString& path) {
         return it.value();
 
     QFile file(absolute);
+    // A FIFO or device is refused before it is opened: it could block or never end.
+    if (const QString notRegular = NotARegularFileReason(absolute); !notRegular.isEmpty())
+        throw DxfError(QStringLiteral("The block drawing \"%1\" cannot be read: %2.").arg(path, notRegular));
     if (!QFileInfo(absolute).isFile())
         throw DxfError(QStringLiteral("The block drawing \"%1\" was not found.").arg(path));
     if (!file.open(QIODevice::ReadOnly))

@@ -7,22 +7,36 @@
 //
 // Saving: Update marks the drawing for saving and the save runs once control
 // returns to the event loop, so a command that inserts 10,000 blocks writes the
-// file once. The write is atomic (a temporary file replaces the old one). A
-// drawing with unsaved changes is also written when the application quits,
-// when another drawing becomes active and when the engine is destroyed.
+// file once; a command that must know the outcome saves at its end
+// (AcadDocument::Save). Every write is durable (platform/durablewrite.h): on
+// failure the file stays as it was and the changes stay in memory. A drawing
+// with unsaved changes is also written when the application quits, when
+// another drawing becomes active and when the engine is destroyed.
 //
-// Between commands the file may change on disk (the user edits it in another
-// CAD program): ActiveDocument reads it again when it has no unsaved changes,
-// so the other program's work is never overwritten by an old copy.
+// Drawings shared between programs: the file may change on disk at any time
+// (the user edits it in another CAD program, another copy of this program
+// inserts into it). At the start of every command (ActiveDocument) and again
+// right before writing, the engine compares the file with what it read (size,
+// modification time, device and inode); when they differ it reads the file
+// again and makes the changes it has not written yet once more on the new
+// content (drawingjournal.h), so the other program's work is never overwritten
+// by an old copy. Handles given out before stay usable. The compare and the
+// write happen while the engine holds the lock file "<drawing>.lock", so two
+// copies of this program never interleave their writes; a lock left by a
+// program that ended is recognised and taken over.
+//
+// Only regular files are read as drawings or block drawings: a FIFO, a device
+// or a folder is refused with a message naming it, without opening it.
 #pragma once
 #include "dxf/automation.h"
 #include "dxf/dxfdrawing.h"
 
-#include <QDateTime>
 #include <QObject>
 
 #include <functional>
 #include <memory>
+
+struct DxfSession;
 
 // The setting that names the active drawing: application, section and key.
 namespace DrawingSetting {
@@ -51,14 +65,19 @@ public:
 
     // The path of the active drawing as the settings name it now.
     static QString drawingPath();
-    // The drawing held now (null before the first ActiveDocument).
-    std::shared_ptr<DxfDrawing> drawing() const { return drawing_; }
+    // The drawing held now (null before the first ActiveDocument). Another
+    // object after the file was read again.
+    std::shared_ptr<DxfDrawing> drawing() const;
     QString currentPath() const { return path_; }
     // Writes unsaved changes now. Returns false (and keeps them) when the write
     // fails; lastSaveError() then says why.
     bool flush();
     QString lastSaveError() const { return saveError_; }
     int saveCount() const { return saves_; }
+    // How often the drawing was read again because another program changed it.
+    int rereadCount() const { return rereads_; }
+    // Drops the changes not written yet: the drawing is read again from its file.
+    void discardChanges();
 
     // Commands of the drawing window. Each writes pending changes of the
     // active drawing first and, on success, makes the result the active
@@ -85,16 +104,28 @@ signals:
     void unsavedAtExit(const QString& description);
 
 private:
-    void open(const QString& path);
-    // Writes the drawing to path; "" on success, else why not, in words for the user.
-    static QString writeTo(DxfDrawing& drawing, const QString& path);
-    void makeActive(const QString& path);
+public:
+    // What identifies one version of a file on disk.
     struct Stamp {
         bool exists = false;
         qint64 size = 0;
-        QDateTime modified;
+        qint64 modifiedNs = 0;
+        quint64 device = 0;
+        quint64 inode = 0;
         bool operator==(const Stamp&) const = default;
     };
+
+private:
+    void open(const QString& path);
+    // Reads the drawing at path again when the file is not what stamp_ says,
+    // and makes the unwritten changes again on it. Throws AcadError when the
+    // new content cannot be used; the drawing held stays as it was then.
+    void syncWithDisk();
+    // Compares, merges and writes under the lock; "" on success, else why not.
+    QString save();
+    // Writes the drawing to path; "" on success, else why not, in words for the user.
+    static QString writeTo(DxfDrawing& drawing, const QString& path);
+    void makeActive(const QString& path);
     static Stamp stampOf(const QString& path);
     // Makes drawing (read from or just written to path, as stamp found it) the active one.
     void adopt(std::shared_ptr<DxfDrawing> drawing, const QString& path, const Stamp& stamp);
@@ -103,11 +134,13 @@ private:
 
     bool visible_ = false;
     bool savePending_ = false;
+    bool saving_ = false;
     int saves_ = 0;
+    int rereads_ = 0;
     QString saveError_;
     QString path_;
     Stamp stamp_;
-    std::shared_ptr<DxfDrawing> drawing_;
+    std::shared_ptr<DxfSession> session_;
 };
 
 // The class behind "AutoCAD.Application" in this process.

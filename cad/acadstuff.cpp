@@ -179,3 +179,16 @@ bool ACADStuff::AddPolyline3D(const std::vector<double>& points) {
     }
     return true;
 }
+
+QString ACADStuff::SaveDrawing() {
+    if (!AcadDoc)
+        return QString();
+    try {
+        AcadDoc->Save();
+    } catch (const AcadError& e) {
+        return e.description();
+    } catch (const std::exception& e) {
+        return QString::fromLocal8Bit(e.what());
+    }
+    return QString();
+}

@@ -36,6 +36,11 @@ public:
     bool SetBlockAttribute(const QString& handle, const QString& tag, const QString& text);
     // One 3D polyline through x1, y1, z1, x2, ... False when a failure ended it.
     bool AddPolyline3D(const std::vector<double>& points);
+    // Writes the drawing's changes now, through the connection the last
+    // operation made (no new connect, no message). "" when they are on disk or
+    // nothing was connected, else why they could not be written; the changes
+    // then stay in the drawing for the next save.
+    QString SaveDrawing();
 
     // The connection: replaced by every successful connect.
     std::shared_ptr<AcadApplication> AcadApp;

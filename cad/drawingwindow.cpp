@@ -67,8 +67,7 @@ DrawingWindow::DrawingWindow(DxfApplication& engine, QWidget* parent) : QMainWin
     connect(&engine_, &DxfApplication::visibleChanged, this, &QWidget::setVisible);
     connect(&engine_, &DxfApplication::drawingChanged, this, &DrawingWindow::drawingChanged);
     connect(&engine_, &DxfApplication::zoomedToExtents, view_, &DrawingView::zoomExtents);
-    connect(&engine_, &DxfApplication::unsavedAtExit, this,
-            [](const QString& description) { MsgBox(description, vbCritical); });
+    connect(&engine_, &DxfApplication::unsavedAtExit, this, &DrawingWindow::settleUnsavedChanges);
     drawingChanged();
     if (engine_.Visible())
         show();
@@ -146,6 +145,42 @@ void DrawingWindow::saveDrawingAs() {
             return;
     }
     runCommand([&] { engine_.saveDrawingAs(path); });
+}
+
+void DrawingWindow::settleUnsavedDrawing() {
+    auto* automation = dynamic_cast<DxfAutomation*>(&CurrentAcadAutomation());
+    const std::shared_ptr<DxfApplication> engine = automation ? automation->running() : nullptr;
+    if (!engine)
+        return;
+    for (const QPointer<DrawingWindow>& w : installedWindows())
+        if (w && &w->engine_ == engine.get())
+            return w->settleUnsavedChanges();
+    DrawingWindow window(*engine); // an engine without a window still offers Save As
+    window.settleUnsavedChanges();
+}
+
+void DrawingWindow::settleUnsavedChanges() {
+    while (!engine_.flush()) {
+        const int answer = MsgBox(engine_.lastSaveError() + vbCrLf + vbCrLf +
+                                      QStringLiteral("The changes to the drawing are not saved.%1"
+                                                     "Yes: try to save the drawing again.%1"
+                                                     "No: save the drawing under another name.%1"
+                                                     "Cancel: discard the changes.")
+                                          .arg(vbCrLf),
+                                  vbYesNoCancel + vbExclamation);
+        if (answer == vbYes)
+            continue;
+        if (answer == vbNo) {
+            saveDrawingAs(); // a failure is shown; the choice comes again
+            continue;
+        }
+        if (MsgBox(QStringLiteral("Discard the changes to the drawing %1?")
+                       .arg(QDir::toNativeSeparators(engine_.currentPath())),
+                   vbYesNo + vbQuestion) == vbYes) {
+            engine_.discardChanges();
+            return;
+        }
+    }
 }
 
 void DrawingWindow::closeEvent(QCloseEvent* event) {

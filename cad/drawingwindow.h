@@ -4,7 +4,8 @@
 // the engine: shown and hidden with Visible, fitted by ZoomExtents, redrawn by
 // Update. Closing it only hides it (Visible becomes false); the engine keeps
 // running. It never keeps the program running on its own. When the program
-// ends with changes the engine could not write, it says so.
+// ends with changes the engine cannot write, the user chooses what happens to
+// them: try again, save the drawing under another name, or discard them.
 #pragma once
 #include <QMainWindow>
 #include <QPointer>
@@ -24,6 +25,12 @@ public:
     // go with their engine, or when the application object is destroyed,
     // whichever comes first. Called once by the main program.
     static void install();
+
+    // As the program ends: returns once the running engine's drawing changes
+    // are on disk or the user chose to discard them (asked through the prompt
+    // service while they cannot be written). Nothing is asked when all is saved.
+    static void settleUnsavedDrawing();
+    void settleUnsavedChanges();
 
     DrawingView* view() const { return view_; }
     QAction* zoomExtentsAction() const { return zoomAction_; }

@@ -55,6 +55,11 @@ QStringList problemLines(const InsertionReport& r, const QString& leftOut) {
     return lines;
 }
 
+// What happens to changes the drawing could not take to disk.
+QString unsavedNote() {
+    return QStringLiteral("The changes are kept; the next drawing command tries to save them again.");
+}
+
 } // namespace
 
 double RoundTo2(double x) {
@@ -214,6 +219,9 @@ InsertionReport InsertPoints(FlexGrid& grid, const InsertionContext& context, bo
         else
             ++report.inserted;
     }
+    // The command's changes are written before its closing message, which
+    // must be able to say when they could not be.
+    report.saveError = acad.SaveDrawing();
     return report;
 }
 
@@ -253,6 +261,8 @@ InsertionReport InsertLine(FlexGrid& grid, const InsertionContext& context) {
         ++report.inserted;
     }
     report.lineDrawn = acad.AddPolyline3D(vertices);
+    if (report.lineDrawn)
+        report.saveError = acad.SaveDrawing();
     return report;
 }
 
@@ -264,7 +274,14 @@ QString PointsClosingMessage(const InsertionReport& report, bool selectedOnly) {
     if (selectedOnly && !report.rowSelected)
         return QStringLiteral("No points were selected.");
     QStringList lines;
-    if (report.unusableCoordinates.isEmpty() && report.failedInsertions.isEmpty())
+    if (!report.saveError.isEmpty())
+        lines << report.saveError
+              << (report.inserted == 1
+                      ? QStringLiteral("1 way point was inserted into the drawing but not saved.")
+                      : QStringLiteral("%1 way points were inserted into the drawing but not saved.")
+                            .arg(report.inserted))
+              << unsavedNote();
+    else if (report.unusableCoordinates.isEmpty() && report.failedInsertions.isEmpty())
         lines << QStringLiteral("All way points in the list were Inserted.");
     else
         lines << (report.inserted == 1 ? QStringLiteral("1 way point was Inserted.")
@@ -278,7 +295,12 @@ QString LineClosingMessage(const InsertionReport& report) {
         return QStringLiteral("No points were selected.");
     if (!report.lineDrawn)
         return QString();
-    QStringList lines{QStringLiteral("The line was Inserted.")};
+    QStringList lines;
+    if (!report.saveError.isEmpty())
+        lines << report.saveError << QStringLiteral("The line was inserted into the drawing but not saved.")
+              << unsavedNote();
+    else
+        lines << QStringLiteral("The line was Inserted.");
     lines << problemLines(report, QStringLiteral("left out of the line"));
     return lines.join(vbCrLf);
 }

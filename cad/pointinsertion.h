@@ -53,6 +53,7 @@ struct InsertionReport {
     QList<int> failedInsertions;     // the drawing refused the block (empty handle)
     bool lineDrawn = false;          // line: AddPolyline3D succeeded
     QString layerProblem;            // points: why the layer name cannot be used (no row was processed)
+    QString saveError;               // why the drawing could not be saved at the end ("" when it was)
 };
 
 // One row's insertion point (easting, northing, elevation), each rounded to
@@ -105,7 +106,8 @@ InsertionReport InsertLine(FlexGrid& grid, const InsertionContext& context);
 QString PointsClosingMessage(const InsertionReport& report, bool selectedOnly);
 // Line: "No points were selected." below two marked rows; "The line was
 // Inserted." (with any rows left out or elevations not read counted after it);
-// "" when the drawing was not reached or the line was not drawn.
+// "" when the drawing was not reached or the line was not drawn. A drawing that
+// could not be saved is reported as for points.
 QString LineClosingMessage(const InsertionReport& report);
 
 } // namespace PointInsertion

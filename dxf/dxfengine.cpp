@@ -440,10 +440,10 @@ void DxfApplication::Update() {
     if (!session_)
         return;
     emit drawingChanged();
-    // After a failed save, try again now: the cause may have gone (a full disk,
-    // a file another program held), and a failure must reach this command.
-    if (!saveError_.isEmpty())
-        flushOrThrow(*this);
+    // Even after a failed save the write waits for the event loop (or the
+    // command's own AcadDocument::Save, which reports a failure): an update
+    // that threw would end the caller's operation with a block in the drawing
+    // but without its handle, so its label would be lost.
     if (savePending_ || !session_->drawing->modified())
         return;
     savePending_ = true;

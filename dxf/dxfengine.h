@@ -59,8 +59,9 @@ public:
     // cannot be used (another DXF version, binary DXF, not DXF, unreadable).
     std::shared_ptr<AcadDocument> ActiveDocument() override;
     void ZoomExtents() override;
-    // Throws AcadError when the previous save failed and writing again now
-    // fails too (the changes are kept in memory for the next successful save).
+    // Marks the changes for saving once control returns to the event loop.
+    // Never throws: a command learns whether its changes could be written from
+    // AcadDocument::Save (the changes are kept in memory until a save succeeds).
     void Update() override;
 
     // The path of the active drawing as the settings name it now.

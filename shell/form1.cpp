@@ -3,6 +3,7 @@
 // the table's popup commands. The other handlers live in form1_<area>.cpp.
 #include "shell/form1.h"
 
+#include "cad/drawingwindow.h"
 #include "gps/commport.h"
 #include "platform/prompts.h"
 #include "platform/twips.h"
@@ -198,6 +199,8 @@ bool Form1::Form_QueryUnload() {
                 return false;
         }
     }
+    // Drawing changes that cannot be written are settled by the user now.
+    DrawingWindow::settleUnsavedDrawing();
     closePortOnExit();
     return true;
 }

@@ -1,0 +1,157 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Drawing saves against real faults: a full or failing disk at each write of
+// a save (the preloaded fault injector), two programs inserting into one
+// drawing at once, and FIFOs or devices named as drawings or block drawings.
+#include "dxf/dxfengine.h"
+#include "support/drawingfixture.h"
+#include "support/dxfreadback.h"
+#include "support/faultinjection.h"
+
+#include <QProcess>
+#include <QSet>
+
+#include <chrono>
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+class DrawingSavesTest : public DrawingPathTest {
+protected:
+    std::shared_ptr<DxfApplication> start() {
+        return std::dynamic_pointer_cast<DxfApplication>(automation.CreateObject());
+    }
+    DxfAutomation automation;
+};
+
+// Runs f on another thread and gives its failure message, or fails the test
+// when no answer comes within a second (a reader blocked on a FIFO is then
+// released by opening its other end).
+template <typename F> QString refusalWithinASecond(F f, const QString& fifo) {
+    auto answer = std::async(std::launch::async, [&]() -> QString {
+        try {
+            f();
+        } catch (const AcadError& e) {
+            return e.description();
+        } catch (const DxfError& e) {
+            return e.description();
+        }
+        return QStringLiteral("<accepted>");
+    });
+    if (answer.wait_for(std::chrono::seconds(1)) != std::future_status::ready) {
+        ADD_FAILURE() << "no answer within a second";
+        const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+    }
+    return answer.get();
+}
+
+} // namespace
+
+TEST_F(DrawingSavesTest, AFailingDiskAtEachWriteLeavesTheOldDrawingAndSaysWhy) {
+    auto app = start();
+    app->ActiveDocument()->ModelSpace()->InsertBlock({1, 1, 0}, flag(), 1, 1, 1, 0);
+    ASSERT_TRUE(app->flush());
+    const QByteArray old = readAll(path);
+    ASSERT_LT(old.size(), 16 * 1024); // small enough to sit in a write buffer whole
+    app->ActiveDocument()->ModelSpace()->InsertBlock({2, 2, 0}, flag(), 1, 1, 1, 0);
+    const qint64 size = app->drawing()->toBytes().size();
+
+    struct Case {
+        const char* what;
+        FaultInjection::Faults faults;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"disk full at once", {0, ENOSPC, 0, 0, 0}, "No space left on device"},
+        {"disk full mid-way", {size / 2, ENOSPC, 0, 0, 0}, "No space left on device"},
+        {"disk full one byte short", {size - 1, ENOSPC, 0, 0, 0}, "No space left on device"},
+        {"fsync fails", {-1, ENOSPC, EIO, 0, 0}, "Input/output error"},
+        {"close fails", {-1, ENOSPC, 0, ENOSPC, 0}, "No space left on device"},
+        {"rename refused", {-1, ENOSPC, 0, 0, EACCES}, "Permission denied"},
+        {"read-only", {-1, ENOSPC, 0, 0, EROFS}, "Read-only file system"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        {
+            FaultInjection inject("Drawing1.dxf", c.faults);
+            EXPECT_FALSE(app->flush());
+            EXPECT_GE(inject.failures(), 1);
+        }
+        EXPECT_EQ(app->lastSaveError(),
+                  QStringLiteral("The drawing %1 could not be saved: %2").arg(path, c.reason));
+        EXPECT_EQ(readAll(path), old);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Drawing1.dxf"});
+        EXPECT_TRUE(app->drawing()->modified()) << "kept in memory";
+    }
+    ASSERT_TRUE(app->flush());
+    EXPECT_EQ(readBack(path).value("inserts").toArray().size(), 2);
+}
+
+TEST_F(DrawingSavesTest, TwoProgramsInsertingAtOnceBothEndUpInTheDrawing) {
+    constexpr int kCount = 40;
+    const QStringList labels{"A", "B"};
+    std::vector<std::unique_ptr<QProcess>> drivers;
+    for (const QString& label : labels) {
+        auto p = std::make_unique<QProcess>();
+        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p->start(QStringLiteral(DRIVER_PATH), {flag(), label, QString::number(kCount), QStringLiteral("4")});
+        ASSERT_TRUE(p->waitForStarted());
+        drivers.push_back(std::move(p));
+    }
+    for (auto& p : drivers) // both ready before either starts: they overlap
+        while (!p->canReadLine())
+            ASSERT_TRUE(p->waitForReadyRead(60000));
+    for (auto& p : drivers)
+        p->write("go\n");
+    for (auto& p : drivers)
+        ASSERT_TRUE(p->waitForBytesWritten(10000));
+    int rereads = 0;
+    for (auto& p : drivers) {
+        ASSERT_TRUE(p->waitForFinished(120000));
+        EXPECT_EQ(p->exitCode(), 0);
+        const QByteArray out = p->readAllStandardOutput();
+        rereads += out.mid(out.indexOf("rereads ") + 8).trimmed().toInt();
+    }
+    EXPECT_GT(rereads, 0) << "the two programs never met";
+
+    const QJsonObject r = readBack(path);
+    EXPECT_EQ(problemsOf(r), "");
+    QSet<QString> found;
+    for (const auto& insert : r.value("inserts").toArray())
+        found.insert(insert.toObject().value("attribs").toArray()[0].toArray()[1].toString());
+    for (const QString& label : labels)
+        for (int n = 0; n < kCount; ++n)
+            EXPECT_TRUE(found.contains(QStringLiteral("%1 %2").arg(label).arg(n)))
+                << label.toStdString() << n;
+    EXPECT_EQ(r.value("inserts").toArray().size(), 2 * kCount);
+}
+
+TEST_F(DrawingSavesTest, FifosAndDevicesAreRefusedAsDrawingsAndBlockDrawings) {
+    const QString fifo = dir.filePath("pipe.dxf");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString zero = QStringLiteral("/dev/zero");
+    for (const QString& device : {fifo, zero}) {
+        SCOPED_TRACE(device.toStdString());
+        const QString kind = device == fifo ? QStringLiteral("named pipe (FIFO)") : QStringLiteral("device");
+        // The drawing the settings name, opened by the first command.
+        setDrawingPath(device);
+        DxfAutomation refused;
+        QString message = refusalWithinASecond([&] { refused.CreateObject(); }, fifo);
+        EXPECT_TRUE(message.contains(device) && message.contains(kind)) << message.toStdString();
+        EXPECT_FALSE(refused.running());
+
+        // A block drawing, through the engine and read directly.
+        setDrawingPath(path);
+        auto app = start();
+        auto ms = app->ActiveDocument()->ModelSpace();
+        message = refusalWithinASecond([&] { ms->InsertBlock({0, 0, 0}, device, 1, 1, 1, 0); }, fifo);
+        EXPECT_TRUE(message.contains(device) && message.contains(kind)) << message.toStdString();
+        DxfDrawing drawing = DxfDrawing::createNew();
+        message = refusalWithinASecond([&] { drawing.blockFromFile(device); }, fifo);
+        EXPECT_TRUE(message.contains(device) && message.contains(kind)) << message.toStdString();
+    }
+}

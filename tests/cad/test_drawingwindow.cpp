@@ -208,19 +208,22 @@ TEST_F(DrawingWindowTest, NewOpenAndSaveAsMakeTheirDrawingActive) {
     EXPECT_EQ(engine->currentPath(), copy);
 }
 
-TEST_F(DrawingWindowTest, ChangesThatCannotBeWrittenAsTheProgramEndsAreReported) {
+TEST_F(DrawingWindowTest, ChangesThatCannotBeWrittenAsTheProgramEndsAreSettledByTheUser) {
     insertAt(3, 4);
     ASSERT_TRUE(QDir().mkpath(path)); // a folder where the drawing file should go
     ScriptedPrompts prompts;
-    prompts.answerMessage(vbOK);
+    // Discarding is asked once more; "No" brings the choice back.
+    prompts.answerMessage(vbCancel).answerMessage(vbNo).answerMessage(vbCancel).answerMessage(vbYes);
     QTimer::singleShot(0, qApp, &QCoreApplication::quit);
     QCoreApplication::exec();
-    ASSERT_EQ(prompts.messages().size(), 1);
+    ASSERT_EQ(prompts.messages().size(), 4);
     EXPECT_TRUE(prompts.messages()[0].contains(path)) << prompts.messages()[0].toStdString();
-    EXPECT_EQ(prompts.prompts()[0].buttons, vbCritical);
-    EXPECT_TRUE(engine->drawing()->modified()) << "kept in memory";
+    EXPECT_EQ(prompts.prompts()[0].buttons, vbYesNoCancel + vbExclamation);
+    EXPECT_TRUE(prompts.messages()[1].startsWith(QStringLiteral("Discard the changes")));
+    EXPECT_FALSE(engine->drawing()->modified()) << "discarded at the user's word";
     ASSERT_TRUE(QDir(path).removeRecursively());
     EXPECT_TRUE(engine->flush());
+    EXPECT_FALSE(QFile::exists(path));
 }
 
 // The program may end without returning to the event loop after a command:

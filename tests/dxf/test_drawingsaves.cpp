@@ -7,8 +7,11 @@
 #include "support/dxfreadback.h"
 #include "support/faultinjection.h"
 
+#include <QCoreApplication>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QSet>
+#include <QSysInfo>
 
 #include <chrono>
 #include <fcntl.h>
@@ -91,6 +94,54 @@ TEST_F(DrawingSavesTest, AFailingDiskAtEachWriteLeavesTheOldDrawingAndSaysWhy) {
     EXPECT_EQ(readBack(path).value("inserts").toArray().size(), 2);
 }
 
+// A real full disk: a 64 KB tmpfs in a user namespace of its own (where the
+// system allows one), the test running again inside it with KORVEL_TMPFS set.
+TEST(DrawingSavesOnATmpfs, AFullDiskLeavesTheOldDrawingAndSaysWhy) {
+    const QByteArray mounted = qgetenv("KORVEL_TMPFS");
+    if (mounted.isEmpty()) {
+        QTemporaryDir dir;
+        QProcess probe;
+        probe.start("unshare", {"-Urm", "true"});
+        if (!probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit ||
+            probe.exitCode() != 0)
+            GTEST_SKIP() << "no user namespace to mount a tmpfs in";
+        QProcess inside;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("KORVEL_TMPFS", dir.path());
+        inside.setProcessEnvironment(env);
+        inside.setProcessChannelMode(QProcess::ForwardedChannels);
+        inside.start("unshare", {"-Urm", "sh", "-c",
+                                 "mount -t tmpfs -o size=64k none \"$KORVEL_TMPFS\" && exec \"$0\" "
+                                 "--gtest_filter=DrawingSavesOnATmpfs.*",
+                                 QCoreApplication::applicationFilePath()});
+        ASSERT_TRUE(inside.waitForFinished(120000));
+        EXPECT_EQ(inside.exitCode(), 0);
+        return;
+    }
+    const QString path = QString::fromLocal8Bit(mounted) + "/Drawing1.dxf";
+    setDrawingPath(path);
+    DxfAutomation automation;
+    auto app = std::dynamic_pointer_cast<DxfApplication>(automation.CreateObject());
+    app->ActiveDocument()->ModelSpace()->InsertBlock({1, 1, 0}, flag(), 1, 1, 1, 0);
+    ASSERT_TRUE(app->flush());
+    const QByteArray old = readAll(path);
+    {
+        QFile filler(QString::fromLocal8Bit(mounted) + "/filler");
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) > 0) {
+        }
+    }
+    app->ActiveDocument()->ModelSpace()->InsertBlock({2, 2, 0}, flag(), 1, 1, 1, 0);
+    EXPECT_FALSE(app->flush());
+    EXPECT_EQ(app->lastSaveError(),
+              QStringLiteral("The drawing %1 could not be saved: No space left on device").arg(path));
+    EXPECT_EQ(readAll(path), old);
+    ASSERT_TRUE(QFile::remove(QString::fromLocal8Bit(mounted) + "/filler"));
+    ASSERT_TRUE(app->flush());
+    setDrawingPath(QString());
+}
+
 TEST_F(DrawingSavesTest, TwoProgramsInsertingAtOnceBothEndUpInTheDrawing) {
     constexpr int kCount = 40;
     const QStringList labels{"A", "B"};
@@ -128,6 +179,14 @@ TEST_F(DrawingSavesTest, TwoProgramsInsertingAtOnceBothEndUpInTheDrawing) {
             EXPECT_TRUE(found.contains(QStringLiteral("%1 %2").arg(label).arg(n)))
                 << label.toStdString() << n;
     EXPECT_EQ(r.value("inserts").toArray().size(), 2 * kCount);
+
+    // A lock left by a program that ended does not stop the next save.
+    writeAll(path + ".lock",
+             "999999999\ndrawing_append_driver\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+    auto app = start();
+    app->ActiveDocument()->ModelSpace()->InsertBlock({1, 1, 0}, flag(), 1, 1, 1, 0);
+    EXPECT_TRUE(app->flush()) << app->lastSaveError().toStdString();
+    EXPECT_FALSE(QFile::exists(path + ".lock"));
 }
 
 TEST_F(DrawingSavesTest, FifosAndDevicesAreRefusedAsDrawingsAndBlockDrawings) {

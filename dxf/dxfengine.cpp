@@ -374,7 +374,9 @@ void DxfApplication::adopt(std::shared_ptr<DxfDrawing> drawing, const QString& p
 
 void DxfApplication::syncWithDisk() {
     const Stamp now = stampOf(path_);
-    if (now == stamp_)
+    // A file that is gone (deleted, or its disk unplugged) has nothing newer to
+    // merge with: the drawing held keeps everything, and the next write puts it back.
+    if (now == stamp_ || !now.exists)
         return;
     Stamp stamp;
     auto fresh = readDrawing(path_, &stamp);

@@ -305,6 +305,46 @@ TEST_F(DxfEngineTest, ADrawingChangedOnDiskIsReadAgainBeforeTheNextCommand) {
     EXPECT_EQ(readBack(path).value("inserts").toArray().size(), 2);
 }
 
+TEST_F(DxfEngineTest, ChangesNotYetWrittenAreMadeAgainOnAnotherProgramsVersionAndHandlesStayUsable) {
+    DxfAutomation automation;
+    auto app = start(automation);
+    app->ActiveDocument()->ModelSpace()->InsertBlock({1, 1, 0}, flag(), 1, 1, 1, 0);
+    ASSERT_TRUE(app->flush());
+    auto doc = app->ActiveDocument();
+    doc->Layers()->Add(QStringLiteral("Pending"));
+    auto ref = doc->ModelSpace()->InsertBlock({2, 2, 0}, flag(), 1, 1, 1, 0);
+    ref->setLayer(QStringLiteral("Pending"));
+    doc->ModelSpace()->Add3DPoly({0, 0, 0, 5, 5, 5});
+    const QString given = ref->Handle();
+    // Meanwhile another program writes the drawing, its new line taking the
+    // very handle given out here for the pending block.
+    QByteArray bytes = readAll(path);
+    bytes.replace("  0\nENDSEC\n  0\nEOF\n",
+                  "  0\nLINE\n  5\n" + given.toLatin1() +
+                      "\n  8\n0\n 10\n0.0\n 20\n0.0\n 30\n0.0\n 11\n9.0\n 21\n9.0\n"
+                      " 31\n0.0\n  0\nENDSEC\n  0\nEOF\n");
+    writeAll(path, bytes);
+
+    // The next command reads that version and makes the pending changes on it;
+    // the handle given out still finds the block, now under another handle.
+    auto again = app->ActiveDocument()->HandleToObject(given);
+    EXPECT_EQ(app->rereadCount(), 1);
+    EXPECT_NE(again->Handle(), given);
+    EXPECT_EQ(ref->Handle(), again->Handle());
+    again->GetAttributes().at(0)->setTextString(QStringLiteral("kept"));
+    ASSERT_TRUE(app->flush());
+
+    const QJsonObject r = readBack(path);
+    EXPECT_EQ(problemsOf(r), "");
+    EXPECT_TRUE(readAll(path).contains("  0\nLINE\n  5\n" + given.toLatin1() + "\n"));
+    const QJsonArray inserts = r.value("inserts").toArray();
+    ASSERT_EQ(inserts.size(), 2);
+    EXPECT_EQ(inserts[1].toObject().value("layer").toString(), "Pending");
+    EXPECT_EQ(inserts[1].toObject().value("handle").toString(), ref->Handle());
+    EXPECT_EQ(inserts[1].toObject().value("attribs").toArray()[0].toArray()[1].toString(), "kept");
+    EXPECT_EQ(r.value("polylines").toArray().size(), 1);
+}
+
 TEST_F(DxfEngineTest, AFailedSaveKeepsTheChangesAndSaysWhy) {
     const QString bad = blockSaves();
     DxfAutomation automation;

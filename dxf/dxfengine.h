@@ -104,7 +104,6 @@ signals:
     // The program is ending and the drawing's changes could not be written.
     void unsavedAtExit(const QString& description);
 
-private:
 public:
     // What identifies one version of a file on disk.
     struct Stamp {

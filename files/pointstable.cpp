@@ -2,15 +2,17 @@
 #include "files/pointstable.h"
 
 #include "files/pointsfile.h"
+#include "platform/durablewrite.h"
 #include "platform/numbers.h"
 #include "platform/prompts.h"
 #include "table/flexgrid.h"
 #include "table/tablesetup.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -53,6 +55,24 @@ QString readFailure(const QString& name, const QString& why, int rows) {
     return text;
 }
 
+// The file's identity and times as stat() gives them; false when nothing
+// readable is there.
+bool statInto(const QString& path, PointsFileStamp& stamp) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    stamp.path = path;
+    stamp.size = qint64(st.st_size);
+    stamp.modifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    stamp.inode = quint64(st.st_ino);
+    stamp.device = quint64(st.st_dev);
+    return true;
+}
+
+QString notRegularFile(const QString& why) {
+    return why + QStringLiteral(", not a regular file");
+}
+
 QString columnTitle(int col) {
     switch (col) {
     case colName:
@@ -76,6 +96,7 @@ QString columnTitle(int col) {
 PointsLoadResult LoadPoints(QIODevice& in, FlexGrid& grid, const QString& name) {
     PointsLoadResult result;
     BulkUpdate bulk(grid);
+    QCryptographicHash hash(QCryptographicHash::Sha1);
     QByteArray buffer;
     std::vector<PointsRecord> records;
     for (;;) {
@@ -90,6 +111,7 @@ PointsLoadResult LoadPoints(QIODevice& in, FlexGrid& grid, const QString& name) 
         }
         if (got == 0)
             break; // end of data; what is left is a cut-short record, dropped
+        hash.addData(QByteArrayView(buffer.constData() + have, qsizetype(got)));
 
         std::size_t used = 0;
         records.clear();
@@ -104,6 +126,19 @@ PointsLoadResult LoadPoints(QIODevice& in, FlexGrid& grid, const QString& name) 
     }
     result.ok = true;
     result.rows = grid.Rows() - 1;
+    result.leftOutBytes = buffer.size();
+    result.stamp.hash = hash.result();
+    if (result.leftOutBytes > 0)
+        result.warning =
+            QStringLiteral(
+                "The points file \"%1\" ends with %2 byte(s) that are not a whole waypoint record; "
+                "they were left out.")
+                .arg(name)
+                .arg(result.leftOutBytes) +
+            vbCrLf +
+            QStringLiteral("The %1 complete waypoint(s) are in the table. The file is not changed until you "
+                           "save it.")
+                .arg(result.rows);
     return result;
 }
 
@@ -112,33 +147,58 @@ PointsLoadResult LoadPointsFile(const QString& path, FlexGrid& grid) {
     SetUpEmptyTable(grid);
     const QFileInfo info(path);
     result.fileExisted = info.exists() || info.isSymLink();
-    QFile file(path);
     if (!result.fileExisted) {
         // As the points file has always been opened: a new name gives a new, empty file.
-        if (!file.open(QIODevice::ReadWrite)) {
-            result.error = readFailure(path, file.errorString(), 0);
+        QString why;
+        if (!CreateEmptyFileDurably(path, &why)) {
+            result.error = readFailure(path, why, 0);
             return result;
         }
         result.ok = true;
-        return result;
-    }
-    if (info.isDir()) {
-        result.error = readFailure(path, QStringLiteral("it is a folder, not a file"), 0);
+        statInto(path, result.stamp);
+        result.stamp.hash = QCryptographicHash::hash(QByteArray(), QCryptographicHash::Sha1);
         return result;
     }
     // A pipe would block the program for good, and a device such as /dev/zero
-    // never ends: only a regular file (or a link to one) is read.
-    if (!info.isFile()) {
-        result.error = readFailure(path, QStringLiteral("it is not a regular file"), 0);
+    // never ends: only a regular file (or a link to one) is opened at all.
+    const QString notRegular = NotARegularFileReason(path);
+    if (!notRegular.isEmpty()) {
+        result.error = readFailure(path, notRegularFile(notRegular), 0);
         return result;
     }
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         result.error = readFailure(path, file.errorString(), 0);
         return result;
     }
+    PointsFileStamp before;
+    statInto(path, before);
     PointsLoadResult loaded = LoadPoints(file, grid, path);
     loaded.fileExisted = true;
+    if (loaded.ok) {
+        before.hash = loaded.stamp.hash;
+        loaded.stamp = before;
+    }
     return loaded;
+}
+
+bool PointsFileChangedSince(const PointsFileStamp& stamp, const QString& path) {
+    if (stamp.path.isEmpty() || stamp.path != path)
+        return false;
+    PointsFileStamp now;
+    if (!statInto(path, now) || !NotARegularFileReason(path).isEmpty())
+        return false; // gone (a save makes it anew) or not a file (a save refuses it)
+    if (now.size == stamp.size && now.modifiedNs == stamp.modifiedNs && now.inode == stamp.inode &&
+        now.device == stamp.device)
+        return false;
+    // Something touched it: only other content counts as a change.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return true;
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    if (!hash.addData(&file))
+        return true;
+    return hash.result() != stamp.hash;
 }
 
 PointsBytes BuildPointsBytes(const FlexGrid& grid) {
@@ -185,44 +245,6 @@ PointsBytes BuildPointsBytes(const FlexGrid& grid) {
     return out;
 }
 
-bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error) {
-    const QFileInfo info(path);
-    if (info.isDir()) {
-        *error = QStringLiteral("it is a folder");
-        return false;
-    }
-    // The replace step renames a new file over the path: a pipe or a device
-    // there would be replaced by a plain file.
-    if (info.exists() && !info.isFile()) {
-        *error = QStringLiteral("it is not a regular file");
-        return false;
-    }
-    // Read-only by its mode bits, whoever we run as (WriteUser is what access()
-    // says, and root may write anything): a file the user protected is not
-    // replaced behind their back.
-    constexpr auto kWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    if (info.exists() && !(info.permissions() & kWrite)) {
-        *error = QStringLiteral("the file is read-only");
-        return false;
-    }
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = file.errorString();
-        return false;
-    }
-    if (file.write(bytes) != bytes.size()) {
-        *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
-}
-
 PointsSaveResult SavePointsFile(const QString& path, const FlexGrid& grid) {
     PointsSaveResult result;
     const PointsBytes image = BuildPointsBytes(grid);
@@ -230,13 +252,26 @@ PointsSaveResult SavePointsFile(const QString& path, const FlexGrid& grid) {
         result.error = image.error;
         return result;
     }
-    QString why;
-    if (!WriteFileAtomically(path, image.bytes, &why)) {
+    auto refused = [&](const QString& why) {
         result.error = QStringLiteral("The file \"%1\" could not be saved: %2.").arg(path, why) + vbCrLf +
                        QStringLiteral("The file on disk was not changed.");
         return result;
-    }
+    };
+    const QString notRegular = NotARegularFileReason(path);
+    if (!notRegular.isEmpty())
+        return refused(notRegularFile(notRegular));
+    // Read-only by its mode bits, whoever we run as (root may write anything):
+    // a file the user protected is not replaced behind their back.
+    const QFileInfo info(path);
+    constexpr auto kWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    if (info.exists() && !(info.permissions() & kWrite))
+        return refused(QStringLiteral("the file is read-only"));
+    QString why;
+    if (!WriteFileDurably(path, image.bytes, &why))
+        return refused(why);
     result.ok = true;
     result.records = image.records;
+    statInto(path, result.stamp);
+    result.stamp.hash = QCryptographicHash::hash(image.bytes, QCryptographicHash::Sha1);
     return result;
 }

@@ -93,6 +93,30 @@ QString NotARegularFileReason(const QString& path) {
     return QStringLiteral("it is not a regular file");
 }
 
+bool CreateEmptyFileDurably(const QString& path, QString* error) {
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        setError(error, reasonFor(errno));
+        return false;
+    }
+    int errorNumber = 0;
+    bool ok = ::fsync(fd) == 0;
+    if (!ok)
+        errorNumber = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        errorNumber = errno;
+    }
+    if (ok)
+        ok = syncFolder(QFile::encodeName(QFileInfo(path).absolutePath()), &errorNumber);
+    if (!ok) {
+        ::unlink(name.constData()); // it was ours: O_EXCL made it
+        setError(error, reasonFor(errorNumber));
+    }
+    return ok;
+}
+
 bool WriteFileDurably(const QString& path, QByteArrayView bytes, QString* error) {
     return WriteFileDurably(
         path, [bytes](DurableSink& sink) { return sink.write(bytes); }, error);

@@ -34,6 +34,11 @@ bool WriteFileDurably(const QString& path, QByteArrayView bytes, QString* error 
 bool WriteFileDurably(const QString& path, const std::function<bool(DurableSink&)>& produce,
                       QString* error = nullptr);
 
+// Creates path as a new, empty file and makes its folder entry durable. Never
+// replaces anything: a file (or anything else) already at path is a failure
+// ("File exists").
+bool CreateEmptyFileDurably(const QString& path, QString* error = nullptr);
+
 // Receives the content of a durable write piece by piece. write() returns
 // false once any write failed; later writes are ignored, and the durable
 // write as a whole then fails with that first reason.

@@ -6,6 +6,8 @@
 // The handlers live in one file per subsystem (form1_<area>.cpp) so that each
 // subsystem's wiring sits beside the others without touching them.
 #pragma once
+#include "files/pointstable.h"
+
 #include <QHash>
 #include <QMainWindow>
 #include <QPointer>
@@ -59,6 +61,9 @@ public:
     std::function<void(QMenu*)> popupRunner;
 
     // ---- files (form1_files.cpp) ----
+    // The points file as this window last read or wrote it; Save asks before
+    // writing over other content that another program put there since.
+    PointsFileStamp pointsFileStamp;
     // ---- table editing (form1_edit.cpp) ----
     QString strCellBuffer;   // last copied cell text (Copy Cell)
     QString strRowBuffer[7]; // last copied row, columns 0 to 6 (Copy Row)

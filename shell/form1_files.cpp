@@ -30,8 +30,11 @@ bool Form1::OpenFile(const QString& strFile) {
     // does not take its focus) is closed unwritten, as its cell is gone.
     Text1->hide();
     const PointsLoadResult result = LoadPointsFile(path, *MSFlexGrid1);
+    pointsFileStamp = result.stamp;
     if (result.ok) {
         blnSaved = true;
+        if (!result.warning.isEmpty())
+            MsgBox(result.warning, vbOKOnly | vbExclamation);
         return true;
     }
     // A name where nothing was and nothing could be created fails quietly, as
@@ -63,11 +66,17 @@ void Form1::cmdSave_Click() {
         cmdSaveAs_Click();
         return;
     }
+    if (PointsFileChangedSince(pointsFileStamp, strCurrentFile) &&
+        MsgBox(QStringLiteral("\"%1\" was changed by another program since it was opened. Overwrite it?")
+                   .arg(strCurrentFile),
+               vbYesNo | vbQuestion) != vbYes)
+        return;
     const PointsSaveResult result = SavePointsFile(strCurrentFile, *MSFlexGrid1);
     if (!result.ok) {
         MsgBox(result.error, vbOKOnly | vbExclamation);
         return;
     }
+    pointsFileStamp = result.stamp;
     blnSaved = true;
 }
 

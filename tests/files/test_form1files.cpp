@@ -5,15 +5,20 @@
 #include "platform/programfolder.h"
 #include "shell/form1.h"
 #include "shell/modmain.h"
+#include "support/deadline.h"
+#include "support/faultinjection.h"
 #include "support/scriptedprompts.h"
 #include "support/tablerows.h"
 #include "table/flexgrid.h"
 #include "table/tablesetup.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -205,4 +210,137 @@ TEST_F(FileMenu, MissingDataFolderIsCreatedOrTheChooserStartsAtHome) {
     prompts.answerFile("");
     form.cmdSaveAs_Click();
     EXPECT_EQ(prompts.prompts()[0].file.initialDir, QDir::homePath() + "/");
+}
+
+// A full or failing disk at any step of a save: the old file stays byte for
+// byte, the message names the file and the system's reason, and the table
+// stays unsaved. A small file is the case a buffered writer used to get wrong.
+TEST_F(FileMenu, FailingDiskAtAnyStepLeavesTheFileAndSaysWhy) {
+    const QByteArray old = twoRecords();
+    ASSERT_TRUE(writeBytes(path("keep.gps"), old));
+    form.strCurrentFile = path("keep.gps");
+    addRow("WP1", "35.5", "-90.25");
+    addRow("WP2", "1", "2");
+    addRow("WP3", "3", "4");
+    struct Case {
+        FaultInjection::Faults faults;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {{0, ENOSPC, 0, 0, 0}, "No space left on device"},
+        {{30, ENOSPC, 0, 0, 0}, "No space left on device"},
+        {{-1, ENOSPC, EIO, 0, 0}, "Input/output error"},
+        {{-1, ENOSPC, 0, ENOSPC, 0}, "No space left on device"},
+        {{-1, ENOSPC, 0, 0, EROFS}, "Read-only file system"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        form.blnSaved = false;
+        ScriptedPrompts prompts;
+        prompts.answerMessage(vbOK);
+        {
+            FaultInjection inject(dir.path().toStdString(), c.faults);
+            form.cmdSave_Click();
+        }
+        ASSERT_EQ(prompts.messages().size(), 1);
+        EXPECT_TRUE(prompts.messages()[0].contains(c.reason)) << prompts.messages()[0].toStdString();
+        EXPECT_TRUE(prompts.messages()[0].contains(path("keep.gps")));
+        EXPECT_FALSE(form.blnSaved);
+        EXPECT_TRUE(sameBytes(fileBytes(path("keep.gps")), old));
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.gps"});
+    }
+    ScriptedPrompts none;
+    form.cmdSave_Click();
+    EXPECT_TRUE(form.blnSaved);
+    EXPECT_EQ(QFileInfo(path("keep.gps")).size(), 3 * 27);
+}
+
+// Another program rewrote the file after this window opened it: Save asks; No
+// writes nothing and keeps the table unsaved, Yes writes. A file only touched
+// (same content) or saved by this window itself is not asked about.
+TEST_F(FileMenu, SaveAsksBeforeOverwritingAnotherProgramsChanges) {
+    ASSERT_TRUE(writeBytes(path("trip.gps"), twoRecords()));
+    {
+        ScriptedPrompts prompts;
+        prompts.answerFile(path("trip.gps"));
+        form.cmdOpen_Click();
+    }
+    addRow("WP3", "3", "4");
+    form.blnSaved = false;
+    {
+        QFile touch(path("trip.gps"));
+        ASSERT_TRUE(touch.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(
+            touch.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime));
+    }
+    {
+        ScriptedPrompts none; // touched only
+        form.cmdSave_Click();
+        EXPECT_TRUE(form.blnSaved);
+    }
+    const QByteArray theirs = twoRecords() + twoRecords();
+    ASSERT_TRUE(writeBytes(path("trip.gps"), theirs));
+    form.blnSaved = false;
+    const QString question =
+        "\"" + path("trip.gps") + "\" was changed by another program since it was opened. Overwrite it?";
+    ScriptedPrompts prompts;
+    prompts.answerMessage(vbNo);
+    form.cmdSave_Click();
+    ASSERT_EQ(prompts.messages(), QStringList{question});
+    EXPECT_EQ(prompts.prompts()[0].buttons, vbYesNo | vbQuestion);
+    EXPECT_FALSE(form.blnSaved);
+    EXPECT_TRUE(sameBytes(fileBytes(path("trip.gps")), theirs));
+    EXPECT_EQ(grid().Rows(), 4);
+
+    prompts.answerMessage(vbYes);
+    form.cmdSave_Click();
+    EXPECT_TRUE(form.blnSaved);
+    EXPECT_EQ(QFileInfo(path("trip.gps")).size(), fileBytes(path("trip.gps")).size());
+    EXPECT_EQ(fileBytes(path("trip.gps")).size(), twoRecords().size() + 27);
+    form.cmdSave_Click(); // our own save is not another program's change
+    EXPECT_EQ(prompts.messages().size(), 2);
+}
+
+// A file cut short inside its last record: the whole records load, the user is
+// told how many bytes were left out, and the file keeps them until a save.
+TEST_F(FileMenu, CutShortFileSaysHowManyBytesWereLeftOut) {
+    const QByteArray cut = twoRecords().left(twoRecords().size() - 3);
+    ASSERT_TRUE(writeBytes(path("cut.gps"), cut));
+    ScriptedPrompts prompts;
+    prompts.answerMessage(vbOK);
+    EXPECT_TRUE(form.OpenFile(path("cut.gps")));
+    ASSERT_EQ(prompts.messages().size(), 1);
+    const int tail = int(cut.size()) - 36; // the first record is 36 bytes
+    EXPECT_TRUE(prompts.messages()[0].contains(QStringLiteral("ends with %1 byte(s)").arg(tail)))
+        << prompts.messages()[0].toStdString();
+    EXPECT_TRUE(prompts.messages()[0].contains(path("cut.gps")));
+    EXPECT_EQ(prompts.prompts()[0].buttons, vbOKOnly | vbExclamation);
+    EXPECT_EQ(grid().Rows(), 2);
+    EXPECT_EQ(grid().TextMatrix(1, colName), QStringLiteral("WP1"));
+    EXPECT_TRUE(form.blnSaved);
+    EXPECT_TRUE(sameBytes(fileBytes(path("cut.gps")), cut));
+}
+
+// A pipe or a device as the points file: Open and Save say so at once (a pipe
+// opened for reading would block the program for good; /dev/zero never ends).
+TEST_F(FileMenu, PipesAndDevicesAreRefusedAtOnce) {
+    const QString fifo = path("pipe.gps");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& p : {fifo, QStringLiteral("/dev/zero")}) {
+        SCOPED_TRACE(p.toStdString());
+        ScriptedPrompts prompts;
+        prompts.answerFile(p).answerMessage(vbOK).answerMessage(vbOK);
+        FinishWithin(std::chrono::seconds(1), "opening and saving " + p.toStdString(), [&] {
+            form.cmdOpen_Click();
+            addRow("WP1", "1", "2");
+            form.strCurrentFile = p;
+            form.cmdSave_Click();
+        });
+        ASSERT_EQ(prompts.messages().size(), 2);
+        for (const QString& m : prompts.messages()) {
+            EXPECT_TRUE(m.contains(p)) << m.toStdString();
+            EXPECT_TRUE(m.contains(", not a regular file")) << m.toStdString();
+        }
+    }
+    EXPECT_TRUE(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
 }

@@ -1,0 +1,133 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The settings store against the INI reader it shares files with, and
+// against a full or failing disk.
+#include "platform/settings.h"
+#include "support/faultinjection.h"
+#include "support/scriptedprompts.h"
+#include "support/smalltmpfs.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+} // namespace
+
+// Whatever text is saved, the INI reader reads back; and the keys of the file
+// that were not saved, typed values and other sections included, stay.
+TEST(Settings, TheIniReaderReadsBackEveryTextAndOtherKeysStay) {
+    const QString app = QStringLiteral("Round Trip");
+    const QString file = SettingsFilePath(app);
+    {
+        QSettings other(file, QSettings::IniFormat);
+        other.setValue("Window/Geometry", QByteArray("\x01\x02\xff", 3));
+        other.setValue("Options/Layer", "0");
+        other.setValue("Options/Zone", "14");
+    }
+    const QString texts[] = {"",
+                             "True",
+                             "/home/ana maría/Drawing 1.dxf",
+                             " leading and trailing ",
+                             "a,b;c=d",
+                             "say \"hi\" \\ there",
+                             "@at the start",
+                             "line\nbreak\ttab\x01"
+                             "1f",
+                             "€ and 漢字"};
+    for (const QString& text : texts) {
+        SCOPED_TRACE(text.toStdString());
+        ASSERT_TRUE(SaveSetting(app, "Options", "Attribute", text));
+        ASSERT_TRUE(SaveSetting(app, "New Section", "Odd Key=", text));
+        QSettings reader(file, QSettings::IniFormat);
+        EXPECT_EQ(reader.value("Options/Attribute").toString(), text);
+        EXPECT_EQ(reader.value("New Section/Odd Key=").toString(), text);
+        EXPECT_EQ(reader.value("Window/Geometry").toByteArray(), QByteArray("\x01\x02\xff", 3));
+        EXPECT_EQ(reader.value("Options/Zone").toString(), "14");
+        EXPECT_EQ(GetSetting(app, "Options", "Attribute"), text);
+    }
+    ASSERT_TRUE(SaveSetting(app, "Options", "Zone", "15"));
+    EXPECT_EQ(contents(file).count("Zone="), 1);
+    EXPECT_EQ(GetSetting(app, "Options", "Zone"), "15");
+}
+
+// Any failing step of the write: the file stays as it was, the value stays in
+// use for the session, and only the first failure of the session is told,
+// with the file and the system's reason. The next save that works writes
+// every value that was kept.
+TEST(Settings, AFailedWriteIsToldOnceAndTheValuesStayInUse) {
+    const QString app = QStringLiteral("Failing Disk");
+    const QString file = SettingsFilePath(app);
+    ASSERT_TRUE(SaveSetting(app, "Options", "Metric", "True"));
+    const QByteArray old = contents(file);
+    struct Case {
+        FaultInjection::Faults faults;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {{0, ENOSPC, 0, 0, 0}, "No space left on device"},
+        {{10, ENOSPC, 0, 0, 0}, "No space left on device"},
+        {{-1, ENOSPC, EIO, 0, 0}, "Input/output error"},
+        {{-1, ENOSPC, 0, EIO, 0}, "Input/output error"},
+        {{-1, ENOSPC, 0, 0, EROFS}, "Read-only file system"},
+    };
+    ScriptedPrompts prompts;
+    prompts.answerMessage(vbOK);
+    int zone = 10;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        const QString value = QString::number(++zone);
+        {
+            FaultInjection inject("Failing Disk.ini", c.faults);
+            EXPECT_FALSE(SaveSetting(app, "Options", "Zone", value));
+            EXPECT_GE(inject.failures(), 1);
+        }
+        EXPECT_EQ(contents(file), old);
+        EXPECT_EQ(GetSetting(app, "Options", "Zone"), value);
+    }
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_TRUE(prompts.messages()[0].contains(file)) << prompts.messages()[0].toStdString();
+    EXPECT_TRUE(prompts.messages()[0].contains("No space left on device"));
+    EXPECT_EQ(prompts.prompts()[0].buttons, vbOKOnly | vbExclamation);
+
+    EXPECT_TRUE(SaveSetting(app, "Options", "Metric", "False"));
+    QSettings reader(file, QSettings::IniFormat);
+    EXPECT_EQ(reader.value("Options/Zone").toString(), QString::number(zone));
+    EXPECT_EQ(reader.value("Options/Metric").toString(), "False");
+}
+
+// Real faults: a settings folder that cannot be made (a file stands in its
+// way) and a full tmpfs.
+TEST(Settings, UnwritablePlacesAreToldWithTheSystemsReason) {
+    const QString config = QFileInfo(SettingsFilePath("x")).absolutePath();
+    QFile blocker(config + "/Blocked");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    ScriptedPrompts prompts;
+    prompts.answerMessage(vbOK);
+    EXPECT_FALSE(SaveSetting("Blocked/App", "Options", "Zone", "3"));
+    EXPECT_EQ(GetSetting("Blocked/App", "Options", "Zone"), "3");
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_TRUE(prompts.messages()[0].contains(config + "/Blocked/App.ini"));
+    EXPECT_TRUE(prompts.messages()[0].contains("Not a directory")) << prompts.messages()[0].toStdString();
+
+    SmallTmpfs disk(config + "/Full");
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.why().toStdString();
+    ASSERT_TRUE(SaveSetting("Full/App", "Options", "Zone", "1"));
+    const QByteArray old = contents(config + "/Full/App.ini");
+    ASSERT_TRUE(disk.fill());
+    prompts.answerMessage(vbOK);
+    EXPECT_FALSE(SaveSetting("Full/App", "Options", "Zone", "2"));
+    EXPECT_EQ(contents(config + "/Full/App.ini"), old);
+    ASSERT_EQ(prompts.messages().size(), 2);
+    EXPECT_TRUE(prompts.messages()[1].contains("No space left on device"))
+        << prompts.messages()[1].toStdString();
+}

@@ -18,6 +18,7 @@
 #pragma once
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QIODevice>
 #include <QString>
 
 #include <functional>
@@ -52,6 +53,26 @@ private:
     explicit DurableSink(int fd) : fd_(fd) {}
     int fd_;
     int errorNumber_ = 0;
+};
+
+// A write-only, sequential QIODevice over a DurableSink, so that a Qt writer
+// (QPdfWriter, QTextStream, ...) streams straight into a durable write. A write
+// that fails returns -1; the sink keeps the reason.
+class DurableSinkDevice final : public QIODevice {
+public:
+    explicit DurableSinkDevice(DurableSink& sink) : sink_(sink) {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override {
+        return sink_.write(QByteArrayView(data, size)) ? size : -1;
+    }
+
+private:
+    DurableSink& sink_;
 };
 
 // Why path cannot be read or written as a user's file: "" for a regular file

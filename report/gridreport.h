@@ -39,6 +39,7 @@ public:
     GridReport(const FlexGrid& grid, const QDate& date);
 
     const std::vector<ReportPage>& pages() const { return pages_; }
+    QDate date() const { return date_; }
     QString title() const;
     static QString heading(int pageNumber);
 

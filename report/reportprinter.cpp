@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "report/reportprinter.h"
 
+#include "platform/durablewrite.h"
 #include "platform/programfolder.h"
 #include "platform/prompts.h"
 #include "report/gridreport.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 #include <QPainter>
 #include <QPdfWriter>
@@ -23,10 +25,13 @@ QPageSize pdfPageSize() {
 constexpr double PdfMarginInches = 0.25;
 constexpr int PdfResolution = 600;
 
-// A page's name: the print job's, the PDF's title, its file name less ".pdf".
+// A printed page's job name.
 QString pageName(int pageNumber) {
     return QStringLiteral("GPS Report page %1").arg(pageNumber);
 }
+
+// Names tried before giving up on a folder full of reports of one day.
+constexpr int MaxCopies = 10000;
 
 } // namespace
 
@@ -47,8 +52,11 @@ ReportPrinter ReportPrinter::toDefaultPrinter() {
     return ReportPrinter(Target::DefaultPrinter, QString());
 }
 
-QString ReportPrinter::pdfFileName(int pageNumber) {
-    return pageName(pageNumber) + QStringLiteral(".pdf");
+QString ReportPrinter::pdfFileName(const QDate& date, int copy) {
+    QString name = QStringLiteral("GPS Report ") + date.toString(Qt::ISODate);
+    if (copy > 1)
+        name += QStringLiteral(" (%1)").arg(copy);
+    return name + QStringLiteral(".pdf");
 }
 
 ReportResult ReportPrinter::print(const GridReport& report) const {
@@ -64,49 +72,87 @@ ReportResult ReportPrinter::print(const GridReport& report) const {
     if (target_ == Target::PdfFolder && !QDir().mkpath(folder_))
         return failed(
             QStringLiteral("The folder %1 could not be created.").arg(QDir::toNativeSeparators(folder_)));
-    const QPrinterInfo printerInfo =
-        target_ == Target::DefaultPrinter ? QPrinterInfo::defaultPrinter() : QPrinterInfo();
-    const QPageLayout pdfLayout(pdfPageSize(), QPageLayout::Portrait,
-                                QMarginsF(PdfMarginInches, PdfMarginInches, PdfMarginInches, PdfMarginInches),
-                                QPageLayout::Inch);
+    if (target_ == Target::PdfFolder) {
+        // The first free name is taken at once (created empty, exclusively), so
+        // neither an existing report nor one another program writes meanwhile is
+        // replaced; the content then goes in through the durable write.
+        QString path, why;
+        for (int copy = 1; path.isEmpty() && copy <= MaxCopies; ++copy) {
+            const QString candidate = folder_ + QLatin1Char('/') + pdfFileName(report.date(), copy);
+            const QFileInfo info(candidate);
+            if (info.exists() || info.isSymLink())
+                continue;
+            if (CreateEmptyFileDurably(candidate, &why))
+                path = candidate;
+            else if (!QFileInfo::exists(candidate))
+                return failed(QStringLiteral("The report could not be saved as \"%1\": %2.")
+                                  .arg(QDir::toNativeSeparators(candidate), why));
+        }
+        if (path.isEmpty())
+            return failed(QStringLiteral("The folder %1 has no free name for the report.")
+                              .arg(QDir::toNativeSeparators(folder_)));
+        const QPageLayout pdfLayout(
+            pdfPageSize(), QPageLayout::Portrait,
+            QMarginsF(PdfMarginInches, PdfMarginInches, PdfMarginInches, PdfMarginInches), QPageLayout::Inch);
+        QString paintFailure;
+        const bool written = WriteFileDurably(
+            path,
+            [&](DurableSink& sink) {
+                DurableSinkDevice device(sink);
+                QPdfWriter writer(&device);
+                writer.setResolution(PdfResolution);
+                writer.setPageLayout(pdfLayout);
+                writer.setTitle(QFileInfo(path).completeBaseName());
+                writer.setCreator(AppTitle());
+                QPainter painter;
+                if (!painter.begin(&writer)) {
+                    paintFailure = QStringLiteral("the PDF could not be started");
+                    return false;
+                }
+                const QRectF area(QPointF(0, 0),
+                                  writer.pageLayout().paintRectPixels(writer.resolution()).size());
+                for (const ReportPage& page : report.pages()) {
+                    if (page.number > 1 && !writer.newPage())
+                        break;
+                    report.paint(painter, area, page);
+                    if (!sink.ok())
+                        break; // the disk is full: no use painting the rest
+                }
+                const bool ended = painter.end();
+                if (!ended && sink.ok())
+                    paintFailure = QStringLiteral("the PDF could not be finished");
+                return ended && sink.ok();
+            },
+            &why);
+        if (!written) {
+            QFile::remove(path); // the empty file that held the name
+            return failed(
+                QStringLiteral("The report could not be saved as \"%1\": %2.")
+                    .arg(QDir::toNativeSeparators(path), paintFailure.isEmpty() ? why : paintFailure));
+        }
+        result.file = path;
+        result.pages = int(report.pages().size());
+        result.status = ReportResult::WrittenAsPdf;
+        return result;
+    }
+
+    const QPrinterInfo printerInfo = QPrinterInfo::defaultPrinter();
     for (const ReportPage& page : report.pages()) {
         QPainter painter;
-        if (target_ == Target::DefaultPrinter) {
-            QPrinter printer(printerInfo, QPrinter::HighResolution);
-            printer.setDocName(pageName(page.number));
-            printer.setPageOrientation(QPageLayout::Portrait);
-            if (!painter.begin(&printer))
-                return failed(QStringLiteral("Page %1 could not be sent to the printer %2.")
-                                  .arg(page.number)
-                                  .arg(printerInfo.printerName()));
-            report.paint(
-                painter,
-                QRectF(QPointF(0, 0), printer.pageLayout().paintRectPixels(printer.resolution()).size()),
-                page);
-            painter.end(); // ends the job: each page is a job of its own
-            result.printer = printerInfo.printerName();
-        } else {
-            const QString path = folder_ + QLatin1Char('/') + pdfFileName(page.number);
-            QPdfWriter writer(path);
-            writer.setResolution(PdfResolution);
-            writer.setPageLayout(pdfLayout);
-            writer.setTitle(pageName(page.number));
-            writer.setCreator(AppTitle());
-            auto notWritten = [&path] {
-                return QStringLiteral("The page could not be written to %1.")
-                    .arg(QDir::toNativeSeparators(path));
-            };
-            if (!painter.begin(&writer))
-                return failed(notWritten());
-            report.paint(
-                painter,
-                QRectF(QPointF(0, 0), writer.pageLayout().paintRectPixels(writer.resolution()).size()), page);
-            if (!painter.end())
-                return failed(notWritten());
-            result.files << path;
-        }
+        QPrinter printer(printerInfo, QPrinter::HighResolution);
+        printer.setDocName(pageName(page.number));
+        printer.setPageOrientation(QPageLayout::Portrait);
+        if (!painter.begin(&printer))
+            return failed(QStringLiteral("Page %1 could not be sent to the printer %2.")
+                              .arg(page.number)
+                              .arg(printerInfo.printerName()));
+        report.paint(painter,
+                     QRectF(QPointF(0, 0), printer.pageLayout().paintRectPixels(printer.resolution()).size()),
+                     page);
+        painter.end(); // ends the job: each page is a job of its own
+        result.printer = printerInfo.printerName();
         ++result.pages;
     }
-    result.status = target_ == Target::DefaultPrinter ? ReportResult::Printed : ReportResult::WrittenAsPdf;
+    result.status = ReportResult::Printed;
     return result;
 }

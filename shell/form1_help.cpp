@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 
 void Form1::cmdPrintGrid_Click() {
     const GridReport report(*MSFlexGrid1, QDate::currentDate());
@@ -28,17 +29,11 @@ void Form1::cmdPrintGrid_Click() {
     case ReportResult::NothingToPrint:
     case ReportResult::Printed:
         break;
-    case ReportResult::WrittenAsPdf: {
-        const QString folder = QDir::toNativeSeparators(result.folder);
-        if (result.pages == 1)
-            MsgBox(QStringLiteral("The report was saved as \"%1\" in the folder %2.")
-                       .arg(ReportPrinter::pdfFileName(1), folder));
-        else
-            MsgBox(QStringLiteral("The report was saved as %1 pages, \"%2\" to \"%3\", in the folder %4.")
-                       .arg(result.pages)
-                       .arg(ReportPrinter::pdfFileName(1), ReportPrinter::pdfFileName(result.pages), folder));
+    case ReportResult::WrittenAsPdf:
+        MsgBox(QStringLiteral("The report (%1 page(s)) was saved as \"%2\" in the folder %3.")
+                   .arg(result.pages)
+                   .arg(QFileInfo(result.file).fileName(), QDir::toNativeSeparators(result.folder)));
         break;
-    }
     case ReportResult::Failed:
         MsgBox(result.error + (result.pages > 0
                                    ? QStringLiteral(" Pages printed before it: %1.").arg(result.pages)

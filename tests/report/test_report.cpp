@@ -6,7 +6,9 @@
 #include "report/reportprinter.h"
 #include "shell/form1.h"
 #include "shell/modmain.h"
+#include "support/faultinjection.h"
 #include "support/scriptedprompts.h"
+#include "support/smalltmpfs.h"
 #include "table/flexgrid.h"
 #include "table/tablesetup.h"
 
@@ -38,12 +40,24 @@ void fillTable(FlexGrid& grid, int n) {
     }
 }
 
-QString pdfText(const QString& path) {
+// The text of one page of the PDF at path.
+QString pdfText(const QString& path, int page) {
     QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    p.start(QStringLiteral("pdftotext"),
+            {QStringLiteral("-layout"), QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+             QString::number(page), path, QStringLiteral("-")});
     EXPECT_TRUE(p.waitForFinished(30000) && p.exitCode() == 0)
         << "pdftotext failed on " << path.toStdString();
     return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+int pdfPages(const QString& path) {
+    QProcess p;
+    p.start(QStringLiteral("pdfinfo"), {path});
+    EXPECT_TRUE(p.waitForFinished(30000) && p.exitCode() == 0) << "pdfinfo failed on " << path.toStdString();
+    const QString info = QString::fromUtf8(p.readAllStandardOutput());
+    const qsizetype at = info.indexOf(QStringLiteral("Pages:"));
+    return at < 0 ? -1 : info.mid(at + 6, info.indexOf(u'\n', at) - at - 6).trimmed().toInt();
 }
 
 // Row numbers of the names in a page's text, in the order they appear.
@@ -66,10 +80,10 @@ struct PrintDir {
 
 } // namespace
 
-// Each page read back: the heading counts up, only page 1 has the title, the
-// header row is on every page, and every row's texts appear once, on its own
-// page, in table order.
-TEST(ReportPdf, PagesHoldTheirRowsHeadingsAndTitle) {
+// The one PDF read back page by page: the heading counts up, only page 1 has
+// the title, the header row is on every page, and every row's texts appear
+// once, on its own page, in table order.
+TEST(ReportPdf, OneFileHoldsEveryPageWithItsRowsHeadingsAndTitle) {
     const QString title =
         QStringLiteral("GPS Report ") + QLocale::system().toString(kDate, QLocale::ShortFormat);
     const std::vector<std::pair<int, std::vector<int>>> cases = {
@@ -81,13 +95,15 @@ TEST(ReportPdf, PagesHoldTheirRowsHeadingsAndTitle) {
         fillTable(grid, dataRows);
         const ReportResult result = ReportPrinter::toPdfFolder(dir.path()).print(GridReport(grid, kDate));
         ASSERT_EQ(result.status, ReportResult::WrittenAsPdf);
-        ASSERT_EQ(result.files.size(), qsizetype(lastRows.size()));
-        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), qsizetype(lastRows.size()));
+        EXPECT_EQ(result.file, dir.path() + QStringLiteral("/GPS Report 2026-03-04.pdf"));
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{"GPS Report 2026-03-04.pdf"});
+        EXPECT_EQ(result.pages, int(lastRows.size()));
+        ASSERT_EQ(pdfPages(result.file), int(lastRows.size()));
         int next = 1;
         for (size_t i = 0; i < lastRows.size(); ++i) {
             const int n = int(i) + 1;
-            EXPECT_EQ(result.files[i], dir.path() + QStringLiteral("/GPS Report page %1.pdf").arg(n));
-            const QString text = pdfText(result.files[i]);
+            const QString text = pdfText(result.file, n);
             EXPECT_EQ(text.count(QStringLiteral("Page ")), 1);
             EXPECT_TRUE(text.contains(QStringLiteral("Page %1\n").arg(n))) << text.toStdString();
             EXPECT_EQ(text.count(QStringLiteral("GPS Report")), n == 1 ? 1 : 0);
@@ -104,6 +120,70 @@ TEST(ReportPdf, PagesHoldTheirRowsHeadingsAndTitle) {
             next = lastRows[i] + 1;
         }
     }
+}
+
+// A report of the same day never replaces the earlier one: a number is added.
+TEST(ReportPdf, AnExistingReportGetsANumberedSibling) {
+    QTemporaryDir dir;
+    FlexGrid grid;
+    fillTable(grid, 3);
+    const QString first = dir.filePath("GPS Report 2026-03-04.pdf");
+    QFile earlier(first);
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier") == 7);
+    earlier.close();
+    const ReportPrinter printer = ReportPrinter::toPdfFolder(dir.path());
+    EXPECT_EQ(printer.print(GridReport(grid, kDate)).file, dir.filePath("GPS Report 2026-03-04 (2).pdf"));
+    EXPECT_EQ(printer.print(GridReport(grid, kDate)).file, dir.filePath("GPS Report 2026-03-04 (3).pdf"));
+    EXPECT_EQ(pdfPages(dir.filePath("GPS Report 2026-03-04 (3).pdf")), 1);
+    ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
+    EXPECT_EQ(earlier.readAll(), QByteArray("earlier"));
+}
+
+// A full or failing disk at any step: no report file is left (neither cut
+// nor empty), the earlier report is untouched, and the reason is given.
+TEST(ReportPdf, AFailingDiskLeavesNoReportAndSaysWhy) {
+    QTemporaryDir dir;
+    FlexGrid grid;
+    fillTable(grid, 120);
+    const QString earlier = dir.filePath("GPS Report 2026-03-04.pdf");
+    ASSERT_EQ(ReportPrinter::toPdfFolder(dir.path()).print(GridReport(grid, kDate)).file, earlier);
+    const QByteArray before = [&] {
+        QFile f(earlier);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    const std::pair<FaultInjection::Faults, const char*> cases[] = {
+        {{0, ENOSPC, 0, 0, 0}, "No space left on device"},
+        {{5000, ENOSPC, 0, 0, 0}, "No space left on device"},
+        {{-1, ENOSPC, EIO, 0, 0}, "Input/output error"},
+        {{-1, ENOSPC, 0, ENOSPC, 0}, "No space left on device"},
+        {{-1, ENOSPC, 0, 0, EROFS}, "Read-only file system"},
+    };
+    for (const auto& [faults, reason] : cases) {
+        SCOPED_TRACE(reason);
+        ReportResult result;
+        {
+            FaultInjection inject("GPS Report 2026-03-04 (2).pdf", faults);
+            result = ReportPrinter::toPdfFolder(dir.path()).print(GridReport(grid, kDate));
+            EXPECT_GE(inject.failures(), 1);
+        }
+        EXPECT_EQ(result.status, ReportResult::Failed);
+        EXPECT_TRUE(result.error.contains(reason)) << result.error.toStdString();
+        EXPECT_TRUE(result.error.contains(dir.filePath("GPS Report 2026-03-04 (2).pdf")));
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{"GPS Report 2026-03-04.pdf"});
+        QFile f(earlier);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), before);
+    }
+
+    SmallTmpfs disk(dir.filePath("full"));
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.why().toStdString();
+    ASSERT_TRUE(disk.fill());
+    const ReportResult result = ReportPrinter::toPdfFolder(disk.path()).print(GridReport(grid, kDate));
+    EXPECT_EQ(result.status, ReportResult::Failed);
+    EXPECT_TRUE(result.error.contains("No space left on device")) << result.error.toStdString();
+    EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden), QStringList{".filler"});
 }
 
 // Drawn at 96 dpi, where a screen pixel is 15 twips: the column lines fall
@@ -189,14 +269,14 @@ TEST(PrintCommand, PagesGoToThePrintDirAndTheTableIsUnchanged) {
     prompts.answerMessage();
     form.cmdPrintGrid_Click();
     ASSERT_EQ(prompts.messages().size(), 1);
-    EXPECT_TRUE(prompts.messages()[0].contains(QDir::toNativeSeparators(out.dir.path())));
-    EXPECT_TRUE(prompts.messages()[0].contains(QStringLiteral("GPS Report page 3.pdf")));
+    const QString name = ReportPrinter::pdfFileName(QDate::currentDate());
+    EXPECT_EQ(prompts.messages()[0],
+              QStringLiteral("The report (3 page(s)) was saved as \"%1\" in the folder %2.")
+                  .arg(name, QDir::toNativeSeparators(out.dir.path())));
     EXPECT_EQ(prompts.prompts()[0].title, QStringLiteral("Korvel Transfer"));
-    EXPECT_EQ(out.files(),
-              QStringList({QStringLiteral("GPS Report page 1.pdf"), QStringLiteral("GPS Report page 2.pdf"),
-                           QStringLiteral("GPS Report page 3.pdf")}));
-    EXPECT_EQ(rowsIn(pdfText(out.dir.path() + QStringLiteral("/GPS Report page 3.pdf"))),
-              std::vector<int>({115, 116, 117, 118, 119, 120}));
+    EXPECT_EQ(out.files(), QStringList{name});
+    EXPECT_EQ(pdfPages(out.dir.filePath(name)), 3);
+    EXPECT_EQ(rowsIn(pdfText(out.dir.filePath(name), 3)), std::vector<int>({115, 116, 117, 118, 119, 120}));
     EXPECT_EQ(state(), before);
 }
 
@@ -229,8 +309,9 @@ TEST(PrintCommand, WithoutAPrinterPagesGoToSupportData) {
     SetAppPathOverride(QString());
     ASSERT_EQ(prompts.messages().size(), 1);
     EXPECT_TRUE(prompts.messages()[0].contains(QDir::toNativeSeparators(data)));
-    EXPECT_TRUE(prompts.messages()[0].contains(QStringLiteral("\"GPS Report page 1.pdf\"")));
-    EXPECT_TRUE(QFile::exists(data + QStringLiteral("/GPS Report page 1.pdf")));
+    const QString name = ReportPrinter::pdfFileName(QDate::currentDate());
+    EXPECT_TRUE(prompts.messages()[0].contains("\"" + name + "\"")) << prompts.messages()[0].toStdString();
+    EXPECT_EQ(pdfPages(data + "/" + name), 1);
 }
 
 TEST(PrintCommand, AFailedPageIsReportedNotCalledDone) {

@@ -64,7 +64,7 @@ TEST(Help, OpensTheShippedFileInOneNonModalWindow) {
     EXPECT_EQ(help->source().toLocalFile(), SupportPath(QStringLiteral("Help/KorvelTransferHelp.html")));
     const QString text = help->toPlainText();
     for (const char* topic : {"KORVEL_COMM_PORTS", "Comm1", "Get Waypoints", "Drawing1.dxf",
-                              "GPS Report page", "Zenobar", "Insert Selected Into DWG"})
+                              "GPS Report YYYY-MM-DD.pdf", "Zenobar", "Insert Selected Into DWG"})
         EXPECT_TRUE(text.contains(QString::fromLatin1(topic))) << topic;
 
     form.cmdHelp_Click(); // the same window comes forward

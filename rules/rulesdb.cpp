@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rules/rulesdb.h"
 
+#include "platform/durablewrite.h"
+
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -17,8 +19,16 @@ QString nextConnectionName() {
 } // namespace
 
 RulesDb::RulesDb(const QString& path) : path_(path), connection_(nextConnectionName()) {
-    if (!QFileInfo(path).isFile())
+    const QFileInfo info(path);
+    if (!info.exists())
         throw RecordsetError(3024, QStringLiteral("Could not find file '%1'.").arg(path));
+    // Looked at with stat() only: a pipe opened for reading would block for
+    // good, and a device such as /dev/zero never ends.
+    const QString notRegular = NotARegularFileReason(path);
+    if (!notRegular.isEmpty())
+        throw RecordsetError(
+            3000,
+            QStringLiteral("'%1' is not a rules database: %2, not a regular file.").arg(path, notRegular));
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
         db.setDatabaseName(path);

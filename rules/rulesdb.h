@@ -11,10 +11,11 @@
 class RulesDb {
 public:
     // Opens the file shared and writable. It must already exist and hold the
-    // table Rules_Message: a missing file is never created. Throws
-    // RecordsetError (3024 missing, 3343 not a database, 3045 locked by another
-    // program, 3078 no rules table, 3000 anything else); the description names
-    // the file. A lock held by another program is waited for at most 200 ms.
+    // table Rules_Message: a missing file is never created, and a folder, pipe
+    // or device is refused without being opened. Throws RecordsetError (3024
+    // missing, 3343 not a database, 3045 locked by another program, 3078 no
+    // rules table, 3000 not a regular file or anything else); the description
+    // names the file. A lock held by another program is waited for at most 200 ms.
     explicit RulesDb(const QString& path);
     ~RulesDb();
     RulesDb(const RulesDb&) = delete;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The rules window's browsing and editing flows, prompts answered from a script.
 #include "rules/frmrules.h"
+#include "support/deadline.h"
 #include "support/scriptedprompts.h"
 #include "support/test_rules_fixture.h"
 
@@ -9,6 +10,8 @@
 #include <QRadioButton>
 
 #include <memory>
+
+#include <sys/stat.h>
 
 namespace {
 class RulesWindow : public ::testing::Test {
@@ -277,4 +280,26 @@ TEST_F(RulesWindow, UnreadableDatabaseIsReportedOnceAndRetriedOnRequest) {
     EXPECT_TRUE(form->ensureDatabase());
     EXPECT_EQ(shown(), "CAMP |camp.dxf|L");
     EXPECT_EQ(form->CheckRules(message), "camp.dxf");
+}
+
+// A pipe or a device as the rules file: the window says so at once and names
+// it; nothing is opened (a pipe would block, /dev/zero never ends).
+TEST_F(RulesWindow, PipesAndDevicesAreRefusedAtOnce) {
+    const QString fifo = folder.path() + "/pipe.rls";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& target : {fifo, QStringLiteral("/dev/zero")}) {
+        SCOPED_TRACE(target.toStdString());
+        QFile::remove(folder.rulesFile());
+        ASSERT_TRUE(QFile::link(target, folder.rulesFile()));
+        prompts.answerMessage();
+        FinishWithin(std::chrono::seconds(1), "loading the rules window with " + target.toStdString(), [&] {
+            form = std::make_unique<frmRules>();
+            form->Form_Load();
+        });
+        ASSERT_FALSE(prompts.messages().isEmpty());
+        EXPECT_TRUE(prompts.messages().last().contains(folder.rulesFile()));
+        EXPECT_TRUE(prompts.messages().last().contains(", not a regular file"))
+            << prompts.messages().last().toStdString();
+        EXPECT_FALSE(form->databaseOpen());
+    }
 }

@@ -4,7 +4,9 @@
 #include "calculator/utmcalculation.h"
 #include "conversion/numbertext.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <istream>
 #include <ostream>
 
@@ -82,8 +84,22 @@ long BatchConverter::run(std::istream& in, std::ostream& out) const {
         if (result.compare(0, 6, "ERROR:") == 0)
             ++errors;
         result += '\n';
-        out.write(result.data(), static_cast<std::streamsize>(result.size()));
+        if (!out.write(result.data(), static_cast<std::streamsize>(result.size())))
+            return errors; // the rest could not be written either
     }
     out.flush();
     return errors;
+}
+
+int BatchConverter::runProgram(std::istream& in, std::ostream& out, std::ostream& err) const {
+    errno = 0;
+    const long errors = run(in, out);
+    if (!out) {
+        const int why = errno; // as the failed write left it
+        err << "zenobar: the results could not be written: "
+            << (why != 0 ? std::strerror(why) : "write error on standard output") << '\n';
+        err.flush();
+        return 2;
+    }
+    return errors == 0 ? 0 : 1;
 }

@@ -31,7 +31,13 @@ public:
     std::string convertLine(std::string_view line) const;
 
     // Converts every line of in onto out; returns how many lines were errors.
+    // Stops at the first write to out that fails (out's state then says so).
     long run(std::istream& in, std::ostream& out) const;
+
+    // The whole --batch run: run(), then the exit status: 0 when every line
+    // converted, 1 when some gave ERROR, 2 when out could not take the results
+    // (a full disk, a closed pipe); then a line on err says why.
+    int runProgram(std::istream& in, std::ostream& out, std::ostream& err) const;
 
 private:
     BatchOptions options_;

@@ -3,7 +3,8 @@
 // zenobar --batch [--feet] [--zone N]
 //                    converts "LATITUDE LONGITUDE" lines from standard input
 //                    (see calculator/batchconverter.h); exit status 0 when every
-//                    line converted, 1 when some gave ERROR, 2 for bad arguments.
+//                    line converted, 1 when some gave ERROR, 2 for bad arguments
+//                    or results that could not be written.
 #include "calculator/batchconverter.h"
 #include "calculator/frmmain.h"
 #include "calculator/modmain.h"
@@ -30,7 +31,7 @@ int main(int argc, char* argv[]) {
         }
         std::ios::sync_with_stdio(false);
         std::cin.tie(nullptr);
-        return BatchConverter(options).run(std::cin, std::cout) == 0 ? 0 : 1;
+        return BatchConverter(options).runProgram(std::cin, std::cout, std::cerr);
     }
 
     QApplication app(argc, argv);

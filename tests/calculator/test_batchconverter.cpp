@@ -137,3 +137,17 @@ TEST(BatchConverter, EveryTypedFormThroughTheProgram) {
             << "line " << i + 1 << ": " << lines[qsizetype(i)].toStdString() << "\nexpected " << expected[i];
     EXPECT_EQ(p.exitCode(), 1);
 }
+
+// Results that cannot be written (a full disk) are an error, not success.
+TEST(BatchConverter, AFullOutputEndsWithStatus2AndSaysWhy) {
+    QProcess p;
+    p.setStandardOutputFile(QStringLiteral("/dev/full"));
+    p.start(QStringLiteral(KORVEL_BIN_DIR "/zenobar"), {"--batch"});
+    ASSERT_TRUE(p.waitForStarted());
+    p.write("35.5 -90.25\n");
+    p.closeWriteChannel();
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 2);
+    EXPECT_EQ(QString::fromUtf8(p.readAllStandardError()),
+              "zenobar: the results could not be written: No space left on device\n");
+}

@@ -3,17 +3,22 @@
 file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/makerules.cpp @ONLY CONTENT [==[
 // SPDX-License-Identifier: GPL-3.0-or-later
 // makerules SQL-FILE OUT-FILE SUPPORT-DIR: runs the statements of SQL-FILE on a
-// new SQLite file and moves it over OUT-FILE. "%SUPPORT%" in the statements
-// becomes SUPPORT-DIR, quotes doubled (it stands inside SQL string literals). Statements end with ";" at the end of a line.
+// new SQLite file and moves it over OUT-FILE once complete and synced; on any
+// failure OUT-FILE is left as it was and the exit status is 1. "%SUPPORT%" in
+// the statements becomes SUPPORT-DIR, quotes doubled (it stands inside SQL string literals). Statements end with ";" at the end of a line.
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTextStream>
 
+#include <cerrno>
 #include <cstdio>
-#include <filesystem>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 int run(const QString& sqlPath, const QString& outPath, const QString& supportDir) {
@@ -40,33 +45,68 @@ int run(const QString& sqlPath, const QString& outPath, const QString& supportDi
             pending.clear();
         }
     }
+    // Everything goes into a temporary file beside OUT-FILE, which replaces it
+    // only once the database is complete and on disk: a step that fails part
+    // way (a full disk) leaves the earlier OUT-FILE as it was.
     const QString tmpPath = outPath + QStringLiteral(".tmp");
-    QFile::remove(tmpPath);
+    auto discard = [&tmpPath] {
+        QFile::remove(tmpPath);
+        QFile::remove(tmpPath + QStringLiteral("-journal"));
+        return 1;
+    };
+    discard();
+    bool built = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("makerules"));
         db.setDatabaseName(tmpPath);
         if (!db.open()) {
             std::fprintf(stderr, "makerules: %s\n", qPrintable(db.lastError().text()));
-            return 1;
-        }
-        db.transaction();
-        for (const QString& s : statements) {
-            QSqlQuery q(db);
-            if (!q.exec(s)) {
-                std::fprintf(stderr, "makerules: %s\n  in: %s\n", qPrintable(q.lastError().text()),
-                             qPrintable(s));
-                return 1;
+        } else if (!db.transaction()) {
+            std::fprintf(stderr, "makerules: %s\n", qPrintable(db.lastError().text()));
+        } else {
+            built = true;
+            for (const QString& s : statements) {
+                QSqlQuery q(db);
+                if (!q.exec(s)) {
+                    std::fprintf(stderr, "makerules: %s\n  in: %s\n", qPrintable(q.lastError().text()),
+                                 qPrintable(s));
+                    built = false;
+                    break;
+                }
             }
+            if (built && !db.commit()) {
+                std::fprintf(stderr, "makerules: cannot write %s: %s\n", qPrintable(tmpPath),
+                             qPrintable(db.lastError().text()));
+                built = false;
+            }
+            if (!built)
+                db.rollback();
         }
-        db.commit();
         db.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("makerules"));
-    std::error_code ec;
-    std::filesystem::rename(tmpPath.toStdString(), outPath.toStdString(), ec);
-    if (ec) {
-        std::fprintf(stderr, "makerules: cannot write %s: %s\n", qPrintable(outPath), ec.message().c_str());
-        return 1;
+    if (!built)
+        return discard();
+    // SQLite synced the file at commit; sync again, so that nothing depends on
+    // its settings, then rename and sync the folder.
+    const QByteArray tmpName = QFile::encodeName(tmpPath);
+    const int fd = ::open(tmpName.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || ::fsync(fd) != 0) {
+        std::fprintf(stderr, "makerules: cannot write %s: %s\n", tmpName.constData(), std::strerror(errno));
+        if (fd >= 0)
+            ::close(fd);
+        return discard();
+    }
+    ::close(fd);
+    if (::rename(tmpName.constData(), QFile::encodeName(outPath).constData()) != 0) {
+        std::fprintf(stderr, "makerules: cannot write %s: %s\n", qPrintable(outPath), std::strerror(errno));
+        return discard();
+    }
+    const int folder = ::open(QFile::encodeName(QFileInfo(outPath).absolutePath()).constData(),
+                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
     }
     return 0;
 }

@@ -6,12 +6,18 @@
 #include "support/scriptedprompts.h"
 #include "support/test_rules_fixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 
 #include <memory>
+
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
 const QString kDefault = QStringLiteral("default.dxf");
@@ -236,4 +242,37 @@ TEST(ShippedRules, OpenAndPointIntoTheProgramFolder) {
         EXPECT_TRUE(rs.text("Location") == "Left" || rs.text("Location") == "Right");
         EXPECT_FALSE(rs.text("Value").isEmpty());
     }
+}
+
+// The build step that makes Rules.rls: when its write fails part way (the
+// kernel refuses to grow any file past 4 KiB), the step fails and the earlier
+// Rules.rls stays as it was, with no half-written file beside it; a step that
+// works replaces it with a complete database.
+TEST(RulesBuild, AFailedStepNeverLeavesAHalfWrittenFile) {
+    QTemporaryDir dir;
+    const QString out = dir.filePath("Rules.rls");
+    QFile earlier(out);
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier") == 7);
+    earlier.close();
+    auto build = [&](bool smallFiles) {
+        QProcess p;
+        if (smallFiles)
+            p.setChildProcessModifier([] {
+                ::signal(SIGXFSZ, SIG_IGN);
+                const rlimit limit{4096, 4096};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            });
+        p.start(QStringLiteral(MAKERULES_PATH), {KORVEL_SOURCE_DIR "/support/Rules.sql", out, dir.path()});
+        EXPECT_TRUE(p.waitForFinished(30000));
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    };
+    EXPECT_NE(build(true), 0);
+    ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
+    EXPECT_EQ(earlier.readAll(), QByteArray("earlier"));
+    earlier.close();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Rules.rls"});
+
+    EXPECT_EQ(build(false), 0);
+    RulesDb db(out);
+    EXPECT_GT(Recordset(db.database(), QStringLiteral("Rules_Message")).RecordCount(), 0);
 }

@@ -8,6 +8,7 @@
 #include "support/deadline.h"
 #include "support/faultinjection.h"
 #include "support/scriptedprompts.h"
+#include "support/smalltmpfs.h"
 #include "support/tablerows.h"
 #include "table/flexgrid.h"
 #include "table/tablesetup.h"
@@ -343,4 +344,26 @@ TEST_F(FileMenu, PipesAndDevicesAreRefusedAtOnce) {
         }
     }
     EXPECT_TRUE(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
+}
+
+// The same on a real full disk: a small tmpfs with no block left.
+TEST_F(FileMenu, ARealFullDiskLeavesTheFileAndSaysWhy) {
+    SmallTmpfs disk(path("disk"));
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.why().toStdString();
+    const QString keep = disk.path() + "/keep.gps";
+    ASSERT_TRUE(writeBytes(keep, twoRecords()));
+    ASSERT_TRUE(disk.fill());
+    form.strCurrentFile = keep;
+    addRow("WP1", "35.5", "-90.25");
+    form.blnSaved = false;
+    ScriptedPrompts prompts;
+    prompts.answerMessage(vbOK);
+    form.cmdSave_Click();
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_TRUE(prompts.messages()[0].contains("No space left on device"))
+        << prompts.messages()[0].toStdString();
+    EXPECT_TRUE(prompts.messages()[0].contains(keep));
+    EXPECT_FALSE(form.blnSaved);
+    EXPECT_TRUE(sameBytes(fileBytes(keep), twoRecords()));
 }

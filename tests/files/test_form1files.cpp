@@ -296,7 +296,6 @@ TEST_F(FileMenu, SaveAsksBeforeOverwritingAnotherProgramsChanges) {
     prompts.answerMessage(vbYes);
     form.cmdSave_Click();
     EXPECT_TRUE(form.blnSaved);
-    EXPECT_EQ(QFileInfo(path("trip.gps")).size(), fileBytes(path("trip.gps")).size());
     EXPECT_EQ(fileBytes(path("trip.gps")).size(), twoRecords().size() + 27);
     form.cmdSave_Click(); // our own save is not another program's change
     EXPECT_EQ(prompts.messages().size(), 2);

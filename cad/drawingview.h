@@ -3,8 +3,9 @@
 // the pointer, dragging with any button pans. It rebuilds its scene lazily, at
 // the next paint after the drawing changed, so thousands of changes between
 // two paints cost one rebuild. A big drawing is built in slices of a few tens
-// of milliseconds through the event loop, so the program's windows stay
-// responsive meanwhile; the view shows what is built so far.
+// of milliseconds through the event loop, and its frames are painted by a
+// worker thread into an image, so the program's windows stay responsive
+// meanwhile; until then the view shows the previous picture.
 #pragma once
 #include "dxf/dxfrender.h"
 
@@ -12,7 +13,11 @@
 #include <QPointF>
 #include <QWidget>
 
+#include <QImage>
+
 #include <functional>
+#include <memory>
+#include <thread>
 
 class DxfDocument;
 
@@ -22,6 +27,7 @@ public:
     // source: the document to draw at the next paint (nullptr: nothing); it is
     // asked each time the scene is rebuilt, so it may change between calls.
     explicit DrawingView(std::function<const DxfDocument*()> source, QWidget* parent = nullptr);
+    ~DrawingView() override;
 
     // The drawing changed: rebuild before the next paint.
     void invalidate();
@@ -31,7 +37,9 @@ public:
     void zoomBy(double factor);
     // Whether the scene is being built, and the status line's text about it:
     // progress while building, then what was not drawn ("" when all was).
-    bool building() const { return scene_.building(); }
+    bool building() const { return scene_->building(); }
+    // Whether the picture on screen is the scene as it is now, in the view as it is now.
+    bool upToDate() const;
     QString sceneStatus() const;
 
     const DxfView& view() const { return view_; }
@@ -56,12 +64,30 @@ protected:
 
 private:
     void prepare();
+    void paintScene(QPainter& painter);
+    void startRender();
     // Builds for about the time given; schedules the next slice when unfinished.
     void buildSlice(double milliseconds);
 
     std::function<const DxfDocument*()> source_;
-    DxfScene scene_;
+    std::shared_ptr<DxfScene> scene_;       // being built, or complete
+    std::shared_ptr<const DxfScene> shown_; // the last complete scene; never changed again
     DxfView view_;
+    // Frames of big scenes, painted by a worker thread.
+    struct Frame {
+        std::shared_ptr<const DxfScene> scene;
+        DxfView view;
+        QSize size;
+        qreal ratio = 1;
+        bool operator==(const Frame& o) const {
+            return scene == o.scene && view.center == o.view.center && view.scale == o.view.scale &&
+                   size == o.size && ratio == o.ratio;
+        }
+    };
+    Frame painted_; // what image_ shows
+    QImage image_;
+    bool rendering_ = false;
+    std::thread renderer_;
     bool stale_ = true;
     bool sliceQueued_ = false;
     int slicesSincePaint_ = 0;

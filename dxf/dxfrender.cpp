@@ -608,7 +608,15 @@ void DxfScene::clear() {
 size_t DxfScene::lineCount() const {
     size_t n = 0;
     for (const Batch& b : batches_)
-        n += b.lines.size();
+        n += b.lineCount;
+    return n;
+}
+
+size_t DxfScene::primitiveCount() const {
+    size_t n = texts_.size();
+    for (const Batch& b : batches_)
+        n += b.lineCount + b.fills.size() + b.areas.size() + b.circles.size() + b.arcs.size() +
+             b.points.size();
     return n;
 }
 
@@ -619,11 +627,21 @@ QStringList DxfScene::notDrawnTypes() const {
     return out;
 }
 
+void DxfScene::Batch::addLine(const QPointF& a, const QPointF& b) {
+    constexpr size_t kChunk = 65536;
+    if (lines.empty() || lines.back().size() == kChunk) {
+        lines.emplace_back();
+        lines.back().reserve(kChunk);
+    }
+    lines.back().emplace_back(a, b);
+    ++lineCount;
+}
+
 DxfScene::Batch& DxfScene::batch(QRgb color) {
     for (Batch& b : batches_)
         if (b.color == color)
             return b;
-    batches_.push_back(Batch{color, {}, {}, {}, {}, {}, {}});
+    batches_.push_back(Batch{color, {}, 0, {}, {}, {}, {}, {}});
     return batches_.back();
 }
 
@@ -642,7 +660,7 @@ void DxfScene::include(const QPointF& p) {
 }
 
 void DxfScene::addLine(QRgb color, const QPointF& a, const QPointF& b) {
-    batch(color).lines.emplace_back(a, b);
+    batch(color).addLine(a, b);
     include(a);
     include(b);
 }
@@ -652,7 +670,7 @@ void DxfScene::addPath(QRgb color, const std::vector<QPointF>& points) {
         return;
     Batch& b = batch(color);
     for (size_t i = 1; i < points.size(); ++i)
-        b.lines.emplace_back(points[i - 1], points[i]);
+        b.addLine(points[i - 1], points[i]);
     for (const QPointF& p : points)
         include(p);
 }
@@ -801,7 +819,7 @@ bool DxfScene::step(const DxfDocument& doc, double maxMilliseconds) {
         }
         cx.next = emitEntity(cx, entities, cx.next, total_, QTransform(), QByteArray("0"), kColorByLayer, 0);
         done_ = cx.next;
-        if (n % 64 == 0 && clock.nsecsElapsed() > maxMilliseconds * 1e6)
+        if (n % 16 == 0 && clock.nsecsElapsed() > maxMilliseconds * 1e6)
             return false;
     }
     finish();
@@ -1172,8 +1190,8 @@ void DxfScene::render(QPainter& painter, const QRectF& target, const DxfView& vi
         pen.setWidth(0);
         painter.setPen(pen);
         painter.setBrush(Qt::NoBrush);
-        if (!b.lines.empty())
-            painter.drawLines(b.lines.data(), static_cast<int>(b.lines.size()));
+        for (const std::vector<QLineF>& chunk : b.lines)
+            painter.drawLines(chunk.data(), static_cast<int>(chunk.size()));
         for (const Ellipse& e : b.circles)
             painter.drawEllipse(e.center, e.radius, e.radius);
         for (const Arc& a : b.arcs) {

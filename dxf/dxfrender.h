@@ -99,13 +99,16 @@ public:
     // Counts, for tests and figures.
     size_t lineCount() const;
     size_t textCount() const { return texts_.size(); }
+    // Everything a frame paints (lines, curves, fills, texts).
+    size_t primitiveCount() const;
     // Entities that were not drawn: types the renderer cannot draw, and
     // block contents beyond the budget. notDrawnTypes names the types.
     long long notDrawn() const { return notDrawn_; }
     QStringList notDrawnTypes() const;
 
     // Paints the primitives over target (the device rectangle the view fills;
-    // the caller paints the background).
+    // the caller paints the background). A complete scene is not changed by
+    // painting, so other threads may paint it at the same time.
     void render(QPainter& painter, const QRectF& target, const DxfView& view) const;
 
 private:
@@ -120,7 +123,10 @@ private:
     };
     struct Batch {
         QRgb color = 0;
-        std::vector<QLineF> lines;
+        // In chunks of a fixed size: a growing scene never copies what it has.
+        std::vector<std::vector<QLineF>> lines;
+        size_t lineCount = 0;
+        void addLine(const QPointF& a, const QPointF& b);
         std::vector<QPolygonF> fills;
         std::vector<QPainterPath> areas; // filled, odd-even
         std::vector<Ellipse> circles;

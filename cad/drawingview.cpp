@@ -64,8 +64,9 @@ QString DrawingView::sceneStatus() const {
         QStringList types = scene_->notDrawnTypes();
         if (types.size() > 4)
             types = types.mid(0, 4) << QStringLiteral("...");
-        return QStringLiteral("%L1 entities not drawn%2")
+        return QStringLiteral("%L1 %2 not drawn%3")
             .arg(scene_->notDrawn())
+            .arg(scene_->notDrawn() == 1 ? QStringLiteral("entity") : QStringLiteral("entities"))
             .arg(types.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(types.join(QStringLiteral(", "))));
     }
     return QString();

@@ -612,6 +612,13 @@ size_t DxfScene::lineCount() const {
     return n;
 }
 
+QStringList DxfScene::texts() const {
+    QStringList out;
+    for (const Text& t : texts_)
+        out << t.text;
+    return out;
+}
+
 size_t DxfScene::primitiveCount() const {
     size_t n = texts_.size();
     for (const Batch& b : batches_)

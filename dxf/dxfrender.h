@@ -99,6 +99,7 @@ public:
     // Counts, for tests and figures.
     size_t lineCount() const;
     size_t textCount() const { return texts_.size(); }
+    QStringList texts() const; // as shown, in drawing order
     // Everything a frame paints (lines, curves, fills, texts).
     size_t primitiveCount() const;
     // Entities that were not drawn: types the renderer cannot draw, and

@@ -7,6 +7,9 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -369,4 +372,47 @@ TEST(DrawingRender, EntitiesThatCannotBeDrawnAreCountedAndBuildingInStepsGivesTh
     EXPECT_EQ(stepped.lineCount(), 3000u);
     EXPECT_EQ(stepped.extents(), whole.extents());
     EXPECT_EQ(stepped.notDrawn(), 3);
+}
+
+TEST(DrawingRender, ADrawingWrittenByEzdxfIsDrawnWhole) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("r2018.dxf"));
+    // Another writer's R2018 drawing: each of the newer entity types at a known place.
+    const QString script = QStringLiteral(R"(
+import sys, ezdxf
+doc = ezdxf.new('R2018', setup=True)
+msp = doc.modelspace()
+msp.add_lwpolyline([(0, 0, 0, 0, 1), (10, 0, 0, 0, 0)], format='xyseb')
+msp.add_mtext('{\\fArial|b1;Wrapped} text over lines', dxfattribs={'char_height': 1, 'width': 9, 'insert': (-20, 14)})
+msp.add_ellipse((0, 20), major_axis=(8, 0), ratio=0.5, start_param=0, end_param=3.14159265)
+msp.add_spline(fit_points=[(-20, -10), (-15, -5), (-10, -10), (-5, -5)])
+h = msp.add_hatch(color=1)
+h.paths.add_polyline_path([(20, -10), (30, -10), (30, 0), (20, 0)], is_closed=True)
+msp.add_text('N 45%%d', dxfattribs={'height': 1.5, 'insert': (-20, 8)})
+msp.add_circle((10, 0), 2, dxfattribs={'extrusion': (0, 0, -1)})
+msp.add_linear_dim(base=(0, -6), p1=(0, -3), p2=(10, -3)).render()
+doc.saveas(sys.argv[1])
+)");
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), script, path});
+    ASSERT_TRUE(python.waitForFinished(60000) && python.exitCode() == 0)
+        << python.readAllStandardError().toStdString();
+    Picture pic(DxfDocument::parse(readAll(path)));
+    EXPECT_EQ(pic.scene.notDrawn(), 0) << pic.scene.notDrawnTypes().join(u' ').toStdString();
+    EXPECT_TRUE(pic.scene.texts().contains(QString::fromUtf8("N 45°")));
+    EXPECT_TRUE(pic.scene.texts().contains(QStringLiteral("Wrapped text")))
+        << pic.scene.texts().join(u'|').toStdString();
+    EXPECT_FALSE(pic.scene.texts().filter(QRegularExpression(QStringLiteral("^\\d+$"))).isEmpty())
+        << "the dimension's measurement";
+    expectInk(pic,
+              {{5, -5, true},   // the bulge's arc, below its chord
+               {5, 0, false},   // not the chord
+               {0, 24, true},   // the ellipse's top
+               {0, 16, false},  // not its lower half
+               {-15, -5, true}, // the spline through its fit points
+               {-12, 0, true},  // the mirrored circle, round (-10, 0)
+               {12, 0, false},  // not round (10, 0)
+               {5, -6, true}},  // the dimension line
+              "ezdxf R2018");
+    EXPECT_EQ(pic.near(25, -5), QColor(Qt::red)) << "the solid hatch is filled";
 }

@@ -19,7 +19,7 @@ DrawingView::DrawingView(std::function<const DxfDocument*()> source, QWidget* pa
 
 namespace {
 // A slice of building: short enough that the program's windows answer at once.
-constexpr double kSliceMilliseconds = 30;
+constexpr double kSliceMilliseconds = 20;
 // Scenes up to this many primitives are painted at once in the paint event
 // (a few milliseconds); bigger ones by the worker thread.
 constexpr size_t kDirectPaintLimit = 150000;

@@ -820,7 +820,9 @@ bool DxfScene::step(const DxfDocument& doc, double maxMilliseconds) {
     QElapsedTimer clock;
     clock.start();
     Context& cx = *cx_;
-    const std::vector<DxfObject>& entities = doc.section("ENTITIES")->objects;
+    static const std::vector<DxfObject> none;
+    const DxfSection* section = doc.section("ENTITIES");
+    const std::vector<DxfObject>& entities = section ? section->objects : none;
     for (int n = 1; cx.next < total_; ++n) {
         if (cx.budget <= 0) {
             notDrawn_ += static_cast<long long>(total_ - cx.next);
@@ -964,9 +966,13 @@ size_t DxfScene::emitEntity(Context& cx, const std::vector<DxfObject>& objects, 
         const Vec3 major{num(o, 11), num(o, 21), num(o, 31)};
         const double ratio = num(o, 40, 1);
         const Vec3 minor = cross(n, major);
-        double t0 = num(o, 41, 0), t1 = num(o, 42, 2 * std::numbers::pi);
-        while (t1 <= t0)
-            t1 += 2 * std::numbers::pi;
+        // Parameters in radians; the arc runs counter-clockwise from start to end.
+        constexpr double kTurn = 2 * std::numbers::pi;
+        double t0 = std::fmod(num(o, 41, 0), kTurn), t1 = std::fmod(num(o, 42, kTurn), kTurn);
+        if (!std::isfinite(t0) || !std::isfinite(t1))
+            t0 = 0, t1 = kTurn;
+        if (t1 <= t0)
+            t1 += kTurn;
         std::vector<QPointF> pts;
         ellipsePoints(pts, xy(o, 10), {major.x, major.y}, QPointF(minor.x, minor.y) * ratio, t0,
                       std::min(t1, t0 + 2 * std::numbers::pi));
@@ -1156,6 +1162,8 @@ void DxfScene::emitInsert(Context& cx, const DxfObject& o, const QTransform& m, 
     if (it == cx.blocks.constEnd() || depth >= kMaxNesting || cx.expanding.contains(key))
         return;
     const Block block = it.value();
+    if (block.from == block.to)
+        return; // nothing to draw, however often it is repeated
     const double sx = num(o, 41, 1), sy = num(o, 42, 1);
     const double rotation = num(o, 50);
     const int columns = std::clamp(intValue(o, 70, 1), 1, 10000),

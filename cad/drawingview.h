@@ -2,14 +2,22 @@
 // The widget that shows a drawing's model space: the mouse wheel zooms about
 // the pointer, dragging with any button pans. It rebuilds its scene lazily, at
 // the next paint after the drawing changed, so thousands of changes between
-// two paints cost one rebuild.
+// two paints cost one rebuild. A big drawing is built in slices of a few tens
+// of milliseconds through the event loop, and its frames are painted by a
+// worker thread into an image, so the program's windows stay responsive
+// meanwhile; until then the view shows the previous picture.
 #pragma once
 #include "dxf/dxfrender.h"
 
 #include <QPoint>
+#include <QPointF>
 #include <QWidget>
 
+#include <QImage>
+
 #include <functional>
+#include <memory>
+#include <thread>
 
 class DxfDocument;
 
@@ -19,17 +27,32 @@ public:
     // source: the document to draw at the next paint (nullptr: nothing); it is
     // asked each time the scene is rebuilt, so it may change between calls.
     explicit DrawingView(std::function<const DxfDocument*()> source, QWidget* parent = nullptr);
+    ~DrawingView() override;
 
     // The drawing changed: rebuild before the next paint.
     void invalidate();
     // Fits the view to the drawing's extents (at the next paint, after any rebuild).
     void zoomExtents();
+    // Zooms about the middle of the view (factor > 1 enlarges).
+    void zoomBy(double factor);
+    // Whether the scene is being built, and the status line's text about it:
+    // progress while building, then what was not drawn ("" when all was).
+    bool building() const { return scene_->building(); }
+    // Whether the picture on screen is the scene as it is now, in the view as it is now.
+    bool upToDate() const;
+    QString sceneStatus() const;
 
     const DxfView& view() const { return view_; }
     void setView(const DxfView& view);
     // The scene as the next paint draws it (rebuilt now when the drawing changed).
     const DxfScene& scene();
     QSize sizeHint() const override { return {800, 600}; }
+
+signals:
+    // The drawing point under the pointer.
+    void cursorMoved(QPointF world);
+    // sceneStatus() changed.
+    void statusChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -41,11 +64,33 @@ protected:
 
 private:
     void prepare();
+    void paintScene(QPainter& painter);
+    void startRender();
+    // Builds for about the time given; schedules the next slice when unfinished.
+    void buildSlice(double milliseconds);
 
     std::function<const DxfDocument*()> source_;
-    DxfScene scene_;
+    std::shared_ptr<DxfScene> scene_;       // being built, or complete
+    std::shared_ptr<const DxfScene> shown_; // the last complete scene; never changed again
     DxfView view_;
+    // Frames of big scenes, painted by a worker thread.
+    struct Frame {
+        std::shared_ptr<const DxfScene> scene;
+        DxfView view;
+        QSize size;
+        qreal ratio = 1;
+        bool operator==(const Frame& o) const {
+            return scene == o.scene && view.center == o.view.center && view.scale == o.view.scale &&
+                   size == o.size && ratio == o.ratio;
+        }
+    };
+    Frame painted_; // what image_ shows
+    QImage image_;
+    bool rendering_ = false;
+    std::thread renderer_;
     bool stale_ = true;
+    bool sliceQueued_ = false;
+    int slicesSincePaint_ = 0;
     bool fitPending_ = true;
     bool userMoved_ = false; // zoomed or panned since the last fit: a resize keeps the view
     bool dragging_ = false;

@@ -4,14 +4,21 @@
 #include "cad/drawingview.h"
 #include "dxf/dxfengine.h"
 #include "platform/prompts.h"
+#include "platform/settings.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -62,9 +69,25 @@ DrawingWindow::DrawingWindow(DxfApplication& engine, QWidget* parent) : QMainWin
     file->addSeparator();
     file->addAction(QStringLiteral("&Close"), this, &QWidget::close);
     QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
+    zoomInAction_ = viewMenu->addAction(QStringLiteral("Zoom &In"), this, [this] { view_->zoomBy(1.25); });
+    zoomInAction_->setShortcuts({QKeySequence(Qt::Key_Plus), QKeySequence(Qt::Key_Equal),
+                                 QKeySequence(Qt::KeypadModifier | Qt::Key_Plus)});
+    zoomOutAction_ =
+        viewMenu->addAction(QStringLiteral("Zoom &Out"), this, [this] { view_->zoomBy(1 / 1.25); });
+    zoomOutAction_->setShortcuts(
+        {QKeySequence(Qt::Key_Minus), QKeySequence(Qt::KeypadModifier | Qt::Key_Minus)});
     zoomAction_ = viewMenu->addAction(QStringLiteral("Zoom &Extents"), this, &DrawingWindow::zoomExtents);
+    zoomAction_->setShortcut(QKeySequence(Qt::Key_Home));
 
-    connect(&engine_, &DxfApplication::visibleChanged, this, &QWidget::setVisible);
+    coordinates_ = new QLabel(this);
+    sceneStatus_ = new QLabel(this);
+    statusBar()->addWidget(sceneStatus_, 1);
+    statusBar()->addPermanentWidget(coordinates_);
+    connect(view_, &DrawingView::cursorMoved, this, &DrawingWindow::showCoordinates);
+    connect(view_, &DrawingView::statusChanged, this,
+            [this] { sceneStatus_->setText(view_->sceneStatus()); });
+
+    connect(&engine_, &DxfApplication::visibleChanged, this, &DrawingWindow::engineVisibleChanged);
     connect(&engine_, &DxfApplication::drawingChanged, this, &DrawingWindow::drawingChanged);
     connect(&engine_, &DxfApplication::zoomedToExtents, view_, &DrawingView::zoomExtents);
     connect(&engine_, &DxfApplication::unsavedAtExit, this, &DrawingWindow::settleUnsavedChanges);
@@ -73,7 +96,74 @@ DrawingWindow::DrawingWindow(DxfApplication& engine, QWidget* parent) : QMainWin
         show();
 }
 
-DrawingWindow::~DrawingWindow() = default;
+DrawingWindow::~DrawingWindow() {
+    if (isVisible())
+        saveGeometrySetting();
+}
+
+QString DrawingWindow::coordinatesText() const {
+    return coordinates_->text();
+}
+
+QString DrawingWindow::sceneText() const {
+    return sceneStatus_->text();
+}
+
+void DrawingWindow::showCoordinates(const QPointF& world) {
+    // As many decimals as a pixel resolves, at most six.
+    const double scale = view_->view().scale;
+    const int decimals = std::clamp(static_cast<int>(std::ceil(std::log10(std::max(scale, 1.0)))), 0, 6);
+    coordinates_->setText(
+        QStringLiteral("E %1   N %2")
+            .arg(QString::number(world.x(), 'f', decimals), QString::number(world.y(), 'f', decimals)));
+}
+
+void DrawingWindow::engineVisibleChanged(bool visible) {
+    if (!visible) {
+        hide();
+        return;
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+void DrawingWindow::showEvent(QShowEvent* event) {
+    if (!placed_)
+        placeFirstTime();
+    QMainWindow::showEvent(event);
+}
+
+void DrawingWindow::hideEvent(QHideEvent* event) {
+    saveGeometrySetting();
+    QMainWindow::hideEvent(event);
+}
+
+void DrawingWindow::saveGeometrySetting() {
+    if (placed_)
+        SaveSetting(DrawingSetting::kApp, kSettingsSection, kGeometryKey,
+                    QString::fromLatin1(saveGeometry().toBase64()));
+}
+
+void DrawingWindow::placeFirstTime() {
+    placed_ = true;
+    const QByteArray saved =
+        QByteArray::fromBase64(GetSetting(DrawingSetting::kApp, kSettingsSection, kGeometryKey).toLatin1());
+    if (!saved.isEmpty() && restoreGeometry(saved))
+        return;
+    // Over the program's main window, a little smaller, so both can be seen.
+    QWidget* main = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w != this && w->isVisible() && qobject_cast<QMainWindow*>(w) && !qobject_cast<DrawingWindow*>(w))
+            main = w;
+    const QRect area = main ? main->frameGeometry() : (screen() ? screen()->availableGeometry() : QRect());
+    if (area.isEmpty())
+        return;
+    const QSize size(std::max(400, area.width() * 2 / 3), std::max(300, area.height() * 2 / 3));
+    const QSize fitted = size.boundedTo(screen() ? screen()->availableGeometry().size() : size);
+    resize(fitted);
+    move(area.center() - QPoint(fitted.width() / 2, fitted.height() / 2));
+}
 
 void DrawingWindow::install() {
     static bool once = false;
@@ -96,6 +186,12 @@ void DrawingWindow::drawingChanged() {
     const QString path = engine_.currentPath();
     setWindowTitle(path.isEmpty() ? QStringLiteral("Drawing") : QDir::toNativeSeparators(path));
     view_->invalidate();
+    if (isVisible()) {
+        // To the front, but the keyboard stays where it is; a dialog stays on top.
+        raise();
+        if (QWidget* modal = QApplication::activeModalWidget())
+            modal->raise();
+    }
     if (path != shownPath_) {
         // Another drawing: show it whole.
         shownPath_ = path;

@@ -6,6 +6,14 @@
 // running. It never keeps the program running on its own. When the program
 // ends with changes the engine cannot write, the user chooses what happens to
 // them: try again, save the drawing under another name, or discard them.
+//
+// Shown, it comes to the front and takes the keyboard; after each change of
+// the drawing (an insertion command) it comes to the front without taking the
+// keyboard, and a dialog open at the time stays above it. It opens over the
+// program's main window the first time, then where the user left it (settings
+// section "DrawingWindow"). Its status line shows the easting and northing
+// under the pointer in drawing units, the progress of building a big drawing,
+// and how many entities were not drawn.
 #pragma once
 #include <QMainWindow>
 #include <QPointer>
@@ -34,6 +42,14 @@ public:
 
     DrawingView* view() const { return view_; }
     QAction* zoomExtentsAction() const { return zoomAction_; }
+    QAction* zoomInAction() const { return zoomInAction_; }
+    QAction* zoomOutAction() const { return zoomOutAction_; }
+    // The status line's texts: coordinates under the pointer, and the scene's state.
+    QString coordinatesText() const;
+    QString sceneText() const;
+    // Settings of the window's place and size.
+    static constexpr char kSettingsSection[] = "DrawingWindow";
+    static constexpr char kGeometryKey[] = "Geometry";
 
 public slots:
     // File menu. Failures (a drawing the engine refuses, a file that cannot be
@@ -46,12 +62,23 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void drawingChanged();
+    void engineVisibleChanged(bool visible);
+    void showCoordinates(const QPointF& world);
+    void placeFirstTime();
+    void saveGeometrySetting();
 
     DxfApplication& engine_;
     DrawingView* view_;
     QAction* zoomAction_;
+    QAction* zoomInAction_;
+    QAction* zoomOutAction_;
+    class QLabel* coordinates_;
+    class QLabel* sceneStatus_;
     QString shownPath_;
+    bool placed_ = false;
 };

@@ -8,22 +8,36 @@
 // so a frame costs little more than the lines it draws. Text smaller than a
 // few pixels is left out, as it could not be read anyway.
 //
-// Drawn: LINE, CIRCLE, ARC, POINT, TEXT, ATTRIB (and a model space ATTDEF's
-// tag), SOLID, TRACE, 3DFACE, POLYLINE with its VERTEXes (2D and 3D; straight
-// segments), and INSERT with its point, scales, rotation, rows and columns and
-// nested blocks. Colours come from the entity (62), its layer, or the block
-// reference (BYBLOCK, and layer "0" inside a block); layers that are off or
-// frozen are not drawn. Colour 7 is black on the white background.
+// Drawn: LINE, CIRCLE, ARC, POINT, TEXT, MTEXT (plain text, wrapped at its
+// width), ATTRIB (and a model space ATTDEF's tag), SOLID, TRACE, 3DFACE,
+// POLYLINE with its VERTEXes and LWPOLYLINE (bulges as arcs), ELLIPSE and
+// elliptic arcs, SPLINE (along its control points, else through its fit
+// points), HATCH (boundary; filled when solid), DIMENSION (its block), and
+// INSERT with its point, scales, rotation, rows and columns and nested blocks.
+// Entities in an object coordinate system (extrusion other than +z) are
+// projected onto the plan, so (0,0,-1) shows mirrored as CAD programs show it.
+// Colours come from the entity (62, or its true colour 420), its layer, or the
+// block reference (BYBLOCK, and layer "0" inside a block); layers that are off
+// or frozen are not drawn. Colour 7 is black on the white background. Text is
+// UTF-8 from AC1021 on, before that in the drawing's $DWGCODEPAGE.
+//
+// A big drawing is built in steps (begin, then step until it returns true), so
+// a caller on the GUI thread can keep its window responsive; build() does all
+// steps at once. What is not drawn (entity types the renderer lacks, and
+// block expansions beyond a budget) is counted, never dropped silently.
 #pragma once
 #include "dxf/dxfdocument.h"
 
 #include <QColor>
 #include <QLineF>
+#include <QPainterPath>
 #include <QPolygonF>
 #include <QRectF>
 #include <QString>
+#include <QStringList>
 #include <QTransform>
 
+#include <memory>
 #include <vector>
 
 class QPainter;
@@ -50,10 +64,33 @@ struct DxfView {
 // The colour of AutoCAD colour index 1..255 (7 gives black, for a white background).
 QColor aciColor(int index);
 
+// Plain text of an MTEXT value: paragraph breaks as line breaks, formatting
+// codes removed, stacked fractions as "a/b", \U+XXXX characters decoded.
+QString mtextPlainText(const QString& text);
+// TEXT control codes: %%d degree, %%c diameter, %%p plus-minus, %%nnn a
+// character code; %%u, %%o and %%k (underline, overline, strike) dropped.
+QString textSpecialCodes(const QString& text);
+
 class DxfScene {
 public:
+    DxfScene();
+    ~DxfScene();
+    DxfScene(DxfScene&&) noexcept;
+    DxfScene& operator=(DxfScene&&) noexcept;
+
     void build(const DxfDocument& doc);
     void clear();
+    // Building in steps: begin clears the scene and starts over on doc; each
+    // step adds entities for about maxMilliseconds and returns true once the
+    // scene is complete. Each step must be given the same document, unchanged
+    // apart from edits a step can see (a document whose sections were resized
+    // or moved makes the step start over).
+    void begin(const DxfDocument& doc);
+    bool step(const DxfDocument& doc, double maxMilliseconds);
+    bool building() const { return cx_ != nullptr; }
+    // Model space entities done so far, and in all (while building).
+    size_t entitiesDone() const { return done_; }
+    size_t entitiesTotal() const { return total_; }
 
     // Plan extents of everything drawn (text by an estimate of its width);
     // a null rectangle when nothing is drawn.
@@ -62,9 +99,17 @@ public:
     // Counts, for tests and figures.
     size_t lineCount() const;
     size_t textCount() const { return texts_.size(); }
+    QStringList texts() const; // as shown, in drawing order
+    // Everything a frame paints (lines, curves, fills, texts).
+    size_t primitiveCount() const;
+    // Entities that were not drawn: types the renderer cannot draw, and
+    // block contents beyond the budget. notDrawnTypes names the types.
+    long long notDrawn() const { return notDrawn_; }
+    QStringList notDrawnTypes() const;
 
     // Paints the primitives over target (the device rectangle the view fills;
-    // the caller paints the background).
+    // the caller paints the background). A complete scene is not changed by
+    // painting, so other threads may paint it at the same time.
     void render(QPainter& painter, const QRectF& target, const DxfView& view) const;
 
 private:
@@ -79,19 +124,23 @@ private:
     };
     struct Batch {
         QRgb color = 0;
-        std::vector<QLineF> lines;
+        // In chunks of a fixed size: a growing scene never copies what it has.
+        std::vector<std::vector<QLineF>> lines;
+        size_t lineCount = 0;
+        void addLine(const QPointF& a, const QPointF& b);
         std::vector<QPolygonF> fills;
+        std::vector<QPainterPath> areas; // filled, odd-even
         std::vector<Ellipse> circles;
         std::vector<Arc> arcs;
         std::vector<QPointF> points;
     };
     struct Text {
-        QPointF at;    // the anchor that the alignment refers to
-        double height; // drawing units
-        double angle;  // degrees, counter-clockwise
-        double widthFactor;
-        int hAlign; // 0 left, 1 center, 2 right, 4 middle (3, 5: as 1 at the midpoint)
-        int vAlign; // 0 baseline, 1 bottom, 2 middle, 3 top
+        // Text units (x along the baseline, y up; one unit is the text height,
+        // width factor included) to drawing units.
+        QTransform frame;
+        double height; // drawing units, for the size test
+        int hAlign;    // 0 left, 1 center, 2 right, 4 middle (3, 5: as 1 at the midpoint)
+        int vAlign;    // 0 baseline, 1 bottom, 2 middle, 3 top
         QRgb color;
         QString text;
     };
@@ -104,14 +153,31 @@ private:
     Batch& batch(QRgb color);
     void emitEntities(Context& cx, const std::vector<DxfObject>& objects, size_t from, size_t to,
                       const QTransform& m, const QByteArray& parentLayer, int parentColor, int depth);
+    size_t emitEntity(Context& cx, const std::vector<DxfObject>& objects, size_t k, size_t to,
+                      const QTransform& m, const QByteArray& parentLayer, int parentColor, int depth);
+    void emitBlock(Context& cx, const QByteArray& name, const QTransform& full, const QByteArray& layer,
+                   int color, int depth);
     void emitInsert(Context& cx, const DxfObject& o, const QTransform& m, const QByteArray& layer, int color,
                     int depth);
+    void emitText(Context& cx, const DxfObject& o, const QByteArray& type, const QTransform& m, QRgb rgb,
+                  int depth);
+    void emitMText(Context& cx, const DxfObject& o, const QTransform& m, QRgb rgb);
+    void emitHatch(const DxfObject& o, const QTransform& m, QRgb rgb);
+    void addText(Text t, double estimatedWidth);
+    void addPolyline(QRgb color, const QTransform& m, const std::vector<QPointF>& points,
+                     const std::vector<double>& bulges, bool closed);
+    void addPath(QRgb color, const std::vector<QPointF>& points); // already in drawing units
     void addLine(QRgb color, const QPointF& a, const QPointF& b);
     void addArc(QRgb color, const QTransform& m, const QPointF& c, double r, double start, double end);
     void include(const QPointF& p);
+    void finish();
 
     std::vector<Batch> batches_;
     std::vector<Text> texts_;
     QRectF extents_;
     bool hasExtents_ = false;
+    std::unique_ptr<Context> cx_; // while building
+    size_t done_ = 0, total_ = 0;
+    long long notDrawn_ = 0;
+    std::vector<QByteArray> notDrawnTypes_;
 };

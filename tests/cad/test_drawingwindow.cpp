@@ -11,9 +11,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QFile>
+#include <QMainWindow>
 #include <QMouseEvent>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -123,6 +127,82 @@ TEST_F(DrawingWindowTest, WheelZoomsAboutThePointerAndDraggingPans) {
     grab();
     ASSERT_NE(v->size(), size);
     EXPECT_EQ(v->view().scale, chosen.scale);
+}
+
+TEST_F(DrawingWindowTest, KeysZoomAndTheStatusLineShowsCoordinatesAndWhatWasNotDrawn) {
+    engine->setVisible(true);
+    insertAt(500000, 4100000);
+    insertAt(500100, 4100050);
+    grab();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    DrawingView* v = window->view();
+    const double fitted = v->view().scale;
+    QTest::keyClick(window.get(), Qt::Key_Plus);
+    EXPECT_NEAR(v->view().scale, fitted * 1.25, 1e-9);
+    QTest::keyClick(window.get(), Qt::Key_Minus);
+    QTest::keyClick(window.get(), Qt::Key_Minus);
+    EXPECT_NEAR(v->view().scale, fitted / 1.25, 1e-9);
+    QTest::keyClick(window.get(), Qt::Key_Home);
+    grab();
+    EXPECT_NEAR(v->view().scale, fitted, 1e-9);
+
+    // The pointer over the first point: its easting and northing.
+    const QPoint at = device(500000, 4100000);
+    QMouseEvent move(QEvent::MouseMove, QPointF(at), v->mapToGlobal(QPointF(at)), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(v, &move);
+    const QRegularExpression coordinates(QStringLiteral("^E (\\d+\\.\\d+)   N (\\d+\\.\\d+)$"));
+    const auto m = coordinates.match(window->coordinatesText());
+    ASSERT_TRUE(m.hasMatch()) << window->coordinatesText().toStdString();
+    const double pixel = 1 / v->view().scale;
+    EXPECT_NEAR(m.captured(1).toDouble(), 500000, pixel);
+    EXPECT_NEAR(m.captured(2).toDouble(), 4100000, pixel);
+    EXPECT_EQ(window->sceneText(), QString()) << "everything drawn";
+
+    // A drawing with entities the view cannot draw says how many.
+    ASSERT_TRUE(engine->flush());
+    QByteArray bytes = readAll(path);
+    const qsizetype end = bytes.lastIndexOf("ENDSEC");
+    ASSERT_GT(end, 0);
+    bytes.insert(bytes.lastIndexOf('\n', end - 3) + 1, "0\nACAD_PROXY_ENTITY\n8\n0\n0\nIMAGE\n8\n0\n");
+    const QString other = dir.filePath(QStringLiteral("Other.dxf"));
+    writeAll(other, bytes);
+    engine->openDrawing(other);
+    grab();
+    EXPECT_EQ(window->sceneText(), QStringLiteral("2 entities not drawn (ACAD_PROXY_ENTITY, IMAGE)"));
+}
+
+TEST_F(DrawingWindowTest, ItOpensOverTheMainWindowComesToTheFrontAndRemembersItsPlace) {
+    window.reset();
+    SaveSetting(DrawingSetting::kApp, DrawingWindow::kSettingsSection, DrawingWindow::kGeometryKey,
+                QString());
+    QMainWindow main;
+    main.setGeometry(200, 150, 900, 700);
+    main.show();
+    window = std::make_unique<DrawingWindow>(*engine);
+    engine->setVisible(true);
+    EXPECT_LE((window->geometry().center() - main.geometry().center()).manhattanLength(), 60)
+        << "over the main window, not at the screen's corner";
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get())) << "Visible activates it";
+
+    // After an insertion it comes forward, but a dialog open meanwhile keeps the keyboard.
+    QDialog dialog(&main);
+    dialog.setModal(true);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    insertAt(10, 10);
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::activeWindow(), &dialog);
+    dialog.close();
+
+    // Moved and resized, hidden: the next window opens there.
+    window->setGeometry(300, 220, 640, 420);
+    const QRect placed = window->geometry();
+    engine->setVisible(false);
+    window.reset();
+    window = std::make_unique<DrawingWindow>(*engine);
+    engine->setVisible(true);
+    EXPECT_EQ(window->geometry(), placed);
 }
 
 TEST_F(DrawingWindowTest, OpeningARefusedFileKeepsTheActiveDrawing) {

@@ -7,6 +7,9 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -217,4 +220,199 @@ TEST(DrawingRender, ArrayedReferencesCannotMakeTheSceneEndless) {
     scene.build(DxfDocument::parse(bytes));
     EXPECT_GT(scene.lineCount(), 1000u);
     EXPECT_LT(scene.lineCount(), 10000u * 10000u);
+}
+
+namespace {
+
+// A picture of the ENTITIES given as tags (and BLOCKS, when given), 10 pixels a
+// unit round the origin: x from -20 to 20, y from -15 to 15.
+Picture modelSpace(std::initializer_list<const char*> entities,
+                   std::initializer_list<const char*> blocks = {}) {
+    QByteArray bytes = "0\nSECTION\n2\nBLOCKS\n" + dxf(blocks) + "0\nENDSEC\n0\nSECTION\n2\nENTITIES\n" +
+                       dxf(entities) + "0\nENDSEC\n0\nEOF\n";
+    Picture pic(DxfDocument::parse(bytes), 10);
+    pic.view.center = {0, 0};
+    pic.paint();
+    return pic;
+}
+
+struct Probe {
+    double x, y;
+    bool ink;
+};
+
+void expectInk(const Picture& pic, std::initializer_list<Probe> probes, const char* what) {
+    for (const Probe& p : probes)
+        EXPECT_EQ(pic.inked(p.x, p.y), p.ink) << what << " at (" << p.x << ", " << p.y << ")";
+}
+
+} // namespace
+
+TEST(DrawingRender, CurvedEntitiesOfNewerDrawingsLandOnTheirCurves) {
+    // A bulge of 1 is a half circle: from (0,0) to (10,0) counter-clockwise
+    // passes below the chord, a bulge of -1 above it.
+    expectInk(modelSpace({"0", "LWPOLYLINE", "90", "2", "70", "0", "10", "0", "20", "0", "42", "1", "10",
+                          "10", "20", "0"}),
+              {{5, -5, true}, {5, 0, false}, {5, 5, false}}, "LWPOLYLINE bulge");
+    expectInk(modelSpace({"0", "POLYLINE", "66", "1", "70",     "0",  "0",  "VERTEX", "10", "0", "20",
+                          "0", "42",       "-1", "0", "VERTEX", "10", "10", "20",     "0",  "0", "SEQEND"}),
+              {{5, 5, true}, {5, 0, false}, {5, -5, false}}, "POLYLINE bulge");
+    // The upper half of an ellipse 20 by 10.
+    expectInk(modelSpace({"0", "ELLIPSE", "10", "0", "20", "0", "11", "10", "21", "0", "40", "0.5", "41", "0",
+                          "42", "3.14159265"}),
+              {{0, 5, true}, {-10, 0, true}, {0, -5, false}}, "ELLIPSE");
+    // A quadratic spline over three control points peaks half way to the middle one;
+    // through fit points, the curve passes the points.
+    expectInk(modelSpace({"0",  "SPLINE", "70", "8", "71", "2",  "72", "6",  "73", "3", "40", "0",
+                          "40", "0",      "40", "0", "40", "1",  "40", "1",  "40", "1", "10", "-10",
+                          "20", "0",      "10", "0", "20", "10", "10", "10", "20", "0"}),
+              {{0, 5, true}, {0, 10, false}, {-5, 3.75, true}}, "SPLINE control points");
+    expectInk(modelSpace({"0",  "SPLINE", "70", "8", "71", "3", "74", "3",  "11", "-10",
+                          "21", "0",      "11", "0", "21", "8", "11", "10", "21", "0"}),
+              {{0, 8, true}, {0, 0, false}}, "SPLINE fit points");
+}
+
+TEST(DrawingRender, HatchesDimensionsAndMirroredEntitiesAreDrawnAsCadProgramsShowThem) {
+    // A solid hatch fills its square; a pattern hatch shows its boundary only.
+    const auto hatch = [](const char* pattern, const char* solid) {
+        return modelSpace({"0",  "HATCH", "10", "0",  "20", "0", "30", "0",  "2",  pattern, "70", solid,
+                           "71", "0",     "91", "1",  "92", "2", "72", "0",  "73", "1",     "93", "4",
+                           "10", "-5",    "20", "-5", "10", "5", "20", "-5", "10", "5",     "20", "5",
+                           "10", "-5",    "20", "5",  "97", "0", "75", "0",  "76", "1",     "98", "0"});
+    };
+    expectInk(hatch("SOLID", "1"), {{0, 0, true}, {5, 0, true}, {8, 0, false}}, "solid HATCH");
+    expectInk(hatch("ANSI31", "0"), {{0, 0, false}, {5, 0, true}, {-5, 2, true}}, "pattern HATCH");
+    // A dimension shows its block.
+    expectInk(modelSpace({"0", "DIMENSION", "2", "*D1", "10", "0", "20", "0", "70", "0"},
+                         {"0", "BLOCK", "2",  "*D1", "70", "1",  "10", "0", "20", "0", "0", "LINE",
+                          "8", "0",     "10", "3",   "20", "-8", "11", "3", "21", "8", "0", "ENDBLK"}),
+              {{3, 0, true}, {0, 0, false}}, "DIMENSION");
+    // Extrusion (0,0,-1): object x runs along -x of the plan.
+    expectInk(
+        modelSpace({"0", "CIRCLE", "10", "10", "20", "0", "40", "2", "210", "0", "220", "0", "230", "-1"}),
+        {{-8, 0, true}, {-12, 0, true}, {8, 0, false}}, "mirrored CIRCLE");
+    expectInk(modelSpace({"0", "ARC", "10", "0", "20", "0", "40", "10", "50", "0", "51", "90", "210", "0",
+                          "220", "0", "230", "-1"}),
+              {{-7.07, 7.07, true}, {7.07, 7.07, false}}, "mirrored ARC");
+    expectInk(modelSpace({"0",  "LWPOLYLINE", "90", "2", "70",  "0", "10",  "2", "20",  "1",
+                          "10", "8",          "20", "1", "210", "0", "220", "0", "230", "-1"}),
+              {{-5, 1, true}, {5, 1, false}}, "mirrored LWPOLYLINE");
+    // Mirrored text reads right to left from its point.
+    const Picture text = modelSpace(
+        {"0", "TEXT", "10", "5", "20", "0", "40", "2", "1", "MIRROR", "210", "0", "220", "0", "230", "-1"});
+    EXPECT_GT(text.inkIn(-12, 0.2, -6, 1.8), 10);
+    EXPECT_EQ(text.inkIn(5.5, 0, 15, 2), 0);
+}
+
+TEST(DrawingRender, MTextShowsItsPlainTextWrappedAtItsWidth) {
+    // Top left at (-10, 10), 2 high, 6 wide: "AAAA" on the first line, "BBBB" on the second.
+    const Picture pic = modelSpace({"0", "MTEXT", "10", "-10", "20", "10", "40", "2", "41", "6", "71", "1",
+                                    "1", "{\\fDejaVu Sans|b1;AAAA} \\C1;BBBB"});
+    EXPECT_EQ(pic.scene.texts(), QStringList({"AAAA", "BBBB"}));
+    EXPECT_GT(pic.inkIn(-10, 8.2, -5, 9.8), 20) << "first line";
+    EXPECT_GT(pic.inkIn(-10, 4.9, -5, 6.4), 20) << "second line, a line space below";
+    EXPECT_EQ(pic.inkIn(-3, 7.9, 5, 10), 0) << "nothing beyond the width";
+}
+
+TEST(DrawingRender, TextCodesAndCodePages) {
+    const struct {
+        QString raw, text, mtext;
+    } codes[] = {
+        {"45%%d 10%%c %%p0.5", QString::fromUtf8("45° 10⌀ ±0.5"), QString::fromUtf8("45° 10⌀ ±0.5")},
+        {"%%uUnder%%u 100%%%", "Under 100%", "Under 100%"},
+        {"a\\Pb\\~c", "a\\Pb\\~c", QString::fromUtf8("a\nb\u00A0c")},
+        {"\\A1;{\\H2x;\\Q15;big} \\S1/2; \\U+00E9\\\\", "\\A1;{\\H2x;\\Q15;big} \\S1/2; \\U+00E9\\\\",
+         QString::fromUtf8("big 1/2 é\\")},
+    };
+    for (const auto& c : codes) {
+        EXPECT_EQ(textSpecialCodes(c.raw), c.text) << c.raw.toStdString();
+        EXPECT_EQ(textSpecialCodes(mtextPlainText(c.raw)), c.mtext) << c.raw.toStdString();
+    }
+    // Bytes of "Café" and "Привет" in each drawing's encoding.
+    const struct {
+        const char* version;
+        const char* codepage;
+        QByteArray bytes;
+        QString text;
+    } pages[] = {
+        {"AC1009", "ANSI_1252", "Caf\xe9", QString::fromUtf8("Café")},
+        {"AC1015", "ANSI_1251", "\xcf\xf0\xe8\xe2\xe5\xf2", QString::fromUtf8("Привет")},
+        {"AC1032", "ANSI_1252", "Caf\xc3\xa9", QString::fromUtf8("Café")},
+        {"AC1018", "ANSI_1252", "Caf\\U+00E9", QString::fromUtf8("Café")},
+    };
+    for (const auto& p : pages) {
+        const QByteArray bytes = QByteArray("0\nSECTION\n2\nHEADER\n9\n$ACADVER\n1\n") + p.version +
+                                 "\n9\n$DWGCODEPAGE\n3\n" + p.codepage +
+                                 "\n0\nENDSEC\n0\nSECTION\n2\nENTITIES\n0\nTEXT\n10\n0\n20\n0\n40\n1\n1\n" +
+                                 p.bytes + "\n0\nENDSEC\n0\nEOF\n";
+        DxfScene scene;
+        scene.build(DxfDocument::parse(bytes));
+        EXPECT_EQ(scene.texts(), QStringList{p.text}) << p.version << " " << p.codepage;
+    }
+}
+
+TEST(DrawingRender, EntitiesThatCannotBeDrawnAreCountedAndBuildingInStepsGivesTheSameScene) {
+    QByteArray entities;
+    for (int i = 0; i < 3000; ++i)
+        entities +=
+            "0\nLINE\n10\n" + QByteArray::number(i) + "\n20\n0\n11\n" + QByteArray::number(i) + "\n21\n5\n";
+    entities += "0\n3DSOLID\n8\n0\n0\nIMAGE\n8\n0\n0\n3DSOLID\n8\n0\n";
+    const DxfDocument doc =
+        DxfDocument::parse("0\nSECTION\n2\nENTITIES\n" + entities + "0\nENDSEC\n0\nEOF\n");
+    DxfScene whole;
+    whole.build(doc);
+    EXPECT_EQ(whole.notDrawn(), 3);
+    EXPECT_EQ(whole.notDrawnTypes(), QStringList({"3DSOLID", "IMAGE"}));
+    DxfScene stepped;
+    stepped.begin(doc);
+    int steps = 1;
+    while (!stepped.step(doc, 0))
+        ++steps;
+    EXPECT_GT(steps, 10);
+    EXPECT_EQ(stepped.lineCount(), 3000u);
+    EXPECT_EQ(stepped.extents(), whole.extents());
+    EXPECT_EQ(stepped.notDrawn(), 3);
+}
+
+TEST(DrawingRender, ADrawingWrittenByEzdxfIsDrawnWhole) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("r2018.dxf"));
+    // Another writer's R2018 drawing: each of the newer entity types at a known place.
+    const QString script = QStringLiteral(R"(
+import sys, ezdxf
+doc = ezdxf.new('R2018', setup=True)
+msp = doc.modelspace()
+msp.add_lwpolyline([(0, 0, 0, 0, 1), (10, 0, 0, 0, 0)], format='xyseb')
+msp.add_mtext('{\\fArial|b1;Wrapped} text over lines', dxfattribs={'char_height': 1, 'width': 9, 'insert': (-20, 14)})
+msp.add_ellipse((0, 20), major_axis=(8, 0), ratio=0.5, start_param=0, end_param=3.14159265)
+msp.add_spline(fit_points=[(-20, -10), (-15, -5), (-10, -10), (-5, -5)])
+h = msp.add_hatch(color=1)
+h.paths.add_polyline_path([(20, -10), (30, -10), (30, 0), (20, 0)], is_closed=True)
+msp.add_text('N 45%%d', dxfattribs={'height': 1.5, 'insert': (-20, 8)})
+msp.add_circle((10, 0), 2, dxfattribs={'extrusion': (0, 0, -1)})
+msp.add_linear_dim(base=(0, -6), p1=(0, -3), p2=(10, -3)).render()
+doc.saveas(sys.argv[1])
+)");
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), script, path});
+    ASSERT_TRUE(python.waitForFinished(60000) && python.exitCode() == 0)
+        << python.readAllStandardError().toStdString();
+    Picture pic(DxfDocument::parse(readAll(path)));
+    EXPECT_EQ(pic.scene.notDrawn(), 0) << pic.scene.notDrawnTypes().join(u' ').toStdString();
+    EXPECT_TRUE(pic.scene.texts().contains(QString::fromUtf8("N 45°")));
+    EXPECT_TRUE(pic.scene.texts().contains(QStringLiteral("Wrapped text")))
+        << pic.scene.texts().join(u'|').toStdString();
+    EXPECT_FALSE(pic.scene.texts().filter(QRegularExpression(QStringLiteral("^\\d+$"))).isEmpty())
+        << "the dimension's measurement";
+    expectInk(pic,
+              {{5, -5, true},   // the bulge's arc, below its chord
+               {5, 0, false},   // not the chord
+               {0, 24, true},   // the ellipse's top
+               {0, 16, false},  // not its lower half
+               {-15, -5, true}, // the spline through its fit points
+               {-12, 0, true},  // the mirrored circle, round (-10, 0)
+               {12, 0, false},  // not round (10, 0)
+               {5, -6, true}},  // the dimension line
+              "ezdxf R2018");
+    EXPECT_EQ(pic.near(25, -5), QColor(Qt::red)) << "the solid hatch is filled";
 }

@@ -9,6 +9,7 @@
 #include "platform/prompts.h"
 #include "rules/frmrules.h"
 #include "shell/modmain.h"
+#include "table/viewkeeper.h"
 
 void Form1::loadInsertionWindows() {
     // The options' OptionSettings loads the rules window (opening the rules
@@ -42,6 +43,7 @@ InsertionContext insertionContext(Form1& form, ACADStuff& acad) {
 }
 
 void insertPoints(Form1& form, bool selectedOnly) {
+    const TableViewKeeper keep(*form.MSFlexGrid1);
     ACADStuff acad;
     const InsertionReport report =
         PointInsertion::InsertPoints(*form.MSFlexGrid1, insertionContext(form, acad), selectedOnly);
@@ -66,6 +68,7 @@ void Form1::cmdInsertLine_Click() {
     blnEditReady = false; // the walk over the rows must not open the cell editor
     if (!optionsWindow)
         loadInsertionWindows();
+    const TableViewKeeper keep(*MSFlexGrid1);
     ACADStuff acad;
     const InsertionReport report = PointInsertion::InsertLine(*MSFlexGrid1, insertionContext(*this, acad));
     const QString text = PointInsertion::LineClosingMessage(report);

@@ -8,6 +8,7 @@
 #include "calculator/frmmain.h"
 #include "calculator/modmain.h"
 #include "platform/prompts.h"
+#include "platform/windowplacement.h"
 
 #include <QApplication>
 
@@ -36,6 +37,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zenobar"));
     SetAppTitle(QStringLiteral("Zenobar"));
+    InstallWindowPlacement();
     std::unique_ptr<frmMain> form = ZenobarStartUp();
     return QApplication::exec();
 }

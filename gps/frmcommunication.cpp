@@ -77,10 +77,15 @@ frmCommunication::frmCommunication(QWidget* parent) : QDialog(parent) {
         Count->setText(Count->text() + QStringLiteral(" — stopping"));
     });
     layout->addWidget(CancelButton, 0, Qt::AlignHCenter);
-    // Wide enough for a caption such as "Searching For GPS Device On Comm Port 4"
-    // in the title bar; it follows the font (and the scale).
+    // Wide enough for the longest caption, "Searching For GPS Device On Comm Port 4",
+    // in the title bar (bold there), beside the window manager's buttons; it
+    // follows the font (and the scale).
+    QFont titleFont = font();
+    titleFont.setBold(true);
+    const QFontMetrics title(titleFont);
     const int captionWidth =
-        fontMetrics().horizontalAdvance(QStringLiteral("Getting Waypoints From GPS Device")) + 120;
+        title.horizontalAdvance(QStringLiteral("Searching For GPS Device On Comm Port 4")) +
+        5 * title.height() + 40;
     Count->setMinimumWidth(qMax(300, captionWidth) - 2 * layout->contentsMargins().left());
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }

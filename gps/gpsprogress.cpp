@@ -58,7 +58,9 @@ void GPSDevice::drainCancelledTransfer() {
 }
 
 void GPSDevice::drainUntilQuiet(qint64 start, QString& tail) {
+    int index = 0;
     while (CurrentClock().NowMs() - start < kDownloadStallMs) {
+        stepDots(index);
         QString piece;
         CurrentClock().SleepUntil(kReplyWaitMs, [&] {
             piece += port_->Input();

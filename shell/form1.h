@@ -175,6 +175,7 @@ private:
     // Status bar, title, fill column and editing keys (form1_view.cpp).
     void setUpView();
     void scheduleStatusUpdate();
+    void refreshAfterChange();
     // Opens the cell editor on the current data cell (double-click, F2, a
     // typed character); false when the current cell is not a data cell.
     bool editCurrentCell();

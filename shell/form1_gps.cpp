@@ -53,7 +53,7 @@ void Form1::cmdDisconnect_Click() {
 
 void Form1::AddReceivedPoints() {
     const AddedPoints result = AppendReceivedPoints(*MSFlexGrid1, gpsDevice().receivedDataLines());
-    showRowsAdded(result.added, QStringLiteral("the GPS receiver"));
+    showRowsAdded(result.added, QStringLiteral("the receiver"));
     const QString skipped = SkippedLinesMessage(result);
     if (!skipped.isEmpty())
         MsgBox(skipped);

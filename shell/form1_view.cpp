@@ -66,6 +66,7 @@ QLabel* statusLabel(QStatusBar* bar, const char* name) {
     auto* label = new QLabel(bar);
     label->setObjectName(QLatin1String(name));
     label->setTextFormat(Qt::PlainText);
+    label->setContentsMargins(6, 0, 6, 0);
     bar->addPermanentWidget(label);
     return label;
 }
@@ -95,7 +96,7 @@ void Form1::setUpView() {
     connect(model, &QAbstractItemModel::dataChanged, this, &Form1::scheduleStatusUpdate);
     // After the command's own handler, which was connected first.
     for (QAction* a : std::as_const(items_))
-        connect(a, &QAction::triggered, this, &Form1::updateTitleAndStatus);
+        connect(a, &QAction::triggered, this, &Form1::refreshAfterChange);
     updateTitleAndStatus();
 }
 
@@ -106,8 +107,19 @@ void Form1::scheduleStatusUpdate() {
     statusQueued_ = true;
     QTimer::singleShot(0, this, [this] {
         statusQueued_ = false;
-        updateTitleAndStatus();
+        refreshAfterChange();
     });
+}
+
+void Form1::refreshAfterChange() {
+    // The menus' enabling rules, applied now as well as when a menu opens: a
+    // shortcut reaches its command only while the item is enabled, and the
+    // last opening may have left it disabled for a table that has since changed.
+    mnuFile_Click();
+    mnuEdit_Click();
+    mnuACAD_Click();
+    mnuGPS_Click();
+    updateTitleAndStatus();
 }
 
 void Form1::updateTitleAndStatus() {
@@ -130,14 +142,16 @@ void Form1::updateTitleAndStatus() {
     statusFile_->setToolTip(file);
 
     QString receiver = QStringLiteral("none");
+    QString device;
     if (MSComm1 && MSComm1->PortOpen()) {
         const QString model = gpsDevice_ ? gpsDevice_->deviceModel() : QString();
         receiver = (model.isEmpty() ? QStringLiteral("connected") : model) +
                    QStringLiteral(" on port %1").arg(MSComm1->commPortNumber());
         if (const auto* serial = dynamic_cast<const SerialCommPort*>(MSComm1.get()))
-            receiver += QStringLiteral(" (%1)").arg(serial->deviceName());
+            device = serial->deviceName();
     }
     statusReceiver_->setText(QStringLiteral("Receiver: ") + receiver);
+    statusReceiver_->setToolTip(device);
 
     const QString drawing = DxfApplication::drawingPath();
     statusDrawing_->setText(QStringLiteral("Drawing: ") + QFileInfo(drawing).fileName());

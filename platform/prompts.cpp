@@ -62,10 +62,6 @@ public:
         QMessageBox box(dialogParent());
         box.setWindowTitle(title);
         box.setText(QString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")));
-        if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
-            grid->addItem(
-                new QSpacerItem(titleBarWidth(box, title), 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
-                grid->rowCount(), 0, 1, grid->columnCount());
         const int icon = (buttons & 0xF0) ? (buttons & 0xF0) : impliedIcon(buttons);
         switch (icon) {
         case vbCritical:
@@ -115,6 +111,11 @@ public:
         int defaultIndex = (buttons & vbDefaultButton3) ? 2 : (buttons & vbDefaultButton2) ? 1 : 0;
         if (defaultIndex < choices.size())
             box.setDefaultButton(choices[defaultIndex].button);
+        // Last: setting the icon lays the box out anew.
+        if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+            grid->addItem(
+                new QSpacerItem(titleBarWidth(box, title), 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                grid->rowCount(), 0, 1, grid->columnCount());
         box.exec();
         auto clicked = box.standardButton(box.clickedButton());
         for (const auto& c : choices)

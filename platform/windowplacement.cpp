@@ -33,14 +33,18 @@ void CentreOverParent(QWidget* window) {
     QWidget* owner = window->parentWidget() ? window->parentWidget()->window() : nullptr;
     if (!owner || !owner->isVisible())
         return;
-    QRect frame = window->frameGeometry();
+    // Before its first showing a window has no frame yet; the owner's title bar
+    // stands in for its own, so that its title never lands above the screen.
+    const bool framed = window->frameGeometry() != window->geometry();
+    const int titleBar = framed ? 0 : owner->geometry().top() - owner->frameGeometry().top();
+    QRect frame = window->frameGeometry().adjusted(0, -titleBar, 0, 0);
     frame.moveCenter(owner->frameGeometry().center());
     if (QScreen* screen = owner->screen()) {
         const QRect avail = screen->availableGeometry();
         frame.moveLeft(qBound(avail.left(), frame.left(), qMax(avail.left(), avail.right() - frame.width())));
         frame.moveTop(qBound(avail.top(), frame.top(), qMax(avail.top(), avail.bottom() - frame.height())));
     }
-    window->move(frame.topLeft());
+    window->move(frame.left(), frame.top() + titleBar);
 }
 
 void InstallWindowPlacement() {

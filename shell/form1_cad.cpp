@@ -43,10 +43,13 @@ InsertionContext insertionContext(Form1& form, ACADStuff& acad) {
 }
 
 void insertPoints(Form1& form, bool selectedOnly) {
-    const TableViewKeeper keep(*form.MSFlexGrid1);
     ACADStuff acad;
-    const InsertionReport report =
-        PointInsertion::InsertPoints(*form.MSFlexGrid1, insertionContext(form, acad), selectedOnly);
+    InsertionReport report;
+    {
+        // The view is back where it was before the closing message shows.
+        const TableViewKeeper keep(*form.MSFlexGrid1);
+        report = PointInsertion::InsertPoints(*form.MSFlexGrid1, insertionContext(form, acad), selectedOnly);
+    }
     const QString text = PointInsertion::PointsClosingMessage(report, selectedOnly);
     if (!text.isEmpty())
         MsgBox(text, vbOKOnly);
@@ -68,9 +71,12 @@ void Form1::cmdInsertLine_Click() {
     blnEditReady = false; // the walk over the rows must not open the cell editor
     if (!optionsWindow)
         loadInsertionWindows();
-    const TableViewKeeper keep(*MSFlexGrid1);
     ACADStuff acad;
-    const InsertionReport report = PointInsertion::InsertLine(*MSFlexGrid1, insertionContext(*this, acad));
+    InsertionReport report;
+    {
+        const TableViewKeeper keep(*MSFlexGrid1);
+        report = PointInsertion::InsertLine(*MSFlexGrid1, insertionContext(*this, acad));
+    }
     const QString text = PointInsertion::LineClosingMessage(report);
     if (!text.isEmpty())
         MsgBox(text, vbOKOnly);

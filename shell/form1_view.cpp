@@ -18,6 +18,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -180,8 +181,14 @@ bool Form1::editCurrentCell() {
 
 void Form1::restoreWindowPlace() {
     const QString saved = GetSetting(kProgram, kWindowSection, kGeometryKey);
-    if (!saved.isEmpty())
-        restoreGeometry(QByteArray::fromBase64(saved.toLatin1()));
+    if (!saved.isEmpty() && restoreGeometry(QByteArray::fromBase64(saved.toLatin1())))
+        return;
+    // First run: the designed size, as far as the screen allows (a large
+    // scale factor can make it wider than the screen).
+    if (const QScreen* s = screen()) {
+        const QSize room = s->availableGeometry().size() - (frameGeometry().size() - size());
+        resize(size().boundedTo(room));
+    }
 }
 
 void Form1::saveWindowPlace() const {

@@ -13,32 +13,85 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 
 namespace {
-// Positions and sizes in twips (left, top, width, height).
-template <typename W> W* place(W* w, int left, int top, int width, int height) {
-    w->setGeometry(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height));
+// The widest value a box must show whole: a northing in feet south of the equator.
+const QString kWidestValue = QStringLiteral("-12818518.3480903");
+
+// The classic layout in twips (left, top, width, height), widened and
+// heightened to the font in use: the caption column to the widest caption,
+// the value column to the widest value, every row to the text's height. At a
+// font that fits, each control keeps its designed place and size.
+class Layout {
+public:
+    explicit Layout(const QWidget& form) {
+        const QFontMetrics fm(form.font());
+        const QStyle* style = form.style();
+        const int frame = 2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, &form);
+        int caption = 0;
+        for (const char* text : {"Latitude", "Longitude", "Northing", "Easting", "UTM Zone"})
+            caption = qMax(caption, fm.horizontalAdvance(QLatin1String(text)) + 4);
+        // Text margins of a line edit (2 a side), its frame and the cursor.
+        const int value = fm.horizontalAdvance(kWidestValue) + 4 + frame + 4;
+        const int indicator = style->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, &form) + 8;
+        const int option = qMax(fm.horizontalAdvance(QStringLiteral("Meters")),
+                                fm.horizontalAdvance(QStringLiteral("Feet"))) +
+                           indicator;
+        extraCaption_ = qMax(0, PixelsToTwips(qMax(caption, option)) - 1215);
+        extraValue_ = qMax(0, PixelsToTwips(value) - 1815);
+        scaleY_ = qMax(1.0, double(fm.height() + frame + 2) / TwipsToPixels(285));
+    }
+    int width() const { return 3120 + extraCaption_ + extraValue_; }
+    int height() const { return y(2700); }
+    // A caption or option in the left column.
+    QRect caption(int left, int top, int width, int height) const {
+        return px(left, top, width + extraCaption_, height);
+    }
+    // A value box (or the right option), shifted by the wider caption column.
+    QRect value(int left, int top, int width, int height, bool widen = true) const {
+        return px(left + extraCaption_, top, width + (widen ? extraValue_ : extraCaption_), height);
+    }
+    // Spans both columns.
+    QRect both(int left, int top, int width, int height) const {
+        return px(left, top, width + extraCaption_ + extraValue_, height);
+    }
+
+private:
+    int y(int twips) const { return int(twips * scaleY_ + 0.5); }
+    QRect px(int left, int top, int width, int height) const {
+        return {TwipsToPixels(left), TwipsToPixels(y(top)), TwipsToPixels(width), TwipsToPixels(y(height))};
+    }
+    int extraCaption_ = 0;
+    int extraValue_ = 0;
+    double scaleY_ = 1;
+};
+
+template <typename W> W* place(W* w, const QRect& r) {
+    w->setGeometry(r);
     return w;
 }
 } // namespace
 
 frmMain::frmMain(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("Zenobar"));
-    setFixedSize(TwipsToPixels(3120), TwipsToPixels(2700));
+    const Layout l(*this);
+    setFixedSize(TwipsToPixels(l.width()), TwipsToPixels(l.height()));
 
-    Label1[0] = place(new QLabel(QStringLiteral("Latitude"), this), 53, 120, 1215, 255);
-    Text[0] = place(new QLineEdit(this), 1253, 120, 1815, 285);
-    Label1[1] = place(new QLabel(QStringLiteral("Longitude"), this), 53, 480, 1215, 255);
-    Text[1] = place(new QLineEdit(this), 1253, 480, 1815, 285);
-    Option1[0] = place(new QRadioButton(QStringLiteral("Feet"), this), 173, 840, 1215, 255);
-    Option1[1] = place(new QRadioButton(QStringLiteral("Meters"), this), 1853, 840, 1215, 255);
-    Command1 = place(new QPushButton(QStringLiteral("Calculate"), this), 53, 1200, 3015, 375);
-    Label2[2] = place(new QLabel(QStringLiteral("UTM Zone"), this), 53, 1680, 1215, 255);
-    UTM[2] = place(new QLineEdit(this), 1253, 1680, 1815, 285);
-    Label2[0] = place(new QLabel(QStringLiteral("Northing"), this), 53, 2040, 1215, 255);
-    UTM[0] = place(new QLineEdit(this), 1253, 2040, 1815, 285);
-    Label2[1] = place(new QLabel(QStringLiteral("Easting"), this), 53, 2400, 1215, 255);
-    UTM[1] = place(new QLineEdit(this), 1253, 2400, 1815, 285);
+    Label1[0] = place(new QLabel(QStringLiteral("Latitude"), this), l.caption(53, 120, 1215, 255));
+    Text[0] = place(new QLineEdit(this), l.value(1253, 120, 1815, 285));
+    Label1[1] = place(new QLabel(QStringLiteral("Longitude"), this), l.caption(53, 480, 1215, 255));
+    Text[1] = place(new QLineEdit(this), l.value(1253, 480, 1815, 285));
+    Option1[0] = place(new QRadioButton(QStringLiteral("Feet"), this), l.caption(173, 840, 1215, 255));
+    Option1[1] =
+        place(new QRadioButton(QStringLiteral("Meters"), this), l.value(1853, 840, 1215, 255, false));
+    Command1 = place(new QPushButton(QStringLiteral("Calculate"), this), l.both(53, 1200, 3015, 375));
+    Label2[2] = place(new QLabel(QStringLiteral("UTM Zone"), this), l.caption(53, 1680, 1215, 255));
+    UTM[2] = place(new QLineEdit(this), l.value(1253, 1680, 1815, 285));
+    Label2[0] = place(new QLabel(QStringLiteral("Northing"), this), l.caption(53, 2040, 1215, 255));
+    UTM[0] = place(new QLineEdit(this), l.value(1253, 2040, 1815, 285));
+    Label2[1] = place(new QLabel(QStringLiteral("Easting"), this), l.caption(53, 2400, 1215, 255));
+    UTM[1] = place(new QLineEdit(this), l.value(1253, 2400, 1815, 285));
 
     auto* units = new QButtonGroup(this);
     units->addButton(Option1[0], 0);

@@ -9,6 +9,7 @@
 #include "calculator/frmmain.h"
 #include "calculator/modmain.h"
 #include "platform/prompts.h"
+#include "platform/windowplacement.h"
 
 #include <QApplication>
 
@@ -37,6 +38,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zenobar"));
     SetAppTitle(QStringLiteral("Zenobar"));
+    InstallWindowPlacement();
     std::unique_ptr<frmMain> form = ZenobarStartUp();
     return QApplication::exec();
 }

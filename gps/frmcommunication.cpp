@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -62,14 +63,48 @@ frmCommunication::frmCommunication(QWidget* parent) : QDialog(parent) {
         row->addWidget(label);
     }
     layout->addLayout(row);
-    setFixedSize(sizeHint().expandedTo(QSize(300, 0)));
+    Count = new QLabel(this);
+    Count->setObjectName(QStringLiteral("Count"));
+    Count->setAlignment(Qt::AlignCenter);
+    layout->addWidget(Count);
+    CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    CancelButton->setObjectName(QStringLiteral("CancelButton"));
+    CancelButton->setAutoDefault(false);
+    CancelButton->setEnabled(false);
+    connect(CancelButton, &QPushButton::clicked, this, [this] {
+        cancelled_ = true;
+        CancelButton->setEnabled(false);
+        Count->setText(Count->text() + QStringLiteral(" — stopping"));
+    });
+    layout->addWidget(CancelButton, 0, Qt::AlignHCenter);
+    // Wide enough for the longest caption, "Searching For GPS Device On Comm Port 4",
+    // in the title bar (bold there), beside the window manager's buttons; it
+    // follows the font (and the scale).
+    QFont titleFont = font();
+    titleFont.setBold(true);
+    const QFontMetrics title(titleFont);
+    const int captionWidth =
+        title.horizontalAdvance(QStringLiteral("Searching For GPS Device On Comm Port 4")) +
+        5 * title.height() + 40;
+    Count->setMinimumWidth(qMax(300, captionWidth) - 2 * layout->contentsMargins().left());
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 void frmCommunication::setCaption(const QString& caption) {
     setWindowTitle(caption);
 }
 void frmCommunication::showProgress() {
+    cancelled_ = false;
+    Count->clear();
+    CancelButton->setEnabled(false);
     show();
+}
+void frmCommunication::setProgressText(const QString& text) {
+    if (!cancelled_)
+        Count->setText(text);
+}
+void frmCommunication::setCancellable(bool cancellable) {
+    CancelButton->setEnabled(cancellable && !cancelled_);
 }
 void frmCommunication::hideProgress() {
     hide();

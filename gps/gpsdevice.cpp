@@ -196,10 +196,14 @@ bool GPSDevice::receive(const QString& caption, const QString& request) {
         if (!stale.isEmpty())
             MsgBox(QStringLiteral("This trash was in the input:") + vbCrLf + stale);
         port_->Output(request);
+        if (progress_)
+            progress_->setCancellable(true);
 
         QString reply;
         int index = 0;
+        qsizetype lines = 0;
         bool stalled = false;
+        cancelled_ = false;
         qint64 lastData = CurrentClock().NowMs();
         for (;;) {
             port_->setInputLen(0);
@@ -210,14 +214,25 @@ bool GPSDevice::receive(const QString& caption, const QString& request) {
             // closing line may have begun in an earlier poll: look back as far
             // as the longer one ("UNABLE") with its CR LF.
             QString piece;
-            const bool closed = CurrentClock().SleepUntil(kDownloadPollMs, [&] {
+            bool closed = false;
+            CurrentClock().SleepUntil(kDownloadPollMs, [&] {
                 piece += port_->Input();
-                return closesExchange(reply.right(kUnableReply.size() + kCrLf.size()) + piece);
+                closed = closesExchange(reply.right(kUnableReply.size() + kCrLf.size()) + piece);
+                return closed || cancelRequested();
             });
             if (!piece.isEmpty()) {
                 reply += piece;
                 lastData = CurrentClock().NowMs();
-            } else if (CurrentClock().NowMs() - lastData >= kDownloadStallMs) {
+                lines += piece.count(QLatin1Char('\n'));
+                if (progress_)
+                    progress_->setProgressText(QStringLiteral("%1 lines received").arg(lines));
+            }
+            // Cancel keeps what came so far; a closing line that came with it wins.
+            if (!closed && cancelRequested()) {
+                cancelled_ = true;
+                break;
+            }
+            if (piece.isEmpty() && CurrentClock().NowMs() - lastData >= kDownloadStallMs) {
                 stalled = true;
                 break;
             }
@@ -228,7 +243,9 @@ bool GPSDevice::receive(const QString& caption, const QString& request) {
                 break;
         }
         received_ = reply.split(kCrLf);
-        complete_ = !stalled;
+        complete_ = !stalled && !cancelled_;
+        if (cancelled_)
+            drainCancelledTransfer();
         hideProgress();
         if (complete_ && refusedDownload()) {
             MsgBox(QStringLiteral("The GPS device refused the request (it answered UNABLE).") + vbCrLf +

@@ -59,6 +59,9 @@ public:
     // "UNABLE"); after a stall, every complete line.
     QStringList receivedDataLines() const;
     bool lastDownloadComplete() const { return complete_; }
+    // The user stopped the last download with Cancel: receivedDataLines() then
+    // holds the complete lines received before it.
+    bool lastDownloadCancelled() const { return cancelled_; }
 
     // Sends one waypoint ("$PMGNWPL," fields "*hh"); true when the receiver
     // stayed silent for kReplyWaitMs. Pending input is dropped first.
@@ -78,7 +81,20 @@ public:
     QString deviceModel() const { return model_; }
     QString deviceSerialNumber() const { return serial_; }
 
+    // ---- progress of a row-by-row transfer (gpsprogress.cpp) ----
+    // Shows the progress window with caption and "0 of total", offering Cancel.
+    void beginBatch(const QString& caption, int total);
+    // "done of total" after each waypoint.
+    void stepBatch(int done, int total);
+    void endBatch();
+    // True once the user chose Cancel in the progress window.
+    bool cancelRequested() const;
+
 private:
+    // After a cancelled download the receiver is still sending: reads and drops
+    // what arrives until it ends or goes quiet, at most kDownloadStallMs.
+    void drainCancelledTransfer();
+    void drainUntilQuiet(qint64 start, QString& tail);
     bool receive(const QString& caption, const QString& request);
     // Polls until the text read so far holds CR LF or maxPolls polls passed.
     // Pieces are joined: a line cut between two reads still counts as one.
@@ -100,6 +116,7 @@ private:
     QStringList received_;
     bool complete_ = false;
     int lateRefusals_ = 0;
+    bool cancelled_ = false;
 };
 
 // The first complete "$PMGNVER," line of reply (without its CR LF); "" when

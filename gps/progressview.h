@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What an exchange with the receiver shows while it runs: a caption naming the
-// exchange and a row of dots stepped once per poll. frmCommunication is the
+// exchange, a row of dots stepped once per poll, how far it has come and, for
+// transfers, a way to stop it. frmCommunication is the
 // window that implements it; tests record the calls instead.
 #pragma once
 #include <QString>
@@ -15,4 +16,11 @@ public:
     // Steps the dots; index is the caller's counter (0 at the start of each
     // exchange). A cycle of five calls: clear, then dots 1 to 4 one per call.
     virtual void DoDots(int& index) = 0;
+
+    // How far the exchange has come, e.g. "120 lines received" or "3 of 12".
+    virtual void setProgressText(const QString& text) { (void)text; }
+    // Whether the window offers Cancel; showProgress withdraws the offer.
+    virtual void setCancellable(bool cancellable) { (void)cancellable; }
+    // True once the user chose Cancel since the window was last shown.
+    virtual bool cancelRequested() const { return false; }
 };

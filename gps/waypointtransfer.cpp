@@ -51,11 +51,21 @@ bool WaypointFieldsOfRow(const FlexGrid& grid, int row, QString* fields, QString
 UploadResult UploadSelectedWaypoints(FlexGrid& grid, GPSDevice& device) {
     UploadResult result;
     const int rows = grid.Rows();
+    int total = 0;
+    for (int r = 1; r < rows; ++r)
+        total += grid.isMarked(r) ? 1 : 0;
+    device.beginBatch(QStringLiteral("Uploading Waypoints To GPS Device"), total);
     // Events run during every wait: rows the user removed meanwhile are not read.
     for (int r = 1; r < rows && r < grid.Rows(); ++r) {
+        // Cancel stops between waypoints, never in the middle of one.
+        if (device.cancelRequested()) {
+            result.cancelled = true;
+            break;
+        }
         if (!TestMark(grid, r))
             continue;
         ++result.selected;
+        device.stepBatch(result.selected, total);
         const QString name = grid.TextMatrix(r, colName);
         QString fields, problem;
         if (!WaypointFieldsOfRow(grid, r, &fields, &problem)) {
@@ -73,12 +83,19 @@ UploadResult UploadSelectedWaypoints(FlexGrid& grid, GPSDevice& device) {
     // as uploaded; which rows cannot be told, so none is named.
     if (result.selected > result.notSent)
         result.lateRefused = std::min(device.TakeLateRefusals(), result.uploaded);
+    device.endBatch();
     result.uploaded -= result.lateRefused;
-    QString closing = result.uploaded == result.selected
-                          ? QStringLiteral("All waypoints were uploaded.")
-                          : QStringLiteral("%1 of the %2 selected waypoints were uploaded.")
-                                .arg(result.uploaded)
-                                .arg(result.selected);
+    QString closing;
+    if (result.cancelled)
+        closing = QStringLiteral("The upload was cancelled: %1 of the %2 selected waypoints were uploaded.")
+                      .arg(result.uploaded)
+                      .arg(total);
+    else
+        closing = result.uploaded == result.selected
+                      ? QStringLiteral("All waypoints were uploaded.")
+                      : QStringLiteral("%1 of the %2 selected waypoints were uploaded.")
+                            .arg(result.uploaded)
+                            .arg(result.selected);
     if (result.lateRefused > 0)
         closing += vbCrLf + QStringLiteral("The GPS device refused %1 more after the wait for its answer; "
                                            "which waypoints it refused cannot be told.")
@@ -89,6 +106,7 @@ UploadResult UploadSelectedWaypoints(FlexGrid& grid, GPSDevice& device) {
 
 DeleteResult DeleteListedWaypoints(FlexGrid& grid, GPSDevice& device) {
     DeleteResult result;
+    int total = 0; // rows to delete one by one
     const QString model = device.deviceModel();
     if (model == QLatin1String("Meridian")) {
         result.all = true;
@@ -98,12 +116,20 @@ DeleteResult DeleteListedWaypoints(FlexGrid& grid, GPSDevice& device) {
         }
     } else {
         const int rows = grid.Rows();
+        for (int r = 1; r < rows; ++r)
+            total += IsBlankRow(grid, r) ? 0 : 1;
+        device.beginBatch(QStringLiteral("Deleting Waypoints From GPS Device"), total);
         for (int r = 1; r < rows && r < grid.Rows(); ++r) {
             // Asking the receiver to delete a nameless waypoint only earns a
             // refusal, which would keep the list as if a deletion had failed.
             if (IsBlankRow(grid, r))
                 continue;
+            if (device.cancelRequested()) {
+                result.cancelled = true;
+                break;
+            }
             ++result.attempted;
+            device.stepBatch(result.attempted, total);
             const QString name = grid.TextMatrix(r, colName);
             if (!device.DeleteDeviceWaypoint(name, grid.TextMatrix(r, colIcon))) {
                 ++result.failed;
@@ -112,6 +138,16 @@ DeleteResult DeleteListedWaypoints(FlexGrid& grid, GPSDevice& device) {
         }
     }
 
+    device.endBatch();
+    if (result.cancelled) {
+        // What is left on the receiver is still listed: the table stays.
+        MsgBox(QStringLiteral("The deletion was cancelled: %1 of the %2 waypoints in the list were deleted "
+                              "from the GPS device.")
+                   .arg(result.attempted - result.failed)
+                   .arg(total) +
+               vbCrLf + QStringLiteral("The list was not cleared."));
+        return result;
+    }
     if (result.failed > 0) {
         MsgBox(
             QStringLiteral("%1 of the %2 waypoints in the list could not be deleted from the GPS device %3.")

@@ -17,10 +17,11 @@ class GPSDevice;
 bool WaypointFieldsOfRow(const FlexGrid& grid, int row, QString* fields, QString* problem);
 
 struct UploadResult {
-    int selected = 0;    // rows carrying the selection mark
-    int uploaded = 0;    // sent and answered by silence
-    int notSent = 0;     // left out because a field could not be built
-    int lateRefused = 0; // refused after their wait (not in uploaded), rows unknown
+    int selected = 0;       // rows carrying the selection mark
+    int uploaded = 0;       // sent and answered by silence
+    int notSent = 0;        // left out because a field could not be built
+    int lateRefused = 0;    // refused after their wait (not in uploaded), rows unknown
+    bool cancelled = false; // the user stopped it; later rows were not sent
 };
 
 // Sends every marked row (rows 1 to Rows()-1, the count read once) with
@@ -32,6 +33,8 @@ struct UploadResult {
 // (GPSDevice::TakeLateRefusals); late refusals are counted, not named. The
 // closing message says "All waypoints were uploaded." only when every marked
 // row was uploaded, else how many of how many were.
+// The progress window counts "n of m" and offers Cancel, which stops before
+// the next row and says how many of the marked rows went.
 UploadResult UploadSelectedWaypoints(FlexGrid& grid, GPSDevice& device);
 
 struct DeleteResult {
@@ -39,6 +42,7 @@ struct DeleteResult {
     int attempted = 0; // rows sent one by one
     int failed = 0;    // ... that the receiver did not delete
     bool cleared = false;
+    bool cancelled = false; // the user stopped it; the table was kept
 };
 
 // Removes the table's waypoints from the receiver: one by one ("$PMGNDWP",
@@ -48,4 +52,6 @@ struct DeleteResult {
 // delete-all command fails nothing changes; when any one-by-one deletion
 // fails, the table is kept, since it is then the only record of what is
 // still on the receiver, and the closing message says how many were not deleted.
+// One by one, the progress window counts "n of m" and offers Cancel, which
+// stops before the next waypoint and keeps the table.
 DeleteResult DeleteListedWaypoints(FlexGrid& grid, GPSDevice& device);

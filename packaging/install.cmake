@@ -48,8 +48,8 @@ install(TARGETS ${_korvel_programs} RUNTIME DESTINATION ${KORVEL_PROGRAM_DIR})
 
 # The built Support/ folder, less what the build's own runs leave in it: Data/
 # holds files written by tests and by running the built programs, so only the
-# shipped Data/ files are installed. Rules.rls stores absolute block paths and
-# is rebuilt for the installed folder (installsteps.cmake).
+# shipped Data/ files are installed. Rules.rls (which a run may have edited) is
+# rebuilt for the installed folder (installsteps.cmake).
 string(REGEX REPLACE "([][+.*()^$?|\\])" "\\\\\\1" _korvel_support_re "${KORVEL_SUPPORT_DIR}")
 set(_korvel_support_excludes REGEX "^${_korvel_support_re}/Data$" EXCLUDE REGEX "\\.tmp$" EXCLUDE)
 if(TARGET makerules)

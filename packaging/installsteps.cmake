@@ -72,8 +72,8 @@ if(_links)
 endif()
 
 # ---------------------------------------------------------------- Support/
-# Rules.rls names its block drawings by absolute path, so it is built again
-# for the folder it is installed in.
+# Rules.rls is built afresh for the installed folder, from the same statements
+# (its block paths are relative to the program folder).
 if(KORVEL_MAKERULES)
   message(STATUS "Building: ${_root}${_support}/Rules.rls")
   execute_process(

@@ -2,6 +2,7 @@
 #include "platform/programfolder.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 
 namespace {
@@ -35,4 +36,20 @@ bool FileExists(const QString& path) {
         return false;
     const QFileInfo info(path);
     return info.exists() && !info.isDir();
+}
+
+QString ToProgramRelative(const QString& path) {
+    if (path.isEmpty() || QDir::isRelativePath(path))
+        return path;
+    const QString folder = QDir::cleanPath(AppPath());
+    const QString clean = QDir::cleanPath(path);
+    if (!clean.startsWith(folder + QLatin1Char('/')))
+        return path;
+    return clean.mid(folder.size() + 1);
+}
+
+QString FromProgramRelative(const QString& stored) {
+    if (stored.isEmpty() || !QDir::isRelativePath(stored))
+        return stored;
+    return AppPath() + QLatin1Char('/') + stored;
 }

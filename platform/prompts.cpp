@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/prompts.h"
 
+#include <QApplication>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPointer>
+#include <QSpacerItem>
 
 namespace {
 
@@ -18,13 +21,49 @@ QPointer<QWidget>& promptParent() {
     return parent;
 }
 
+// The window a dialog opens over: the active window of this program (a
+// dialog raised from the options window opens over that window), else the
+// main window.
+QWidget* dialogParent() {
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    if (QWidget* active = QApplication::activeWindow(); active && active->isVisible())
+        return active;
+    return promptParent();
+}
+
+// Width a dialog needs so that the title bar shows its whole title: the text
+// in the title font, plus the window manager's icon and buttons.
+int titleBarWidth(const QWidget& dialog, const QString& title) {
+    QFont font = dialog.font();
+    font.setBold(true);
+    return QFontMetrics(font).horizontalAdvance(title) + 4 * QFontMetrics(font).height() + 40;
+}
+
+// The icon of a message that names none: a question for a choice between
+// answers, a warning for a retry, else information.
+int impliedIcon(int buttons) {
+    switch (buttons & 0x0F) {
+    case vbYesNoCancel:
+    case vbYesNo:
+    case vbOKCancel:
+        return vbQuestion;
+    case vbAbortRetryIgnore:
+    case vbRetryCancel:
+        return vbExclamation;
+    default:
+        return vbInformation;
+    }
+}
+
 class QtResponder final : public PromptResponder {
 public:
     int msgBox(const QString& text, int buttons, const QString& title) override {
-        QMessageBox box(promptParent());
+        QMessageBox box(dialogParent());
         box.setWindowTitle(title);
         box.setText(QString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")));
-        switch (buttons & 0xF0) {
+        const int icon = (buttons & 0xF0) ? (buttons & 0xF0) : impliedIcon(buttons);
+        switch (icon) {
         case vbCritical:
             box.setIcon(QMessageBox::Critical);
             break;
@@ -72,6 +111,11 @@ public:
         int defaultIndex = (buttons & vbDefaultButton3) ? 2 : (buttons & vbDefaultButton2) ? 1 : 0;
         if (defaultIndex < choices.size())
             box.setDefaultButton(choices[defaultIndex].button);
+        // Last: setting the icon lays the box out anew.
+        if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+            grid->addItem(
+                new QSpacerItem(titleBarWidth(box, title), 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                grid->rowCount(), 0, 1, grid->columnCount());
         box.exec();
         auto clicked = box.standardButton(box.clickedButton());
         for (const auto& c : choices)
@@ -86,15 +130,16 @@ public:
     }
 
     QString inputBox(const QString& prompt, const QString& title, const QString& defaultText) override {
-        bool ok = false;
-        QString text = QInputDialog::getText(
-            promptParent(), title, QString(prompt).replace(QLatin1String("\r\n"), QLatin1String("\n")),
-            QLineEdit::Normal, defaultText, &ok);
-        return ok ? text : QString();
+        QInputDialog dialog(dialogParent());
+        dialog.setWindowTitle(title);
+        dialog.setLabelText(QString(prompt).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+        dialog.setTextValue(defaultText);
+        dialog.setMinimumWidth(titleBarWidth(dialog, title));
+        return dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();
     }
 
     QStringList chooseFile(const FileChooserRequest& r) override {
-        QFileDialog dialog(r.owner ? r.owner : promptParent().data(), r.title, r.initialDir);
+        QFileDialog dialog(r.owner ? r.owner : dialogParent(), r.title, r.initialDir);
         QStringList nameFilters;
         for (const auto& f : r.filters)
             nameFilters << QStringLiteral("%1 (%2)").arg(f.first, QString(f.second).replace(';', ' '));

@@ -139,7 +139,7 @@ bool frmRules::entering() const {
 }
 
 QString frmRules::CheckRules(QString& strMessage) {
-    return MatchBlockRule(rsRules.get(), strMessage, defaultBlock());
+    return FromProgramRelative(MatchBlockRule(rsRules.get(), strMessage, defaultBlock()));
 }
 
 void frmRules::showFailure(const RecordsetError& e) {
@@ -241,7 +241,7 @@ void frmRules::cmdOK_Click() {
     const QString value = Text2->text();
     try {
         rsRules->setValue(kValue, value);
-        rsRules->setValue(kBlockPath, Text1->text());
+        rsRules->setValue(kBlockPath, ToProgramRelative(Text1->text()));
         rsRules->setValue(kLocation, location);
         rsRules->Update();
         rsRules->FindFirst(kValue, value);
@@ -276,8 +276,9 @@ void frmRules::cmdBrowse_Click() {
     const QString path = dialog.ShowOpen();
     if (path.isEmpty())
         return;
-    Text1->setText(path);
-    writeField(kBlockPath, path);
+    // A block inside the program folder is stored relative to it.
+    Text1->setText(ToProgramRelative(path));
+    writeField(kBlockPath, ToProgramRelative(Text1->text()));
 }
 
 void frmRules::cmdDelete_Click() {
@@ -343,7 +344,7 @@ void frmRules::Option1_Click(int Index) {
 }
 
 void frmRules::Text1_LostFocus() {
-    writeField(kBlockPath, Text1->text());
+    writeField(kBlockPath, ToProgramRelative(Text1->text()));
 }
 
 void frmRules::Text2_LostFocus() {

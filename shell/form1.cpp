@@ -9,12 +9,14 @@
 #include "platform/twips.h"
 #include "table/flexgrid.h"
 #include "table/tablesetup.h"
+#include "table/viewkeeper.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QWindow>
 
 namespace {
@@ -48,13 +50,13 @@ const std::vector<MenuDef>& menuTree() {
           {"cmdPasteRow", "Paste Row", nullptr}}},
         {"mnuFile",
          "File",
-         {{"cmdNewDB", "New", nullptr},
-          {"cmdOpen", "Open", nullptr},
-          {"cmdSave", "Save", nullptr},
-          {"cmdSaveAs", "Save As", nullptr},
+         {{"cmdNewDB", "New", "Ctrl+N"},
+          {"cmdOpen", "Open", "Ctrl+O"},
+          {"cmdSave", "Save", "Ctrl+S"},
+          {"cmdSaveAs", "Save As", "Ctrl+Shift+S"},
           {"mnuFileBar0", "-", nullptr},
-          {"cmdPrintGrid", "Print", nullptr},
-          {"cmdExit", "Exit", nullptr}}},
+          {"cmdPrintGrid", "Print", "Ctrl+P"},
+          {"cmdExit", "Exit", "Ctrl+Q"}}},
         {"mnuEdit",
          "Edit",
          {{"cmdAddNewRecord", "Add New Row", "Ctrl+A"},
@@ -77,9 +79,7 @@ const std::vector<MenuDef>& menuTree() {
           {"cmdUploadWPs", "Upload Selected Waypoints", nullptr}}},
         {"mnuHelp",
          "Help",
-         {{"cmdHelp", "Help", nullptr},
-          {"mnuFileBar5", "-", nullptr},
-          {"cmdAbout", "About Korvel", nullptr}}},
+         {{"cmdHelp", "Help", "F1"}, {"mnuFileBar5", "-", nullptr}, {"cmdAbout", "About Korvel", nullptr}}},
     };
     return tree;
 }
@@ -106,8 +106,10 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
     connect(MSFlexGrid1, &FlexGrid::MouseUp, this, &Form1::MSFlexGrid1_MouseUp);
     connect(MSFlexGrid1, &FlexGrid::EnterCell, this, &Form1::MSFlexGrid1_EnterCell);
 
-    // Client area at design: 10830 x 5355 twips.
-    resize(TwipsToPixels(10830), TwipsToPixels(5355) + menuBar()->sizeHint().height());
+    setUpView();
+    // Client area at design: 5355 twips high; wide enough for every column of
+    // the table, its frame and a vertical scroll bar.
+    resize(TwipsToPixels(12300), TwipsToPixels(5355) + menuBar()->sizeHint().height());
     SetPromptParent(this);
 }
 
@@ -164,7 +166,9 @@ void Form1::Form_Resize() {
     // Outer measures: the frame and title bar count, as the window's own size did.
     const QRect outer = frameGeometry();
     const int widthTwips = PixelsToTwips(outer.width()) - 100;
-    const int heightTwips = PixelsToTwips(outer.height()) - 700;
+    // The status bar's height comes off too, so the table never lies under it.
+    const int statusTwips = statusBar()->isHidden() ? 0 : PixelsToTwips(statusBar()->sizeHint().height());
+    const int heightTwips = PixelsToTwips(outer.height()) - 700 - statusTwips;
     // A window smaller than the margins leaves an empty table, never a negative size.
     MSFlexGrid1->resize(TwipsToPixels(qMax(0, widthTwips)), TwipsToPixels(qMax(0, heightTwips)));
 }
@@ -211,6 +215,7 @@ void Form1::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
+    saveWindowPlace();
     // End the program at once: every other window goes with the main one,
     // without its own close handling.
     for (QWidget* w : QApplication::topLevelWidgets())
@@ -300,12 +305,15 @@ void Form1::MSFlexGrid1_EnterCell() {
 // ---------------------------------------------------------------- popup commands
 
 void Form1::cmdSelectAll_Click() {
+    const TableViewKeeper keep(*MSFlexGrid1);
     SelectAll(*MSFlexGrid1);
 }
 void Form1::cmdUnselectAll_Click() {
+    const TableViewKeeper keep(*MSFlexGrid1);
     UnselectAll(*MSFlexGrid1);
 }
 void Form1::cmdInvert_Click() {
+    const TableViewKeeper keep(*MSFlexGrid1);
     InvertSelection(*MSFlexGrid1);
 }
 

@@ -93,6 +93,16 @@ public:
     // window loads, owned by it (Qt parent), shown by "Options" and "Set Rules".
     class frmOptions* optionsWindow = nullptr;
     class frmRules* rulesWindow = nullptr;
+    // ---- title, status bar, window place, editing keys (form1_view.cpp) ----
+    // Brings the window title ("trip.gps* — Korvel Transfer") and the status
+    // bar's counts, files and receiver up to date. Runs after every menu
+    // command and, coalesced, after table changes; callable at any time.
+    void updateTitleAndStatus();
+    // Says in the status bar how many rows a download or an import added.
+    void showRowsAdded(int rows, const QString& from);
+    // The window's size and place between runs (settings "Window"/"Geometry").
+    void restoreWindowPlace();
+    void saveWindowPlace() const;
     // ---- report, help, about (form1_help.cpp) ----
     QPointer<class frmAbout> aboutForm; // the About window while it is open
 
@@ -167,6 +177,18 @@ private:
     void loadInsertionWindows();
     // Closes the serial port on the way out (form1_gps.cpp); shows nothing.
     void closePortOnExit();
+    // Status bar, title, fill column and editing keys (form1_view.cpp).
+    void setUpView();
+    void scheduleStatusUpdate();
+    void refreshAfterChange();
+    // Opens the cell editor on the current data cell (double-click, F2, a
+    // typed character); false when the current cell is not a data cell.
+    bool editCurrentCell();
+    class QLabel* statusRows_ = nullptr;
+    class QLabel* statusFile_ = nullptr;
+    class QLabel* statusReceiver_ = nullptr;
+    class QLabel* statusDrawing_ = nullptr;
+    bool statusQueued_ = false;
 
     QHash<QString, QMenu*> menus_;
     QHash<QString, QAction*> items_;

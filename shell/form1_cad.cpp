@@ -9,6 +9,7 @@
 #include "platform/prompts.h"
 #include "rules/frmrules.h"
 #include "shell/modmain.h"
+#include "table/viewkeeper.h"
 
 void Form1::loadInsertionWindows() {
     // The options' OptionSettings loads the rules window (opening the rules
@@ -43,8 +44,12 @@ InsertionContext insertionContext(Form1& form, ACADStuff& acad) {
 
 void insertPoints(Form1& form, bool selectedOnly) {
     ACADStuff acad;
-    const InsertionReport report =
-        PointInsertion::InsertPoints(*form.MSFlexGrid1, insertionContext(form, acad), selectedOnly);
+    InsertionReport report;
+    {
+        // The view is back where it was before the closing message shows.
+        const TableViewKeeper keep(*form.MSFlexGrid1);
+        report = PointInsertion::InsertPoints(*form.MSFlexGrid1, insertionContext(form, acad), selectedOnly);
+    }
     const QString text = PointInsertion::PointsClosingMessage(report, selectedOnly);
     if (!text.isEmpty())
         MsgBox(text, vbOKOnly);
@@ -67,7 +72,11 @@ void Form1::cmdInsertLine_Click() {
     if (!optionsWindow)
         loadInsertionWindows();
     ACADStuff acad;
-    const InsertionReport report = PointInsertion::InsertLine(*MSFlexGrid1, insertionContext(*this, acad));
+    InsertionReport report;
+    {
+        const TableViewKeeper keep(*MSFlexGrid1);
+        report = PointInsertion::InsertLine(*MSFlexGrid1, insertionContext(*this, acad));
+    }
     const QString text = PointInsertion::LineClosingMessage(report);
     if (!text.isEmpty())
         MsgBox(text, vbOKOnly);

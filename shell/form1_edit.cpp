@@ -8,6 +8,7 @@
 #include "table/celleditor.h"
 #include "table/flexgrid.h"
 #include "table/rowcommands.h"
+#include "table/viewkeeper.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -264,7 +265,10 @@ void Form1::cmdDeleteRecords_Click() {
     // The row the editor lies on may go: close it unwritten rather than let a
     // later commit land in whatever cell is current afterwards.
     Text1->hide();
-    DeleteSelectedRows(*MSFlexGrid1);
+    {
+        const TableViewKeeper keep(*MSFlexGrid1);
+        DeleteSelectedRows(*MSFlexGrid1);
+    }
     blnSaved = false;
     blnEditReady = true;
 }

@@ -12,6 +12,7 @@
 #include "gps/waypointtransfer.h"
 #include "platform/prompts.h"
 #include "table/flexgrid.h"
+#include "table/viewkeeper.h"
 
 void Form1::setCommPort(std::unique_ptr<CommPort> port) {
     MSComm1 = std::move(port);
@@ -52,6 +53,7 @@ void Form1::cmdDisconnect_Click() {
 
 void Form1::AddReceivedPoints() {
     const AddedPoints result = AppendReceivedPoints(*MSFlexGrid1, gpsDevice().receivedDataLines());
+    showRowsAdded(result.added, QStringLiteral("the receiver"));
     const QString skipped = SkippedLinesMessage(result);
     if (!skipped.isEmpty())
         MsgBox(skipped);
@@ -72,10 +74,12 @@ void Form1::cmdGetTrack_Click() {
 // Upload and deletion leave blnSaved as it is, even when deletion clears the table.
 void Form1::cmdDeleteWaypoints_Click() {
     blnEditReady = false;
+    const TableViewKeeper keep(*MSFlexGrid1);
     DeleteListedWaypoints(*MSFlexGrid1, gpsDevice());
 }
 
 void Form1::cmdUploadWPs_Click() {
     blnEditReady = false; // the walk over the marks must not open the cell editor
+    const TableViewKeeper keep(*MSFlexGrid1);
     UploadSelectedWaypoints(*MSFlexGrid1, gpsDevice());
 }

@@ -55,6 +55,7 @@ Form1* StartUp(const QStringList& arguments) {
         const QString path = CommandLinePath(commandLine);
         if (!path.isEmpty())
             form->OpenFile(path);
+        form->restoreWindowPlace();
         form->show();
     }
     const bool cadRegistered = AcadMenuEnabledAtStartUp();

@@ -261,7 +261,8 @@ int FlexGrid::ColWidth(int col) const {
     // The width as set, unless the user has since dragged the column to another
     // pixel width: pixels are coarser than twips and would lose up to 7 twips.
     const int px = columnWidth(col);
-    if (col < int(colTwips_.size()) && TwipsToPixels(colTwips_[size_t(col)]) == px)
+    const bool set = col < int(colTwips_.size()) && colTwips_[size_t(col)] >= 0;
+    if (set && (TwipsToPixels(colTwips_[size_t(col)]) == px || col == fillCol_))
         return colTwips_[size_t(col)];
     return PixelsToTwips(px);
 }
@@ -274,6 +275,36 @@ void FlexGrid::setColWidth(int col, int twips) {
         colTwips_.resize(size_t(col) + 1, -1);
     colTwips_[size_t(col)] = twips;
     setColumnWidth(col, TwipsToPixels(twips));
+    fitFillColumn();
+}
+
+void FlexGrid::setFillColumn(int col) {
+    fillCol_ = col;
+    fitFillColumn();
+}
+
+void FlexGrid::fitFillColumn() {
+    if (fitting_ || fillCol_ < 0 || fillCol_ >= cols_)
+        return;
+    fitting_ = true;
+    int others = 0;
+    for (int c = 0; c < cols_; ++c)
+        if (c != fillCol_ && !isColumnHidden(c))
+            others += columnWidth(c);
+    const int set = fillCol_ < int(colTwips_.size()) && colTwips_[size_t(fillCol_)] >= 0
+                        ? TwipsToPixels(colTwips_[size_t(fillCol_)])
+                        : columnWidth(fillCol_);
+    const int width = qMax(set, viewport()->width() - others);
+    if (columnWidth(fillCol_) != width)
+        setColumnWidth(fillCol_, width);
+    fitting_ = false;
+}
+
+void FlexGrid::updateGeometries() {
+    QTableView::updateGeometries();
+    // The viewport's width changes with the window and with the vertical
+    // scroll bar coming or going; the fill column follows it.
+    fitFillColumn();
 }
 
 QString FlexGrid::TextMatrix(int row, int col) const {

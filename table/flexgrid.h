@@ -52,6 +52,12 @@ public:
 
     int ColWidth(int col) const; // twips
     void setColWidth(int col, int twips);
+    // A column that the view widens to take whatever width the other columns
+    // leave (never narrower than its set width); -1 for none. Only the display
+    // changes: ColWidth still reports the width as set, so a printed report
+    // keeps its layout.
+    void setFillColumn(int col);
+    int FillColumn() const { return fillCol_; }
 
     // Text of any cell, without moving the current cell. Out of range reads "".
     QString TextMatrix(int row, int col) const;
@@ -111,12 +117,14 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void updateGeometries() override;
 
 private:
     friend class FlexGridModel;
     void updateMouseCell(const QPoint& viewportPos);
     void syncViewCurrent();
     void notifyRow(int row);
+    void fitFillColumn();
     const QString& cell(int row, int col) const { return cells_[static_cast<size_t>(row) * cols_ + col]; }
 
     int rows_ = 1;
@@ -133,6 +141,8 @@ private:
     int bulk_ = 0;
     bool syncingView_ = false;
     bool syncQueued_ = false;
+    int fillCol_ = -1;
+    bool fitting_ = false;
     FlexGridModel* model_;
     QObject* headerFilter_ = nullptr; // mouse events of the header row
 };

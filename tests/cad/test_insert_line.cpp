@@ -5,6 +5,8 @@
 #include "cad/pointinsertion.h"
 #include "test_insert_fixture.h"
 
+#include <QSignalBlocker>
+
 using namespace PointInsertion;
 
 TEST_F(InsertTest, LineFollowsMarkedRowsInTableOrderWithTheirElevations) {
@@ -15,11 +17,18 @@ TEST_F(InsertTest, LineFollowsMarkedRowsInTableOrderWithTheirElevations) {
     addRow({"UNMARKED2", "34", "-91", "", "", ""});
     addRow({"C", "35.3", "-90.3", "0000030M", "", ""}, true);
     form->blnEditReady = true;
+    {
+        // The walk over the rows leaves the current cell where the user had it.
+        const QSignalBlocker quiet(form->MSFlexGrid1);
+        form->MSFlexGrid1->setRow(2);
+        form->MSFlexGrid1->setCol(3);
+    }
     prompts.answerMessage();
     form->cmdInsertLine_Click();
     EXPECT_EQ(prompts.messages(), QStringList{"The line was Inserted."});
     EXPECT_FALSE(form->blnEditReady);
-    EXPECT_EQ(form->MSFlexGrid1->Row(), 5);
+    EXPECT_EQ(form->MSFlexGrid1->Row(), 2);
+    EXPECT_EQ(form->MSFlexGrid1->Col(), 3);
 
     QJsonObject r = drawn();
     QJsonArray lines = r.value("polylines").toArray();

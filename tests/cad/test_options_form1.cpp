@@ -44,7 +44,7 @@ TEST_F(MainWindowOptions, LoadingTheMainWindowLoadsTheStoredOptions) {
     EXPECT_EQ(CurrentUtmOptions().intZone, 12);
     EXPECT_TRUE(CurrentUtmOptions().blnMetric);
     QString message = "CAMP 4";
-    EXPECT_EQ(form.rulesWindow->CheckRules(message), "camp.dxf");
+    EXPECT_EQ(form.rulesWindow->CheckRules(message), folder.path() + "/camp.dxf");
     EXPECT_EQ(message, "4");
 
     // "Options" shows the dialog with what the store holds now.

@@ -5,11 +5,13 @@
 #include "platform/twips.h"
 #include "support/scriptedprompts.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -46,7 +48,9 @@ protected:
 TEST_F(ZenobarWindow, LayoutFromTwips) {
     frmMain f;
     EXPECT_EQ(f.windowTitle(), "Zenobar");
-    EXPECT_EQ(f.size(), QSize(TwipsToPixels(3120), TwipsToPixels(2700)));
+    // The designed layout, widened or heightened only where the font needs it.
+    EXPECT_GE(f.width(), TwipsToPixels(3120));
+    EXPECT_GE(f.height(), TwipsToPixels(2700));
     struct Case {
         QWidget* w;
         QString caption;
@@ -62,8 +66,12 @@ TEST_F(ZenobarWindow, LayoutFromTwips) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.caption.toStdString() + " at " + std::to_string(c.top));
-        EXPECT_EQ(c.w->geometry(), QRect(TwipsToPixels(c.left), TwipsToPixels(c.top), TwipsToPixels(c.width),
-                                         TwipsToPixels(c.height)));
+        const QRect g = c.w->geometry();
+        EXPECT_GE(g.left(), TwipsToPixels(c.left));
+        EXPECT_GE(g.top(), TwipsToPixels(c.top));
+        EXPECT_GE(g.width(), TwipsToPixels(c.width));
+        EXPECT_GE(g.height(), TwipsToPixels(c.height));
+        EXPECT_TRUE(f.rect().contains(g));
         QString caption;
         if (auto* l = qobject_cast<QLabel*>(c.w))
             caption = l->text();
@@ -194,4 +202,26 @@ TEST_F(ZenobarWindow, FailuresAreToldAndLeaveTheResults) {
         EXPECT_EQ(f.UTM[1]->text(), "east");
         EXPECT_EQ(f.UTM[2]->text(), c.zone) << "the zone box is untouched";
     }
+}
+
+TEST_F(ZenobarWindow, TheWidestValueFitsItsBoxAtAnyFontSize) {
+    const QFont original = QApplication::font();
+    for (const double factor : {1.0, 2.0}) {
+        QFont font = original;
+        font.setPointSizeF(original.pointSizeF() * factor);
+        QApplication::setFont(font);
+        frmMain f;
+        f.UTM[0]->setText(QStringLiteral("12818518.3480903"));
+        f.UTM[1]->setText(QStringLiteral("-12818518.3480903"));
+        for (QLineEdit* box : {f.UTM[0], f.UTM[1]}) {
+            const int text = QFontMetrics(box->font()).horizontalAdvance(box->text());
+            // The line edit's text area: its frame and two-pixel margins off each side.
+            EXPECT_GE(box->width() - 2 * 2 - 2 * f.style()->pixelMetric(QStyle::PM_DefaultFrameWidth), text)
+                << "factor " << factor;
+            EXPECT_GE(box->height(), QFontMetrics(box->font()).height()) << "factor " << factor;
+        }
+        for (QLabel* caption : {f.Label2[0], f.Label2[1], f.Label2[2], f.Label1[0], f.Label1[1]})
+            EXPECT_GE(caption->width(), QFontMetrics(caption->font()).horizontalAdvance(caption->text()));
+    }
+    QApplication::setFont(original);
 }

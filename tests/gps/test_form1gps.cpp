@@ -15,6 +15,10 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -100,6 +104,19 @@ TEST_F(GpsMenu, TwoDownloadsAppendTwiceAfterExistingRows) {
     EXPECT_EQ(row(6), home);
     for (int r = 1; r < grid().Rows(); ++r)
         EXPECT_FALSE(grid().isMarked(r)) << r;
+}
+
+TEST_F(GpsMenu, DownloadSaysHowManyRowsCameAndMarksTheTableUnsaved) {
+    connect();
+    receiver.waypointLines = {Framed("PMGNWPL,3516.583,S,09016.583,W,0000028,M,CAMP,,a"),
+                              Framed("PMGNWPL,3549.499,N,08650.827,E,0000257,M,HOME,,c")};
+    form.updateTitleAndStatus();
+    EXPECT_TRUE(form.findChild<QLabel*>("StatusReceiver")->text().startsWith("Receiver: "));
+    EXPECT_NE(form.findChild<QLabel*>("StatusReceiver")->text(), "Receiver: none");
+    form.item("cmdGetWaypoints")->trigger();
+    EXPECT_EQ(form.statusBar()->currentMessage(), "2 rows added from the receiver.");
+    EXPECT_EQ(form.windowTitle(), "Untitled* \u2014 Korvel Transfer");
+    EXPECT_EQ(form.findChild<QLabel*>("StatusRows")->text(), "2 rows, 0 marked");
 }
 
 TEST_F(GpsMenu, TrackDownload) {
@@ -188,6 +205,52 @@ TEST_F(GpsTransfer, UploadSendsOnlyTheMarkedRow) {
     EXPECT_TRUE(form.blnSaved);
     EXPECT_EQ(grid().Rows(), 4);
     EXPECT_FALSE(form.Text1->isVisibleTo(&form)); // walking the marks did not open the editor
+}
+
+TEST_F(GpsTransfer, UploadLeavesTheCurrentCellAndScrollPosition) {
+    connect();
+    for (int i = 1; i <= 200; ++i)
+        addRow(QStringLiteral("WP%1").arg(i), "35.1", "-86.1", "0000001M", "", "a", i == 150 || i == 190);
+    port->responder = nullptr;
+    form.resize(800, 400);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    grid().setRow(60);
+    grid().setCol(3);
+    QCoreApplication::processEvents();
+    grid().verticalScrollBar()->setValue(40);
+    prompts.answerMessage();
+    form.cmdUploadWPs_Click();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(prompts.messages(), QStringList{QStringLiteral("All waypoints were uploaded.")});
+    EXPECT_EQ(grid().Row(), 60);
+    EXPECT_EQ(grid().Col(), 3);
+    EXPECT_EQ(grid().verticalScrollBar()->value(), 40);
+}
+
+TEST_F(GpsTransfer, CancelStopsTheUploadAfterTheCurrentWaypoint) {
+    connect();
+    for (int i = 1; i <= 5; ++i)
+        addRow(QStringLiteral("WP%1").arg(i), "35.1", "-86.1", "0000001M", "", "a", true);
+    port->responder = nullptr;
+    frmCommunication* window = form.communicationWindow();
+    QStringList counts;
+    // Cancel while the second waypoint waits for its answer.
+    clock.addListener([&](qint64) {
+        auto* count = window->findChild<QLabel*>("Count");
+        if (counts.isEmpty() || counts.last() != count->text())
+            counts << count->text();
+        if (count->text() == "2 of 5")
+            window->findChild<QPushButton*>("CancelButton")->click();
+    });
+    const int before = sentSoFar();
+    prompts.answerMessage();
+    form.cmdUploadWPs_Click();
+    EXPECT_EQ(sentSince(before).size(), 2);
+    EXPECT_EQ(prompts.messages(),
+              QStringList{"The upload was cancelled: 2 of the 5 selected waypoints were uploaded."});
+    EXPECT_EQ(counts.first(), "1 of 5");
+    EXPECT_FALSE(window->isVisible());
 }
 
 TEST_F(GpsTransfer, RefusedRowsAreNamedAndTheNextRowStillGoes) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // End to end: the real QSerialPort over pseudo-terminals against magellan-sim.
 #include "gps/gpsdevice.h"
+#include "gps/progressview.h"
 #include "gps/receivedpoints.h"
 #include "gps/serialcommport.h"
 #include "gps/waypointtransfer.h"
@@ -306,3 +307,53 @@ TEST(GpsEndToEnd, DeleteAllAtOnceOnAMeridian) {
     EXPECT_TRUE(storedWaypoints(r.store()).isEmpty());
 }
 } // namespace
+
+// A progress view that asks to stop once enough lines have arrived.
+struct CancelAfterLines final : ProgressView {
+    explicit CancelAfterLines(int lines) : after(lines) {}
+    void setCaption(const QString&) override {}
+    void showProgress() override { seen = 0; }
+    void hideProgress() override {}
+    void DoDots(int&) override {}
+    void setProgressText(const QString& text) override {
+        const QRegularExpressionMatch m = QRegularExpression("^(\\d+) lines received$").match(text);
+        if (m.hasMatch())
+            seen = m.captured(1).toInt();
+    }
+    bool cancelRequested() const override { return seen >= after; }
+    int after;
+    int seen = 0;
+};
+
+TEST(GpsEndToEnd, CancelDuringATrackDownloadKeepsTheCompleteLines) {
+    QTemporaryDir dir;
+    const QStringList data = WriteSimulatorData(dir.filePath("receiver.txt"), 2, 150);
+    // Paced (about 35 lines a second), so Cancel comes while the track is arriving.
+    Simulator receiver({"--data", dir.filePath("receiver.txt"), "--baud", "19200"});
+    ASSERT_FALSE(receiver.path().isEmpty());
+    SerialCommPort port;
+    CancelAfterLines progress(10);
+    GPSDevice device(&port, &progress);
+    connectTo(device, receiver);
+
+    ASSERT_TRUE(device.ReceiveTracks());
+    EXPECT_TRUE(device.lastDownloadCancelled());
+    EXPECT_FALSE(device.lastDownloadComplete());
+    FlexGrid grid;
+    grid.setCols(7);
+    const AddedPoints added = AppendReceivedPoints(grid, device.receivedDataLines());
+    EXPECT_GE(added.added, 10);
+    EXPECT_LT(added.added, 150);
+    EXPECT_EQ(added.skipped(), 0); // no half line
+    for (int r = 1; r < grid.Rows(); ++r)
+        ASSERT_EQ(tableRow(grid, r), expectedRow(data.at(2 + r - 1))) << "row " << r;
+
+    // The rest of the track did not stay in the port: the next download is clean.
+    progress.after = 1 << 30;
+    ScriptedPrompts prompts; // a "trash" message would fail here
+    ASSERT_TRUE(device.ReceiveWaypoints());
+    EXPECT_TRUE(device.lastDownloadComplete());
+    EXPECT_EQ(device.receivedDataLines().size(), 2);
+    device.CloseDevice();
+    qunsetenv("KORVEL_COMM_PORTS");
+}

@@ -230,15 +230,17 @@ TEST_F(RulesFile, FileLockedByAnotherProgramIsRefused) {
     QSqlDatabase::removeDatabase(QStringLiteral("holder"));
 }
 
-TEST(ShippedRules, OpenAndPointIntoTheProgramFolder) {
+TEST(ShippedRules, OpenAndPointIntoTheProgramFolderByRelativePaths) {
     const QString support = QStringLiteral(KORVEL_BIN_DIR "/Support/");
     RulesDb db(support + QStringLiteral("Rules.rls"));
     Recordset rs(db.database(), QStringLiteral("Rules_Message"));
     ASSERT_GT(rs.RecordCount(), 0);
     for (; !rs.isEOF(); rs.MoveNext()) {
-        EXPECT_TRUE(rs.text("BlockPath").startsWith(support + QStringLiteral("Inserts/")))
+        // Relative to the program folder, so that a copied folder uses its own blocks.
+        EXPECT_TRUE(rs.text("BlockPath").startsWith(QStringLiteral("Support/Inserts/")))
             << rs.text("BlockPath").toStdString();
-        EXPECT_TRUE(QFile::exists(rs.text("BlockPath"))) << rs.text("BlockPath").toStdString();
+        EXPECT_TRUE(QFile::exists(QStringLiteral(KORVEL_BIN_DIR "/") + rs.text("BlockPath")))
+            << rs.text("BlockPath").toStdString();
         EXPECT_TRUE(rs.text("Location") == "Left" || rs.text("Location") == "Right");
         EXPECT_FALSE(rs.text("Value").isEmpty());
     }

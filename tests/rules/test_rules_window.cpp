@@ -5,6 +5,7 @@
 #include "support/scriptedprompts.h"
 #include "support/test_rules_fixture.h"
 
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -136,13 +137,34 @@ TEST_F(RulesWindow, BrowseOffersBlockDrawingsAndWritesThePath) {
     EXPECT_EQ(request.initialDir, folder.insertsDir());
     EXPECT_FALSE(request.save);
     EXPECT_EQ(request.owner, form.get());
-    EXPECT_EQ(form->Text1->text(), folder.insertsDir() + "Tree.dxf");
-    EXPECT_EQ(readRulesFile(folder.rulesFile())[0].blockPath, folder.insertsDir() + "Tree.dxf");
+    // Inside the program folder: kept relative to it.
+    EXPECT_EQ(form->Text1->text(), "Support/Inserts/Tree.dxf");
+    EXPECT_EQ(readRulesFile(folder.rulesFile())[0].blockPath, "Support/Inserts/Tree.dxf");
+    QString message = "A";
+    EXPECT_EQ(form->CheckRules(message), folder.insertsDir() + "Tree.dxf");
 
     // Cancelled: nothing changes.
     prompts.answerFile("");
     form->cmdBrowse_Click();
-    EXPECT_EQ(form->Text1->text(), folder.insertsDir() + "Tree.dxf");
+    EXPECT_EQ(form->Text1->text(), "Support/Inserts/Tree.dxf");
+
+    // A block the user keeps elsewhere stays absolute.
+    prompts.answerFile("/srv/blocks/Tree.dxf");
+    form->cmdBrowse_Click();
+    EXPECT_EQ(readRulesFile(folder.rulesFile())[0].blockPath, "/srv/blocks/Tree.dxf");
+    message = "A";
+    EXPECT_EQ(form->CheckRules(message), "/srv/blocks/Tree.dxf");
+}
+
+TEST_F(RulesWindow, ACopiedProgramFolderUsesItsOwnBlocks) {
+    // The rules file the build ships, copied into another program folder.
+    ASSERT_TRUE(QFile::copy(QStringLiteral(KORVEL_BIN_DIR "/Support/Rules.rls"), folder.rulesFile()));
+    form = std::make_unique<frmRules>();
+    form->Form_Load();
+    QString message = "CAMP by the river";
+    EXPECT_EQ(form->CheckRules(message), folder.insertsDir() + "Meridian/a.dxf");
+    message = "gate-P";
+    EXPECT_EQ(form->CheckRules(message), folder.insertsDir() + "Flag.dxf");
 }
 
 TEST_F(RulesWindow, BrowseWithoutAnInsertsFolderStartsInTheProgramFolder) {
@@ -201,7 +223,8 @@ TEST_F(RulesWindow, FindShowsTheRuleOrSaysNoneHasThatValue) {
 TEST_F(RulesWindow, CheckRulesMovesTheSharedCursorButNotTheControls) {
     load({{"A", "a.dxf", "Left"}, {"B", "b.dxf", "Left"}});
     QString message = "Bx";
-    EXPECT_EQ(form->CheckRules(message), "b.dxf");
+    // A relative block path is taken from the program folder.
+    EXPECT_EQ(form->CheckRules(message), folder.path() + "/b.dxf");
     EXPECT_EQ(message, "x");
     EXPECT_EQ(shown(), "A|a.dxf|L");
     form->cmdMove_Click(1); // from B: off the end
@@ -218,13 +241,13 @@ TEST_F(RulesWindow, CheckRulesMovesTheSharedCursorButNotTheControls) {
 TEST_F(RulesWindow, EditsAfterALookupGoToTheRuleShown) {
     load({{"A", "a.dxf", "Left"}, {"B", "b.dxf", "Left"}, {"C", "c.dxf", "Left"}});
     QString message = "Bx";
-    ASSERT_EQ(form->CheckRules(message), "b.dxf");
+    ASSERT_EQ(form->CheckRules(message), folder.path() + "/b.dxf");
     form->Text1_LostFocus(); // unchanged boxes left: nothing moves to B
     form->Text2_LostFocus();
     form->Text2->setText("A2");
     form->Text2_LostFocus();
     message = "Cx";
-    ASSERT_EQ(form->CheckRules(message), "c.dxf");
+    ASSERT_EQ(form->CheckRules(message), folder.path() + "/c.dxf");
     form->Option1[1]->setChecked(true);
     form->Option1_Click(1);
     EXPECT_EQ(fileRows(), (QStringList{"A2|a.dxf|Right", "B|b.dxf|Left", "C|c.dxf|Left"}));
@@ -279,7 +302,7 @@ TEST_F(RulesWindow, UnreadableDatabaseIsReportedOnceAndRetriedOnRequest) {
     writeRulesFile(folder.rulesFile(), {{"CAMP ", "camp.dxf", "Left"}});
     EXPECT_TRUE(form->ensureDatabase());
     EXPECT_EQ(shown(), "CAMP |camp.dxf|L");
-    EXPECT_EQ(form->CheckRules(message), "camp.dxf");
+    EXPECT_EQ(form->CheckRules(message), folder.path() + "/camp.dxf");
 }
 
 // A pipe or a device as the rules file: the window says so at once and names

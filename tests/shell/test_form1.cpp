@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -77,8 +78,9 @@ TEST(Form1Menus, TreeNamesCaptionsOrderAndShortcuts) {
                            "mnuFileBar1|-", "cmdCopyCell|Copy Cell", "cmdPasteCell|Paste Cell",
                            "mnuFileBar2|-", "cmdCopyRow|Copy Row", "cmdPasteRow|Paste Row"}));
     EXPECT_EQ(itemNames(f.form.menu("mnuFile")),
-              QStringList({"cmdNewDB|New", "cmdOpen|Open", "cmdSave|Save", "cmdSaveAs|Save As",
-                           "mnuFileBar0|-", "cmdPrintGrid|Print", "cmdExit|Exit"}));
+              QStringList({"cmdNewDB|New|Ctrl+N", "cmdOpen|Open|Ctrl+O", "cmdSave|Save|Ctrl+S",
+                           "cmdSaveAs|Save As|Ctrl+Shift+S", "mnuFileBar0|-", "cmdPrintGrid|Print|Ctrl+P",
+                           "cmdExit|Exit|Ctrl+Q"}));
     EXPECT_EQ(
         itemNames(f.form.menu("mnuEdit")),
         QStringList({"cmdAddNewRecord|Add New Row|Ctrl+A", "cmdDeleteRecords|Delete Selected Rows|Ctrl+D"}));
@@ -91,7 +93,7 @@ TEST(Form1Menus, TreeNamesCaptionsOrderAndShortcuts) {
                            "cmdDeleteWaypoints|Delete Waypoints", "mnuFileBar4|-",
                            "cmdUploadWPs|Upload Selected Waypoints"}));
     EXPECT_EQ(itemNames(f.form.menu("mnuHelp")),
-              QStringList({"cmdHelp|Help", "mnuFileBar5|-", "cmdAbout|About Korvel"}));
+              QStringList({"cmdHelp|Help|F1", "mnuFileBar5|-", "cmdAbout|About Korvel"}));
     // Nothing starts disabled or checked, and no caption carries an access key.
     for (QMenu* m : f.form.findChildren<QMenu*>())
         for (QAction* a : m->actions()) {
@@ -255,7 +257,9 @@ TEST(Form1Layout, ResizeRuleKeepsTheCornerAndClampsAtZero) {
     const auto expectRule = [&] {
         const QRect outer = f.form.frameGeometry();
         EXPECT_EQ(f.grid().width(), qMax(0, (outer.width() * 15 - 100 + 7) / 15));
-        EXPECT_EQ(f.grid().height(), qMax(0, (outer.height() * 15 - 700 + 7) / 15));
+        // The status bar's height comes off as well.
+        const int status = f.form.statusBar()->sizeHint().height() * 15;
+        EXPECT_EQ(f.grid().height(), qMax(0, (outer.height() * 15 - 700 - status + 7) / 15));
         EXPECT_EQ(f.grid().pos(), QPoint(0, 0));
     };
     f.form.resize(800, 400);

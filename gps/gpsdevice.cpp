@@ -190,6 +190,7 @@ bool GPSDevice::receive(const QString& caption, const QString& request) {
     if (!port_)
         return false;
     showProgress(caption);
+    QString reply;
     try {
         port_->setInputLen(0);
         const QString stale = port_->Input();
@@ -197,7 +198,6 @@ bool GPSDevice::receive(const QString& caption, const QString& request) {
             MsgBox(QStringLiteral("This trash was in the input:") + vbCrLf + stale);
         port_->Output(request);
 
-        QString reply;
         int index = 0;
         bool stalled = false;
         qint64 lastData = CurrentClock().NowMs();
@@ -247,7 +247,16 @@ bool GPSDevice::receive(const QString& caption, const QString& request) {
     } catch (const CommError& e) {
         hideProgress();
         showCommError(e);
-        return false;
+        // A receiver unplugged or a read failing part way: the complete lines
+        // received before it are kept, as after a stall, and never the lines of
+        // an earlier download.
+        received_ = reply.split(kCrLf);
+        complete_ = false;
+        const qsizetype n = receivedDataLines().size();
+        if (n == 0)
+            return false;
+        MsgBox(QStringLiteral("The %1 complete lines received so far will be added to the list.").arg(n));
+        return true;
     }
 }
 

@@ -22,7 +22,9 @@
 
 namespace {
 
-// The table row a data file line must give.
+// The table row a data file line must give, by the same arithmetic as the
+// program: a refactoring guard over every row. The rows checked by hand below
+// are the independent check.
 QStringList expectedRow(const QString& dataLine) {
     const QStringList f = dataLine.split(QLatin1Char('|'));
     auto degrees = [](const QString& field, const QString& hem, int digits) {
@@ -49,9 +51,9 @@ TEST(GpsEndToEnd, ConnectOnPortThreeThenDownloadWaypointsAndTrack) {
     Simulator silent2({"--fault", "silent"});
     Simulator receiver({"--data", dir.filePath("receiver.txt"), "--no-pacing", "--serial", "44556677"});
     ASSERT_FALSE(silent1.path().isEmpty());
+    ASSERT_FALSE(silent2.path().isEmpty());
     ASSERT_FALSE(receiver.path().isEmpty());
-    qputenv("KORVEL_COMM_PORTS",
-            (silent1.path() + "," + silent2.path() + "," + receiver.path()).toLocal8Bit());
+    ScopedCommPorts ports({silent1.path(), silent2.path(), receiver.path()});
 
     SerialCommPort port;
     GPSDevice device(&port);
@@ -76,12 +78,19 @@ TEST(GpsEndToEnd, ConnectOnPortThreeThenDownloadWaypointsAndTrack) {
     ASSERT_EQ(grid.Rows(), 1 + 2500);
     for (int r = 1; r < grid.Rows(); ++r)
         ASSERT_EQ(tableRow(grid, r), expectedRow(data.at(r - 1))) << "row " << r;
+    // Worked by hand from the data lines: "W|1200.074|N|00200.182|E|0000006|M|WP002|gate 2|c",
+    // "W|1300.111|S|00300.273|W|0000009|M|WP003||d" and the last track point
+    // "T|3525.987|N|08633.983|W|00299|M|121999.00|RIVER|140602".
+    EXPECT_EQ(tableRow(grid, 3),
+              (QStringList{"WP002", "12.0012333333333", "2.00303333333333", "0000006M", "gate 2", "c"}));
+    EXPECT_EQ(tableRow(grid, 4), (QStringList{"WP003", "-13.00185", "-3.00455", "0000009M", "", "d"}));
+    EXPECT_EQ(tableRow(grid, 2500),
+              (QStringList{"121999.00", "35.4331166666667", "-86.5663833333333", "00299M", "A", "R"}));
     EXPECT_TRUE(device.CloseDevice());
-    qunsetenv("KORVEL_COMM_PORTS");
 }
 
 TEST(GpsEndToEnd, PortNumbersWithoutDevices) {
-    qputenv("KORVEL_COMM_PORTS", ",/dev/korvel-no-such-tty");
+    ScopedCommPorts ports({"", "/dev/korvel-no-such-tty"});
     SerialCommPort port;
     for (int n : {1, 2, 5}) {
         port.setCommPort(n);
@@ -94,30 +103,39 @@ TEST(GpsEndToEnd, PortNumbersWithoutDevices) {
         }
     }
     EXPECT_FALSE(port.PortOpen());
-    qunsetenv("KORVEL_COMM_PORTS");
 }
 
 TEST(GpsEndToEnd, FaultsAreReportedNotHung) {
-    QTemporaryDir dir;
-    WriteSimulatorData(dir.filePath("receiver.txt"), 40, 0);
-    Simulator receiver({"--data", dir.filePath("receiver.txt"), "--no-pacing", "--fault", "badsum=10",
-                        "--fault", "stop-after=35"});
-    qputenv("KORVEL_COMM_PORTS", receiver.path().toLocal8Bit());
-    SerialCommPort port;
-    GPSDevice device(&port);
-    FlexGrid grid;
-    grid.setCols(7);
-    ScriptedPrompts prompts;
-    prompts.answerMessage();
-    ASSERT_TRUE(device.SearchForDevice());
-    prompts.answerMessage(); // the stall
-    ASSERT_TRUE(device.ReceiveWaypoints());
-    EXPECT_FALSE(device.lastDownloadComplete());
-    const AddedPoints added = AppendReceivedPoints(grid, device.receivedDataLines());
-    EXPECT_EQ(added.added, 32);
-    EXPECT_EQ(added.badChecksum, 3);
-    device.CloseDevice();
-    qunsetenv("KORVEL_COMM_PORTS");
+    // Bad checksums, then the receiver stops sending part way and stays
+    // silent: 10 s without a byte end the download with the complete lines
+    // kept. Fast, and paced at 4800 baud as a receiver sends.
+    for (const bool paced : {false, true}) {
+        QTemporaryDir dir;
+        WriteSimulatorData(dir.filePath("receiver.txt"), 40, 0);
+        QStringList args{"--data",       dir.filePath("receiver.txt"), "--fault", "badsum=10", "--fault",
+                         "stop-after=35"};
+        if (!paced)
+            args << "--no-pacing";
+        Simulator receiver(args);
+        ASSERT_FALSE(receiver.path().isEmpty());
+        ScopedCommPorts ports({receiver.path()});
+        SerialCommPort port;
+        GPSDevice device(&port);
+        FlexGrid grid;
+        grid.setCols(7);
+        ScriptedPrompts prompts;
+        prompts.answerMessage();
+        ASSERT_TRUE(device.SearchForDevice());
+        prompts.answerMessage(); // the stall
+        ASSERT_TRUE(device.ReceiveWaypoints());
+        EXPECT_FALSE(device.lastDownloadComplete());
+        EXPECT_TRUE(prompts.messages().last().contains(QStringLiteral("35 complete lines"))) << paced;
+        const AddedPoints added = AppendReceivedPoints(grid, device.receivedDataLines());
+        EXPECT_EQ(added.added, 32) << paced;
+        EXPECT_EQ(added.badChecksum, 3) << paced;
+        EXPECT_EQ(grid.TextMatrix(grid.Rows() - 1, 1), QStringLiteral("WP034")) << paced;
+        device.CloseDevice();
+    }
 }
 
 // The simulator's waypoint store as written by --dump: one "W|..." line each.
@@ -140,8 +158,7 @@ QStringList storedNames(const QString& dump) {
 }
 
 // Connects to the simulator on port 1; the connection message is taken.
-void connectTo(GPSDevice& device, const Simulator& sim) {
-    qputenv("KORVEL_COMM_PORTS", sim.path().toLocal8Bit());
+void connectTo(GPSDevice& device) {
     ScriptedPrompts prompts;
     prompts.answerMessage();
     ASSERT_TRUE(device.SearchForDevice());
@@ -160,18 +177,18 @@ struct ConnectedReceiver {
             args << "--data" << dir.filePath("receiver.txt");
         }
         receiver = std::make_unique<Simulator>(args + extra);
-        connectTo(device, *receiver);
+        EXPECT_FALSE(receiver->path().isEmpty());
+        ports = std::make_unique<ScopedCommPorts>(QStringList{receiver->path()});
+        connectTo(device);
         grid.setCols(7);
         grid.setRows(1);
     }
-    ~ConnectedReceiver() {
-        device.CloseDevice();
-        qunsetenv("KORVEL_COMM_PORTS");
-    }
+    ~ConnectedReceiver() { device.CloseDevice(); }
     QString store() const { return dir.filePath("store.txt"); }
 
     QTemporaryDir dir;
     std::unique_ptr<Simulator> receiver;
+    std::unique_ptr<ScopedCommPorts> ports;
     SerialCommPort port;
     GPSDevice device{&port};
     FlexGrid grid;

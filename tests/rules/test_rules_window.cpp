@@ -262,10 +262,17 @@ TEST_F(RulesWindow, UnreadableDatabaseIsReportedOnceAndRetriedOnRequest) {
     QString message = "CAMP 1";
     EXPECT_EQ(form->CheckRules(message), folder.path() + "/Support/Inserts/Flag.dxf");
     EXPECT_EQ(message, "CAMP 1");
-    // Buttons do nothing harmful without a database.
+    // Buttons do nothing without a database: no prompt, still browsing, the
+    // file left as it was.
     form->cmdAdd_Click();
     form->cmdMove_Click(1);
     form->cmdOK_Click();
+    EXPECT_EQ(prompts.messages().size(), 1);
+    EXPECT_TRUE(browsing());
+    EXPECT_EQ(shown(), "||-");
+    ASSERT_TRUE(junk.open(QIODevice::ReadOnly));
+    EXPECT_EQ(junk.readAll(), QByteArray(2048, 'j'));
+    junk.close();
 
     prompts.answerMessage();
     EXPECT_FALSE(form->ensureDatabase());

@@ -5,6 +5,7 @@
 #include "gps/serialcommport.h"
 #include "gps/waypointtransfer.h"
 #include "platform/numbers.h"
+#include "platform/settings.h"
 #include "simulator.h"
 #include "support/scriptedprompts.h"
 #include "support/tablerows.h"
@@ -13,10 +14,15 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QTemporaryDir>
 
 #include <cmath>
+#include <fcntl.h>
 #include <memory>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -103,6 +109,75 @@ TEST(GpsEndToEnd, PortNumbersWithoutDevices) {
         }
     }
     EXPECT_FALSE(port.PortOpen());
+}
+
+// The line settings of a terminal as the driver holds them, read through a
+// separate descriptor (not from the QSerialPort that set them): "baud,parity
+// (n/e/o),data bits,stop bits,flow (none/hardware/software)".
+QString lineSettings(const QString& device) {
+    const int fd = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    termios t{};
+    const bool ok = fd >= 0 && tcgetattr(fd, &t) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    if (!ok)
+        return QStringLiteral("unreadable");
+    const speed_t speed = cfgetospeed(&t);
+    const int baud = speed == B4800 ? 4800 : speed == B9600 ? 9600 : -1;
+    const int bits = (t.c_cflag & CSIZE) == CS8 ? 8 : (t.c_cflag & CSIZE) == CS7 ? 7 : -1;
+    const char* parity = !(t.c_cflag & PARENB) ? "n" : (t.c_cflag & PARODD) ? "o" : "e";
+    const char* flow = (t.c_cflag & CRTSCTS)          ? "hardware"
+                       : (t.c_iflag & (IXON | IXOFF)) ? "software"
+                                                      : "none";
+    return QStringLiteral("%1,%2,%3,%4,%5")
+        .arg(baud)
+        .arg(parity)
+        .arg(bits)
+        .arg(t.c_cflag & CSTOPB ? 2 : 1)
+        .arg(flow);
+}
+
+TEST(SerialLine, SettingsAreOnTheLineAfterOpening) {
+    const struct {
+        const char* settings;
+        int handshaking;
+        const char* line;
+    } cases[] = {{"4800,n,8,1", 0, "4800,n,8,1,none"},
+                 // A pseudo-terminal always holds 8 data bits and no parity
+                 // (the kernel forces them), so only baud, stop bits and flow
+                 // control can differ here.
+                 {"9600,e,7,2", 2, "9600,n,8,2,hardware"},
+                 {"4800,o,8,1", 1, "4800,n,8,1,software"}};
+    for (const auto& c : cases) {
+        int master = -1, slave = -1;
+        char name[256] = {};
+        ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+        ::close(slave);
+        ScopedCommPorts ports({QString::fromLocal8Bit(name)});
+        SerialCommPort port;
+        port.setCommPort(1);
+        port.setSettings(QLatin1String(c.settings));
+        port.setHandshaking(c.handshaking);
+        port.setPortOpen(true);
+        EXPECT_EQ(lineSettings(QString::fromLocal8Bit(name)), QLatin1String(c.line)) << c.settings;
+        port.setPortOpen(false);
+        ::close(master);
+    }
+}
+
+TEST(SerialLine, PortNumbersFromTheSettingsOrAdaptersFirst) {
+    EXPECT_EQ(adaptersFirst({"/dev/ttyS1", "/dev/ttyUSB1", "/dev/ttyS0", "/dev/ttyACM0", "/dev/ttyUSB0"}),
+              (QStringList{"/dev/ttyACM0", "/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyS0", "/dev/ttyS1"}));
+    const QString app = QStringLiteral("Korvel Transfer");
+    SaveSetting(app, QStringLiteral("Ports"), QStringLiteral("Comm1"), QStringLiteral("/dev/ttyS4"));
+    SaveSetting(app, QStringLiteral("Ports"), QStringLiteral("Comm3"), QStringLiteral(" /dev/ttyUSB7 "));
+    EXPECT_EQ(commPortDevices(), (QStringList{"/dev/ttyS4", "", "/dev/ttyUSB7", ""}));
+    {
+        ScopedCommPorts ports({"/dev/pts/99"}); // the environment wins
+        EXPECT_EQ(commPortDevices(), QStringList{"/dev/pts/99"});
+    }
+    QSettings(SettingsFilePath(app), QSettings::IniFormat).remove(QStringLiteral("Ports"));
+    EXPECT_FALSE(commPortDevices().contains(QStringLiteral("/dev/ttyS4")));
 }
 
 TEST(GpsEndToEnd, FaultsAreReportedNotHung) {
@@ -257,6 +332,12 @@ TEST(GpsEndToEnd, UploadMarkedRowsThenReadThemBackAndWithGpsbabel) {
         }
     }
     EXPECT_EQ(matched, 6);
+}
+
+TEST(GpsEndToEnd, ConnectingSetsTheLineToFourThousandEightHundredEightNoneOne) {
+    ConnectedReceiver r(0, 0);
+    ASSERT_TRUE(r.port.PortOpen());
+    EXPECT_EQ(lineSettings(r.receiver->path()), QStringLiteral("4800,n,8,1,none"));
 }
 
 TEST(GpsEndToEnd, RefusedUploadsAreReported) {

@@ -10,6 +10,8 @@
 
 #include <memory>
 
+#include <sys/fsuid.h>
+
 namespace {
 class RulesWindow : public ::testing::Test {
 protected:
@@ -284,4 +286,65 @@ TEST_F(RulesWindow, UnreadableDatabaseIsReportedOnceAndRetriedOnRequest) {
     EXPECT_TRUE(form->ensureDatabase());
     EXPECT_EQ(shown(), "CAMP |camp.dxf|L");
     EXPECT_EQ(form->CheckRules(message), "camp.dxf");
+}
+
+namespace {
+// File permission checks of this thread made as another user for a scope:
+// tests run as root, whom a read-only file does not stop. Leaving root this way
+// also drops the capabilities that override file modes.
+class ScopedFileUser {
+public:
+    explicit ScopedFileUser(uid_t uid) : previous_(static_cast<uid_t>(setfsuid(uid))) {}
+    ~ScopedFileUser() { setfsuid(previous_); }
+    ScopedFileUser(const ScopedFileUser&) = delete;
+    ScopedFileUser& operator=(const ScopedFileUser&) = delete;
+
+private:
+    uid_t previous_;
+};
+} // namespace
+
+// The rules file as installed: read-only, in a folder the user cannot write.
+TEST_F(RulesWindow, ReadOnlyRulesFileBrowsesAndRefusesEdits) {
+    writeRulesFile(folder.rulesFile(), {{"A", "a.dxf", "Left"}, {"B", "b.dxf", "Right"}});
+    const auto readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+    const auto openFolder = readOnly | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
+    ASSERT_TRUE(QFile::setPermissions(folder.rulesFile(), readOnly));
+    ASSERT_TRUE(QFile::setPermissions(folder.path() + "/Support", openFolder));
+    ASSERT_TRUE(QFile::setPermissions(folder.path(), openFolder));
+    const QString refused = QStringLiteral("3027: Cannot update. Database or object is read-only.");
+    {
+        ScopedFileUser nobody(65534);
+        QFile probe(folder.rulesFile());
+        ASSERT_FALSE(probe.open(QIODevice::ReadWrite)) << "the file is still writable";
+        form = std::make_unique<frmRules>();
+        form->Form_Load();
+        EXPECT_TRUE(form->databaseOpen());
+        EXPECT_EQ(shown(), "A|a.dxf|L");
+        form->cmdMove_Click(1);
+        EXPECT_EQ(shown(), "B|b.dxf|R");
+
+        prompts.answerMessage();
+        form->Text2->setText("B2");
+        form->Text2_LostFocus();
+        EXPECT_EQ(prompts.messages(), QStringList{refused});
+
+        form->cmdAdd_Click();
+        form->Text2->setText("C");
+        form->Text1->setText("c.dxf");
+        prompts.answerMessage();
+        form->cmdOK_Click();
+        EXPECT_EQ(prompts.messages().last(), refused);
+        form->cmdCancel_Click();
+        EXPECT_TRUE(browsing());
+
+        prompts.answerMessage(vbOK).answerMessage();
+        form->cmdDelete_Click();
+        EXPECT_EQ(prompts.messages().last(), refused);
+        EXPECT_EQ(prompts.messages().size(), 4);
+        form.reset();
+    }
+    EXPECT_EQ(fileRows(), (QStringList{"A|a.dxf|Left", "B|b.dxf|Right"}));
+    QFile::setPermissions(folder.path(), openFolder | QFile::WriteOwner);
+    QFile::setPermissions(folder.path() + "/Support", openFolder | QFile::WriteOwner);
 }

@@ -23,6 +23,11 @@ QPageSize pdfPageSize() {
 constexpr double PdfMarginInches = 0.25;
 constexpr int PdfResolution = 600;
 
+ReportPrinter::PrinterHook& printerHook() {
+    static ReportPrinter::PrinterHook hook;
+    return hook;
+}
+
 // A page's name: the print job's, the PDF's title, its file name less ".pdf".
 QString pageName(int pageNumber) {
     return QStringLiteral("GPS Report page %1").arg(pageNumber);
@@ -45,6 +50,10 @@ ReportPrinter ReportPrinter::toPdfFolder(const QString& folder) {
 
 ReportPrinter ReportPrinter::toDefaultPrinter() {
     return ReportPrinter(Target::DefaultPrinter, QString());
+}
+
+void ReportPrinter::setPrinterHook(PrinterHook hook) {
+    printerHook() = std::move(hook);
 }
 
 QString ReportPrinter::pdfFileName(int pageNumber) {
@@ -75,6 +84,8 @@ ReportResult ReportPrinter::print(const GridReport& report) const {
             QPrinter printer(printerInfo, QPrinter::HighResolution);
             printer.setDocName(pageName(page.number));
             printer.setPageOrientation(QPageLayout::Portrait);
+            if (printerHook())
+                printerHook()(printer);
             if (!painter.begin(&printer))
                 return failed(QStringLiteral("Page %1 could not be sent to the printer %2.")
                                   .arg(page.number)

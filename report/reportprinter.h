@@ -7,7 +7,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class GridReport;
+class QPrinter;
 
 struct ReportResult {
     enum Status {
@@ -42,6 +45,12 @@ public:
     ReportResult print(const GridReport& report) const;
 
     static QString pdfFileName(int pageNumber);
+
+    // Called on each page's printer before its job starts (nullptr: none). A
+    // test points the printer at a PDF file, so the printer branch runs where
+    // no printer is installed.
+    using PrinterHook = std::function<void(QPrinter&)>;
+    static void setPrinterHook(PrinterHook hook);
 
 private:
     ReportPrinter(Target target, const QString& folder) : target_(target), folder_(folder) {}

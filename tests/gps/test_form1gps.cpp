@@ -4,7 +4,6 @@
 #include "gps/frmcommunication.h"
 #include "gps/gpsdevice.h"
 #include "gps/magellansentence.h"
-#include "platform/numbers.h"
 #include "shell/form1.h"
 #include "shell/modmain.h"
 #include "support/scriptedprompts.h"

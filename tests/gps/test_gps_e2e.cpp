@@ -67,7 +67,7 @@ TEST(GpsEndToEnd, ConnectOnPortThreeThenDownloadWaypointsAndTrack) {
     grid.setCols(7);
     ScriptedPrompts prompts;
     prompts.answerMessage();
-    ASSERT_TRUE(device.SearchForDevice());
+    ASSERT_TRUE(device.SearchForDevice()) << prompts.messages().join(" | ").toStdString();
     EXPECT_EQ(prompts.messages(),
               QStringList{QStringLiteral("You have successfully connected to a SporTrak.\r\n "
                                          "Serial Number: 44556677\r\nSoftware Version: 1.06")});
@@ -200,7 +200,7 @@ TEST(GpsEndToEnd, FaultsAreReportedNotHung) {
         grid.setCols(7);
         ScriptedPrompts prompts;
         prompts.answerMessage();
-        ASSERT_TRUE(device.SearchForDevice());
+        ASSERT_TRUE(device.SearchForDevice()) << prompts.messages().join(" | ").toStdString();
         prompts.answerMessage(); // the stall
         ASSERT_TRUE(device.ReceiveWaypoints());
         EXPECT_FALSE(device.lastDownloadComplete());
@@ -236,7 +236,7 @@ QStringList storedNames(const QString& dump) {
 void connectTo(GPSDevice& device) {
     ScriptedPrompts prompts;
     prompts.answerMessage();
-    ASSERT_TRUE(device.SearchForDevice());
+    ASSERT_TRUE(device.SearchForDevice()) << prompts.messages().join(" | ").toStdString();
 }
 
 constexpr double kThousandthMinute = 0.001 / 60;

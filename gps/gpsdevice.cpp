@@ -190,6 +190,7 @@ bool GPSDevice::receive(const QString& caption, const QString& request) {
     if (!port_)
         return false;
     showProgress(caption);
+    QString reply;
     try {
         port_->setInputLen(0);
         const QString stale = port_->Input();
@@ -199,7 +200,6 @@ bool GPSDevice::receive(const QString& caption, const QString& request) {
         if (progress_)
             progress_->setCancellable(true);
 
-        QString reply;
         int index = 0;
         qsizetype lines = 0;
         bool stalled = false;
@@ -264,7 +264,16 @@ bool GPSDevice::receive(const QString& caption, const QString& request) {
     } catch (const CommError& e) {
         hideProgress();
         showCommError(e);
-        return false;
+        // A receiver unplugged or a read failing part way: the complete lines
+        // received before it are kept, as after a stall, and never the lines of
+        // an earlier download.
+        received_ = reply.split(kCrLf);
+        complete_ = false;
+        const qsizetype n = receivedDataLines().size();
+        if (n == 0)
+            return false;
+        MsgBox(QStringLiteral("The %1 complete lines received so far will be added to the list.").arg(n));
+        return true;
     }
 }
 

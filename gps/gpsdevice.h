@@ -48,15 +48,17 @@ public:
 
     // Downloads all waypoints / the track log into the received lines. True when
     // the lines are there to be added: the transfer ended, or it stalled and the
-    // user was told so (lastDownloadComplete() false). False after a port error
-    // and when the receiver refused the request ("UNABLE"; the user is told).
+    // user was told so (lastDownloadComplete() false), or a port error (shown)
+    // cut it short after some complete lines (also not complete). False after a
+    // port error before any complete line and when the receiver refused the
+    // request ("UNABLE"; the user is told).
     bool ReceiveWaypoints();
     bool ReceiveTracks();
     // The last download's text split at CR LF (the last element is what
     // followed the final CR LF).
     const QStringList& receivedLines() const { return received_; }
     // The complete lines before the line that ended the transfer ("END" or
-    // "UNABLE"); after a stall, every complete line.
+    // "UNABLE"); after a stall or a port error, every complete line.
     QStringList receivedDataLines() const;
     bool lastDownloadComplete() const { return complete_; }
     // The user stopped the last download with Cancel: receivedDataLines() then

@@ -28,13 +28,20 @@ QStringList commPortDevices() {
     if (anySetting)
         return fromSettings;
 
+    QStringList found;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+        found << info.systemLocation();
+    return adaptersFirst(found);
+}
+
+QStringList adaptersFirst(const QStringList& devices) {
     QStringList adapters, others;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        const QString name = info.portName();
+    for (const QString& path : devices) {
+        const QString name = path.section(QLatin1Char('/'), -1);
         if (name.startsWith(QLatin1String("ttyUSB")) || name.startsWith(QLatin1String("ttyACM")))
-            adapters << info.systemLocation();
+            adapters << path;
         else
-            others << info.systemLocation();
+            others << path;
     }
     std::sort(adapters.begin(), adapters.end());
     std::sort(others.begin(), others.end());

@@ -21,6 +21,10 @@ class QSerialPort;
 // serial ports, USB and ACM adapters first, then the rest, each group by name.
 // An empty entry means no device.
 QStringList commPortDevices();
+// Device paths ordered as the machine's ports are numbered: USB and ACM
+// adapters (where a receiver's cable usually is) first, then the rest, each
+// group by name.
+QStringList adaptersFirst(const QStringList& devices);
 
 class SerialCommPort final : public CommPort {
 public:

@@ -25,6 +25,11 @@ QPageSize pdfPageSize() {
 constexpr double PdfMarginInches = 0.25;
 constexpr int PdfResolution = 600;
 
+ReportPrinter::PrinterHook& printerHook() {
+    static ReportPrinter::PrinterHook hook;
+    return hook;
+}
+
 // A printed page's job name.
 QString pageName(int pageNumber) {
     return QStringLiteral("GPS Report page %1").arg(pageNumber);
@@ -50,6 +55,10 @@ ReportPrinter ReportPrinter::toPdfFolder(const QString& folder) {
 
 ReportPrinter ReportPrinter::toDefaultPrinter() {
     return ReportPrinter(Target::DefaultPrinter, QString());
+}
+
+void ReportPrinter::setPrinterHook(PrinterHook hook) {
+    printerHook() = std::move(hook);
 }
 
 QString ReportPrinter::pdfFileName(const QDate& date, int copy) {
@@ -142,6 +151,8 @@ ReportResult ReportPrinter::print(const GridReport& report) const {
         QPrinter printer(printerInfo, QPrinter::HighResolution);
         printer.setDocName(pageName(page.number));
         printer.setPageOrientation(QPageLayout::Portrait);
+        if (printerHook())
+            printerHook()(printer);
         if (!painter.begin(&printer))
             return failed(QStringLiteral("Page %1 could not be sent to the printer %2.")
                               .arg(page.number)

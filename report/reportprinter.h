@@ -9,7 +9,10 @@
 #include <QDate>
 #include <QString>
 
+#include <functional>
+
 class GridReport;
+class QPrinter;
 
 struct ReportResult {
     enum Status {
@@ -46,6 +49,12 @@ public:
 
     // "GPS Report 2026-12-07.pdf"; copy 2 and up: "GPS Report 2026-12-07 (2).pdf".
     static QString pdfFileName(const QDate& date, int copy = 1);
+
+    // Called on each page's printer before its job starts (nullptr: none). A
+    // test points the printer at a PDF file, so the printer branch runs where
+    // no printer is installed.
+    using PrinterHook = std::function<void(QPrinter&)>;
+    static void setPrinterHook(PrinterHook hook);
 
 private:
     ReportPrinter(Target target, const QString& folder) : target_(target), folder_(folder) {}

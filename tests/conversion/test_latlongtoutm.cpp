@@ -217,8 +217,10 @@ TEST(LatLongToUTM, AgreesWithGeographicLibWithin15mm) {
 }
 
 namespace {
-// The projection steps transcribed one for one, each sine by its own library
-// call, as a check on the sine recurrence of the fast form.
+// A refactoring guard, not a check of correctness: the program's own
+// projection steps transcribed one for one, each sine by its own library call,
+// so that the fast form's sine recurrence cannot drift from them. Correctness
+// is AgreesWithGeographicLibWithin15mm above (an independent projection).
 void literalSteps(double lat, double lon, int zone, double& e, double& n) {
     const double rho = 180 / 3.14159265358989, e2 = 0.00669437999013, ak0 = 6375585.7452;
     const double c0 = 1 - 0.01338875998026 / 8 - 0.0005377766814270353 / 256 - 1.8000407276518304e-5 / 3072 -

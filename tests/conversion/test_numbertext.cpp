@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "conversion/numbertext.h"
 
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -96,12 +98,14 @@ protected:
         for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"})
             if (std::setlocale(LC_NUMERIC, name))
                 return;
-        // No such locale installed: build one (once) where glibc looks with
-        // LOCPATH. Built before the first lookup: glibc remembers a failed one.
-        const auto dir = std::filesystem::temp_directory_path() / "numbertext-locale";
+        // No such locale installed: build one (once a run) in a private
+        // temporary folder where glibc looks with LOCPATH. Built before the
+        // first lookup: glibc remembers a failed one.
+        static const QTemporaryDir folder;
+        ASSERT_TRUE(folder.isValid());
+        const std::filesystem::path dir = folder.path().toStdString();
         const auto locale = dir / "de_DE.UTF-8";
         if (!std::filesystem::exists(locale / "LC_NUMERIC")) {
-            std::filesystem::create_directories(dir);
             const std::string command =
                 "localedef -c -i de_DE -f UTF-8 '" + locale.string() + "' >/dev/null 2>&1";
             if (std::system(command.c_str()) != 0)

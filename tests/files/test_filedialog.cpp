@@ -123,10 +123,11 @@ public:
 
 TEST(FileDialog, SeveralChosenFilesComeBackAsFolderThenNames) {
     ManyFiles responder;
+    PromptResponder* previous = &CurrentPromptResponder();
     SetPromptResponder(&responder);
     FileDialog d;
     d.setMultiSelect(true);
     const QString result = d.ShowOpen();
-    SetPromptResponder(nullptr);
+    SetPromptResponder(previous);
     EXPECT_EQ(result, QString("/data") + NUL + "a.gps" + NUL + "b.gps");
 }

@@ -128,6 +128,7 @@ TEST_F(FileMenu, SaveAsAddsTheExtensionOnlyWhenTheNameLacksIt) {
         ScriptedPrompts prompts;
         prompts.answerFile(path(typed));
         form.cmdSaveAs_Click();
+        ASSERT_EQ(prompts.prompts().size(), 1) << typed.toStdString();
         EXPECT_TRUE(prompts.prompts()[0].file.save);
         EXPECT_EQ(form.strCurrentFile, path(written));
         EXPECT_TRUE(form.blnSaved);
@@ -200,6 +201,7 @@ TEST_F(FileMenu, MissingDataFolderIsCreatedOrTheChooserStartsAtHome) {
         ScriptedPrompts prompts;
         prompts.answerFile("");
         form.cmdOpen_Click();
+        ASSERT_EQ(prompts.prompts().size(), 1);
         EXPECT_EQ(prompts.prompts()[0].file.initialDir, SupportPath("Data/"));
         EXPECT_TRUE(QFileInfo(dir.filePath("Support/Data")).isDir());
     }
@@ -210,6 +212,7 @@ TEST_F(FileMenu, MissingDataFolderIsCreatedOrTheChooserStartsAtHome) {
     ScriptedPrompts prompts;
     prompts.answerFile("");
     form.cmdSaveAs_Click();
+    ASSERT_EQ(prompts.prompts().size(), 1);
     EXPECT_EQ(prompts.prompts()[0].file.initialDir, QDir::homePath() + "/");
 }
 

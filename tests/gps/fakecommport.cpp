@@ -58,6 +58,8 @@ QByteArray FakeCommPort::readAvailable() {
     ++reads_;
     QByteArray out;
     const qint64 now = clock_.NowMs();
+    if (failReadsFromMs >= 0 && now >= failReadsFromMs)
+        throw commError(comReadError);
     // Arrivals keep their order: a later piece never overtakes an earlier one.
     std::stable_sort(arrivals_.begin(), arrivals_.end(),
                      [](const Arrival& a, const Arrival& b) { return a.atMs < b.atMs; });

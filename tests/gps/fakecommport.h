@@ -25,7 +25,8 @@ public:
 
     std::set<int> present{1, 2, 3, 4}; // port numbers with a device behind them
     Responder responder;
-    bool failNextWrite = false; // the next Output raises 8010
+    bool failNextWrite = false;  // the next Output raises 8010
+    qint64 failReadsFromMs = -1; // reads at or after this virtual time raise 8020 (-1: never)
 
     // Text arriving on the open port delayMs after now (0: already there).
     void deliverAfter(int delayMs, const QString& text);

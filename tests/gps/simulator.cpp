@@ -2,6 +2,7 @@
 #include "simulator.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 
 Simulator::Simulator(const QStringList& args) {
@@ -9,10 +10,14 @@ Simulator::Simulator(const QStringList& args) {
     process_.setArguments(args);
     process_.setProcessChannelMode(QProcess::SeparateChannels);
     process_.start();
-    if (!process_.waitForStarted(5000))
+    // Start-up prints the terminal's path as the first line. The deadline is
+    // generous (a sanitizer build on a busy machine starts slowly); a started
+    // simulator answers as soon as it is ready.
+    const QDeadlineTimer deadline(60000);
+    if (!process_.waitForStarted(static_cast<int>(deadline.remainingTime())))
         return;
-    for (int i = 0; i < 50 && !process_.canReadLine(); ++i)
-        process_.waitForReadyRead(100);
+    while (!process_.canReadLine() && !deadline.hasExpired() && process_.state() == QProcess::Running)
+        process_.waitForReadyRead(static_cast<int>(qMin<qint64>(deadline.remainingTime(), 1000)));
     path_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
 }
 

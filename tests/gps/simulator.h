@@ -19,6 +19,18 @@ private:
     QString path_;
 };
 
+// Sets KORVEL_COMM_PORTS (the devices behind port numbers 1, 2, ...) for a
+// scope, so a failed assertion cannot leave it set for the next test.
+class ScopedCommPorts {
+public:
+    explicit ScopedCommPorts(const QStringList& devices) {
+        qputenv("KORVEL_COMM_PORTS", devices.join(QLatin1Char(',')).toLocal8Bit());
+    }
+    ~ScopedCommPorts() { qunsetenv("KORVEL_COMM_PORTS"); }
+    ScopedCommPorts(const ScopedCommPorts&) = delete;
+    ScopedCommPorts& operator=(const ScopedCommPorts&) = delete;
+};
+
 // Writes a data file of the simulator's format; returns the lines written.
 // Waypoints have names WPnnn, messages with and without commas, both
 // hemispheres; the track has a named and an unnamed part.

@@ -4,7 +4,6 @@
 #include "gps/frmcommunication.h"
 #include "gps/gpsdevice.h"
 #include "gps/magellansentence.h"
-#include "platform/numbers.h"
 #include "shell/form1.h"
 #include "shell/modmain.h"
 #include "support/scriptedprompts.h"
@@ -95,9 +94,8 @@ TEST_F(GpsMenu, TwoDownloadsAppendTwiceAfterExistingRows) {
     EXPECT_EQ(row(2), QStringList(6));
     const QStringList camp{"CAMP",     "-35.2763833333333", "-90.2763833333333",
                            "0000028M", "near the ford",     "a"};
-    const QStringList home{
-        "HOME", NumberToText(35 + 49.499 / 60), NumberToText(86 + 50.827 / 60), "0000257M", "gate, left",
-        "c"};
+    // 35 deg 49.499 min N, 86 deg 50.827 min E, by hand to 15 significant digits.
+    const QStringList home{"HOME", "35.8249833333333", "86.8471166666667", "0000257M", "gate, left", "c"};
     EXPECT_EQ(row(3), camp);
     EXPECT_EQ(row(4), home);
     EXPECT_EQ(row(5), camp);
@@ -125,8 +123,7 @@ TEST_F(GpsMenu, TrackDownload) {
                            Framed("PMGNTRK,3605.260,N,08644.390,W,00152,M,201449.61,A,RIVER,020302")};
     form.cmdGetTrack_Click();
     ASSERT_EQ(grid().Rows(), 3);
-    EXPECT_EQ(row(1), (QStringList{"201444.61", NumberToText(36 + 5.259 / 60),
-                                   NumberToText(-(86 + 44.389 / 60)), "00151M", "A", ""}));
+    EXPECT_EQ(row(1), (QStringList{"201444.61", "36.08765", "-86.7398166666667", "00151M", "A", ""}));
     EXPECT_EQ(grid().TextMatrix(2, 6), QStringLiteral("R"));
     EXPECT_EQ(port->writtenTexts().last(), kTrackRequest);
 }
@@ -145,7 +142,7 @@ TEST_F(GpsMenu, LinesThatCannotBeConvertedAreLeftOutAndCounted) {
     EXPECT_EQ(grid().TextMatrix(1, 1), QStringLiteral("ONE"));
     EXPECT_EQ(grid().TextMatrix(2, 1), QStringLiteral("FOUR"));
     EXPECT_EQ(grid().TextMatrix(2, 2), QStringLiteral("-35.2763833333333"));
-    EXPECT_EQ(grid().TextMatrix(2, 3), NumberToText(-(90 + 16.58 / 60)));
+    EXPECT_EQ(grid().TextMatrix(2, 3), QStringLiteral("-90.2763333333333")); // 90 deg 16.58 min W
     EXPECT_EQ(prompts.messages(), QStringList{QStringLiteral(
                                       "3 of the lines received from the GPS device could not be added to the "
                                       "list:\r\n1 with a wrong checksum\r\n1 with fewer than ten fields\r\n"

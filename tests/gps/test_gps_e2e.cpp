@@ -6,6 +6,7 @@
 #include "gps/serialcommport.h"
 #include "gps/waypointtransfer.h"
 #include "platform/numbers.h"
+#include "platform/settings.h"
 #include "simulator.h"
 #include "support/scriptedprompts.h"
 #include "support/tablerows.h"
@@ -14,16 +15,23 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QTemporaryDir>
 
 #include <cmath>
+#include <fcntl.h>
 #include <memory>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-// The table row a data file line must give.
+// The table row a data file line must give, by the same arithmetic as the
+// program: a refactoring guard over every row. The rows checked by hand below
+// are the independent check.
 QStringList expectedRow(const QString& dataLine) {
     const QStringList f = dataLine.split(QLatin1Char('|'));
     auto degrees = [](const QString& field, const QString& hem, int digits) {
@@ -50,9 +58,9 @@ TEST(GpsEndToEnd, ConnectOnPortThreeThenDownloadWaypointsAndTrack) {
     Simulator silent2({"--fault", "silent"});
     Simulator receiver({"--data", dir.filePath("receiver.txt"), "--no-pacing", "--serial", "44556677"});
     ASSERT_FALSE(silent1.path().isEmpty());
+    ASSERT_FALSE(silent2.path().isEmpty());
     ASSERT_FALSE(receiver.path().isEmpty());
-    qputenv("KORVEL_COMM_PORTS",
-            (silent1.path() + "," + silent2.path() + "," + receiver.path()).toLocal8Bit());
+    ScopedCommPorts ports({silent1.path(), silent2.path(), receiver.path()});
 
     SerialCommPort port;
     GPSDevice device(&port);
@@ -60,7 +68,7 @@ TEST(GpsEndToEnd, ConnectOnPortThreeThenDownloadWaypointsAndTrack) {
     grid.setCols(7);
     ScriptedPrompts prompts;
     prompts.answerMessage();
-    ASSERT_TRUE(device.SearchForDevice());
+    ASSERT_TRUE(device.SearchForDevice()) << prompts.messages().join(" | ").toStdString();
     EXPECT_EQ(prompts.messages(),
               QStringList{QStringLiteral("You have successfully connected to a SporTrak.\r\n "
                                          "Serial Number: 44556677\r\nSoftware Version: 1.06")});
@@ -77,12 +85,19 @@ TEST(GpsEndToEnd, ConnectOnPortThreeThenDownloadWaypointsAndTrack) {
     ASSERT_EQ(grid.Rows(), 1 + 2500);
     for (int r = 1; r < grid.Rows(); ++r)
         ASSERT_EQ(tableRow(grid, r), expectedRow(data.at(r - 1))) << "row " << r;
+    // Worked by hand from the data lines: "W|1200.074|N|00200.182|E|0000006|M|WP002|gate 2|c",
+    // "W|1300.111|S|00300.273|W|0000009|M|WP003||d" and the last track point
+    // "T|3525.987|N|08633.983|W|00299|M|121999.00|RIVER|140602".
+    EXPECT_EQ(tableRow(grid, 3),
+              (QStringList{"WP002", "12.0012333333333", "2.00303333333333", "0000006M", "gate 2", "c"}));
+    EXPECT_EQ(tableRow(grid, 4), (QStringList{"WP003", "-13.00185", "-3.00455", "0000009M", "", "d"}));
+    EXPECT_EQ(tableRow(grid, 2500),
+              (QStringList{"121999.00", "35.4331166666667", "-86.5663833333333", "00299M", "A", "R"}));
     EXPECT_TRUE(device.CloseDevice());
-    qunsetenv("KORVEL_COMM_PORTS");
 }
 
 TEST(GpsEndToEnd, PortNumbersWithoutDevices) {
-    qputenv("KORVEL_COMM_PORTS", ",/dev/korvel-no-such-tty");
+    ScopedCommPorts ports({"", "/dev/korvel-no-such-tty"});
     SerialCommPort port;
     for (int n : {1, 2, 5}) {
         port.setCommPort(n);
@@ -95,30 +110,108 @@ TEST(GpsEndToEnd, PortNumbersWithoutDevices) {
         }
     }
     EXPECT_FALSE(port.PortOpen());
-    qunsetenv("KORVEL_COMM_PORTS");
+}
+
+// The line settings of a terminal as the driver holds them, read through a
+// separate descriptor (not from the QSerialPort that set them): "baud,parity
+// (n/e/o),data bits,stop bits,flow (none/hardware/software)".
+QString lineSettings(const QString& device) {
+    const int fd = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    termios t{};
+    const bool ok = fd >= 0 && tcgetattr(fd, &t) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    if (!ok)
+        return QStringLiteral("unreadable");
+    const speed_t speed = cfgetospeed(&t);
+    const int baud = speed == B4800 ? 4800 : speed == B9600 ? 9600 : -1;
+    const int bits = (t.c_cflag & CSIZE) == CS8 ? 8 : (t.c_cflag & CSIZE) == CS7 ? 7 : -1;
+    const char* parity = !(t.c_cflag & PARENB) ? "n" : (t.c_cflag & PARODD) ? "o" : "e";
+    const char* flow = (t.c_cflag & CRTSCTS)          ? "hardware"
+                       : (t.c_iflag & (IXON | IXOFF)) ? "software"
+                                                      : "none";
+    return QStringLiteral("%1,%2,%3,%4,%5")
+        .arg(baud)
+        .arg(parity)
+        .arg(bits)
+        .arg(t.c_cflag & CSTOPB ? 2 : 1)
+        .arg(flow);
+}
+
+TEST(SerialLine, SettingsAreOnTheLineAfterOpening) {
+    const struct {
+        const char* settings;
+        int handshaking;
+        const char* line;
+    } cases[] = {{"4800,n,8,1", 0, "4800,n,8,1,none"},
+                 // A pseudo-terminal always holds 8 data bits and no parity
+                 // (the kernel forces them), so only baud, stop bits and flow
+                 // control can differ here.
+                 {"9600,e,7,2", 2, "9600,n,8,2,hardware"},
+                 {"4800,o,8,1", 1, "4800,n,8,1,software"}};
+    for (const auto& c : cases) {
+        int master = -1, slave = -1;
+        char name[256] = {};
+        ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+        ::close(slave);
+        ScopedCommPorts ports({QString::fromLocal8Bit(name)});
+        SerialCommPort port;
+        port.setCommPort(1);
+        port.setSettings(QLatin1String(c.settings));
+        port.setHandshaking(c.handshaking);
+        port.setPortOpen(true);
+        EXPECT_EQ(lineSettings(QString::fromLocal8Bit(name)), QLatin1String(c.line)) << c.settings;
+        port.setPortOpen(false);
+        ::close(master);
+    }
+}
+
+TEST(SerialLine, PortNumbersFromTheSettingsOrAdaptersFirst) {
+    EXPECT_EQ(adaptersFirst({"/dev/ttyS1", "/dev/ttyUSB1", "/dev/ttyS0", "/dev/ttyACM0", "/dev/ttyUSB0"}),
+              (QStringList{"/dev/ttyACM0", "/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyS0", "/dev/ttyS1"}));
+    const QString app = QStringLiteral("Korvel Transfer");
+    SaveSetting(app, QStringLiteral("Ports"), QStringLiteral("Comm1"), QStringLiteral("/dev/ttyS4"));
+    SaveSetting(app, QStringLiteral("Ports"), QStringLiteral("Comm3"), QStringLiteral(" /dev/ttyUSB7 "));
+    EXPECT_EQ(commPortDevices(), (QStringList{"/dev/ttyS4", "", "/dev/ttyUSB7", ""}));
+    {
+        ScopedCommPorts ports({"/dev/pts/99"}); // the environment wins
+        EXPECT_EQ(commPortDevices(), QStringList{"/dev/pts/99"});
+    }
+    QSettings(SettingsFilePath(app), QSettings::IniFormat).remove(QStringLiteral("Ports"));
+    EXPECT_FALSE(commPortDevices().contains(QStringLiteral("/dev/ttyS4")));
 }
 
 TEST(GpsEndToEnd, FaultsAreReportedNotHung) {
-    QTemporaryDir dir;
-    WriteSimulatorData(dir.filePath("receiver.txt"), 40, 0);
-    Simulator receiver({"--data", dir.filePath("receiver.txt"), "--no-pacing", "--fault", "badsum=10",
-                        "--fault", "stop-after=35"});
-    qputenv("KORVEL_COMM_PORTS", receiver.path().toLocal8Bit());
-    SerialCommPort port;
-    GPSDevice device(&port);
-    FlexGrid grid;
-    grid.setCols(7);
-    ScriptedPrompts prompts;
-    prompts.answerMessage();
-    ASSERT_TRUE(device.SearchForDevice());
-    prompts.answerMessage(); // the stall
-    ASSERT_TRUE(device.ReceiveWaypoints());
-    EXPECT_FALSE(device.lastDownloadComplete());
-    const AddedPoints added = AppendReceivedPoints(grid, device.receivedDataLines());
-    EXPECT_EQ(added.added, 32);
-    EXPECT_EQ(added.badChecksum, 3);
-    device.CloseDevice();
-    qunsetenv("KORVEL_COMM_PORTS");
+    // Bad checksums, then the receiver stops sending part way and stays
+    // silent: 10 s without a byte end the download with the complete lines
+    // kept. Fast, and paced at 4800 baud as a receiver sends.
+    for (const bool paced : {false, true}) {
+        QTemporaryDir dir;
+        WriteSimulatorData(dir.filePath("receiver.txt"), 40, 0);
+        QStringList args{"--data",       dir.filePath("receiver.txt"), "--fault", "badsum=10", "--fault",
+                         "stop-after=35"};
+        if (!paced)
+            args << "--no-pacing";
+        Simulator receiver(args);
+        ASSERT_FALSE(receiver.path().isEmpty());
+        ScopedCommPorts ports({receiver.path()});
+        SerialCommPort port;
+        GPSDevice device(&port);
+        FlexGrid grid;
+        grid.setCols(7);
+        ScriptedPrompts prompts;
+        prompts.answerMessage();
+        ASSERT_TRUE(device.SearchForDevice()) << prompts.messages().join(" | ").toStdString();
+        prompts.answerMessage(); // the stall
+        ASSERT_TRUE(device.ReceiveWaypoints());
+        EXPECT_FALSE(device.lastDownloadComplete());
+        EXPECT_TRUE(prompts.messages().last().contains(QStringLiteral("35 complete lines"))) << paced;
+        const AddedPoints added = AppendReceivedPoints(grid, device.receivedDataLines());
+        EXPECT_EQ(added.added, 32) << paced;
+        EXPECT_EQ(added.badChecksum, 3) << paced;
+        EXPECT_EQ(grid.TextMatrix(grid.Rows() - 1, 1), QStringLiteral("WP034")) << paced;
+        device.CloseDevice();
+    }
 }
 
 // The simulator's waypoint store as written by --dump: one "W|..." line each.
@@ -141,11 +234,10 @@ QStringList storedNames(const QString& dump) {
 }
 
 // Connects to the simulator on port 1; the connection message is taken.
-void connectTo(GPSDevice& device, const Simulator& sim) {
-    qputenv("KORVEL_COMM_PORTS", sim.path().toLocal8Bit());
+void connectTo(GPSDevice& device) {
     ScriptedPrompts prompts;
     prompts.answerMessage();
-    ASSERT_TRUE(device.SearchForDevice());
+    ASSERT_TRUE(device.SearchForDevice()) << prompts.messages().join(" | ").toStdString();
 }
 
 constexpr double kThousandthMinute = 0.001 / 60;
@@ -161,18 +253,18 @@ struct ConnectedReceiver {
             args << "--data" << dir.filePath("receiver.txt");
         }
         receiver = std::make_unique<Simulator>(args + extra);
-        connectTo(device, *receiver);
+        EXPECT_FALSE(receiver->path().isEmpty());
+        ports = std::make_unique<ScopedCommPorts>(QStringList{receiver->path()});
+        connectTo(device);
         grid.setCols(7);
         grid.setRows(1);
     }
-    ~ConnectedReceiver() {
-        device.CloseDevice();
-        qunsetenv("KORVEL_COMM_PORTS");
-    }
+    ~ConnectedReceiver() { device.CloseDevice(); }
     QString store() const { return dir.filePath("store.txt"); }
 
     QTemporaryDir dir;
     std::unique_ptr<Simulator> receiver;
+    std::unique_ptr<ScopedCommPorts> ports;
     SerialCommPort port;
     GPSDevice device{&port};
     FlexGrid grid;
@@ -241,6 +333,12 @@ TEST(GpsEndToEnd, UploadMarkedRowsThenReadThemBackAndWithGpsbabel) {
         }
     }
     EXPECT_EQ(matched, 6);
+}
+
+TEST(GpsEndToEnd, ConnectingSetsTheLineToFourThousandEightHundredEightNoneOne) {
+    ConnectedReceiver r(0, 0);
+    ASSERT_TRUE(r.port.PortOpen());
+    EXPECT_EQ(lineSettings(r.receiver->path()), QStringLiteral("4800,n,8,1,none"));
 }
 
 TEST(GpsEndToEnd, RefusedUploadsAreReported) {
@@ -334,7 +432,8 @@ TEST(GpsEndToEnd, CancelDuringATrackDownloadKeepsTheCompleteLines) {
     SerialCommPort port;
     CancelAfterLines progress(10);
     GPSDevice device(&port, &progress);
-    connectTo(device, receiver);
+    ScopedCommPorts ports({receiver.path()});
+    connectTo(device);
 
     ASSERT_TRUE(device.ReceiveTracks());
     EXPECT_TRUE(device.lastDownloadCancelled());

@@ -313,6 +313,31 @@ TEST_F(GpsDeviceTest, PortErrorsDuringADownload) {
     EXPECT_EQ(prompts.messages().last(),
               QStringLiteral("8010: The hardware is not available (locked by another device)"));
 }
+
+TEST_F(GpsDeviceTest, ReadErrorPartWayKeepsTheCompleteLinesAndNeverOldOnes) {
+    connectOn(1);
+    port.responder = [](FakeCommPort& self, int, const QString&) {
+        self.deliverAfter(100, Framed("PMGNWPL,3549.499,N,08650.827,W,0000257,M,HOME,HOME,c") +
+                                   Framed("PMGNWPL,3516.583,S,09016.583,W,0000028,M,CAMP,,a") +
+                                   QStringLiteral("$PMGNWPL,35"));
+    };
+    port.failReadsFromMs = clock.NowMs() + 2000; // unplugged after the first poll
+    prompts.answerMessage().answerMessage();
+    EXPECT_TRUE(device.ReceiveWaypoints());
+    EXPECT_FALSE(device.lastDownloadComplete());
+    ASSERT_EQ(device.receivedDataLines().size(), 2);
+    EXPECT_TRUE(device.receivedDataLines().at(1).contains(QStringLiteral("CAMP")));
+    EXPECT_EQ(prompts.messages(),
+              (QStringList{"8020: Error reading comm device",
+                           "The 2 complete lines received so far will be added to the list."}));
+    EXPECT_FALSE(progress.visible);
+
+    // Failing before anything arrived: nothing to add, not the lines above.
+    prompts.answerMessage();
+    EXPECT_FALSE(device.ReceiveTracks());
+    EXPECT_TRUE(device.receivedDataLines().isEmpty());
+    EXPECT_EQ(prompts.messages().last(), QStringLiteral("8020: Error reading comm device"));
+}
 } // namespace
 
 namespace {

@@ -181,9 +181,7 @@ TEST(UploadFields, Coordinates) {
                                       c.digits == 2 ? QLatin1Char('S') : QLatin1Char('W'), &field, &hem))
             << c.text;
         EXPECT_EQ(field, QLatin1String(c.field)) << c.text;
-        if (c.digits == 2) {
-            EXPECT_EQ(hem, QLatin1String(c.hem)) << c.text;
-        }
+        EXPECT_EQ(hem, QLatin1String(c.hem)) << c.text;
     }
     QString field = QStringLiteral("keep"), hem = QStringLiteral("keep");
     EXPECT_FALSE(

@@ -16,6 +16,7 @@
 #include <QImage>
 #include <QLocale>
 #include <QPainter>
+#include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
 #include <QScrollBar>
@@ -319,4 +320,33 @@ TEST(PrintCommand, AFailedPageIsReportedNotCalledDone) {
     ASSERT_EQ(prompts.messages().size(), 1);
     EXPECT_TRUE(prompts.messages()[0].contains(QStringLiteral("could not be created")));
     EXPECT_EQ(prompts.prompts()[0].buttons, vbExclamation);
+}
+
+// The printer branch, as a real printer takes it, with each job printed to a
+// PDF file: one job a page, each named after its page, each page whole.
+TEST(ReportPrinterJobs, EachPageIsAJobOfItsOwn) {
+    QTemporaryDir dir;
+    QStringList jobs;
+    ReportPrinter::setPrinterHook([&](QPrinter& printer) {
+        jobs << printer.docName();
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir.filePath(printer.docName() + QStringLiteral(".pdf")));
+    });
+    FlexGrid grid;
+    fillTable(grid, 115);
+    const ReportResult result = ReportPrinter::toDefaultPrinter().print(GridReport(grid, kDate));
+    ReportPrinter::setPrinterHook(nullptr);
+    EXPECT_EQ(result.status, ReportResult::Printed);
+    EXPECT_EQ(result.pages, 3);
+    EXPECT_TRUE(result.file.isEmpty());
+    ASSERT_EQ(jobs, (QStringList{"GPS Report page 1", "GPS Report page 2", "GPS Report page 3"}));
+    const std::vector<int> firstRows{1, 58, 115}, lastRows{57, 114, 115};
+    for (int n = 1; n <= 3; ++n) {
+        const QString text = pdfText(dir.filePath(jobs[n - 1] + QStringLiteral(".pdf")), 1);
+        EXPECT_TRUE(text.contains(QStringLiteral("Page %1\n").arg(n))) << text.toStdString();
+        std::vector<int> expected;
+        for (int r = firstRows[n - 1]; r <= lastRows[n - 1]; ++r)
+            expected.push_back(r);
+        EXPECT_EQ(rowsIn(text), expected) << n;
+    }
 }

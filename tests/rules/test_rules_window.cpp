@@ -12,6 +12,7 @@
 
 #include <memory>
 
+#include <sys/fsuid.h>
 #include <sys/stat.h>
 
 namespace {
@@ -288,10 +289,17 @@ TEST_F(RulesWindow, UnreadableDatabaseIsReportedOnceAndRetriedOnRequest) {
     QString message = "CAMP 1";
     EXPECT_EQ(form->CheckRules(message), folder.path() + "/Support/Inserts/Flag.dxf");
     EXPECT_EQ(message, "CAMP 1");
-    // Buttons do nothing harmful without a database.
+    // Buttons do nothing without a database: no prompt, still browsing, the
+    // file left as it was.
     form->cmdAdd_Click();
     form->cmdMove_Click(1);
     form->cmdOK_Click();
+    EXPECT_EQ(prompts.messages().size(), 1);
+    EXPECT_TRUE(browsing());
+    EXPECT_EQ(shown(), "||-");
+    ASSERT_TRUE(junk.open(QIODevice::ReadOnly));
+    EXPECT_EQ(junk.readAll(), QByteArray(2048, 'j'));
+    junk.close();
 
     prompts.answerMessage();
     EXPECT_FALSE(form->ensureDatabase());
@@ -325,4 +333,65 @@ TEST_F(RulesWindow, PipesAndDevicesAreRefusedAtOnce) {
             << prompts.messages().last().toStdString();
         EXPECT_FALSE(form->databaseOpen());
     }
+}
+
+namespace {
+// File permission checks of this thread made as another user for a scope:
+// tests run as root, whom a read-only file does not stop. Leaving root this way
+// also drops the capabilities that override file modes.
+class ScopedFileUser {
+public:
+    explicit ScopedFileUser(uid_t uid) : previous_(static_cast<uid_t>(setfsuid(uid))) {}
+    ~ScopedFileUser() { setfsuid(previous_); }
+    ScopedFileUser(const ScopedFileUser&) = delete;
+    ScopedFileUser& operator=(const ScopedFileUser&) = delete;
+
+private:
+    uid_t previous_;
+};
+} // namespace
+
+// The rules file as installed: read-only, in a folder the user cannot write.
+TEST_F(RulesWindow, ReadOnlyRulesFileBrowsesAndRefusesEdits) {
+    writeRulesFile(folder.rulesFile(), {{"A", "a.dxf", "Left"}, {"B", "b.dxf", "Right"}});
+    const auto readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+    const auto openFolder = readOnly | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
+    ASSERT_TRUE(QFile::setPermissions(folder.rulesFile(), readOnly));
+    ASSERT_TRUE(QFile::setPermissions(folder.path() + "/Support", openFolder));
+    ASSERT_TRUE(QFile::setPermissions(folder.path(), openFolder));
+    const QString refused = QStringLiteral("3027: Cannot update. Database or object is read-only.");
+    {
+        ScopedFileUser nobody(65534);
+        QFile probe(folder.rulesFile());
+        ASSERT_FALSE(probe.open(QIODevice::ReadWrite)) << "the file is still writable";
+        form = std::make_unique<frmRules>();
+        form->Form_Load();
+        EXPECT_TRUE(form->databaseOpen());
+        EXPECT_EQ(shown(), "A|a.dxf|L");
+        form->cmdMove_Click(1);
+        EXPECT_EQ(shown(), "B|b.dxf|R");
+
+        prompts.answerMessage();
+        form->Text2->setText("B2");
+        form->Text2_LostFocus();
+        EXPECT_EQ(prompts.messages(), QStringList{refused});
+
+        form->cmdAdd_Click();
+        form->Text2->setText("C");
+        form->Text1->setText("c.dxf");
+        prompts.answerMessage();
+        form->cmdOK_Click();
+        EXPECT_EQ(prompts.messages().last(), refused);
+        form->cmdCancel_Click();
+        EXPECT_TRUE(browsing());
+
+        prompts.answerMessage(vbOK).answerMessage();
+        form->cmdDelete_Click();
+        EXPECT_EQ(prompts.messages().last(), refused);
+        EXPECT_EQ(prompts.messages().size(), 4);
+        form.reset();
+    }
+    EXPECT_EQ(fileRows(), (QStringList{"A|a.dxf|Left", "B|b.dxf|Right"}));
+    QFile::setPermissions(folder.path(), openFolder | QFile::WriteOwner);
+    QFile::setPermissions(folder.path() + "/Support", openFolder | QFile::WriteOwner);
 }

@@ -254,12 +254,14 @@ TEST(Form1Layout, ResizeRuleKeepsTheCornerAndClampsAtZero) {
     Loaded f;
     f.form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&f.form));
+    // 100 and 700 twips less than the window: 6.67 and 46.67 pixels, which
+    // round to 7 and 47.
     const auto expectRule = [&] {
         const QRect outer = f.form.frameGeometry();
-        EXPECT_EQ(f.grid().width(), qMax(0, (outer.width() * 15 - 100 + 7) / 15));
+        EXPECT_EQ(f.grid().width(), qMax(0, outer.width() - 7));
         // The status bar's height comes off as well.
-        const int status = f.form.statusBar()->sizeHint().height() * 15;
-        EXPECT_EQ(f.grid().height(), qMax(0, (outer.height() * 15 - 700 - status + 7) / 15));
+        const int status = f.form.statusBar()->sizeHint().height();
+        EXPECT_EQ(f.grid().height(), qMax(0, outer.height() - 47 - status));
         EXPECT_EQ(f.grid().pos(), QPoint(0, 0));
     };
     f.form.resize(800, 400);

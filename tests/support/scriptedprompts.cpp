@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-PromptResponder* previousResponder = nullptr;
 const char* kindName(PromptRecord::Kind k) {
     switch (k) {
     case PromptRecord::Message:
@@ -19,12 +18,12 @@ const char* kindName(PromptRecord::Kind k) {
 } // namespace
 
 ScriptedPrompts::ScriptedPrompts() {
-    previousResponder = &CurrentPromptResponder();
+    previous_ = &CurrentPromptResponder();
     SetPromptResponder(this);
 }
 
 ScriptedPrompts::~ScriptedPrompts() {
-    SetPromptResponder(nullptr);
+    SetPromptResponder(previous_);
     EXPECT_TRUE(answers_.empty()) << answers_.size() << " scripted answer(s) were never asked for";
 }
 
@@ -92,4 +91,19 @@ QStringList ScriptedPrompts::chooseFile(const FileChooserRequest& request) {
     if (!take(PromptRecord::File, request.initialDir, &a) || a.text.isEmpty())
         return {};
     return {a.text};
+}
+
+int UnexpectedPrompts::msgBox(const QString& text, int buttons, const QString&) {
+    ADD_FAILURE() << "message box outside a scripted scope: \"" << text.toStdString() << "\"";
+    return (buttons & 0x0F) == vbOKOnly ? vbOK : vbCancel;
+}
+
+QString UnexpectedPrompts::inputBox(const QString& prompt, const QString&, const QString&) {
+    ADD_FAILURE() << "input box outside a scripted scope: \"" << prompt.toStdString() << "\"";
+    return QString();
+}
+
+QStringList UnexpectedPrompts::chooseFile(const FileChooserRequest& request) {
+    ADD_FAILURE() << "file chooser outside a scripted scope: \"" << request.title.toStdString() << "\"";
+    return {};
 }

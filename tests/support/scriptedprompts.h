@@ -54,7 +54,19 @@ private:
     };
     bool take(PromptRecord::Kind kind, const QString& what, Answer* out);
 
+    PromptResponder* previous_ = nullptr;
     std::deque<Answer> answers_;
     QVector<PromptRecord> records_;
     bool okByDefault_ = false;
+};
+
+// The responder a test executable runs with outside any ScriptedPrompts scope:
+// a prompt nobody scripted fails the running test and is answered Cancel (OK
+// for an OK-only box, "" for an input box, nothing for a file chooser), so it
+// can never reach a real modal dialog and hang the run.
+class UnexpectedPrompts final : public PromptResponder {
+public:
+    int msgBox(const QString& text, int buttons, const QString& title) override;
+    QString inputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
+    QStringList chooseFile(const FileChooserRequest& request) override;
 };

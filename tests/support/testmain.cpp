@@ -3,6 +3,7 @@
 // folder, the program folder at the build's bin/ (where Support/ is).
 #include "platform/programfolder.h"
 #include "platform/prompts.h"
+#include "support/scriptedprompts.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -19,5 +20,9 @@ int main(int argc, char** argv) {
     setenv("XDG_CONFIG_HOME", config.path().toLocal8Bit().constData(), 1);
     QApplication app(argc, argv);
     SetAppTitle(QStringLiteral("Korvel Transfer"));
-    return RUN_ALL_TESTS();
+    UnexpectedPrompts unexpected;
+    SetPromptResponder(&unexpected);
+    const int result = RUN_ALL_TESTS();
+    SetPromptResponder(nullptr);
+    return result;
 }

@@ -3,6 +3,7 @@
 // "magellan" serial format) and by raw sentences over its terminal.
 #include "../gps/simulator.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -99,38 +100,19 @@ TEST(MagellanSim, GpsbabelUploadsWithAndWithoutHandshake) {
                         &err),
             0)
             << format.toStdString() << err.toStdString();
-        QThread::msleep(300); // the last sentence may still be on its way (no acknowledgement to wait for)
-        const QStringList store =
-            readAll(dir.filePath("store.txt")).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        // The last sentence may still be on its way (no acknowledgement to wait for).
+        QStringList store;
+        for (const QDeadlineTimer deadline(30000); !deadline.hasExpired(); QThread::msleep(50)) {
+            store = readAll(dir.filePath("store.txt")).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            if (store.size() >= 2)
+                break;
+        }
         ASSERT_EQ(store.size(), 2) << format.toStdString();
         EXPECT_EQ(store[0], QStringLiteral("W|3530.000|N|09015.000|W|0000028|M|ALPHA|first|a"))
             << format.toStdString();
         EXPECT_EQ(store[1], QStringLiteral("W|1207.500|S|04545.000|E|0000003|M|BRAVO|second|a"));
     }
 }
-
-// Raw sentences over the terminal.
-class RawLink {
-public:
-    explicit RawLink(const QString& path) {
-        port.setPortName(path);
-        ok = port.open(QIODevice::ReadWrite);
-    }
-    // Sends text and collects what comes back within ms.
-    QByteArray exchange(const QByteArray& text, int ms = 400) {
-        port.write(text);
-        port.waitForBytesWritten(1000);
-        QByteArray got;
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < ms)
-            if (port.waitForReadyRead(50))
-                got += port.readAll();
-        return got;
-    }
-    QSerialPort port;
-    bool ok = false;
-};
 
 // "$" body "*hh" CR LF.
 QByteArray s(const char* body) {
@@ -140,6 +122,45 @@ QByteArray s(const char* body) {
     return "$" + QByteArray(body) + "*" + QByteArray::number(sum, 16).toUpper().rightJustified(2, '0') +
            "\r\n";
 }
+
+// Raw sentences over the terminal. Nothing is timed: the simulator answers in
+// order, so a version request sent after a sentence marks the end of that
+// sentence's answer (and that the sentence was dealt with). The deadlines only
+// bound a simulator that has stopped answering.
+class RawLink {
+public:
+    explicit RawLink(const QString& path) {
+        port.setPortName(path);
+        ok = port.open(QIODevice::ReadWrite);
+    }
+    // Sends text and returns what came back before the marker's answer.
+    QByteArray exchange(const QByteArray& text) {
+        const qsizetype markers = 1 + text.count(QByteArrayView("VERSION"));
+        QByteArray got = collect(text + "$PMGNCMD,VERSION,2*36\r\n", [&](const QByteArray& g) {
+            return g.count(QByteArrayView("$PMGNVER,")) >= markers &&
+                   g.indexOf("\r\n", g.lastIndexOf("$PMGNVER,")) >= 0;
+        });
+        return got.left(got.lastIndexOf("$PMGNVER,"));
+    }
+    // Sends text and reads until `done` holds for what came back.
+    template <typename Done> QByteArray collect(const QByteArray& text, Done done) {
+        port.write(text);
+        port.waitForBytesWritten(30000);
+        QByteArray got;
+        for (const QDeadlineTimer deadline(30000); !done(got);) {
+            if (deadline.hasExpired()) {
+                ADD_FAILURE() << "no complete answer to " << text.constData() << " within 30 s; got "
+                              << got.constData();
+                break;
+            }
+            if (port.waitForReadyRead(100))
+                got += port.readAll();
+        }
+        return got;
+    }
+    QSerialPort port;
+    bool ok = false;
+};
 
 TEST(MagellanSim, CommandsDeletionsAndHandshake) {
     QTemporaryDir dir;
@@ -164,10 +185,12 @@ TEST(MagellanSim, CommandsDeletionsAndHandshake) {
               QByteArray());
     EXPECT_TRUE(readAll(dir.filePath("store.txt")).contains(QStringLiteral("|NEW|a, b|c\n")));
     // Handshaking: every sentence is acknowledged with its own checksum, and
-    // an unacknowledged answer is sent again (three times in all).
-    EXPECT_EQ(link.exchange(s("PMGNCMD,HANDON")), QByteArray());
-    EXPECT_EQ(link.exchange("$PMGNCMD,DELETE,WAYPOINT*44\r\n", 3500),
-              s("PMGNCSM,44") + s("PMGNCMD,END") + s("PMGNCMD,END") + s("PMGNCMD,END"));
+    // an unacknowledged answer is sent again (three times in all). Switching it
+    // on answers nothing: the first bytes back are the acknowledgement.
+    const QByteArray handshake = s("PMGNCSM,44") + s("PMGNCMD,END") + s("PMGNCMD,END") + s("PMGNCMD,END");
+    EXPECT_EQ(link.collect(s("PMGNCMD,HANDON") + "$PMGNCMD,DELETE,WAYPOINT*44\r\n",
+                           [&](const QByteArray& g) { return g.size() >= handshake.size(); }),
+              handshake);
     EXPECT_EQ(readAll(dir.filePath("store.txt")), QString());
 }
 } // namespace

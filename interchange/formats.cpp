@@ -27,9 +27,9 @@ const InterchangeFormat* FormatForPath(const QString& path) {
 ReadResult ReadInterchangeFile(const QString& path) {
     ReadResult result;
     auto fail = [&](const QString& why) {
-        result = ReadResult{};
-        result.error = QStringLiteral("\"%1\" could not be imported: %2.").arg(path, why);
-        return result;
+        ReadResult failed;
+        failed.error = QStringLiteral("\"%1\" could not be imported: %2.").arg(path, why);
+        return failed;
     };
     const InterchangeFormat* format = FormatForPath(path);
     if (!format)

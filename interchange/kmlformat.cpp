@@ -13,10 +13,11 @@ namespace {
 
 struct Placemark {
     QString name, description, icon;
-    QStringList points;     // "lon,lat[,alt]" of Point geometries
-    QStringList linePoints; // of LineString geometries
-    QStringList whens;      // gx:Track times
-    QStringList coords;     // gx:Track "lon lat alt"
+    QString dataElevation, dataDescription; // from ExtendedData, when the geometry has none
+    QStringList points;                     // "lon,lat[,alt]" of Point geometries
+    QStringList linePoints;                 // of LineString geometries
+    QStringList whens;                      // gx:Track times
+    QStringList coords;                     // gx:Track "lon lat alt"
 };
 
 void readPlacemark(QXmlStreamReader& xml, Placemark& p) {
@@ -43,16 +44,28 @@ void readPlacemark(QXmlStreamReader& xml, Placemark& p) {
             p.name = xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed();
         } else if (n == QLatin1String("description") && open.isEmpty()) {
             p.description = xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed();
-        } else if (n == QLatin1String("Data")) {
+        } else if (n == QLatin1String("Data") || n == QLatin1String("SimpleData")) {
+            // ExtendedData as GDAL writes it (SimpleData) or by hand (Data/value).
             const QString key = xml.attributes().value(QLatin1String("name")).toString().toLower();
-            const bool icon =
-                key == QLatin1String("icon") || key == QLatin1String("sym") || key == QLatin1String("symbol");
-            while (xml.readNextStartElement()) {
-                if (icon && xml.name() == QLatin1String("value"))
-                    p.icon = xml.readElementText().trimmed();
-                else
-                    xml.skipCurrentElement();
+            QString value;
+            if (n == QLatin1String("SimpleData")) {
+                value = xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed();
+            } else {
+                while (xml.readNextStartElement()) {
+                    if (xml.name() == QLatin1String("value"))
+                        value = xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed();
+                    else
+                        xml.skipCurrentElement();
+                }
             }
+            if (key == QLatin1String("icon") || key == QLatin1String("sym") || key == QLatin1String("symbol"))
+                p.icon = value;
+            else if (key == QLatin1String("ele") || key == QLatin1String("elevation") ||
+                     key == QLatin1String("alt") || key == QLatin1String("altitude"))
+                p.dataElevation = value;
+            else if (key == QLatin1String("desc") || key == QLatin1String("cmt") ||
+                     key == QLatin1String("comment"))
+                p.dataDescription = value;
         } else if (n == QLatin1String("coordinates")) {
             static const QRegularExpression blanks(QStringLiteral("\\s+"));
             const QStringList tuples = xml.readElementText().split(blanks, Qt::SkipEmptyParts);
@@ -105,8 +118,11 @@ ReadResult ReadKml(const QByteArray& bytes) {
                 continue;
             }
             row.name = p.name;
-            row.message = p.description;
+            row.message = p.description.isEmpty() ? p.dataDescription : p.description;
             row.icon = p.icon;
+            if (row.elevation.isEmpty())
+                if (const auto metres = ElevationMetres(p.dataElevation))
+                    row.elevation = ElevationText(*metres);
             result.rows.push_back(std::move(row));
         }
         for (const QString& t : p.linePoints) {

@@ -351,6 +351,11 @@ int convert(const Arguments& a, FlexGrid& grid) {
         }
         if (!imported.skippedMessage.isEmpty())
             err(imported.skippedMessage);
+        if (imported.added == 0 && imported.skipped > 0) {
+            err(QStringLiteral("Nothing was written to \"%1\": no point of \"%2\" could be used.")
+                    .arg(a.output, a.input));
+            return kFailed;
+        }
         leftOut = imported.skipped;
     }
     return writeTable(grid, a, leftOut, QStringLiteral("waypoints"));
@@ -407,6 +412,12 @@ int RunCommandLine(int argc, char* argv[]) {
     // The table and the options are widgets; they need an application object
     // but never a screen.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt's own notes (no runtime folder, fonts) are not messages for the user.
+    if (qEnvironmentVariableIsEmpty("KORVEL_DEBUG"))
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+            if (type == QtCriticalMsg || type == QtFatalMsg)
+                std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+        });
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvel Transfer"));
     StderrPrompts prompts;

@@ -3,6 +3,7 @@
 // the separator is whichever of "," ";" tab the header row uses most; fields
 // may be quoted ("" for a quote inside); UTF-8 with or without a BOM.
 #include "interchange/formats.h"
+#include "interchange/xmltext.h"
 
 #include <QStringDecoder>
 
@@ -115,22 +116,20 @@ private:
     qsizetype pos_ = 0;
 };
 
-void appendField(QString& out, const QString& text) {
+void appendField(QByteArray& out, const QString& text) {
     const bool quote = text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"')) ||
                        text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')) ||
                        text.contains(QLatin1Char(';')) || text.contains(QLatin1Char('\t')) ||
-                       text != text.trimmed();
+                       (!text.isEmpty() && (text.front().isSpace() || text.back().isSpace()));
     if (!quote) {
-        out += text;
+        InterchangeText::AppendUtf8(out, text);
         return;
     }
-    out += QLatin1Char('"');
-    for (const QChar c : text) {
-        if (c == QLatin1Char('"'))
-            out += QLatin1Char('"');
-        out += c;
-    }
-    out += QLatin1Char('"');
+    QString doubled = text;
+    doubled.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    out.append('"');
+    InterchangeText::AppendUtf8(out, doubled);
+    out.append('"');
 }
 
 } // namespace
@@ -180,9 +179,9 @@ ReadResult ReadCsv(const QByteArray& bytes) {
 }
 
 QByteArray WriteCsv(const PointRows& rows, WriteResult& result) {
-    QString out;
+    QByteArray out;
     out.reserve(qsizetype(rows.size()) * 60 + 64);
-    out += QLatin1String("name,latitude,longitude,elevation,message,icon\r\n");
+    out.append("name,latitude,longitude,elevation,message,icon\r\n");
     for (const PointRow& row : rows) {
         if (IsEmptyRow(row))
             continue;
@@ -192,19 +191,19 @@ QByteArray WriteCsv(const PointRows& rows, WriteResult& result) {
             continue;
         }
         appendField(out, row.name);
-        out += QLatin1Char(',');
-        out += CoordinateText(c->latitude);
-        out += QLatin1Char(',');
-        out += CoordinateText(c->longitude);
-        out += QLatin1Char(',');
+        out.append(',');
+        InterchangeText::AppendCoordinate(out, row.latitude, c->latitude);
+        out.append(',');
+        InterchangeText::AppendCoordinate(out, row.longitude, c->longitude);
+        out.append(',');
         if (const auto metres = ElevationMetres(row.elevation))
-            out += CoordinateText(*metres);
-        out += QLatin1Char(',');
+            InterchangeText::AppendMetres(out, *metres);
+        out.append(',');
         appendField(out, row.message);
-        out += QLatin1Char(',');
+        out.append(',');
         appendField(out, row.icon);
-        out += QLatin1String("\r\n");
+        out.append("\r\n");
         ++result.written;
     }
-    return out.toUtf8();
+    return out;
 }

@@ -2,12 +2,14 @@
 // KML placemarks in (Point; the points of a LineString and of a gx:Track as
 // track points), one Point placemark per row out. KMZ: the KML inside the zip.
 #include "interchange/formats.h"
+#include "interchange/xmlsax.h"
 #include "interchange/xmltext.h"
 
 #include <QRegularExpression>
-#include <QXmlStreamReader>
+#include <string>
+#include <vector>
 
-using namespace InterchangeXml;
+using namespace InterchangeText;
 
 namespace {
 
@@ -20,73 +22,6 @@ struct Placemark {
     QStringList coords;                     // gx:Track "lon lat alt"
 };
 
-void readPlacemark(QXmlStreamReader& xml, Placemark& p) {
-    QStringList open; // elements open inside the placemark, outermost first
-    auto geometry = [&open]() -> QString {
-        for (qsizetype i = open.size() - 1; i >= 0; --i)
-            if (open.at(i) == QLatin1String("Point") || open.at(i) == QLatin1String("LineString") ||
-                open.at(i) == QLatin1String("Track"))
-                return open.at(i);
-        return QString();
-    };
-    while (!xml.atEnd()) {
-        const auto token = xml.readNext();
-        if (token == QXmlStreamReader::EndElement) {
-            if (open.isEmpty())
-                return; // </Placemark>
-            open.removeLast();
-            continue;
-        }
-        if (token != QXmlStreamReader::StartElement)
-            continue;
-        const QString n = xml.name().toString();
-        if (n == QLatin1String("name") && open.isEmpty()) {
-            p.name = xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed();
-        } else if (n == QLatin1String("description") && open.isEmpty()) {
-            p.description = xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed();
-        } else if (n == QLatin1String("Data") || n == QLatin1String("SimpleData")) {
-            // ExtendedData as GDAL writes it (SimpleData) or by hand (Data/value).
-            const QString key = xml.attributes().value(QLatin1String("name")).toString().toLower();
-            QString value;
-            if (n == QLatin1String("SimpleData")) {
-                value = xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed();
-            } else {
-                while (xml.readNextStartElement()) {
-                    if (xml.name() == QLatin1String("value"))
-                        value = xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed();
-                    else
-                        xml.skipCurrentElement();
-                }
-            }
-            if (key == QLatin1String("icon") || key == QLatin1String("sym") || key == QLatin1String("symbol"))
-                p.icon = value;
-            else if (key == QLatin1String("ele") || key == QLatin1String("elevation") ||
-                     key == QLatin1String("alt") || key == QLatin1String("altitude"))
-                p.dataElevation = value;
-            else if (key == QLatin1String("desc") || key == QLatin1String("cmt") ||
-                     key == QLatin1String("comment"))
-                p.dataDescription = value;
-        } else if (n == QLatin1String("coordinates")) {
-            static const QRegularExpression blanks(QStringLiteral("\\s+"));
-            const QStringList tuples = xml.readElementText().split(blanks, Qt::SkipEmptyParts);
-            const QString g = geometry();
-            if (g == QLatin1String("Point"))
-                p.points += tuples;
-            else if (g == QLatin1String("LineString"))
-                p.linePoints += tuples;
-        } else if (n == QLatin1String("when") && geometry() == QLatin1String("Track")) {
-            p.whens += xml.readElementText().trimmed();
-        } else if (n == QLatin1String("coord") && geometry() == QLatin1String("Track")) {
-            p.coords += xml.readElementText().simplified();
-        } else if (n == QLatin1String("Style") || n == QLatin1String("StyleMap") ||
-                   n == QLatin1String("Polygon")) {
-            xml.skipCurrentElement();
-        } else {
-            open.push_back(n);
-        }
-    }
-}
-
 // One row from a "lon,lat[,alt]" tuple (sep ",") or "lon lat [alt]" (sep " ").
 bool rowFromTuple(const QString& tuple, QChar sep, PointRow& row) {
     const QStringList parts = tuple.split(sep);
@@ -98,58 +33,159 @@ bool rowFromTuple(const QString& tuple, QChar sep, PointRow& row) {
     return true;
 }
 
+// Collects placemarks while the parser walks the file.
+class KmlReader final : public XmlHandler {
+public:
+    explicit KmlReader(ReadResult& result) : result_(result) {}
+    QString notKml; // set when the first element is not <kml>
+
+    void startElement(std::string_view name, const XmlAttributes& attributes) override {
+        open_.emplace_back(name);
+        if (open_.size() == 1) {
+            if (name != "kml")
+                notKml =
+                    QStringLiteral("it is not a KML file (its first element is <%1>)").arg(ToQString(name));
+            return;
+        }
+        if (!notKml.isEmpty())
+            return;
+        if (placemarkDepth_ == 0) {
+            if (name == "Placemark") {
+                placemarkDepth_ = open_.size();
+                p_ = Placemark{};
+            }
+            return;
+        }
+        if (captureDepth_)
+            return; // markup inside a captured text: its text is kept
+        const bool direct = open_.size() == placemarkDepth_ + 1;
+        if (name == "Data" || name == "SimpleData")
+            dataKey_ = ToQString(attributes.value("name")).toLower();
+        if ((direct && (name == "name" || name == "description")) || name == "coordinates" ||
+            name == "when" || name == "coord" || name == "SimpleData" ||
+            (name == "value" && parent() == "Data")) {
+            captureDepth_ = open_.size();
+            text_.clear();
+        }
+    }
+
+    void endElement(std::string_view name) override {
+        if (captureDepth_ == open_.size()) {
+            captureDepth_ = 0;
+            captured(name);
+        } else if (placemarkDepth_ == open_.size()) {
+            placemarkDepth_ = 0;
+            emitPlacemark();
+        }
+        open_.pop_back();
+    }
+
+    void text(std::string_view utf8) override {
+        if (captureDepth_)
+            text_.append(utf8);
+    }
+
+private:
+    std::string_view parent() const {
+        return open_.size() >= 2 ? std::string_view(open_[open_.size() - 2]) : std::string_view();
+    }
+
+    // The innermost geometry open: "Point", "LineString", "Track" or "".
+    std::string_view geometry() const {
+        for (auto it = open_.rbegin(); it != open_.rend(); ++it)
+            if (*it == "Point" || *it == "LineString" || *it == "Track")
+                return *it;
+        return {};
+    }
+
+    void captured(std::string_view name) {
+        const QString t = ToQString(text_).trimmed();
+        const std::string_view g = geometry();
+        if (name == "name" && open_.size() == placemarkDepth_ + 1) {
+            p_.name = t;
+        } else if (name == "description" && open_.size() == placemarkDepth_ + 1) {
+            p_.description = t;
+        } else if (name == "coordinates") {
+            static const QRegularExpression blanks(QStringLiteral("\\s+"));
+            const QStringList tuples = t.split(blanks, Qt::SkipEmptyParts);
+            if (g == "Point")
+                p_.points += tuples;
+            else if (g == "LineString")
+                p_.linePoints += tuples;
+        } else if (name == "when" && g == "Track") {
+            p_.whens += t;
+        } else if (name == "coord" && g == "Track") {
+            p_.coords += t.simplified();
+        } else if (name == "SimpleData" || name == "value") {
+            if (dataKey_ == QLatin1String("icon") || dataKey_ == QLatin1String("sym") ||
+                dataKey_ == QLatin1String("symbol"))
+                p_.icon = t;
+            else if (dataKey_ == QLatin1String("ele") || dataKey_ == QLatin1String("elevation") ||
+                     dataKey_ == QLatin1String("alt") || dataKey_ == QLatin1String("altitude"))
+                p_.dataElevation = t;
+            else if (dataKey_ == QLatin1String("desc") || dataKey_ == QLatin1String("cmt") ||
+                     dataKey_ == QLatin1String("comment"))
+                p_.dataDescription = t;
+        }
+    }
+
+    void emitPlacemark() {
+        for (const QString& t : p_.points) {
+            PointRow row;
+            if (!rowFromTuple(t, QLatin1Char(','), row)) {
+                ++result_.skipped;
+                continue;
+            }
+            row.name = p_.name;
+            row.message = p_.description.isEmpty() ? p_.dataDescription : p_.description;
+            row.icon = p_.icon;
+            if (row.elevation.isEmpty())
+                if (const auto metres = ElevationMetres(p_.dataElevation))
+                    row.elevation = ElevationText(*metres);
+            result_.rows.push_back(std::move(row));
+        }
+        for (const QString& t : p_.linePoints) {
+            PointRow row;
+            ++trackPoints_;
+            if (!rowFromTuple(t, QLatin1Char(','), row)) {
+                ++result_.skipped;
+                continue;
+            }
+            row.name = TrackPointName(QString(), trackPoints_);
+            result_.rows.push_back(std::move(row));
+        }
+        for (qsizetype i = 0; i < p_.coords.size(); ++i) {
+            PointRow row;
+            ++trackPoints_;
+            if (!rowFromTuple(p_.coords.at(i), QLatin1Char(' '), row)) {
+                ++result_.skipped;
+                continue;
+            }
+            row.name = TrackPointName(i < p_.whens.size() ? p_.whens.at(i) : QString(), trackPoints_);
+            result_.rows.push_back(std::move(row));
+        }
+    }
+
+    ReadResult& result_;
+    std::vector<std::string> open_; // elements open, outermost first
+    size_t placemarkDepth_ = 0;     // depth of the open Placemark; 0 outside one
+    size_t captureDepth_ = 0;       // depth of the element whose text is collected; 0 none
+    std::string text_;
+    QString dataKey_;
+    Placemark p_;
+    int trackPoints_ = 0;
+};
+
 } // namespace
 
 ReadResult ReadKml(const QByteArray& bytes) {
     ReadResult result;
-    QXmlStreamReader xml(bytes);
-    if (!ReadRoot(xml, "kml", QStringLiteral("KML"), &result.error))
-        return result;
-    int trackPoints = 0;
-    while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != QLatin1String("Placemark"))
-            continue;
-        Placemark p;
-        readPlacemark(xml, p);
-        for (const QString& t : p.points) {
-            PointRow row;
-            if (!rowFromTuple(t, QLatin1Char(','), row)) {
-                ++result.skipped;
-                continue;
-            }
-            row.name = p.name;
-            row.message = p.description.isEmpty() ? p.dataDescription : p.description;
-            row.icon = p.icon;
-            if (row.elevation.isEmpty())
-                if (const auto metres = ElevationMetres(p.dataElevation))
-                    row.elevation = ElevationText(*metres);
-            result.rows.push_back(std::move(row));
-        }
-        for (const QString& t : p.linePoints) {
-            PointRow row;
-            ++trackPoints;
-            if (!rowFromTuple(t, QLatin1Char(','), row)) {
-                ++result.skipped;
-                continue;
-            }
-            row.name = TrackPointName(QString(), trackPoints);
-            result.rows.push_back(std::move(row));
-        }
-        for (qsizetype i = 0; i < p.coords.size(); ++i) {
-            PointRow row;
-            ++trackPoints;
-            if (!rowFromTuple(p.coords.at(i), QLatin1Char(' '), row)) {
-                ++result.skipped;
-                continue;
-            }
-            row.name = TrackPointName(i < p.whens.size() ? p.whens.at(i) : QString(), trackPoints);
-            result.rows.push_back(std::move(row));
-        }
-    }
-    if (xml.hasError()) {
-        result.rows.clear();
-        result.skipped = 0;
-        result.error = ErrorText(xml);
+    KmlReader reader(result);
+    QString error;
+    const bool wellFormed = ParseXml(bytes, reader, &error);
+    if (!reader.notKml.isEmpty() || !wellFormed) {
+        result = ReadResult{};
+        result.error = reader.notKml.isEmpty() ? error : reader.notKml;
         return result;
     }
     result.ok = true;
@@ -157,12 +193,12 @@ ReadResult ReadKml(const QByteArray& bytes) {
 }
 
 QByteArray WriteKml(const PointRows& rows, WriteResult& result) {
-    QString out;
-    out.reserve(qsizetype(rows.size()) * 200 + 300);
-    out += QLatin1String("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                         "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n"
-                         "<Document>\n"
-                         "  <name>Korvel Transfer</name>\n");
+    QByteArray out;
+    out.reserve(qsizetype(rows.size()) * 180 + 300);
+    out.append("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n"
+               "<Document>\n"
+               "  <name>Korvel Transfer</name>\n");
     for (const PointRow& row : rows) {
         if (IsEmptyRow(row))
             continue;
@@ -171,31 +207,31 @@ QByteArray WriteKml(const PointRows& rows, WriteResult& result) {
             ++result.skipped;
             continue;
         }
-        out += QLatin1String("  <Placemark>\n");
-        AppendElement(out, "name", row.name, "    ");
-        AppendElement(out, "description", row.message, "    ");
+        out.append("  <Placemark>\n");
+        AppendXmlElement(out, "name", row.name, "    ");
+        AppendXmlElement(out, "description", row.message, "    ");
         if (!row.icon.isEmpty()) {
-            out += QLatin1String("    <ExtendedData><Data name=\"icon\"><value>");
-            AppendEscaped(out, row.icon);
-            out += QLatin1String("</value></Data></ExtendedData>\n");
+            out.append("    <ExtendedData><Data name=\"icon\"><value>");
+            AppendXmlEscaped(out, row.icon);
+            out.append("</value></Data></ExtendedData>\n");
         }
-        out += QLatin1String("    <Point>");
+        out.append("    <Point>");
         const auto metres = ElevationMetres(row.elevation);
         if (metres)
-            out += QLatin1String("<altitudeMode>absolute</altitudeMode>");
-        out += QLatin1String("<coordinates>");
-        out += CoordinateText(c->longitude);
-        out += QLatin1Char(',');
-        out += CoordinateText(c->latitude);
+            out.append("<altitudeMode>absolute</altitudeMode>");
+        out.append("<coordinates>");
+        AppendCoordinate(out, row.longitude, c->longitude);
+        out.append(',');
+        AppendCoordinate(out, row.latitude, c->latitude);
         if (metres) {
-            out += QLatin1Char(',');
-            out += CoordinateText(*metres);
+            out.append(',');
+            AppendMetres(out, *metres);
         }
-        out += QLatin1String("</coordinates></Point>\n  </Placemark>\n");
+        out.append("</coordinates></Point>\n  </Placemark>\n");
         ++result.written;
     }
-    out += QLatin1String("</Document>\n</kml>\n");
-    return out.toUtf8();
+    out.append("</Document>\n</kml>\n");
+    return out;
 }
 
 ReadResult ReadKmz(const QByteArray& bytes) {

@@ -1,15 +1,88 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "interchange/pointrows.h"
 
+#include "conversion/numbertext.h"
 #include "platform/numbers.h"
 
 #include <cmath>
+#include <cstdio>
 
 namespace {
 constexpr double kFeetPerMetre = 3.28083;
 
 bool inRange(double lat, double lon) {
     return std::isfinite(lat) && std::isfinite(lon) && lat >= -90 && lat <= 90 && lon >= -180 && lon <= 180;
+}
+
+// The text as ASCII in buf (for the number reader), or false when it is
+// longer than buf or holds other characters.
+bool asciiView(const QString& text, char (&buf)[64], std::string_view* out) {
+    const qsizetype n = text.size();
+    if (n > qsizetype(sizeof buf))
+        return false;
+    const QChar* c = text.constData();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (c[i].unicode() > 0x7F)
+            return false;
+        buf[i] = char(c[i].unicode());
+    }
+    *out = std::string_view(buf, size_t(n));
+    return true;
+}
+
+std::optional<double> parseNumber(const QString& text) {
+    char buf[64];
+    std::string_view v;
+    if (asciiView(text, buf, &v))
+        return numtext::ParseNumber(v);
+    bool ok = false;
+    const double x = TextToNumber(text, &ok);
+    return ok ? std::optional<double>(x) : std::nullopt;
+}
+
+} // namespace
+
+// Up to 15 significant digits survive the trip through a double unchanged, so
+// such text needs no formatting: most files' coordinates are kept as read.
+bool IsNumberText(std::string_view t) {
+    size_t i = 0;
+    if (i < t.size() && t[i] == '-')
+        ++i;
+    const size_t intStart = i;
+    while (i < t.size() && t[i] >= '0' && t[i] <= '9')
+        ++i;
+    const size_t intLen = i - intStart;
+    if (intLen == 0 || intLen > 15 || (intLen > 1 && t[intStart] == '0'))
+        return false;
+    size_t significant = t[intStart] == '0' ? 0 : intLen;
+    if (i == t.size())
+        return t != "-0";
+    if (t[i] != '.' || i + 1 == t.size() || t.back() == '0')
+        return false;
+    size_t leadingZeros = 0;
+    for (size_t j = i + 1; j < t.size(); ++j) {
+        if (t[j] < '0' || t[j] > '9')
+            return false;
+        if (significant == 0 && t[j] == '0')
+            ++leadingZeros;
+        else
+            ++significant;
+    }
+    return significant <= 15 && (intLen > 1 || t[intStart] != '0' || leadingZeros <= 3);
+}
+
+bool IsNumberText(const QString& text) {
+    char buf[64];
+    std::string_view v;
+    return asciiView(text, buf, &v) && IsNumberText(v);
+}
+
+namespace {
+
+QString numberText(double value, std::string_view original) {
+    if (IsNumberText(original))
+        return QString::fromLatin1(original.data(), qsizetype(original.size()));
+    return QString::fromStdString(numtext::NumberToText(value));
 }
 
 int digitsAt(const QString& t, qsizetype at, int count) {
@@ -27,12 +100,11 @@ int digitsAt(const QString& t, qsizetype at, int count) {
 } // namespace
 
 std::optional<Coordinates> RowCoordinates(const PointRow& row) {
-    bool okLat = false, okLon = false;
-    const double lat = TextToNumber(row.latitude, &okLat);
-    const double lon = TextToNumber(row.longitude, &okLon);
-    if (!okLat || !okLon || !inRange(lat, lon))
+    const std::optional<double> lat = parseNumber(row.latitude);
+    const std::optional<double> lon = parseNumber(row.longitude);
+    if (!lat || !lon || !inRange(*lat, *lon))
         return std::nullopt;
-    return Coordinates{lat, lon};
+    return Coordinates{*lat, *lon};
 }
 
 std::optional<double> ElevationMetres(const QString& elevation) {
@@ -45,11 +117,10 @@ std::optional<double> ElevationMetres(const QString& elevation) {
         factor = unit == QLatin1Char('F') ? 1 / kFeetPerMetre : 1;
         t.chop(1);
     }
-    bool ok = false;
-    const double v = TextToNumber(t, &ok);
-    if (!ok || !std::isfinite(v))
+    const std::optional<double> v = parseNumber(t);
+    if (!v || !std::isfinite(*v))
         return std::nullopt;
-    return v * factor;
+    return *v * factor;
 }
 
 QString ElevationText(double metres) {
@@ -57,12 +128,13 @@ QString ElevationText(double metres) {
     if (!std::isfinite(whole) || std::fabs(whole) > 1e15)
         return QString();
     const auto n = static_cast<long long>(whole);
-    return (n < 0 ? QStringLiteral("-") : QString()) +
-           QStringLiteral("%1M").arg(n < 0 ? -n : n, 7, 10, QLatin1Char('0'));
+    char buf[32];
+    const int len = std::snprintf(buf, sizeof buf, "%s%07lldM", n < 0 ? "-" : "", n < 0 ? -n : n);
+    return QString::fromLatin1(buf, len);
 }
 
 QString CoordinateText(double degrees) {
-    QString t = NumberToText(degrees);
+    QString t = QString::fromStdString(numtext::NumberToText(degrees));
     if (!t.contains(QLatin1Char('E'))) {
         if (t.startsWith(QLatin1Char('.')))
             t.prepend(QLatin1Char('0'));
@@ -70,22 +142,33 @@ QString CoordinateText(double degrees) {
             t.insert(1, QLatin1Char('0'));
         return t;
     }
-    t = QString::number(degrees, 'f', 15);
-    while (t.endsWith(QLatin1Char('0')))
-        t.chop(1);
-    if (t.endsWith(QLatin1Char('.')))
-        t.chop(1);
+    // Fixed notation with the same 15 significant digits.
+    const int decimals = qBound(0, 14 - int(std::floor(std::log10(std::fabs(degrees)))), 340);
+    t = QString::number(degrees, 'f', decimals);
+    if (t.contains(QLatin1Char('.'))) {
+        while (t.endsWith(QLatin1Char('0')))
+            t.chop(1);
+        if (t.endsWith(QLatin1Char('.')))
+            t.chop(1);
+    }
     return t;
 }
 
 bool SetRowCoordinates(PointRow& row, const QString& latitude, const QString& longitude) {
-    bool okLat = false, okLon = false;
-    const double lat = TextToNumber(latitude, &okLat);
-    const double lon = TextToNumber(longitude, &okLon);
-    if (!okLat || !okLon || !inRange(lat, lon))
+    char latBuf[64], lonBuf[64];
+    std::string_view lat, lon;
+    if (asciiView(latitude.trimmed(), latBuf, &lat) && asciiView(longitude.trimmed(), lonBuf, &lon))
+        return SetRowCoordinates(row, lat, lon);
+    return false; // not ASCII, or longer than any number: not a number
+}
+
+bool SetRowCoordinates(PointRow& row, std::string_view latitude, std::string_view longitude) {
+    const std::optional<double> lat = numtext::ParseNumber(latitude);
+    const std::optional<double> lon = numtext::ParseNumber(longitude);
+    if (!lat || !lon || !inRange(*lat, *lon))
         return false;
-    row.latitude = NumberToText(lat);
-    row.longitude = NumberToText(lon);
+    row.latitude = numberText(*lat, latitude);
+    row.longitude = numberText(*lon, longitude);
     return true;
 }
 
@@ -105,7 +188,9 @@ QString TrackPointName(const QString& isoTime, int number) {
         qsizetype end = at + 1;
         while (end < t.size() && t.at(end).isDigit())
             ++end;
-        fraction = Val(QLatin1Char('0') + t.mid(at, end - at));
+        double scale = 0.1;
+        for (qsizetype i = at + 1; i < end; ++i, scale /= 10)
+            fraction += t.at(i).digitValue() * scale;
         at = end;
     }
     int offsetMinutes = 0;
@@ -122,7 +207,10 @@ QString TrackPointName(const QString& isoTime, int number) {
     constexpr long long kDay = 24LL * 3600 * 100;
     cs = ((cs % kDay) + kDay) % kDay;
     const long long secs = cs / 100;
-    return QString::asprintf("%02lld%02lld%02lld.%02lld", secs / 3600, secs / 60 % 60, secs % 60, cs % 100);
+    char buf[16];
+    const int len = std::snprintf(buf, sizeof buf, "%02lld%02lld%02lld.%02lld", secs / 3600, secs / 60 % 60,
+                                  secs % 60, cs % 100);
+    return QString::fromLatin1(buf, len);
 }
 
 bool IsEmptyRow(const PointRow& r) {

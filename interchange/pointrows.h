@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <optional>
+#include <string_view>
 #include <vector>
 
 struct PointRow {
@@ -61,10 +62,17 @@ QString ElevationText(double metres);
 // decimal, else fixed notation (XML and CSV readers do not all take "1E-05").
 QString CoordinateText(double degrees);
 
+// True when text is exactly what the table's number text makes of its own
+// value (plain decimal, no "+", no needless zeros, at most 15 significant
+// digits, 0.0001 <= |value| < 1E+15, or "0"), so it can be kept as it is.
+bool IsNumberText(std::string_view text);
+bool IsNumberText(const QString& text);
+
 // A coordinate pair read from a file, checked: both numbers (text as the file
 // holds it, "." decimal point) and within range. On success sets the table
 // texts of row.
 bool SetRowCoordinates(PointRow& row, const QString& latitude, const QString& longitude);
+bool SetRowCoordinates(PointRow& row, std::string_view latitude, std::string_view longitude);
 
 // The name a track download gives a track point: the time of day of an ISO
 // 8601 time ("2014-06-02T13:05:05.77Z"), in UTC, as "hhmmss.ss"; the point's

@@ -14,7 +14,7 @@ constexpr uint32_t kEndOfDirectory = 0x06054b50;
 constexpr uint32_t kDirectoryEntry = 0x02014b50;
 constexpr uint32_t kLocalHeader = 0x04034b50;
 // A KML inflated beyond this is refused rather than filling memory.
-constexpr qint64 kMaxInflated = qint64(1) << 30;
+constexpr qint64 kMaxInflated = qint64(256) << 20;
 
 uint32_t u16(const QByteArray& b, qint64 at) {
     return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8;

@@ -90,9 +90,10 @@ int main(int argc, char* argv[]) {
         WriteGpx(tableRows, w);
     });
     const double writeMs = bestMs([&] { WriteInterchangeFile(out, tableRows); });
-    std::printf("  parts: parse %.1f ms, fill the table %.1f ms, rows from the table %.1f ms, format %.1f ms, "
-                "format and durable write %.1f ms\n",
-                parseMs, fillMs, rowsMs, formatMs, writeMs);
+    std::printf(
+        "  parts: parse %.1f ms, fill the table %.1f ms, rows from the table %.1f ms, format %.1f ms, "
+        "format and durable write %.1f ms\n",
+        parseMs, fillMs, rowsMs, formatMs, writeMs);
     const double exportMs = bestMs([&] { WriteInterchangeFile(out, TableRows(grid, false)); });
     int babelExit = -1;
     const double babelMs = bestMs([&] {

@@ -30,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!again.ok || again.rows.size() != nonEmpty)
         std::abort();
     for (std::size_t i = 0; i < nonEmpty; ++i)
-        if (again.rows[i].latitude != read.rows[i].latitude || again.rows[i].longitude != read.rows[i].longitude)
+        if (again.rows[i].latitude != read.rows[i].latitude ||
+            again.rows[i].longitude != read.rows[i].longitude)
             std::abort();
     return 0;
 }

@@ -373,21 +373,21 @@ int receive(const Arguments& a, FlexGrid& grid) {
     const bool received = track ? device.ReceiveTracks() : device.ReceiveWaypoints();
     bool refused = false;
     for (const QString& line : device.receivedLines())
-        refused = refused || line.startsWith(kUnableReply);
+        refused = refused || line.contains(kUnableReply);
     const QString model = device.deviceModel();
     const AddedPoints added =
         received ? AppendReceivedPoints(grid, device.receivedDataLines()) : AddedPoints{};
     device.CloseDevice();
+    // The device's own message has said why. A refusal is the receiver's
+    // answer (status 1), not a failure of this program; nothing is written.
     if (!received)
-        return kFailed;
+        return refused ? kSomeLeftOut : kFailed;
     if (const QString skipped = SkippedLinesMessage(added); !skipped.isEmpty())
         err(skipped);
-    if (refused)
-        err(QStringLiteral("The receiver refused the download."));
     const int status =
         writeTable(grid, a, added.skipped(),
                    track ? QStringLiteral("track points") : QStringLiteral("waypoints"), model);
-    if (status == kAllWent && (refused || !device.lastDownloadComplete()))
+    if (status == kAllWent && !device.lastDownloadComplete())
         return kSomeLeftOut;
     return status;
 }

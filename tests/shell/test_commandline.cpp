@@ -231,6 +231,7 @@ TEST_F(CommandLine, ReceiveEqualsGetWaypointsAndGetTrack) {
     const ToolRun r = korvel({"--receive", "track", path("r.csv"), "--port", refusing.path()});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("refused")) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(path("r.csv")));
     const ToolRun none = korvel({"--receive", "track", path("n.csv"), "--port", "/dev/korvel-no-such-tty"});
     EXPECT_EQ(none.exitCode, 2);
     EXPECT_FALSE(QFile::exists(path("n.csv")));

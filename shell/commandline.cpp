@@ -273,8 +273,11 @@ int insertIntoDrawing(FlexGrid& grid, const QString& path, const DrawingOptions&
     const int leftOut =
         int(points.unusableCoordinates.size() + points.failedInsertions.size()) + leftOutBefore;
     const QString closing = PointInsertion::PointsClosingMessage(points, false);
-    if (leftOut > 0 || !points.unreadableElevations.isEmpty())
+    if (leftOut > 0 || !points.unreadableElevations.isEmpty() || !points.saveError.isEmpty())
         err(closing);
+    // Nothing reached the file: the drawing on disk is as it was.
+    if (!points.saveError.isEmpty())
+        return finish(kFailed);
     if (o.line) {
         SelectAll(grid);
         const InsertionReport line = PointInsertion::InsertLine(grid, c);
@@ -282,6 +285,9 @@ int insertIntoDrawing(FlexGrid& grid, const QString& path, const DrawingOptions&
         if (!line.lineDrawn) {
             err(text.isEmpty() ? QStringLiteral("The line was not drawn.") : text);
             status = kSomeLeftOut;
+        } else if (!line.saveError.isEmpty()) {
+            err(text);
+            return finish(kFailed);
         }
     }
     if (auto running = engine.running(); running && !running->flush()) {

@@ -122,7 +122,7 @@ if(KORVEL_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite")
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
-      "libc6, libstdc++6, libqt6core6, libqt6gui6, libqt6widgets6, libqt6serialport6, libqt6sql6, libqt6sql6-sqlite, libqt6printsupport6")
+      "libc6, libstdc++6, libqt6core6, libqt6gui6, libqt6widgets6, libqt6serialport6, libqt6sql6, libqt6sql6-sqlite, libqt6printsupport6, zlib1g, libxml2")
 endif()
 # The report and table ask for Arial: Liberation Sans has its metrics.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation")

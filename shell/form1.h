@@ -49,6 +49,9 @@ public:
 
     // Loads the points file strFile into the table (see form1_files.cpp).
     bool OpenFile(const QString& strFile);
+    // Appends the waypoints of a GPX, CSV or KML file to the table
+    // (form1_interchange.cpp); false after a message when nothing could be read.
+    bool ImportFile(const QString& path);
 
     // Replaces the serial port (tests install a fake or a port on a pty).
     void setCommPort(std::unique_ptr<CommPort> port);
@@ -143,6 +146,8 @@ public slots:
     void cmdOpen_Click();
     void cmdSave_Click();
     void cmdSaveAs_Click();
+    void cmdImport_Click(); // form1_interchange.cpp
+    void cmdExport_Click();
     void cmdPrintGrid_Click();
     void cmdExit_Click();
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cad/drawingwindow.h"
 #include "platform/windowplacement.h"
+#include "shell/commandline.h"
 #include "shell/form1.h"
 #include "shell/modmain.h"
 
@@ -9,6 +10,9 @@
 #include <memory>
 
 int main(int argc, char* argv[]) {
+    // Conversions and downloads run before, and without, any window.
+    if (IsCommandLineMode(argc, argv))
+        return RunCommandLine(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvel Transfer"));
     InstallWindowPlacement();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/modmain.h"
 
+#include "interchange/formats.h"
 #include "platform/prompts.h"
 #include "shell/form1.h"
 #include "shell/modreg.h"
@@ -53,7 +54,9 @@ Form1* StartUp(const QStringList& arguments) {
     auto* form = new Form1;
     if (LoadForm(form)) {
         const QString path = CommandLinePath(commandLine);
-        if (!path.isEmpty())
+        if (!path.isEmpty() && FormatForPath(path))
+            form->ImportFile(path); // into the new, empty table; Save asks for a name
+        else if (!path.isEmpty())
             form->OpenFile(path);
         form->restoreWindowPlace();
         form->show();

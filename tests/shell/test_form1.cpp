@@ -78,9 +78,9 @@ TEST(Form1Menus, TreeNamesCaptionsOrderAndShortcuts) {
                            "mnuFileBar1|-", "cmdCopyCell|Copy Cell", "cmdPasteCell|Paste Cell",
                            "mnuFileBar2|-", "cmdCopyRow|Copy Row", "cmdPasteRow|Paste Row"}));
     EXPECT_EQ(itemNames(f.form.menu("mnuFile")),
-              QStringList({"cmdNewDB|New|Ctrl+N", "cmdOpen|Open|Ctrl+O", "cmdSave|Save|Ctrl+S",
-                           "cmdSaveAs|Save As|Ctrl+Shift+S", "mnuFileBar0|-", "cmdPrintGrid|Print|Ctrl+P",
-                           "cmdExit|Exit|Ctrl+Q"}));
+              QStringList({"cmdNewDB|New|Ctrl+N", "cmdOpen|Open|Ctrl+O", "cmdImport|Import...",
+                           "cmdSave|Save|Ctrl+S", "cmdSaveAs|Save As|Ctrl+Shift+S", "cmdExport|Export...",
+                           "mnuFileBar0|-", "cmdPrintGrid|Print|Ctrl+P", "cmdExit|Exit|Ctrl+Q"}));
     EXPECT_EQ(
         itemNames(f.form.menu("mnuEdit")),
         QStringList({"cmdAddNewRecord|Add New Row|Ctrl+A", "cmdDeleteRecords|Delete Selected Rows|Ctrl+D"}));

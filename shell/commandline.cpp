@@ -1,0 +1,439 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "shell/commandline.h"
+
+#include "cad/acadstuff.h"
+#include "cad/frmoptions.h"
+#include "cad/pointinsertion.h"
+#include "dxf/dxfengine.h"
+#include "files/pointstable.h"
+#include "gps/gpsdevice.h"
+#include "gps/magellansentence.h"
+#include "gps/progressview.h"
+#include "gps/receivedpoints.h"
+#include "gps/serialcommport.h"
+#include "interchange/formats.h"
+#include "platform/prompts.h"
+#include "platform/settings.h"
+#include "rules/frmrules.h"
+#include "shell/interchangetable.h"
+#include "shell/modmain.h"
+#include "table/flexgrid.h"
+#include "table/tablesetup.h"
+
+#include <QApplication>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <optional>
+#include <unistd.h>
+
+namespace {
+
+enum ExitStatus { kAllWent = 0, kSomeLeftOut = 1, kFailed = 2 };
+
+const char* const kUsage =
+    "Usage:\n"
+    "  korvel-transfer [FILE]\n"
+    "      Opens the window; FILE (.gps, .gpx, .csv, .kml, .kmz) is opened or imported.\n"
+    "  korvel-transfer --convert INPUT OUTPUT [options]\n"
+    "      Converts waypoints; formats by extension: INPUT .gps .gpx .csv .kml .kmz,\n"
+    "      OUTPUT .gps .gpx .csv .kml, or .dxf to insert every row into that drawing\n"
+    "      as AutoCAD > Insert All does (created when missing, added to when it exists).\n"
+    "      Drawing options (the stored insertion options unless given):\n"
+    "        --label message|name|name-message|message-name   the block's label\n"
+    "        --block flag|icon|rules                          the block inserted\n"
+    "        --layer NAME                                     the layer\n"
+    "        --metres | --feet                                drawing units\n"
+    "        --zone N                                         UTM zone 1..60 (0: each point its own)\n"
+    "        --line                                           also a 3D polyline through all rows\n"
+    "  korvel-transfer --receive waypoints|track OUTPUT [--port DEVICE]\n"
+    "      Finds the receiver as GPS > Connect does (or only on DEVICE), downloads the\n"
+    "      waypoints or the track and writes OUTPUT by its extension (the drawing\n"
+    "      options above apply to a .dxf OUTPUT).\n"
+    "  korvel-transfer --help\n"
+    "\n"
+    "Prints one summary line on standard output and messages on standard error.\n"
+    "Exit status: 0 all went, 1 some rows were left out or the receiver refused,\n"
+    "2 bad arguments or a failure that wrote nothing.\n";
+
+void err(const QString& text) {
+    QString t = text;
+    t.replace(vbCrLf, QStringLiteral("\n"));
+    std::fprintf(stderr, "korvel-transfer: %s\n", t.toLocal8Bit().constData());
+}
+
+void out(const QString& text) {
+    std::fprintf(stdout, "%s\n", text.toLocal8Bit().constData());
+    std::fflush(stdout);
+}
+
+// Every prompt becomes a line on standard error; questions get the cautious
+// answer (Cancel, No), input boxes and file choosers an empty one.
+class StderrPrompts final : public PromptResponder {
+public:
+    int msgBox(const QString& text, int buttons, const QString&) override {
+        err(text);
+        switch (buttons & 7) {
+        case vbOKCancel:
+        case vbRetryCancel:
+        case vbYesNoCancel:
+            return vbCancel;
+        case vbYesNo:
+            return vbNo;
+        case vbAbortRetryIgnore:
+            return vbAbort;
+        default:
+            return vbOK;
+        }
+    }
+    QString inputBox(const QString& prompt, const QString&, const QString&) override {
+        err(prompt);
+        return QString();
+    }
+    QStringList chooseFile(const FileChooserRequest&) override { return {}; }
+};
+
+// The exchange's caption and dots on standard error (only on a terminal).
+class StderrProgress final : public ProgressView {
+public:
+    void setCaption(const QString& caption) override { caption_ = caption; }
+    void showProgress() override { std::fprintf(stderr, "%s ", caption_.toLocal8Bit().constData()); }
+    void hideProgress() override { std::fprintf(stderr, "\n"); }
+    void DoDots(int& index) override {
+        std::fputc('.', stderr);
+        ++index;
+    }
+
+private:
+    QString caption_;
+};
+
+struct DrawingOptions {
+    std::optional<QString> attribute, block, layer;
+    std::optional<bool> metric;
+    std::optional<int> zone;
+    bool line = false;
+    bool any() const { return attribute || block || layer || metric || zone || line; }
+};
+
+struct Arguments {
+    QString mode; // "convert" or "receive"
+    QString input, output, what, port;
+    DrawingOptions drawing;
+};
+
+// Parses argv; on a mistake prints it and returns nothing.
+std::optional<Arguments> parse(const QStringList& args) {
+    Arguments a;
+    QStringList positional;
+    auto bad = [](const QString& why) {
+        err(why + QStringLiteral(" (korvel-transfer --help lists the options)"));
+        return std::optional<Arguments>();
+    };
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args.at(i);
+        auto value = [&](QString* v) {
+            if (i + 1 >= args.size())
+                return false;
+            *v = args.at(++i);
+            return true;
+        };
+        QString v;
+        if (arg == QLatin1String("--convert") || arg == QLatin1String("--receive")) {
+            if (!a.mode.isEmpty())
+                return bad(QStringLiteral("--convert and --receive go alone"));
+            a.mode = arg.mid(2);
+        } else if (arg == QLatin1String("--label")) {
+            static const QHash<QString, QString> labels = {
+                {QStringLiteral("message"), QStringLiteral("Message")},
+                {QStringLiteral("name"), QStringLiteral("Name")},
+                {QStringLiteral("message-name"), QStringLiteral("Message && Name")},
+                {QStringLiteral("name-message"), QStringLiteral("Name && Message")}};
+            if (!value(&v) || !labels.contains(v.toLower()))
+                return bad(QStringLiteral("--label takes message, name, name-message or message-name"));
+            a.drawing.attribute = labels.value(v.toLower());
+        } else if (arg == QLatin1String("--block")) {
+            static const QHash<QString, QString> blocks = {
+                {QStringLiteral("flag"), QStringLiteral("Flag")},
+                {QStringLiteral("icon"), QStringLiteral("By Icon")},
+                {QStringLiteral("rules"), QStringLiteral("By Message")}};
+            if (!value(&v) || !blocks.contains(v.toLower()))
+                return bad(QStringLiteral("--block takes flag, icon or rules"));
+            a.drawing.block = blocks.value(v.toLower());
+        } else if (arg == QLatin1String("--layer")) {
+            if (!value(&v) || v.trimmed().isEmpty())
+                return bad(QStringLiteral("--layer takes a layer name"));
+            a.drawing.layer = v;
+        } else if (arg == QLatin1String("--metres") || arg == QLatin1String("--meters")) {
+            a.drawing.metric = true;
+        } else if (arg == QLatin1String("--feet")) {
+            a.drawing.metric = false;
+        } else if (arg == QLatin1String("--zone")) {
+            bool ok = false;
+            const int zone = value(&v) ? v.toInt(&ok) : -1;
+            if (!ok || zone < 0 || zone > 60)
+                return bad(QStringLiteral("--zone takes a UTM zone from 1 to 60, or 0 for each point's own"));
+            a.drawing.zone = zone;
+        } else if (arg == QLatin1String("--line")) {
+            a.drawing.line = true;
+        } else if (arg == QLatin1String("--port")) {
+            if (!value(&v) || v.isEmpty())
+                return bad(QStringLiteral("--port takes a device path"));
+            a.port = v;
+        } else if (arg.startsWith(QLatin1String("--"))) {
+            return bad(QStringLiteral("unknown option %1").arg(arg));
+        } else {
+            positional << arg;
+        }
+    }
+    if (a.mode.isEmpty())
+        return bad(QStringLiteral("--convert or --receive is needed"));
+    if (positional.size() != 2)
+        return bad(a.mode == QLatin1String("convert")
+                       ? QStringLiteral("--convert takes INPUT and OUTPUT")
+                       : QStringLiteral("--receive takes waypoints|track and OUTPUT"));
+    if (a.mode == QLatin1String("convert")) {
+        a.input = positional.at(0);
+        if (!a.port.isEmpty())
+            return bad(QStringLiteral("--port goes with --receive"));
+    } else {
+        a.what = positional.at(0).toLower();
+        if (a.what != QLatin1String("waypoints") && a.what != QLatin1String("track"))
+            return bad(QStringLiteral("--receive takes waypoints or track, not %1").arg(positional.at(0)));
+    }
+    a.output = positional.at(1);
+    const QString ext = QFileInfo(a.output).suffix().toLower();
+    const bool drawing = ext == QLatin1String("dxf");
+    const InterchangeFormat* format = FormatForPath(a.output);
+    if (!drawing && ext != QLatin1String("gps") && !(format && format->write))
+        return bad(QStringLiteral("%1: the output's extension must be .gps, .gpx, .csv, .kml or .dxf")
+                       .arg(a.output));
+    if (!drawing && a.drawing.any())
+        return bad(QStringLiteral("the drawing options go with a .dxf output"));
+    if (a.mode == QLatin1String("convert")) {
+        const QString in = QFileInfo(a.input).suffix().toLower();
+        if (in != QLatin1String("gps") && !FormatForPath(a.input))
+            return bad(QStringLiteral("%1: the input's extension must be .gps, .gpx, .csv, .kml or .kmz")
+                           .arg(a.input));
+    }
+    return a;
+}
+
+// Inserts every row of grid into the drawing at path as Insert All does (and
+// the line through them all when asked). Returns the exit status.
+int insertIntoDrawing(FlexGrid& grid, const QString& path, const DrawingOptions& o, int leftOutBefore,
+                      const QString& deviceModel) {
+    const QString app = QStringLiteral("Korvel Transfer");
+    const QString options = QStringLiteral("Options");
+    OverrideSetting(app, QString::fromLatin1(DrawingSetting::kSection),
+                    QString::fromLatin1(DrawingSetting::kPath), QFileInfo(path).absoluteFilePath());
+    if (o.attribute)
+        OverrideSetting(app, options, QStringLiteral("Attribute"), *o.attribute);
+    if (o.block)
+        OverrideSetting(app, options, QStringLiteral("Block"), *o.block);
+    if (o.layer)
+        OverrideSetting(app, options, QStringLiteral("Layer"), *o.layer);
+    if (o.metric)
+        OverrideSetting(app, options, QStringLiteral("Metric"),
+                        *o.metric ? QStringLiteral("True") : QStringLiteral("False"));
+    if (o.zone)
+        OverrideSetting(app, options, QStringLiteral("Zone"), QString::number(*o.zone));
+
+    // The options and rules windows are loaded hidden, as the main window loads
+    // them, so that their checks and the UTM options apply unchanged.
+    frmRules rules;
+    frmOptions optionsWindow(nullptr, &rules, LoadForm);
+    if (LoadForm(&optionsWindow))
+        optionsWindow.OptionSettings();
+    LoadForm(&rules);
+
+    DxfAutomation engine;
+    SetAcadAutomation(&engine);
+    ACADStuff acad;
+    InsertionContext c;
+    c.acad = &acad;
+    c.options = {optionsWindow.strAttribute, optionsWindow.strBlock, optionsWindow.strLayer,
+                 optionsWindow.blnMetric};
+    c.deviceModel = deviceModel;
+    c.checkRules = [&rules](QString& message) { return rules.CheckRules(message); };
+    c.loadOptions = [&optionsWindow] { return LoadForm(&optionsWindow); };
+
+    const InsertionReport points = PointInsertion::InsertPoints(grid, c, false);
+    int status = kAllWent;
+    auto finish = [&](int s) {
+        SetAcadAutomation(nullptr);
+        ClearSettingOverrides();
+        return s;
+    };
+    if (!points.connected || !points.layerProblem.isEmpty()) {
+        if (!points.layerProblem.isEmpty())
+            err(points.layerProblem);
+        return finish(kFailed);
+    }
+    const int leftOut =
+        int(points.unusableCoordinates.size() + points.failedInsertions.size()) + leftOutBefore;
+    const QString closing = PointInsertion::PointsClosingMessage(points, false);
+    if (leftOut > 0 || !points.unreadableElevations.isEmpty() || !points.saveError.isEmpty())
+        err(closing);
+    // Nothing reached the file: the drawing on disk is as it was.
+    if (!points.saveError.isEmpty())
+        return finish(kFailed);
+    if (o.line) {
+        SelectAll(grid);
+        const InsertionReport line = PointInsertion::InsertLine(grid, c);
+        const QString text = PointInsertion::LineClosingMessage(line);
+        if (!line.lineDrawn) {
+            err(text.isEmpty() ? QStringLiteral("The line was not drawn.") : text);
+            status = kSomeLeftOut;
+        } else if (!line.saveError.isEmpty()) {
+            err(text);
+            return finish(kFailed);
+        }
+    }
+    if (auto running = engine.running(); running && !running->flush()) {
+        err(QStringLiteral("The drawing \"%1\" could not be written: %2")
+                .arg(path, running->lastSaveError()));
+        return finish(kFailed);
+    }
+    QString summary = QStringLiteral("%1 waypoints inserted into %2").arg(points.inserted).arg(path);
+    if (o.line)
+        summary += QStringLiteral(" with a line");
+    if (leftOut > 0)
+        summary += QStringLiteral(", %1 skipped").arg(leftOut);
+    out(summary);
+    return finish(leftOut > 0 ? kSomeLeftOut : status);
+}
+
+// Writes the table to output by its extension. noun: "waypoints" or "track points".
+int writeTable(FlexGrid& grid, const Arguments& a, int leftOutBefore, const QString& noun,
+               const QString& deviceModel = QString()) {
+    const QString ext = QFileInfo(a.output).suffix().toLower();
+    if (ext == QLatin1String("dxf"))
+        return insertIntoDrawing(grid, a.output, a.drawing, leftOutBefore, deviceModel);
+    int written = 0, leftOut = leftOutBefore;
+    if (ext == QLatin1String("gps")) {
+        const PointsSaveResult saved = SavePointsFile(a.output, grid);
+        if (!saved.ok) {
+            err(saved.error);
+            return kFailed;
+        }
+        written = saved.records;
+    } else {
+        const WriteResult result = WriteInterchangeFile(a.output, TableRows(grid, false));
+        if (!result.ok) {
+            err(result.error);
+            return kFailed;
+        }
+        if (result.skipped)
+            err(SkippedExportMessage(a.output, result.skipped));
+        written = result.written;
+        leftOut += result.skipped;
+    }
+    QString summary = QStringLiteral("%1 %2 written to %3").arg(written).arg(noun, a.output);
+    if (leftOut > 0)
+        summary += QStringLiteral(", %1 skipped").arg(leftOut);
+    out(summary);
+    return leftOut > 0 ? kSomeLeftOut : kAllWent;
+}
+
+int convert(const Arguments& a, FlexGrid& grid) {
+    int leftOut = 0;
+    if (QFileInfo(a.input).suffix().toLower() == QLatin1String("gps")) {
+        // Opening a points file creates a missing one; a conversion must not.
+        if (!QFileInfo::exists(a.input)) {
+            err(QStringLiteral("\"%1\" could not be read: there is no such file.").arg(a.input));
+            return kFailed;
+        }
+        const PointsLoadResult loaded = LoadPointsFile(a.input, grid);
+        if (!loaded.ok) {
+            err(loaded.error);
+            return kFailed;
+        }
+    } else {
+        const ImportOutcome imported = ImportIntoTable(a.input, grid);
+        if (!imported.ok) {
+            err(imported.error);
+            return kFailed;
+        }
+        if (!imported.skippedMessage.isEmpty())
+            err(imported.skippedMessage);
+        if (imported.added == 0 && imported.skipped > 0) {
+            err(QStringLiteral("Nothing was written to \"%1\": no point of \"%2\" could be used.")
+                    .arg(a.output, a.input));
+            return kFailed;
+        }
+        leftOut = imported.skipped;
+    }
+    return writeTable(grid, a, leftOut, QStringLiteral("waypoints"));
+}
+
+int receive(const Arguments& a, FlexGrid& grid) {
+    if (!a.port.isEmpty())
+        qputenv("KORVEL_COMM_PORTS", QFile::encodeName(a.port));
+    SerialCommPort port;
+    StderrProgress progress;
+    GPSDevice device(&port, isatty(STDERR_FILENO) ? &progress : nullptr);
+    if (!device.SearchForDevice())
+        return kFailed;
+    const bool track = a.what == QLatin1String("track");
+    const bool received = track ? device.ReceiveTracks() : device.ReceiveWaypoints();
+    bool refused = false;
+    for (const QString& line : device.receivedLines())
+        refused = refused || line.contains(kUnableReply);
+    const QString model = device.deviceModel();
+    const AddedPoints added =
+        received ? AppendReceivedPoints(grid, device.receivedDataLines()) : AddedPoints{};
+    device.CloseDevice();
+    // The device's own message has said why. A refusal is the receiver's
+    // answer (status 1), not a failure of this program; nothing is written.
+    if (!received)
+        return refused ? kSomeLeftOut : kFailed;
+    if (const QString skipped = SkippedLinesMessage(added); !skipped.isEmpty())
+        err(skipped);
+    const int status =
+        writeTable(grid, a, added.skipped(),
+                   track ? QStringLiteral("track points") : QStringLiteral("waypoints"), model);
+    if (status == kAllWent && !device.lastDownloadComplete())
+        return kSomeLeftOut;
+    return status;
+}
+
+} // namespace
+
+bool IsCommandLineMode(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "--convert" || arg == "--receive" || arg == "--help" || arg == "-h")
+            return true;
+    }
+    return false;
+}
+
+int RunCommandLine(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i)
+        if (qstrcmp(argv[i], "--help") == 0 || qstrcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return kAllWent;
+        }
+    // The table and the options are widgets; they need an application object
+    // but never a screen.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt's own notes (no runtime folder, fonts) are not messages for the user.
+    if (qEnvironmentVariableIsEmpty("KORVEL_DEBUG"))
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+            if (type == QtCriticalMsg || type == QtFatalMsg)
+                std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+        });
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Korvel Transfer"));
+    StderrPrompts prompts;
+    SetPromptResponder(&prompts);
+    int status = kFailed;
+    if (const auto a = parse(QApplication::arguments().mid(1))) {
+        FlexGrid grid;
+        SetUpEmptyTable(grid);
+        status = a->mode == QLatin1String("convert") ? convert(*a, grid) : receive(*a, grid);
+    }
+    SetPromptResponder(nullptr);
+    return status;
+}

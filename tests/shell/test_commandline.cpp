@@ -1,0 +1,240 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The command line run as users run it: the built program, with no display
+// and no platform chosen, against files, drawings and the receiver simulator.
+#include "../gps/simulator.h"
+#include "cad/frmoptions.h"
+#include "dxf/dxfengine.h"
+#include "files/pointstable.h"
+#include "gps/gpsdevice.h"
+#include "gps/receivedpoints.h"
+#include "gps/serialcommport.h"
+#include "interchange/formats.h"
+#include "interchange/otherwriters.h"
+#include "platform/ansi.h"
+#include "platform/settings.h"
+#include "shell/form1.h"
+#include "shell/interchangetable.h"
+#include "shell/modmain.h"
+#include "support/drawingfixture.h"
+#include "support/dxfreadback.h"
+#include "support/scriptedprompts.h"
+#include "table/flexgrid.h"
+#include "table/tablesetup.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+ToolRun korvel(const QStringList& args) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
+    return RunTool(QStringLiteral(KORVEL_BIN_DIR "/korvel-transfer"), args, env);
+}
+
+// The rows a file holds, read as this program reads its format.
+PointRows rowsOf(const QString& path) {
+    if (!path.endsWith(".gps"))
+        return ReadInterchangeFile(path).rows;
+    FlexGrid grid;
+    EXPECT_TRUE(LoadPointsFile(path, grid).ok);
+    return TableRows(grid, false);
+}
+
+QStringList rowTexts(const PointRows& rows) {
+    QStringList out;
+    for (const PointRow& r : rows)
+        out << QStringList{r.name, r.latitude, r.longitude, r.elevation, r.message, r.icon}.join('|');
+    return out;
+}
+
+class CommandLine : public ::testing::Test {
+protected:
+    QString path(const QString& name) const { return dir.filePath(name); }
+    QTemporaryDir dir;
+};
+
+TEST_F(CommandLine, ConvertsBetweenEveryPairOfFormats) {
+    QFile src(path("source.gpx"));
+    ASSERT_TRUE(src.open(QIODevice::WriteOnly));
+    src.write(SampleGpx());
+    src.close();
+    const QStringList formats = {"gps", "gpx", "csv", "kml"};
+    for (const QString& from : formats) {
+        const QString input = path("in." + from);
+        ASSERT_EQ(korvel({"--convert", path("source.gpx"), input}).exitCode, 0);
+        for (const QString& to : formats) {
+            SCOPED_TRACE((from + " to " + to).toStdString());
+            const QString output = path(from + "-out." + to);
+            const ToolRun r = korvel({"--convert", input, output});
+            EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+            EXPECT_EQ(r.out, "5 waypoints written to " + output.toUtf8() + "\n");
+            // Points files hold Windows-1252 text: other scripts' letters become "?".
+            PointRows expected = SamplePoints();
+            if (from == "gps" || to == "gps")
+                for (PointRow& e : expected)
+                    e.name = FromAnsi(ToAnsi(e.name));
+            EXPECT_EQ(rowTexts(rowsOf(output)), rowTexts(expected));
+        }
+    }
+}
+
+TEST_F(CommandLine, ExitStatusTellsWhatWentAndNothingIsWrittenOnFailure) {
+    QFile f(path("some.gpx"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("<gpx><wpt lat=\"1\" lon=\"2\"/><wpt lat=\"x\" lon=\"2\"/></gpx>");
+    f.close();
+    QFile bad(path("bad.gpx"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("<gpx><wpt lat=\"1\"");
+    bad.close();
+    const struct {
+        QStringList args;
+        int status;
+        const char* stdoutText;
+    } cases[] = {
+        {{"--convert", path("some.gpx"), path("out.csv")}, 1, "1 waypoints written to %1, 1 skipped\n"},
+        {{"--convert", path("bad.gpx"), path("out.csv")}, 2, ""},
+        {{"--convert", path("none.gps"), path("out.csv")}, 2, ""},
+        {{"--convert", path("some.gpx"), path("out.txt")}, 2, ""},
+        {{"--convert", path("some.gpx")}, 2, ""},
+        {{"--convert", path("some.gpx"), path("out.csv"), "--zone", "61"}, 2, ""},
+        {{"--convert", path("some.gpx"), path("out.gpx"), "--line"}, 2, ""},
+        {{"--receive", "routes", path("out.csv")}, 2, ""},
+        {{"--bogus", "--convert", path("some.gpx"), path("out.csv")}, 2, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        QFile::remove(path("out.csv"));
+        const ToolRun r = korvel(c.args);
+        EXPECT_EQ(r.exitCode, c.status);
+        const QString expectedOut = QString::fromLatin1(c.stdoutText);
+        EXPECT_EQ(QString::fromUtf8(r.out),
+                  expectedOut.isEmpty() ? expectedOut : expectedOut.arg(path("out.csv")));
+        if (c.status == 2) {
+            EXPECT_FALSE(r.err.isEmpty());
+            EXPECT_FALSE(QFile::exists(path("out.csv")));
+        }
+    }
+    const ToolRun help = korvel({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char* word : {"--convert", "--receive", "--label", "--block", "--layer", "--metres", "--feet",
+                             "--zone", "--line", "--port"})
+        EXPECT_TRUE(help.out.contains(word)) << word;
+}
+
+// The drawing as ezdxf reads it: layers, inserts with attributes, polylines.
+QJsonObject entities(const QString& path) {
+    QJsonObject r = readBack(path);
+    EXPECT_EQ(problemsOf(r), "");
+    return {{"layers", r["layers"]}, {"inserts", r["inserts"]}, {"polylines", r["polylines"]}};
+}
+
+TEST_F(CommandLine, ConvertToDrawingEqualsInsertAllAndInsertALine) {
+    const QString rows = path("rows.gps");
+    {
+        FlexGrid grid;
+        SetUpEmptyTable(grid);
+        AppendRowsToTable(grid, SamplePoints());
+        AppendRowsToTable(grid, {{"odd", "91", "1", "", "", ""}});
+        ASSERT_TRUE(SavePointsFile(rows, grid).ok);
+    }
+    // Stored options, and the same choices given on the command line instead.
+    const QString app = QStringLiteral("Korvel Transfer");
+    const struct {
+        QStringList stored; // Attribute, Block, Layer, Metric, Zone
+        QStringList args;
+    } cases[] = {
+        {{"Message && Name", "Flag", "Landmarks", "False", "0"}, {}},
+        {{"Message", "Flag", "Landmarks", "False", "0"},
+         {"--label", "name-message", "--layer", "Survey", "--metres", "--zone", "16"}},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const QStringList keys = {"Attribute", "Block", "Layer", "Metric", "Zone"};
+        for (int k = 0; k < keys.size(); ++k)
+            SaveSetting(app, "Options", keys[k], c.stored[k]);
+        const QString viaCli = path(QString("cli%1.dxf").arg(n));
+        const ToolRun r = korvel(QStringList{"--convert", rows, viaCli, "--line"} + c.args);
+        EXPECT_EQ(r.exitCode, 1) << r.err.toStdString(); // the out-of-range row
+        EXPECT_EQ(r.out, "5 waypoints inserted into " + viaCli.toUtf8() + " with a line, 1 skipped\n");
+
+        // The window, with the command line's choices stored as its options.
+        if (!c.args.isEmpty()) {
+            SaveSetting(app, "Options", "Attribute", "Name && Message");
+            SaveSetting(app, "Options", "Layer", "Survey");
+            SaveSetting(app, "Options", "Metric", "True");
+            SaveSetting(app, "Options", "Zone", "16");
+        }
+        const QString viaWindow = path(QString("window%1.dxf").arg(n++));
+        setDrawingPath(viaWindow);
+        {
+            DxfAutomation engine;
+            SetAcadAutomation(&engine);
+            ScriptedPrompts prompts;
+            prompts.setAnswerMessagesWithOk(true);
+            Form1 form;
+            ASSERT_TRUE(LoadForm(&form));
+            ASSERT_TRUE(form.OpenFile(rows));
+            form.cmdInsertAll_Click();
+            form.cmdSelectAll_Click();
+            form.cmdInsertLine_Click();
+            ASSERT_TRUE(engine.running() && engine.running()->flush());
+            SetAcadAutomation(nullptr);
+        }
+        setDrawingPath(QString());
+        const QJsonObject cli = entities(viaCli);
+        EXPECT_EQ(cli["inserts"].toArray().size(), 5);
+        EXPECT_EQ(cli["polylines"].toArray().size(), 1);
+        EXPECT_EQ(cli, entities(viaWindow));
+    }
+}
+
+TEST_F(CommandLine, ReceiveEqualsGetWaypointsAndGetTrack) {
+    WriteSimulatorData(path("receiver.txt"), 60, 250);
+    Simulator receiver({"--data", path("receiver.txt"), "--no-pacing"});
+    ASSERT_FALSE(receiver.path().isEmpty());
+    const struct {
+        QString what, file, noun;
+        int count;
+    } cases[] = {{"waypoints", "w.gpx", "waypoints", 60}, {"track", "t.gps", "track points", 250}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what.toStdString());
+        const ToolRun r = korvel({"--receive", c.what, path(c.file), "--port", receiver.path()});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(QString::fromUtf8(r.out),
+                  QString("%1 %2 written to %3\n").arg(c.count).arg(c.noun, path(c.file)));
+
+        // The same download as the window's GPS menu makes it.
+        qputenv("KORVEL_COMM_PORTS", receiver.path().toLocal8Bit());
+        ScriptedPrompts prompts;
+        prompts.setAnswerMessagesWithOk(true);
+        SerialCommPort port;
+        GPSDevice device(&port);
+        FlexGrid grid;
+        SetUpEmptyTable(grid);
+        ASSERT_TRUE(device.SearchForDevice());
+        ASSERT_TRUE(c.what == "track" ? device.ReceiveTracks() : device.ReceiveWaypoints());
+        AppendReceivedPoints(grid, device.receivedDataLines());
+        device.CloseDevice();
+        qunsetenv("KORVEL_COMM_PORTS");
+        PointRows expected = TableRows(grid, false);
+        if (c.file.endsWith(".gpx")) // GPX carries elevations in metres
+            for (PointRow& e : expected)
+                e.elevation = ElevationText(*ElevationMetres(e.elevation));
+        EXPECT_EQ(rowTexts(rowsOf(path(c.file))), rowTexts(expected));
+    }
+    Simulator refusing({"--data", path("receiver.txt"), "--no-pacing", "--fault", "unable"});
+    const ToolRun r = korvel({"--receive", "track", path("r.csv"), "--port", refusing.path()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("refused")) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(path("r.csv")));
+    const ToolRun none = korvel({"--receive", "track", path("n.csv"), "--port", "/dev/korvel-no-such-tty"});
+    EXPECT_EQ(none.exitCode, 2);
+    EXPECT_FALSE(QFile::exists(path("n.csv")));
+}
+
+} // namespace

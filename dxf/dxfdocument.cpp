@@ -16,13 +16,25 @@ bool sameTrimmed(const QByteArray& value, const char* text) {
     return value.trimmed() == text;
 }
 
-std::optional<int> parseCode(const QByteArray& line) {
-    QByteArray t = line.trimmed();
-    if (t.isEmpty() || t.size() > 6)
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// The text between b and e without the blanks around it (as QByteArray::trimmed).
+void trim(const char*& b, const char*& e) {
+    while (b < e && isBlank(*b))
+        ++b;
+    while (e > b && isBlank(e[-1]))
+        --e;
+}
+
+std::optional<int> parseCode(const char* b, const char* e) {
+    trim(b, e);
+    if (b == e || e - b > 6)
         return std::nullopt;
     int value = 0;
-    auto [ptr, ec] = std::from_chars(t.constData(), t.constData() + t.size(), value);
-    if (ec != std::errc() || ptr != t.constData() + t.size() || value < -5 || value > 1071)
+    auto [ptr, ec] = std::from_chars(b, e, value);
+    if (ec != std::errc() || ptr != e || value < -5 || value > 1071)
         return std::nullopt;
     return value;
 }
@@ -92,9 +104,9 @@ QByteArray DxfDocument::formatNumber(double value) {
 }
 
 std::optional<double> DxfDocument::parseNumber(const QByteArray& text) {
-    QByteArray t = text.trimmed();
-    const char* begin = t.constData();
-    const char* end = begin + t.size();
+    const char* begin = text.constData();
+    const char* end = begin + text.size();
+    trim(begin, end);
     if (begin != end && *begin == '+')
         ++begin;
     if (begin == end)
@@ -124,7 +136,7 @@ bool DxfTagReader::next() {
     tagStart_ = pos_;
     if (!line(&codeLine_, &codeLen_))
         return false;
-    std::optional<int> code = parseCode(QByteArray::fromRawData(codeLine_, codeLen_));
+    std::optional<int> code = parseCode(codeLine_, codeLine_ + codeLen_);
     if (!code)
         throw DxfError(notDxf(line_));
     code_ = *code;
@@ -136,10 +148,7 @@ bool DxfTagReader::next() {
 bool DxfTagReader::valueIs(const char* text) const {
     const char* b = value_;
     const char* e = value_ + valueLen_;
-    while (b < e && static_cast<unsigned char>(*b) <= ' ')
-        ++b;
-    while (e > b && static_cast<unsigned char>(e[-1]) <= ' ')
-        --e;
+    trim(b, e);
     const size_t n = std::strlen(text);
     return static_cast<size_t>(e - b) == n && std::memcmp(b, text, n) == 0;
 }

@@ -9,7 +9,8 @@ packages=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev libqt6sql6-s
 case "$what" in
   test)
     packages+=(libgtest-dev python3-ezdxf poppler-utils gpsbabel libgeographiclib-dev clang libclang-rt-14-dev
-               clang-format locales desktop-file-utils shared-mime-info libglib2.0-bin sqlite3 dpkg-dev file strace)
+               clang-format locales desktop-file-utils shared-mime-info libglib2.0-bin sqlite3 dpkg-dev file strace
+               gdal-bin librecad)
     ;;
   package)
     packages+=(dpkg-dev file)

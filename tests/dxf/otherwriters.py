@@ -12,6 +12,7 @@ the engine added to it.
 """
 import json
 import os
+import re
 import sys
 
 import ezdxf
@@ -110,6 +111,11 @@ def tags_of(e):
     return [(t[0], str(t[1])) for t in collector.tags]
 
 
+def shown(text):
+    """Text as CAD programs show it: \\U+XXXX is the character XXXX."""
+    return re.sub(r"\\U\+([0-9A-Fa-f]{4})", lambda m: chr(int(m.group(1), 16)), text)
+
+
 def check(before_path, after_path):
     before = ezdxf.readfile(before_path)
     after = ezdxf.readfile(after_path)
@@ -138,7 +144,7 @@ def check(before_path, after_path):
             continue
         if e.dxftype() == "INSERT":
             result["inserts"].append({"block": e.dxf.name,
-                                      "attribs": {a.dxf.tag: a.dxf.text for a in e.attribs}})
+                                      "attribs": {a.dxf.tag: shown(a.dxf.text) for a in e.attribs}})
         elif e.dxftype() == "POLYLINE":
             result["polylines"] += 1
     for block in after.blocks:

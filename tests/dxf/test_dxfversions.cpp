@@ -16,6 +16,7 @@ namespace {
 
 const QString kFlag = QStringLiteral(KORVEL_SOURCE_DIR "/support/Inserts/Flag.dxf");
 const QString kLabel = QStringLiteral("Caf\u00E9 \u20AC");
+const QString kLabel2 = QStringLiteral("P2 \u2116"); // outside Windows-1252
 
 QByteArray readFile(const QString& path) {
     QFile f(path);
@@ -73,18 +74,22 @@ protected:
     }
     static QString path(const QString& name) { return dir_->filePath(name); }
 
-    // Two labelled points and a 3D line added to the drawing at `in`, written to `out`.
-    static void addPoints(const QString& in, const QString& out, const QString& block = kFlag) {
+    // Two labelled points and a 3D line added to the drawing at `in`, written
+    // to `out`; returns the handle of the first point.
+    static QByteArray addPoints(const QString& in, const QString& out, const QString& block = kFlag) {
         DxfDrawing d = DxfDrawing::open(readFile(in));
         const QString name = d.blockFromFile(block);
+        QByteArray first;
         for (int i = 0; i < 2; ++i) {
             QByteArray h = d.insertBlock(name, {100.0 + i, 200, 3}, 1, 1, 1, 0.5);
             for (int a : d.attributesOf(d.entityIndex(h)))
-                d.setAttributeText(a, i == 0 ? kLabel : QStringLiteral("P2"));
+                d.setAttributeText(a, i == 0 ? kLabel : kLabel2);
+            first = first.isEmpty() ? h : first;
         }
         d.add3DPolyline({100, 200, 3, 101, 200, 4});
         d.zoomExtents();
         writeFile(out, d.toBytes());
+        return first;
     }
 
     static QTemporaryDir* dir_;
@@ -104,7 +109,7 @@ TEST_F(OtherWriters, EveryVersionTakesPointsAndALineAndLosesNothing) {
         SCOPED_TRACE(v);
         const QString in = path(QStringLiteral("drawing-%1.dxf").arg(v));
         const QString out = path(QStringLiteral("out-%1.dxf").arg(v));
-        addPoints(in, out);
+        const QByteArray handle = addPoints(in, out);
         const QByteArray before = readFile(in), after = readFile(out);
         for (const char* section : {"ENTITIES", "OBJECTS", "CLASSES"})
             EXPECT_TRUE(after.contains(sectionText(before, section))) << section << " changed";
@@ -117,10 +122,14 @@ TEST_F(OtherWriters, EveryVersionTakesPointsAndALineAndLosesNothing) {
         QJsonArray inserts = r.value("inserts").toArray();
         ASSERT_EQ(inserts.size(), 2);
         EXPECT_EQ(inserts[0].toObject().value("attribs").toObject().value("TRANSFERTEXT").toString(), kLabel);
-        EXPECT_EQ(inserts[1].toObject().value("attribs").toObject().value("TRANSFERTEXT").toString(), "P2");
-        // The label reads back through the engine too.
+        EXPECT_EQ(inserts[1].toObject().value("attribs").toObject().value("TRANSFERTEXT").toString(),
+                  kLabel2);
+        // The label reads back through the engine too, from the drawing as written.
         DxfDrawing again = DxfDrawing::open(after);
         EXPECT_EQ(again.version(), DxfDrawing::open(before).version());
+        std::vector<int> attribs = again.attributesOf(again.entityIndex(handle));
+        ASSERT_EQ(attribs.size(), 1u);
+        EXPECT_EQ(again.decodeText(again.entity(attribs[0]).value(1)), kLabel);
 
         QByteArray said;
         EXPECT_EQ(run("ogrinfo", {"-ro", "-al", "-so", out}, &said), 0) << said.toStdString();

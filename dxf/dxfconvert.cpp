@@ -3,6 +3,7 @@
 
 #include "platform/ansi.h"
 
+#include <QHash>
 #include <QSet>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -227,8 +228,19 @@ void dropPointers(DxfObject& o) {
     o.tags = std::move(kept);
 }
 
-std::vector<DxfObject> adapt(const std::vector<DxfObject>& entities, bool fromModern, bool toModern,
-                             const Recode& recode, const QString& path) {
+std::vector<DxfObject> adapt(const std::vector<DxfObject>& entities, bool fromModern,
+                             const QByteArray& toVersion, const Recode& recode, const QString& path) {
+    const bool toModern = isModern(toVersion);
+    const int target = versionNumber(toVersion);
+    // The first version of each entity type later than R13.
+    static const QHash<QByteArray, int> since = {{"LWPOLYLINE", 1014},      {"HATCH", 1014},
+                                                 {"WIPEOUT", 1015},         {"ARC_DIMENSION", 1018},
+                                                 {"HELIX", 1021},           {"LIGHT", 1021},
+                                                 {"SECTIONOBJECT", 1021},   {"PLANESURFACE", 1021},
+                                                 {"EXTRUDEDSURFACE", 1021}, {"LOFTEDSURFACE", 1021},
+                                                 {"REVOLVEDSURFACE", 1021}, {"SWEPTSURFACE", 1021},
+                                                 {"NURBSURFACE", 1024},     {"MESH", 1024},
+                                                 {"POINTCLOUD", 1024},      {"GEOPOSITIONMARKER", 1027}};
     // Entities that need objects of their own drawing (definitions, styles)
     // cannot be copied without them.
     static const QSet<QByteArray> needsObjects = {"IMAGE",       "PDFUNDERLAY", "DWFUNDERLAY",
@@ -251,7 +263,18 @@ std::vector<DxfObject> adapt(const std::vector<DxfObject>& entities, bool fromMo
                 std::remove_if(o.tags.begin() + 1, o.tags.end(), [](const DxfTag& t) { return t.code == 5; }),
                 o.tags.end());
         }
-        if (fromModern && !toModern)
+        const int first = since.value(o.type(), 0);
+        if (fromModern && toModern && first > target) {
+            if (o.type() != "LWPOLYLINE") {
+                const QByteArray why = "a drawing of version " + toVersion + " cannot hold";
+                throw DxfError(refused(path, o.type(), why.constData()));
+            }
+            // R13 has no LWPOLYLINE: the same polyline in its older form.
+            std::vector<DxfObject> old;
+            toR12(o, old, path);
+            for (const DxfObject& p : old)
+                out.push_back(modernEntity(p, path));
+        } else if (fromModern && !toModern)
             toR12(o, out, path);
         else if (!fromModern && toModern)
             out.push_back(modernEntity(o, path));

@@ -32,10 +32,11 @@ void dropPointers(DxfObject& o);
 using Recode = std::function<QByteArray(const QByteArray&)>;
 
 // The model space entities of a block drawing (in file order, sequences such
-// as POLYLINE VERTEX SEQEND kept together) made fit for the target version.
+// as POLYLINE VERTEX SEQEND kept together) made fit for the target version
+// ($ACADVER of the drawing they go into).
 // Handles and owners are removed; the caller assigns new ones.
-std::vector<DxfObject> adapt(const std::vector<DxfObject>& entities, bool fromModern, bool toModern,
-                             const Recode& recode, const QString& path);
+std::vector<DxfObject> adapt(const std::vector<DxfObject>& entities, bool fromModern,
+                             const QByteArray& toVersion, const Recode& recode, const QString& path);
 
 // Text as a drawing of that version and $DWGCODEPAGE holds it: UTF-8 from
 // AC1021 on; before, the code page with \U+XXXX for characters outside it.

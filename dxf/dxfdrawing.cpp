@@ -536,6 +536,18 @@ void DxfDrawing::ensureLayer(const QByteArray& name, const DxfDocument* source) 
     layers_.insert(key, name.trimmed());
 }
 
+void DxfDrawing::ensureAppId(const QByteArray& name) {
+    const QByteArray key = upper(name);
+    if (key.isEmpty() || findEntry(doc_, "APPID", key))
+        return;
+    DxfObject entry{{T::tag(0, "APPID")}};
+    if (modern_)
+        entry.tags.insert(entry.tags.end(),
+                          {T::tag(100, "AcDbSymbolTableRecord"), T::tag(100, "AcDbRegAppTableRecord")});
+    entry.tags.insert(entry.tags.end(), {T::tag(2, name.trimmed()), T::tag(70, "0")});
+    addTableEntry("APPID", std::move(entry));
+}
+
 DxfObject DxfDrawing::blockRecord(const QByteArray& name) {
     const DxfObject* model = nullptr;
     for (const DxfObject& o : tables().objects)
@@ -679,7 +691,7 @@ QString DxfDrawing::blockFromData(const QString& path, const QByteArray& bytes) 
         return sameText ? b : encodeText(DxfConvert::decodeText(b, sourceVersion, sourceCodepage));
     };
     auto adapt = [&](const std::vector<DxfObject>& objects) {
-        return DxfConvert::adapt(objects, fromModern, modern_, recode, path);
+        return DxfConvert::adapt(objects, fromModern, version_, recode, path);
     };
 
     std::array<double, 3> base{0, 0, 0};
@@ -797,6 +809,10 @@ QString DxfDrawing::blockFromData(const QString& path, const QByteArray& bytes) 
             QByteArray type = o.type();
             if ((type == "TEXT" || type == "ATTDEF" || type == "ATTRIB" || type == "MTEXT") && o.find(7) >= 0)
                 ensureStyle(o.value(7), &source);
+            // Extended data names its application, which must be registered.
+            for (const DxfTag& t : o.tags)
+                if (t.code == 1001)
+                    ensureAppId(t.value);
         }
     };
     auto addBlock = [&](const QByteArray& blockName, std::vector<DxfObject> objects, int flags,

@@ -125,6 +125,7 @@ private:
     // The handle and owner of a new object: the owner only in modern drawings.
     void own(DxfObject& o, const QByteArray& handle, const QByteArray& owner);
     DxfObject blockRecord(const QByteArray& name);
+    void ensureAppId(const QByteArray& name);
     DxfObject seqEnd(const QByteArray& owner, const QByteArray& layer);
     QByteArray newHandle();
     DxfSection& entities();

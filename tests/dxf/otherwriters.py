@@ -69,8 +69,10 @@ def block_r2018(path):
 
 def block_lw(path):
     doc = ezdxf.new("R2018")
+    doc.appids.new("SURVEYCO")
     msp = doc.modelspace()
-    msp.add_lwpolyline([(0, 0, 0, 0, 1.0), (2, 0, 0, 0, 0), (2, 3)], format="xyseb", close=True)
+    lw = msp.add_lwpolyline([(0, 0, 0, 0, 1.0), (2, 0, 0, 0, 0), (2, 3)], format="xyseb", close=True)
+    lw.set_xdata("SURVEYCO", [(1000, "mark")])
     msp.add_attdef("TRANSFERTEXT", (2.5, 3), dxfattribs={"height": 0.8})
     doc.saveas(path)
 
@@ -111,6 +113,68 @@ def tags_of(e):
     return [(t[0], str(t[1])) for t in collector.tags]
 
 
+def raw_objects(path):
+    """{section name: [[(code, value), ...] per object]} read from the file's own tags
+    (ezdxf repairs missing block records, owners and handles silently on load)."""
+    with open(path, "rb") as f:
+        lines = f.read().decode("latin-1").splitlines()
+    tags = [(int(lines[i]), lines[i + 1].strip()) for i in range(0, len(lines) - 1, 2)]
+    sections, name, objs = {}, None, None
+    for i, t in enumerate(tags):
+        if t == (0, "SECTION"):
+            name, objs = tags[i + 1][1], []
+            sections[name] = objs
+        elif t == (0, "ENDSEC"):
+            name = None
+        elif name and t[0] == (9 if name == "HEADER" else 0) and i > 0 and tags[i - 1] != (0, "SECTION"):
+            objs.append([t])
+        elif name and objs:
+            objs[-1].append(t)
+    return sections
+
+
+def structure(path):
+    """What R13+ readers rely on: unique handles below $HANDSEED, every owner a
+    handle of the file, each block with its BLOCK_RECORD owning it."""
+    problems = []
+    sections = raw_objects(path)
+    header = {o[0][1]: o[1:] for o in sections.get("HEADER", [])}
+    modern = header.get("$ACADVER", [(1, "AC1009")])[0][1] >= "AC1012"
+    seed = int(header.get("$HANDSEED", [(5, "0")])[0][1], 16)
+    handles, owners = set(), []
+    for name in ("TABLES", "BLOCKS", "ENTITIES", "OBJECTS"):
+        for o in sections.get(name, []):
+            h = next((v for c, v in o[1:] if c in (5, 105)), None)
+            if h is None:
+                if modern and o[0][1] not in ("ENDTAB",):
+                    problems.append(f"{name} {o[0][1]} has no handle")
+                continue
+            if h in handles:
+                problems.append(f"handle {h} used twice")
+            handles.add(h)
+            if int(h, 16) >= seed:
+                problems.append(f"handle {h} not below $HANDSEED")
+            owner = next((v for c, v in o[1:] if c == 330), None)
+            if modern and owner is None and name != "OBJECTS":
+                problems.append(f"{name} {o[0][1]} {h} has no owner")
+            if owner and owner != "0":
+                owners.append((owner, f"{o[0][1]} {h}"))
+    for owner, what in owners:
+        if owner not in handles:
+            problems.append(f"{what}: owner {owner} is no object of the drawing")
+    if modern:
+        records = {}
+        for o in sections.get("TABLES", []):
+            if o[0][1] == "BLOCK_RECORD":
+                records[dict(o).get(2, "").upper()] = dict(o).get(5)
+        for o in sections.get("BLOCKS", []):
+            if o[0][1] == "BLOCK":
+                d = dict(o)
+                if records.get(d.get(2, "").upper()) != d.get(330):
+                    problems.append(f"block {d.get(2)} is not owned by a BLOCK_RECORD of its name")
+    return problems
+
+
 def shown(text):
     """Text as CAD programs show it: \\U+XXXX is the character XXXX."""
     return re.sub(r"\\U\+([0-9A-Fa-f]{4})", lambda m: chr(int(m.group(1), 16)), text)
@@ -122,7 +186,9 @@ def check(before_path, after_path):
     auditor = after.audit()
     result = {
         "version": after.dxfversion,
-        "audit_errors": [f"{e.code}: {e.message}" for e in auditor.errors],
+        # Problems the drawing had before (another writer's) are not ours to judge.
+        "audit_errors": [f"{e.code}: {e.message}" for e in auditor.errors]
+        + [p for p in structure(after_path) if p not in structure(before_path)],
         "audit_fixes": [f"{e.code}: {e.message}" for e in auditor.fixes],
         "missing": [],
         "changed": [],
@@ -131,6 +197,7 @@ def check(before_path, after_path):
         "polylines": 0,
         "blocks": {},
         "bulges": [],
+        "appids": [a.dxf.name for a in after.appids],
     }
     old = entities(before)
     new = entities(after)

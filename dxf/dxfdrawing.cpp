@@ -226,8 +226,19 @@ void DxfDrawing::prepare() {
     if (const DxfObject* cp = doc_.headerVariable("$DWGCODEPAGE"); cp && cp->tags.size() > 1)
         codepage_ = cp->tags[1].value.trimmed();
 
+    if (!modern_) {
+        const DxfObject* handling = doc_.headerVariable("$HANDLING");
+        if (!handling || handling->tags.size() < 2 || handling->tags[1].value.trimmed() != "1") {
+            doc_.setHeaderVariable("$HANDLING", {T::tag(70, "1")});
+            modified_ = true;
+        }
+    }
+
     unsigned long long maxHandle = 0;
     std::vector<std::pair<int, QByteArray>> used;
+    // Every section the engine adds to exists before any reference to one is
+    // taken (adding a section moves the others).
+    tables();
     blocks();
     DxfSection& ents = entities();
     for (DxfSection& s : doc_.sections()) {
@@ -270,14 +281,6 @@ void DxfDrawing::prepare() {
         if (seed->tags.size() > 1)
             if (auto h = parseHandle(seed->tags[1].value))
                 nextHandle_ = std::max(nextHandle_, *h);
-
-    if (!modern_) {
-        const DxfObject* handling = doc_.headerVariable("$HANDLING");
-        if (!handling || handling->tags.size() < 2 || handling->tags[1].value.trimmed() != "1") {
-            doc_.setHeaderVariable("$HANDLING", {T::tag(70, "1")});
-            modified_ = true;
-        }
-    }
 
     indexTables();
     for (const DxfObject& o : tables().objects)

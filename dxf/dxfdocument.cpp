@@ -288,6 +288,24 @@ void DxfDocument::expandSection(DxfSection& section) const {
     section.raw.clear();
 }
 
+void DxfDocument::forEachObject(const DxfSection& section, const std::function<void(const DxfObject&)>& f) {
+    if (!section.raw.isEmpty()) {
+        DxfObject current;
+        DxfTagReader r(section.raw);
+        while (r.next()) {
+            if (r.code() == 0 && !current.tags.empty()) {
+                f(current);
+                current.tags.clear();
+            }
+            current.tags.push_back(DxfTag{r.code(), r.value(), {}});
+        }
+        if (!current.tags.empty())
+            f(current);
+    }
+    for (const DxfObject& o : section.objects)
+        f(o);
+}
+
 DxfDocument DxfDocument::expanded() const {
     DxfDocument copy = *this;
     for (DxfSection& s : copy.sections_)

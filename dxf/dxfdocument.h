@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <vector>
@@ -100,6 +101,10 @@ public:
     void expandSection(DxfSection& section) const;
     // A copy with every section split into objects (what readers of tags want).
     DxfDocument expanded() const;
+    // Calls f with each object of the section in file order, those kept as
+    // text included without splitting the section: their tag values are views
+    // into the text, valid during the call only.
+    static void forEachObject(const DxfSection& section, const std::function<void(const DxfObject&)>& f);
     // The exact bytes: tags as read, new tags in the usual R12 layout.
     QByteArray toBytes() const;
 

@@ -95,6 +95,10 @@ public:
     void markSaved() { modified_ = false; }
     // The whole drawing as tags (sections kept as text are split first, once).
     const DxfDocument& document() const;
+    // The drawing as held: big sections kept as text (DxfSection::raw), read
+    // them with DxfDocument::forEachObject; nothing is split, so a reader of a
+    // big drawing costs no more memory than the text.
+    const DxfDocument& splicedDocument() const { return doc_; }
     // The drawing's $ACADVER ("AC1009" for a new drawing).
     QByteArray version() const { return version_; }
     // Text as this drawing holds it, and back (see DxfConvert::encodeText).

@@ -49,6 +49,17 @@ void asDrawing(const QByteArray& bytes) {
     DxfDocument spliced = DxfDocument::parseSpliced(bytes, {"ENTITIES", "OBJECTS"});
     check(DxfDocument::parse(spliced.toBytes()).toBytes() == once);
     check(spliced.expanded().toBytes() == once);
+    const DxfDocument whole = spliced.expanded();
+    check(whole.sections().size() == spliced.sections().size());
+    for (size_t i = 0; i < spliced.sections().size(); ++i) {
+        const DxfSection& split = whole.sections()[i];
+        size_t n = 0;
+        DxfDocument::forEachObject(spliced.sections()[i], [&](const DxfObject& o) {
+            check(n < split.objects.size() && split.objects[n].tags.size() == o.tags.size());
+            ++n;
+        });
+        check(n == split.objects.size());
+    }
 
     try {
         DxfDrawing d = DxfDrawing::open(bytes);

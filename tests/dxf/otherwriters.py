@@ -163,6 +163,12 @@ def structure(path):
         if owner not in handles:
             problems.append(f"{what}: owner {owner} is no object of the drawing")
     if modern:
+        # A new layer has the shape of layer "0": the same group codes.
+        layers = {dict(o).get(2): [c for c, _ in o if c not in (5, 2)]
+                  for o in sections.get("TABLES", []) if o[0][1] == "LAYER"}
+        for name, codes in layers.items():
+            if codes != layers.get("0"):
+                problems.append(f"layer {name} is not shaped as layer 0: {codes}")
         records = {}
         for o in sections.get("TABLES", []):
             if o[0][1] == "BLOCK_RECORD":
@@ -210,7 +216,7 @@ def check(before_path, after_path):
         if handle in old:
             continue
         if e.dxftype() == "INSERT":
-            result["inserts"].append({"block": e.dxf.name,
+            result["inserts"].append({"block": e.dxf.name, "layer": e.dxf.layer,
                                       "attribs": {a.dxf.tag: shown(a.dxf.text) for a in e.attribs}})
         elif e.dxftype() == "POLYLINE":
             result["polylines"] += 1

@@ -95,6 +95,8 @@ protected:
             first = first.isEmpty() ? h : first;
         }
         d.add3DPolyline({100, 200, 3, 101, 200, 4});
+        d.addLayer(kLabel);
+        d.setEntityLayer(d.entityIndex(first), kLabel);
         d.zoomExtents();
         writeFile(out, d.toBytes());
         return first;
@@ -132,6 +134,7 @@ TEST_F(OtherWriters, EveryVersionTakesPointsAndALineAndLosesNothing) {
         EXPECT_EQ(inserts[0].toObject().value("attribs").toObject().value("TRANSFERTEXT").toString(), kLabel);
         EXPECT_EQ(inserts[1].toObject().value("attribs").toObject().value("TRANSFERTEXT").toString(),
                   kLabel2);
+        EXPECT_EQ(inserts[0].toObject().value("layer").toString(), kLabel);
         // The label reads back through the engine too, from the drawing as written.
         DxfDrawing again = DxfDrawing::open(after);
         EXPECT_EQ(again.version(), DxfDrawing::open(before).version());

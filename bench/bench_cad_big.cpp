@@ -30,6 +30,15 @@ long long peakBytes() {
     return static_cast<long long>(u.ru_maxrss) * 1024;
 }
 
+// Processor seconds used (user and system): what the time would be on a
+// machine with nothing else to do, but for waiting on the disk.
+double cpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
 // The engine's job, timed: read, define the block, one labelled reference, write.
 int appendOne(const QString& in, const QString& out) {
     QElapsedTimer t;
@@ -57,7 +66,7 @@ int appendOne(const QString& in, const QString& out) {
     const double all = double(t.nsecsElapsed()) / 1e9;
     std::fprintf(stderr, "read %.2f s, open %.2f s, append and text %.2f s, durable write %.2f s\n", readS,
                  openS - readS, textS - openS, all - textS);
-    std::printf("%.3f %lld\n", all, peakBytes());
+    std::printf("%.3f %lld %.3f\n", all, peakBytes(), cpuSeconds());
     return 0;
 }
 
@@ -99,8 +108,9 @@ QByteArray fill(const QByteArray& skeleton, long long lines, bool modern) {
     return out;
 }
 
-// "seconds peak-bytes" printed by a program, or an empty result.
-bool runTimed(const QString& program, const QStringList& args, double* seconds, long long* peak) {
+// "seconds peak-bytes cpu-seconds" printed by a program, or an empty result.
+bool runTimed(const QString& program, const QStringList& args, double* seconds, long long* peak,
+              double* cpu) {
     QProcess p;
     p.start(program, args);
     if (!p.waitForFinished(1800000) || p.exitCode() != 0) {
@@ -108,10 +118,11 @@ bool runTimed(const QString& program, const QStringList& args, double* seconds, 
         return false;
     }
     QList<QByteArray> parts = p.readAllStandardOutput().trimmed().split(' ');
-    if (parts.size() != 2)
+    if (parts.size() != 3)
         return false;
     *seconds = parts[0].toDouble();
     *peak = parts[1].toLongLong();
+    *cpu = parts[2].toDouble();
     return true;
 }
 

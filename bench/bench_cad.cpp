@@ -40,8 +40,8 @@ int main(int argc, char** argv) {
             return 1;
         SaveSetting(DrawingSetting::kApp, DrawingSetting::kSection, DrawingSetting::kPath, drawing);
         ACADStuff acad;
-        auto* engine = dynamic_cast<DxfApplication*>(acad.AcadApp.get());
-        const int savesBefore = engine ? engine->saveCount() : 0;
+        DxfApplication* engine = nullptr;
+        int savesBefore = 0; // the engine starts (or is found) with the first insertion
         int failed = 0;
         QElapsedTimer t;
         t.start();
@@ -51,6 +51,10 @@ int main(int argc, char** argv) {
             if (handle.isEmpty() || !acad.SetBlockAttribute(handle, QStringLiteral("TRANSFERTEXT"),
                                                             QStringLiteral("WP%1").arg(i)))
                 ++failed;
+            if (i == 0) {
+                engine = dynamic_cast<DxfApplication*>(acad.AcadApp.get());
+                savesBefore = engine ? engine->saveCount() : 0;
+            }
         }
         // After the command: the coalesced save, then the window shows the result
         // (one scene rebuild and one frame).

@@ -8,6 +8,8 @@
 #include "dxf/dxfdrawing.h"
 #include "dxf/dxfrender.h"
 
+#include <QGuiApplication>
+
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -98,6 +100,14 @@ void asBlock(const QByteArray& bytes) {
 }
 
 } // namespace
+
+// The drawing window's scene measures text with the fonts of a GUI
+// application, as in the program: one without a screen.
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QGuiApplication app(*argc, *argv);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "dxf/dxfdocument.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -11,23 +12,29 @@ DxfError::DxfError(const QString& description)
 
 namespace {
 
-QByteArray canonicalCode(int code) {
-    char buf[16];
-    int n = std::snprintf(buf, sizeof buf, "%3d", code);
-    return QByteArray(buf, n);
-}
-
 bool sameTrimmed(const QByteArray& value, const char* text) {
     return value.trimmed() == text;
 }
 
-std::optional<int> parseCode(const QByteArray& line) {
-    QByteArray t = line.trimmed();
-    if (t.isEmpty() || t.size() > 6)
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// The text between b and e without the blanks around it (as QByteArray::trimmed).
+void trim(const char*& b, const char*& e) {
+    while (b < e && isBlank(*b))
+        ++b;
+    while (e > b && isBlank(e[-1]))
+        --e;
+}
+
+std::optional<int> parseCode(const char* b, const char* e) {
+    trim(b, e);
+    if (b == e || e - b > 6)
         return std::nullopt;
     int value = 0;
-    auto [ptr, ec] = std::from_chars(t.constData(), t.constData() + t.size(), value);
-    if (ec != std::errc() || ptr != t.constData() + t.size() || value < -5 || value > 1071)
+    auto [ptr, ec] = std::from_chars(b, e, value);
+    if (ec != std::errc() || ptr != e || value < -5 || value > 1071)
         return std::nullopt;
     return value;
 }
@@ -97,9 +104,9 @@ QByteArray DxfDocument::formatNumber(double value) {
 }
 
 std::optional<double> DxfDocument::parseNumber(const QByteArray& text) {
-    QByteArray t = text.trimmed();
-    const char* begin = t.constData();
-    const char* end = begin + t.size();
+    const char* begin = text.constData();
+    const char* end = begin + text.size();
+    trim(begin, end);
     if (begin != end && *begin == '+')
         ++begin;
     if (begin == end)
@@ -111,7 +118,58 @@ std::optional<double> DxfDocument::parseNumber(const QByteArray& text) {
     return value;
 }
 
+bool DxfTagReader::line(const char** start, qsizetype* len) {
+    if (pos_ >= size_)
+        return false;
+    *start = data_ + pos_;
+    const void* nl = std::memchr(*start, '\n', size_ - pos_);
+    qsizetype n = nl ? static_cast<const char*>(nl) - *start : size_ - pos_;
+    pos_ += n + (nl ? 1 : 0);
+    if (n > 0 && (*start)[n - 1] == '\r')
+        --n;
+    *len = n;
+    ++line_;
+    return true;
+}
+
+bool DxfTagReader::next() {
+    tagStart_ = pos_;
+    if (!line(&codeLine_, &codeLen_))
+        return false;
+    std::optional<int> code = parseCode(codeLine_, codeLine_ + codeLen_);
+    if (!code)
+        throw DxfError(notDxf(line_));
+    code_ = *code;
+    if (!line(&value_, &valueLen_))
+        throw DxfError(QStringLiteral("The DXF drawing is incomplete: it ends after a group code."));
+    return true;
+}
+
+bool DxfTagReader::valueIs(const char* text) const {
+    const char* b = value_;
+    const char* e = value_ + valueLen_;
+    trim(b, e);
+    const size_t n = std::strlen(text);
+    return static_cast<size_t>(e - b) == n && std::memcmp(b, text, n) == 0;
+}
+
+QByteArray DxfTagReader::rawCode() const {
+    char buf[16];
+    int n = std::snprintf(buf, sizeof buf, "%3d", code_);
+    if (codeLen_ == n && std::memcmp(buf, codeLine_, static_cast<size_t>(n)) == 0)
+        return QByteArray();
+    return QByteArray(codeLine_, codeLen_);
+}
+
 DxfDocument DxfDocument::parse(const QByteArray& bytes) {
+    return parseImpl(bytes, nullptr);
+}
+
+DxfDocument DxfDocument::parseSpliced(const QByteArray& bytes, const std::vector<QByteArray>& raw) {
+    return parseImpl(bytes, &raw);
+}
+
+DxfDocument DxfDocument::parseImpl(const QByteArray& bytes, const std::vector<QByteArray>* rawNames) {
     static const char binarySentinel[] = "AutoCAD Binary DXF";
     if (bytes.startsWith(binarySentinel))
         throw DxfError(
@@ -120,62 +178,40 @@ DxfDocument DxfDocument::parse(const QByteArray& bytes) {
     DxfDocument doc;
     qsizetype firstLf = bytes.indexOf('\n');
     doc.eol_ = (firstLf > 0 && bytes.at(firstLf - 1) == '\r') ? QByteArray("\r\n") : QByteArray("\n");
+    if (rawNames)
+        doc.source_ = bytes;
 
-    const char* data = bytes.constData();
-    const qsizetype size = bytes.size();
-    qsizetype pos = 0;
-    qsizetype lineNo = 0;
-    // Next line without its end; false at the end of the data.
-    auto nextLine = [&](QByteArray* out) {
-        if (pos >= size)
-            return false;
-        const char* start = data + pos;
-        const void* nl = std::memchr(start, '\n', size - pos);
-        qsizetype len = nl ? static_cast<const char*>(nl) - start : size - pos;
-        pos += len + (nl ? 1 : 0);
-        if (len > 0 && start[len - 1] == '\r')
-            --len;
-        *out = QByteArray(start, len);
-        ++lineNo;
-        return true;
-    };
-
+    DxfTagReader r(bytes);
     enum class State { Outside, SectionName, Inside, Done };
     State state = State::Outside;
     DxfSection* current = nullptr;
     bool header = false;
-    QByteArray codeLine, valueLine;
-    while (state != State::Done && nextLine(&codeLine)) {
-        std::optional<int> code = parseCode(codeLine);
-        if (!code)
-            throw DxfError(notDxf(lineNo));
-        if (!nextLine(&valueLine))
-            throw DxfError(QStringLiteral("The DXF drawing is incomplete: it ends after a group code."));
-        DxfTag t{*code, valueLine, {}};
-        if (codeLine != canonicalCode(*code))
-            t.rawCode = codeLine;
-
+    bool rawSection = false;
+    qsizetype rawStart = -1;
+    auto owned = [&r]() { return DxfTag{r.code(), QByteArray(r.valueData(), r.valueSize()), r.rawCode()}; };
+    while (state != State::Done && r.next()) {
         switch (state) {
         case State::Outside:
-            if (t.is(0, "SECTION")) {
+            if (r.code() == 0 && r.valueIs("SECTION")) {
                 doc.sections_.emplace_back();
                 current = &doc.sections_.back();
-                current->open.push_back(std::move(t));
+                current->open.push_back(owned());
                 state = State::SectionName;
-            } else if (t.is(0, "EOF")) {
-                doc.eof_.push_back(std::move(t));
+            } else if (r.code() == 0 && r.valueIs("EOF")) {
+                doc.eof_.push_back(owned());
                 state = State::Done;
-            } else if (t.code == 999) {
-                (doc.sections_.empty() ? doc.preamble_ : doc.sections_.back().close).push_back(std::move(t));
+            } else if (r.code() == 999) {
+                (doc.sections_.empty() ? doc.preamble_ : doc.sections_.back().close).push_back(owned());
             } else {
                 throw DxfError(
                     doc.sections_.empty()
                         ? QStringLiteral("The file is not a DXF drawing (it does not begin with a section).")
                         : QStringLiteral("The DXF drawing is damaged: line %1 lies outside every section.")
-                              .arg(lineNo));
+                              .arg(r.lineNumber()));
             }
             break;
-        case State::SectionName:
+        case State::SectionName: {
+            DxfTag t = owned();
             if (t.code == 999) {
                 current->open.push_back(std::move(t));
                 break;
@@ -183,28 +219,42 @@ DxfDocument DxfDocument::parse(const QByteArray& bytes) {
             if (t.code != 2)
                 throw DxfError(
                     QStringLiteral("The DXF drawing is damaged: the section at line %1 has no name.")
-                        .arg(lineNo - 1));
+                        .arg(r.lineNumber() - 1));
             current->name = t.value.trimmed().toUpper();
             header = current->name == "HEADER";
+            rawSection = rawNames && !header &&
+                         std::find(rawNames->begin(), rawNames->end(), current->name) != rawNames->end();
+            rawStart = -1;
             current->open.push_back(std::move(t));
             state = State::Inside;
             break;
+        }
         case State::Inside:
-            if (t.code == 0 && (t.is(0, "SECTION") || t.is(0, "EOF")))
+            if (r.code() == 0 && (r.valueIs("SECTION") || r.valueIs("EOF")))
                 throw DxfError(QStringLiteral("The DXF drawing is damaged: section %1 has no end.")
                                    .arg(QString::fromLatin1(current->name)));
-            if (t.is(0, "ENDSEC")) {
-                current->close.push_back(std::move(t));
+            if (r.code() == 0 && r.valueIs("ENDSEC")) {
+                if (rawStart >= 0)
+                    current->raw =
+                        QByteArray::fromRawData(doc.source_.constData() + rawStart, r.tagStart() - rawStart);
+                current->close.push_back(owned());
                 state = State::Outside;
                 break;
             }
-            if (t.code == (header ? 9 : 0)) {
+            if (rawSection) {
+                if (rawStart < 0 && r.code() == 0)
+                    rawStart = r.tagStart();
+                if (rawStart < 0)
+                    current->open.push_back(owned());
+                break;
+            }
+            if (r.code() == (header ? 9 : 0)) {
                 current->objects.emplace_back();
-                current->objects.back().tags.push_back(std::move(t));
+                current->objects.back().tags.push_back(owned());
             } else if (current->objects.empty()) {
-                current->open.push_back(std::move(t));
+                current->open.push_back(owned());
             } else {
-                current->objects.back().tags.push_back(std::move(t));
+                current->objects.back().tags.push_back(owned());
             }
             break;
         case State::Done:
@@ -216,20 +266,64 @@ DxfDocument DxfDocument::parse(const QByteArray& bytes) {
                            .arg(QString::fromLatin1(current->name)));
     if (doc.sections_.empty())
         throw DxfError(QStringLiteral("The file is not a DXF drawing (it has no sections)."));
-    if (state == State::Done && pos < size)
-        doc.trailer_ = bytes.mid(pos);
+    if (state == State::Done && r.position() < bytes.size())
+        doc.trailer_ = bytes.mid(r.position());
     return doc;
+}
+
+void DxfDocument::expandSection(DxfSection& section) const {
+    if (section.raw.isEmpty())
+        return;
+    std::vector<DxfObject> objects;
+    DxfTagReader r(section.raw);
+    while (r.next()) {
+        DxfTag t{r.code(), QByteArray(r.valueData(), r.valueSize()), r.rawCode()};
+        if (t.code == 0 || objects.empty())
+            objects.emplace_back();
+        objects.back().tags.push_back(std::move(t));
+    }
+    objects.insert(objects.end(), std::make_move_iterator(section.objects.begin()),
+                   std::make_move_iterator(section.objects.end()));
+    section.objects = std::move(objects);
+    section.raw.clear();
+}
+
+void DxfDocument::forEachObject(const DxfSection& section, const std::function<void(const DxfObject&)>& f) {
+    if (!section.raw.isEmpty()) {
+        DxfObject current;
+        DxfTagReader r(section.raw);
+        while (r.next()) {
+            if (r.code() == 0 && !current.tags.empty()) {
+                f(current);
+                current.tags.clear();
+            }
+            current.tags.push_back(DxfTag{r.code(), r.value(), {}});
+        }
+        if (!current.tags.empty())
+            f(current);
+    }
+    for (const DxfObject& o : section.objects)
+        f(o);
+}
+
+DxfDocument DxfDocument::expanded() const {
+    DxfDocument copy = *this;
+    for (DxfSection& s : copy.sections_)
+        copy.expandSection(s);
+    return copy;
 }
 
 QByteArray DxfDocument::toBytes() const {
     QByteArray out;
     size_t tagCount = preamble_.size() + 2;
+    qsizetype rawSize = 0;
     for (const DxfSection& s : sections_) {
+        rawSize += s.raw.size();
         tagCount += s.open.size() + s.close.size();
         for (const DxfObject& o : s.objects)
             tagCount += o.tags.size();
     }
-    out.reserve(static_cast<qsizetype>(tagCount * 16) + trailer_.size());
+    out.reserve(static_cast<qsizetype>(tagCount * 16) + rawSize + trailer_.size());
     auto write = [&](const DxfTag& t) {
         if (!t.rawCode.isEmpty()) {
             out += t.rawCode;
@@ -247,6 +341,7 @@ QByteArray DxfDocument::toBytes() const {
     for (const DxfSection& s : sections_) {
         for (const DxfTag& t : s.open)
             write(t);
+        out += s.raw;
         for (const DxfObject& o : s.objects)
             for (const DxfTag& t : o.tags)
                 write(t);

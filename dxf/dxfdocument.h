@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <vector>
@@ -47,6 +48,43 @@ struct DxfSection {
     std::vector<DxfTag> open;       // 0 SECTION, 2 name and anything before the first object
     std::vector<DxfObject> objects; // in file order
     std::vector<DxfTag> close;      // 0 ENDSEC
+    // Objects kept as the bytes they were read as, from the first object's
+    // code line up to the line before ENDSEC; written before `objects`. Empty
+    // unless the section was read with DxfDocument::parseSpliced.
+    QByteArray raw;
+};
+
+// Walks the tags of DXF text without copying them: values are views into the
+// text, valid while it lives. Line ends are LF or CR LF.
+class DxfTagReader {
+public:
+    explicit DxfTagReader(const QByteArray& text) : data_(text.constData()), size_(text.size()) {}
+    // False at the end of the text; throws DxfError for a line that is not a
+    // group code or a code without its value.
+    bool next();
+    int code() const { return code_; }
+    // The value line without its line end, as a view (QByteArray::fromRawData).
+    QByteArray value() const { return QByteArray::fromRawData(value_, valueLen_); }
+    const char* valueData() const { return value_; }
+    qsizetype valueSize() const { return valueLen_; }
+    bool valueIs(const char* text) const; // value, blanks trimmed, equals text
+    // Offset of the current tag's code line, and of the line after its value.
+    qsizetype tagStart() const { return tagStart_; }
+    qsizetype position() const { return pos_; }
+    qsizetype lineNumber() const { return line_; }
+    // The code line as read when it differs from the usual "%3d" form.
+    QByteArray rawCode() const;
+
+private:
+    bool line(const char** start, qsizetype* len);
+    const char* data_;
+    qsizetype size_;
+    qsizetype pos_ = 0, tagStart_ = 0, line_ = 0;
+    int code_ = 0;
+    const char* codeLine_ = nullptr;
+    qsizetype codeLen_ = 0;
+    const char* value_ = nullptr;
+    qsizetype valueLen_ = 0;
 };
 
 class DxfDocument {
@@ -55,6 +93,18 @@ public:
     // is not DXF, or a damaged structure (a section without its end, a file
     // cut short inside a section).
     static DxfDocument parse(const QByteArray& bytes);
+    // The same, but the objects of the sections named in `raw` (upper case) are
+    // kept as their bytes (DxfSection::raw), not split into tags: appending to
+    // a big drawing then costs little more than reading and writing its bytes.
+    static DxfDocument parseSpliced(const QByteArray& bytes, const std::vector<QByteArray>& raw);
+    // Splits a section's raw bytes into objects, placed before its other objects.
+    void expandSection(DxfSection& section) const;
+    // A copy with every section split into objects (what readers of tags want).
+    DxfDocument expanded() const;
+    // Calls f with each object of the section in file order, those kept as
+    // text included without splitting the section: their tag values are views
+    // into the text, valid during the call only.
+    static void forEachObject(const DxfSection& section, const std::function<void(const DxfObject&)>& f);
     // The exact bytes: tags as read, new tags in the usual R12 layout.
     QByteArray toBytes() const;
 
@@ -86,6 +136,8 @@ public:
     static std::optional<double> parseNumber(const QByteArray& text);
 
 private:
+    static DxfDocument parseImpl(const QByteArray& bytes, const std::vector<QByteArray>* raw);
+    QByteArray source_;            // the text raw sections point into
     std::vector<DxfTag> preamble_; // comments before the first section
     std::vector<DxfSection> sections_;
     std::vector<DxfTag> eof_; // 0 EOF (empty when the file had none)

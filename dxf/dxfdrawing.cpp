@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "dxf/dxfdrawing.h"
 
+#include "dxf/dxfconvert.h"
 #include "platform/ansi.h"
 #include "platform/durablewrite.h"
 
@@ -14,8 +15,9 @@
 
 namespace {
 
-constexpr const char* kTableOrder[] = {"VPORT", "LTYPE", "LAYER", "STYLE",
-                                       "VIEW",  "UCS",   "APPID", "DIMSTYLE"};
+constexpr const char* kTableOrder[] = {"VPORT", "LTYPE", "LAYER",    "STYLE",       "VIEW",
+                                       "UCS",   "APPID", "DIMSTYLE", "BLOCK_RECORD"};
+constexpr int kTables = 9;
 constexpr int kMaxNesting = 16; // block references inside blocks followed this deep for extents
 
 using T = DxfDocument;
@@ -26,10 +28,6 @@ QByteArray upper(const QByteArray& s) {
 
 bool isStructural(const QByteArray& type) {
     return type == "TABLE" || type == "ENDTAB";
-}
-
-int handleCode(const DxfObject& o) {
-    return o.type() == "DIMSTYLE" ? 105 : 5;
 }
 
 std::optional<unsigned long long> parseHandle(const QByteArray& text) {
@@ -82,12 +80,36 @@ void requireFinite(double v) {
 
 // Value lines can hold no line break; other control characters would not
 // survive readers either.
-QByteArray safeText(const QString& text) {
-    QByteArray bytes = ToAnsi(text);
+QByteArray safeText(QByteArray bytes) {
     for (char& c : bytes)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
             c = ' ';
     return bytes;
+}
+
+// The versions a drawing may have to be edited here.
+bool isEditable(const QByteArray& v) {
+    static const QSet<QByteArray> versions = {"AC1009", "AC1012", "AC1014", "AC1015", "AC1018",
+                                              "AC1021", "AC1024", "AC1027", "AC1032"};
+    return versions.contains(v);
+}
+
+// A copy of a table entry without what belongs to that entry alone: 102
+// groups (reactors, extension dictionary), owned objects and extended data.
+DxfObject shapeOf(const DxfObject& model) {
+    DxfObject out{{model.tags.front()}};
+    bool inGroup = false;
+    for (size_t i = 1; i < model.tags.size(); ++i) {
+        const DxfTag& t = model.tags[i];
+        if (t.code == 102) {
+            inGroup = t.value.trimmed().startsWith('{');
+            continue;
+        }
+        if (inGroup || t.code == 360 || t.code == 310 || t.code >= 1000)
+            continue;
+        out.tags.push_back(t);
+    }
+    return out;
 }
 
 QString sanitizeBlockName(const QString& base) {
@@ -103,7 +125,7 @@ std::vector<std::pair<int, QByteArray>> content(const std::vector<DxfObject>& ob
     std::vector<std::pair<int, QByteArray>> out;
     for (const DxfObject& o : objects)
         for (size_t i = 0; i < o.tags.size(); ++i)
-            if (!(i > 0 && o.tags[i].code == 5))
+            if (!(i > 0 && (o.tags[i].code == 5 || o.tags[i].code == 330)))
                 out.emplace_back(o.tags[i].code, o.tags[i].value.trimmed());
     return out;
 }
@@ -154,90 +176,123 @@ DxfDrawing DxfDrawing::createNew() {
 
 DxfDrawing DxfDrawing::open(const QByteArray& bytes) {
     DxfDrawing d;
-    d.doc_ = DxfDocument::parse(bytes);
+    d.doc_ = DxfDocument::parseSpliced(bytes, {"ENTITIES", "OBJECTS", "ACDSDATA", "THUMBNAILIMAGE"});
     QByteArray version = d.doc_.version();
-    if (!version.isEmpty() && version != "AC1009")
-        throw DxfError(QStringLiteral("The drawing is a DXF of version %1; only AutoCAD R12 (AC1009) DXF "
-                                      "drawings can be added to. The file was left unchanged.")
+    if (!version.isEmpty() && !isEditable(version))
+        throw DxfError(QStringLiteral("The drawing is a DXF of version %1; only DXF drawings of AutoCAD R12 "
+                                      "(AC1009) to AutoCAD 2018 (AC1032) can be added to. The file was left "
+                                      "unchanged.")
                            .arg(versionName(version)));
     d.prepare();
     return d;
 }
 
-// Gives every object that needs one a unique handle, sets the header variables
-// a handle-bearing R12 drawing needs and adds the tables readers need.
+// What one object of the file tells: its handle, the layers, line types and
+// text styles it names and, for a model space entity, its extents.
+void DxfDrawing::scanObject(const DxfObject& o, bool entity, unsigned long long& maxHandle,
+                            std::vector<std::pair<int, QByteArray>>& used) {
+    const QByteArray type = o.type();
+    for (size_t i = 1; i < o.tags.size(); ++i) {
+        const DxfTag& t = o.tags[i];
+        if (t.code == 5 || t.code == 105) {
+            if (auto h = parseHandle(t.value))
+                maxHandle = std::max(maxHandle, *h);
+        } else if (t.code == 8 || t.code == 6 || t.code == 7) {
+            if (t.code == 8 && (type == "LAYER" || !entity))
+                continue;
+            if (t.code == 7 && type != "TEXT" && type != "ATTDEF" && type != "ATTRIB" && type != "MTEXT")
+                continue;
+            if (!used.empty() && used.back().first == t.code && used.back().second == t.value)
+                continue; // the usual case: the same layer as the entity before
+            QByteArray key = QByteArray::number(t.code) + ':' + t.value;
+            if (!usedSeen_.contains(key)) {
+                usedSeen_.insert(key);
+                used.emplace_back(t.code, QByteArray(t.value.constData(), t.value.size()));
+            }
+        }
+    }
+}
+
+// Sets the header variables an editable drawing needs and adds the tables
+// readers need. Objects already in the drawing keep their handles, or their
+// lack of one: new handles start above every handle the file holds.
 void DxfDrawing::prepare() {
-    std::vector<DxfObject*> handled;
-    for (const char* name : {"TABLES", "BLOCKS", "ENTITIES"})
-        if (DxfSection* s = doc_.section(name))
-            for (DxfObject& o : s->objects)
-                if (!isStructural(o.type()))
-                    handled.push_back(&o);
-    // New handles start above every handle the file holds, table heads included
-    // (some writers give them one) so that none is handed out twice.
+    if (doc_.version().isEmpty()) {
+        doc_.setHeaderVariable("$ACADVER", {T::tag(1, "AC1009")});
+        modified_ = true;
+    }
+    version_ = doc_.version();
+    modern_ = DxfConvert::isModern(version_);
+    if (const DxfObject* cp = doc_.headerVariable("$DWGCODEPAGE"); cp && cp->tags.size() > 1)
+        codepage_ = cp->tags[1].value.trimmed();
+
+    if (!modern_) {
+        const DxfObject* handling = doc_.headerVariable("$HANDLING");
+        if (!handling || handling->tags.size() < 2 || handling->tags[1].value.trimmed() != "1") {
+            doc_.setHeaderVariable("$HANDLING", {T::tag(70, "1")});
+            modified_ = true;
+        }
+    }
+
     unsigned long long maxHandle = 0;
-    for (const char* name : {"TABLES", "BLOCKS", "ENTITIES"})
-        if (DxfSection* s = doc_.section(name))
-            for (const DxfObject& o : s->objects) {
-                int i = o.find(handleCode(o));
+    std::vector<std::pair<int, QByteArray>> used;
+    // Every section the engine adds to exists before any reference to one is
+    // taken (adding a section moves the others).
+    tables();
+    blocks();
+    DxfSection& ents = entities();
+    for (DxfSection& s : doc_.sections()) {
+        if (s.name != "TABLES" && s.name != "BLOCKS" && s.name != "ENTITIES" && s.name != "OBJECTS")
+            continue;
+        const bool isEntities = &s == &ents;
+        const bool names = isEntities || s.name == "BLOCKS" || s.name == "TABLES";
+        for (const DxfObject& o : s.objects)
+            if (!isStructural(o.type()))
+                scanObject(o, names && s.name != "TABLES", maxHandle, used);
+        if (s.raw.isEmpty())
+            continue;
+        // Kept as text: read in place, one object at a time.
+        DxfObject current;
+        auto finish = [&] {
+            if (current.tags.empty())
+                return;
+            if (isEntities) {
+                scanObject(current, true, maxHandle, used);
+                addObjectToBox(extents_, current, 0);
+            } else {
+                int i = current.find(5);
                 if (i >= 0)
-                    if (auto h = parseHandle(o.tags[i].value))
+                    if (auto h = parseHandle(current.tags[i].value))
                         maxHandle = std::max(maxHandle, *h);
             }
-    nextHandle_ = maxHandle + 1;
+            current.tags.clear();
+        };
+        DxfTagReader r(s.raw);
+        while (r.next()) {
+            if (r.code() == 0)
+                finish();
+            current.tags.push_back(DxfTag{r.code(), r.value(), {}});
+        }
+        finish();
+    }
+    usedSeen_.clear();
+    nextHandle_ = maxHandle < ~0ULL ? maxHandle + 1 : maxHandle;
     if (const DxfObject* seed = doc_.headerVariable("$HANDSEED"))
         if (seed->tags.size() > 1)
             if (auto h = parseHandle(seed->tags[1].value))
                 nextHandle_ = std::max(nextHandle_, *h);
 
-    QSet<unsigned long long> seen;
-    for (DxfObject* o : handled) {
-        int code = handleCode(*o);
-        int i = o->find(code);
-        std::optional<unsigned long long> h = i >= 0 ? parseHandle(o->tags[i].value) : std::nullopt;
-        if (h && !seen.contains(*h)) {
-            seen.insert(*h);
-            continue;
-        }
-        modified_ = true;
-        if (i >= 0)
-            o->tags[i].value = newHandle();
-        else
-            o->tags.insert(o->tags.begin() + 1, T::tag(code, newHandle()));
-    }
-
-    if (doc_.version().isEmpty()) {
-        doc_.setHeaderVariable("$ACADVER", {T::tag(1, "AC1009")});
-        modified_ = true;
-    }
-    const DxfObject* handling = doc_.headerVariable("$HANDLING");
-    if (!handling || handling->tags.size() < 2 || handling->tags[1].value.trimmed() != "1") {
-        doc_.setHeaderVariable("$HANDLING", {T::tag(70, "1")});
-        modified_ = true;
-    }
-
     indexTables();
+    for (const DxfObject& o : tables().objects)
+        if (o.type() == "BLOCK_RECORD" && upper(o.value(2)) == "*MODEL_SPACE")
+            modelSpace_ = o.value(5, "0").trimmed();
     if (!linetypes_.contains("CONTINUOUS"))
         ensureLinetype("CONTINUOUS", nullptr);
     if (!layers_.contains("0"))
         ensureLayer("0", nullptr);
     if (!styles_.contains("STANDARD"))
         ensureStyle("STANDARD", nullptr);
-    blocks();
-    DxfSection& ents = entities();
     // Every layer, line type and text style the drawing uses must be defined.
-    std::vector<std::pair<int, QByteArray>> used;
-    for (const DxfSection* s : {doc_.section("TABLES"), doc_.section("BLOCKS"), &ents})
-        for (const DxfObject& o : s->objects) {
-            QByteArray type = o.type();
-            if (s == &ents || type != "LAYER")
-                if (int i = o.find(8); i >= 0 && s != doc_.section("TABLES"))
-                    used.emplace_back(8, o.tags[i].value);
-            if (int i = o.find(6); i >= 0 && (type == "LAYER" || s != doc_.section("TABLES")))
-                used.emplace_back(6, o.tags[i].value);
-            if (int i = o.find(7); i >= 0 && (type == "TEXT" || type == "ATTDEF" || type == "ATTRIB"))
-                used.emplace_back(7, o.tags[i].value);
-        }
     for (const auto& [code, name] : used) {
         if (code == 8)
             ensureLayer(name, nullptr);
@@ -248,13 +303,38 @@ void DxfDrawing::prepare() {
     }
 
     entityByHandle_.clear();
-    entityByHandle_.reserve(static_cast<qsizetype>(ents.objects.size()));
     for (size_t i = 0; i < ents.objects.size(); ++i) {
         const DxfObject& o = ents.objects[i];
         entityByHandle_.insert(upper(o.value(5)), static_cast<int>(i));
+        addObjectToBox(extents_, o, 0);
     }
-    extents_ = DxfBox();
-    addToBox(extents_, ents.objects, 0, ents.objects.size(), 0);
+}
+
+void DxfDrawing::expandEntities() {
+    DxfSection& ents = entities();
+    if (ents.raw.isEmpty())
+        return;
+    doc_.expandSection(ents);
+    entityByHandle_.clear();
+    entityByHandle_.reserve(static_cast<qsizetype>(ents.objects.size()));
+    for (size_t i = 0; i < ents.objects.size(); ++i)
+        entityByHandle_.insert(upper(ents.objects[i].value(5)), static_cast<int>(i));
+}
+
+const DxfDocument& DxfDrawing::document() const {
+    auto* self = const_cast<DxfDrawing*>(this);
+    self->expandEntities();
+    for (DxfSection& s : self->doc_.sections())
+        self->doc_.expandSection(s);
+    return doc_;
+}
+
+QByteArray DxfDrawing::encodeText(const QString& text) const {
+    return DxfConvert::encodeText(text, version_, codepage_);
+}
+
+QString DxfDrawing::decodeText(const QByteArray& bytes) const {
+    return DxfConvert::decodeText(bytes, version_, codepage_);
 }
 
 QByteArray DxfDrawing::toBytes() {
@@ -308,28 +388,49 @@ int DxfDrawing::tableEnd(const char* name) {
     }
     // Missing: create it before the first table that follows it in R12 order.
     int rank = 0;
-    while (rank < 8 && std::strcmp(kTableOrder[rank], name) != 0)
+    while (rank < kTables && std::strcmp(kTableOrder[rank], name) != 0)
         ++rank;
     size_t at = t.objects.size();
     for (size_t i = 0; i < t.objects.size() && at == t.objects.size(); ++i) {
         if (t.objects[i].type() != "TABLE")
             continue;
         QByteArray other = upper(t.objects[i].value(2));
-        for (int r = rank + 1; r < 8; ++r)
+        for (int r = rank + 1; r < kTables; ++r)
             if (other == kTableOrder[r]) {
                 at = i;
                 break;
             }
     }
     DxfObject head{{T::tag(0, "TABLE"), T::tag(2, name), T::tag(70, "0")}};
+    if (modern_)
+        head.tags = {T::tag(0, "TABLE"),
+                     T::tag(2, name),
+                     T::tag(5, newHandle()),
+                     T::tag(330, "0"),
+                     T::tag(100, "AcDbSymbolTable"),
+                     T::tag(70, "0")};
     DxfObject end{{T::tag(0, "ENDTAB")}};
     t.objects.insert(t.objects.begin() + static_cast<std::ptrdiff_t>(at), {head, end});
     modified_ = true;
     return static_cast<int>(at + 1);
 }
 
-void DxfDrawing::addTableEntry(const char* table, DxfObject entry) {
+QByteArray DxfDrawing::tableHandle(const char* name) {
+    DxfSection& t = tables();
+    for (const DxfObject& o : t.objects)
+        if (o.type() == "TABLE" && upper(o.value(2)) == name)
+            return o.value(5, "0").trimmed();
+    return "0";
+}
+
+void DxfDrawing::own(DxfObject& o, const QByteArray& handle, const QByteArray& owner) {
+    DxfConvert::setHandle(o, handle, modern_ ? &owner : nullptr);
+}
+
+QByteArray DxfDrawing::addTableEntry(const char* table, DxfObject entry) {
     int end = tableEnd(table);
+    const QByteArray handle = newHandle();
+    own(entry, handle, tableHandle(table));
     DxfSection& t = tables();
     // Keep the table's maximum-entries count at least the number of entries.
     int head = end - 1;
@@ -343,6 +444,7 @@ void DxfDrawing::addTableEntry(const char* table, DxfObject entry) {
             t.objects[head].set(70, QByteArray::number(count));
     }
     modified_ = true;
+    return handle;
 }
 
 const DxfObject* DxfDrawing::findEntry(const DxfDocument& doc, const char* table,
@@ -360,20 +462,27 @@ void DxfDrawing::ensureLinetype(const QByteArray& name, const DxfDocument* sourc
     QByteArray key = upper(name);
     if (key.isEmpty() || key == "BYLAYER" || key == "BYBLOCK" || linetypes_.contains(key))
         return;
-    DxfObject entry;
-    if (const DxfObject* from = source ? findEntry(*source, "LTYPE", name) : nullptr) {
-        entry = *from;
-        entry.set(5, newHandle());
-    } else {
-        entry.tags = {T::tag(0, "LTYPE"),
-                      T::tag(5, newHandle()),
-                      T::tag(2, name.trimmed()),
-                      T::tag(70, "0"),
-                      T::tag(3, key == "CONTINUOUS" ? "Solid line" : ""),
-                      T::tag(72, "65"),
-                      T::tag(73, "0"),
-                      T::tag(40, 0.0)};
-    }
+    // Built from the values: the shape of an entry differs between versions.
+    const DxfObject* from = source ? findEntry(*source, "LTYPE", name) : nullptr;
+    auto value = [&](int code, const QByteArray& fallback) {
+        return from && from->find(code) >= 0 ? from->value(code).trimmed() : fallback;
+    };
+    DxfObject entry{{T::tag(0, "LTYPE")}};
+    if (modern_)
+        entry.tags.insert(entry.tags.end(),
+                          {T::tag(100, "AcDbSymbolTableRecord"), T::tag(100, "AcDbLinetypeTableRecord")});
+    entry.tags.insert(entry.tags.end(),
+                      {T::tag(2, name.trimmed()), T::tag(70, value(70, "0")),
+                       T::tag(3, from ? from->value(3) : QByteArray(key == "CONTINUOUS" ? "Solid line" : "")),
+                       T::tag(72, value(72, "65")), T::tag(73, value(73, "0")),
+                       T::tag(40, value(40, "0.0"))});
+    if (from)
+        for (size_t i = 1; i < from->tags.size(); ++i)
+            if (from->tags[i].code == 49) {
+                entry.tags.push_back(from->tags[i]);
+                if (modern_)
+                    entry.tags.push_back(T::tag(74, "0"));
+            }
     addTableEntry("LTYPE", std::move(entry));
     linetypes_.insert(key, name.trimmed());
 }
@@ -382,16 +491,19 @@ void DxfDrawing::ensureStyle(const QByteArray& name, const DxfDocument* source) 
     QByteArray key = upper(name);
     if (key.isEmpty() || styles_.contains(key))
         return;
-    DxfObject entry;
-    if (const DxfObject* from = source ? findEntry(*source, "STYLE", name) : nullptr) {
-        entry = *from;
-        entry.set(5, newHandle());
-    } else {
-        entry.tags = {T::tag(0, "STYLE"), T::tag(5, newHandle()), T::tag(2, name.trimmed()),
-                      T::tag(70, "0"),    T::tag(40, 0.0),        T::tag(41, 1.0),
-                      T::tag(50, 0.0),    T::tag(71, "0"),        T::tag(42, 0.2),
-                      T::tag(3, "txt"),   T::tag(4, "")};
-    }
+    const DxfObject* from = source ? findEntry(*source, "STYLE", name) : nullptr;
+    auto value = [&](int code, const QByteArray& fallback) {
+        return from && from->find(code) >= 0 ? from->value(code).trimmed() : fallback;
+    };
+    DxfObject entry{{T::tag(0, "STYLE")}};
+    if (modern_)
+        entry.tags.insert(entry.tags.end(),
+                          {T::tag(100, "AcDbSymbolTableRecord"), T::tag(100, "AcDbTextStyleTableRecord")});
+    entry.tags.insert(entry.tags.end(),
+                      {T::tag(2, name.trimmed()), T::tag(70, value(70, "0")), T::tag(40, value(40, "0.0")),
+                       T::tag(41, value(41, "1.0")), T::tag(50, value(50, "0.0")), T::tag(71, value(71, "0")),
+                       T::tag(42, value(42, "0.2")), T::tag(3, from ? from->value(3) : QByteArray("txt")),
+                       T::tag(4, from ? from->value(4) : QByteArray())});
     addTableEntry("STYLE", std::move(entry));
     styles_.insert(key, name.trimmed());
 }
@@ -400,22 +512,65 @@ void DxfDrawing::ensureLayer(const QByteArray& name, const DxfDocument* source) 
     QByteArray key = upper(name);
     if (key.isEmpty() || layers_.contains(key))
         return;
+    const DxfObject* from = source ? findEntry(*source, "LAYER", name) : nullptr;
+    auto value = [&](int code, const QByteArray& fallback) {
+        return from && from->find(code) >= 0 ? from->value(code).trimmed() : fallback;
+    };
+    const QByteArray linetype = value(6, linetypes_.value("CONTINUOUS", "CONTINUOUS"));
+    ensureLinetype(linetype, source);
     DxfObject entry;
-    if (const DxfObject* from = source ? findEntry(*source, "LAYER", name) : nullptr) {
-        entry = *from;
-        entry.set(5, newHandle());
-        ensureLinetype(entry.value(6, "CONTINUOUS"), source);
+    const DxfObject* zero = modern_ ? findEntry(doc_, "LAYER", "0") : nullptr;
+    if (zero) {
+        // The shape of layer "0" of this drawing (plot style and material included).
+        entry = shapeOf(*zero);
+        entry.set(2, name.trimmed());
+        entry.set(70, value(70, "0"));
+        entry.set(62, value(62, "7"));
+        entry.set(6, linetype);
     } else {
-        entry.tags = {T::tag(0, "LAYER"),        T::tag(5, newHandle()),
-                      T::tag(2, name.trimmed()), T::tag(70, "0"),
-                      T::tag(62, "7"),           T::tag(6, linetypes_.value("CONTINUOUS", "CONTINUOUS"))};
+        entry.tags = {T::tag(0, "LAYER")};
+        if (modern_)
+            entry.tags.insert(entry.tags.end(),
+                              {T::tag(100, "AcDbSymbolTableRecord"), T::tag(100, "AcDbLayerTableRecord")});
+        entry.tags.insert(entry.tags.end(), {T::tag(2, name.trimmed()), T::tag(70, value(70, "0")),
+                                             T::tag(62, value(62, "7")), T::tag(6, linetype)});
     }
     addTableEntry("LAYER", std::move(entry));
     layers_.insert(key, name.trimmed());
 }
 
+void DxfDrawing::ensureAppId(const QByteArray& name) {
+    const QByteArray key = upper(name);
+    if (key.isEmpty() || findEntry(doc_, "APPID", key))
+        return;
+    DxfObject entry{{T::tag(0, "APPID")}};
+    if (modern_)
+        entry.tags.insert(entry.tags.end(),
+                          {T::tag(100, "AcDbSymbolTableRecord"), T::tag(100, "AcDbRegAppTableRecord")});
+    entry.tags.insert(entry.tags.end(), {T::tag(2, name.trimmed()), T::tag(70, "0")});
+    addTableEntry("APPID", std::move(entry));
+}
+
+DxfObject DxfDrawing::blockRecord(const QByteArray& name) {
+    const DxfObject* model = nullptr;
+    for (const DxfObject& o : tables().objects)
+        if (o.type() == "BLOCK_RECORD" && upper(o.value(2)) == "*MODEL_SPACE")
+            model = &o;
+    DxfObject entry;
+    if (model) {
+        entry = shapeOf(*model);
+        entry.set(2, name);
+        if (entry.find(340) >= 0)
+            entry.set(340, "0"); // no layout
+    } else {
+        entry.tags = {T::tag(0, "BLOCK_RECORD"), T::tag(100, "AcDbSymbolTableRecord"),
+                      T::tag(100, "AcDbBlockTableRecord"), T::tag(2, name), T::tag(340, "0")};
+    }
+    return entry;
+}
+
 bool DxfDrawing::hasLayer(const QString& name) const {
-    return layers_.contains(upper(ToAnsi(name)));
+    return layers_.contains(upper(encodeText(name)));
 }
 
 QString DxfDrawing::layerNameProblem(const QString& name) {
@@ -441,7 +596,7 @@ void DxfDrawing::addLayer(const QString& name) {
     QString problem = layerNameProblem(name);
     if (!problem.isEmpty())
         throw DxfError(problem);
-    ensureLayer(ToAnsi(name), nullptr);
+    ensureLayer(encodeText(name), nullptr);
 }
 
 QString DxfDrawing::currentLayer() const {
@@ -449,9 +604,9 @@ QString DxfDrawing::currentLayer() const {
     if (clayer && clayer->tags.size() > 1) {
         auto it = layers_.find(upper(clayer->tags[1].value));
         if (it != layers_.end())
-            return FromAnsi(it.value());
+            return decodeText(it.value());
     }
-    return FromAnsi(layers_.value("0", "0"));
+    return decodeText(layers_.value("0", "0"));
 }
 
 // ---------------------------------------------------------------- blocks
@@ -503,6 +658,13 @@ QString DxfDrawing::blockFromFile(const QString& path) {
     return blockFromData(path, file.readAll());
 }
 
+QByteArray DxfDrawing::uniqueBlockName(const QByteArray& wanted) const {
+    QByteArray name = wanted;
+    for (int n = 2; blockExists(name); ++n)
+        name = wanted + "_" + QByteArray::number(n);
+    return name;
+}
+
 QString DxfDrawing::blockFromData(const QString& path, const QByteArray& bytes) {
     const QString absolute = QFileInfo(path).absoluteFilePath();
     if (auto it = blockByPath_.find(absolute); it != blockByPath_.end())
@@ -514,11 +676,26 @@ QString DxfDrawing::blockFromData(const QString& path, const QByteArray& bytes) 
         throw DxfError(
             QStringLiteral("The block drawing \"%1\" cannot be used. %2").arg(path, e.description()));
     }
-    if (!isR12OrOlder(source.version()))
+    const QByteArray sourceVersion = source.version();
+    if (!isR12OrOlder(sourceVersion) && !isEditable(sourceVersion))
         throw DxfError(
-            QStringLiteral("The block drawing \"%1\" is a DXF of version %2; only AutoCAD R12 (AC1009) "
-                           "or older block drawings can be inserted.")
-                .arg(path, versionName(source.version())));
+            QStringLiteral("The block drawing \"%1\" is a DXF of version %2; only block drawings of "
+                           "AutoCAD R12 (AC1009) to AutoCAD 2018 (AC1032) can be inserted.")
+                .arg(path, versionName(sourceVersion)));
+    const bool fromModern = DxfConvert::isModern(sourceVersion);
+    QByteArray sourceCodepage;
+    if (const DxfObject* cp = source.headerVariable("$DWGCODEPAGE"); cp && cp->tags.size() > 1)
+        sourceCodepage = cp->tags[1].value.trimmed();
+    const bool sameText =
+        DxfConvert::isUtf8(sourceVersion) == DxfConvert::isUtf8(version_) &&
+        (DxfConvert::isUtf8(version_) || upper(sourceCodepage.isEmpty() ? "ANSI_1252" : sourceCodepage) ==
+                                             upper(codepage_.isEmpty() ? "ANSI_1252" : codepage_));
+    const DxfConvert::Recode recode = [&](const QByteArray& b) {
+        return sameText ? b : encodeText(DxfConvert::decodeText(b, sourceVersion, sourceCodepage));
+    };
+    auto adapt = [&](const std::vector<DxfObject>& objects) {
+        return DxfConvert::adapt(objects, fromModern, version_, recode, path);
+    };
 
     std::array<double, 3> base{0, 0, 0};
     if (const DxfObject* ins = source.headerVariable("$INSBASE"))
@@ -530,6 +707,72 @@ QString DxfDrawing::blockFromData(const QString& path, const QByteArray& bytes) 
         for (const DxfObject& o : ents->objects)
             if (o.value(67).trimmed() != "1")
                 body.push_back(o);
+    body = adapt(body);
+
+    // The block definitions of the block drawing, by upper-case name.
+    struct SourceBlock {
+        QByteArray name;
+        std::array<double, 3> base{0, 0, 0};
+        int flags = 0;
+        std::vector<DxfObject> entities;
+    };
+    QHash<QByteArray, SourceBlock> sourceBlocks;
+    if (const DxfSection* srcBlocks = source.section("BLOCKS")) {
+        SourceBlock* current = nullptr;
+        for (const DxfObject& o : srcBlocks->objects) {
+            QByteArray type = o.type();
+            if (type == "BLOCK") {
+                QByteArray key = upper(o.value(2));
+                current = nullptr;
+                if (key.isEmpty() || key.startsWith("*MODEL_SPACE") || key.startsWith("*PAPER_SPACE"))
+                    continue;
+                SourceBlock& b = sourceBlocks[key];
+                b = SourceBlock{
+                    o.value(2).trimmed(), point(o, 10), static_cast<int>(o.number(70).value_or(0)) & 2, {}};
+                current = &b;
+            } else if (type == "ENDBLK") {
+                current = nullptr;
+            } else if (current) {
+                current->entities.push_back(o);
+            }
+        }
+    }
+
+    // References to blocks of the block drawing are renamed under this
+    // block's name; `fresh` gives a name no block here holds yet.
+    QHash<QByteArray, QByteArray> nested; // source block (upper case) -> name here
+    std::vector<QByteArray> order;        // source blocks in the order met
+    QSet<QByteArray> pending;             // upper-case names given but not yet defined
+    auto rename = [&](std::vector<DxfObject>& objects, const QByteArray& prefix, bool fresh) {
+        for (DxfObject& o : objects) {
+            QByteArray type = o.type();
+            if (type != "INSERT" && type != "DIMENSION")
+                continue;
+            int i = o.find(2);
+            if (i < 0)
+                continue;
+            const QByteArray inner = upper(o.tags[i].value);
+            if (sourceBlocks.contains(inner)) {
+                if (!nested.contains(inner)) {
+                    QByteArray wanted = prefix + "$" + o.tags[i].value.trimmed().replace('*', "");
+                    QByteArray name = wanted;
+                    for (int n = 2; fresh && (blockExists(name) || pending.contains(upper(name))); ++n)
+                        name = wanted + "_" + QByteArray::number(n);
+                    nested.insert(inner, name);
+                    pending.insert(upper(name));
+                    order.push_back(inner);
+                }
+                o.tags[i].value = nested.value(inner);
+            } else if (!blockExists(inner)) {
+                if (type == "INSERT")
+                    throw DxfError(QStringLiteral("The block drawing \"%1\" refers to a block \"%2\" that it "
+                                                  "does not define; the block was not inserted.")
+                                       .arg(path, decodeText(o.tags[i].value.trimmed())));
+                // A dimension without its block draws nothing anywhere.
+                o.tags.erase(o.tags.begin() + i);
+            }
+        }
+    };
 
     // Choose the name: the file's base name, or the first free variant of it.
     // A definition identical to the one this file gives (left by an earlier run)
@@ -537,31 +780,20 @@ QString DxfDrawing::blockFromData(const QString& path, const QByteArray& bytes) 
     const QString baseName = sanitizeBlockName(QFileInfo(absolute).completeBaseName());
     QString name;
     bool reuse = false;
-    QHash<QByteArray, QByteArray> nestedNames; // block names of the source -> names here
     std::vector<DxfObject> renamed;
     for (int n = 1;; ++n) {
         name = n == 1 ? baseName : QStringLiteral("%1_%2").arg(baseName).arg(n);
-        QByteArray nameBytes = ToAnsi(name);
+        QByteArray nameBytes = encodeText(name);
         bool taken = false;
         for (const QString& known : blockByPath_)
             taken = taken || known.compare(name, Qt::CaseInsensitive) == 0;
         if (taken)
             continue;
-        // References to blocks of the block drawing are renamed under this name.
-        nestedNames.clear();
+        nested.clear();
+        order.clear();
+        pending.clear();
         renamed = body;
-        for (DxfObject& o : renamed) {
-            QByteArray type = o.type();
-            if (type == "INSERT" || type == "DIMENSION") {
-                int i = o.find(2);
-                if (i < 0)
-                    continue;
-                QByteArray inner = upper(o.tags[i].value);
-                if (!nestedNames.contains(inner))
-                    nestedNames.insert(inner, nameBytes + "$" + o.tags[i].value.trimmed().replace('*', ""));
-                o.tags[i].value = nestedNames.value(inner);
-            }
-        }
+        rename(renamed, nameBytes, false);
         if (!blockExists(nameBytes))
             break;
         if (content(blockEntities(nameBytes)) == content(renamed)) {
@@ -569,7 +801,7 @@ QString DxfDrawing::blockFromData(const QString& path, const QByteArray& bytes) 
             break;
         }
     }
-    const QByteArray nameBytes = ToAnsi(name);
+    const QByteArray nameBytes = encodeText(name);
 
     // Layers, line types and text styles the entities name must exist here.
     auto ensureResources = [&](const std::vector<DxfObject>& objects) {
@@ -578,64 +810,83 @@ QString DxfDrawing::blockFromData(const QString& path, const QByteArray& bytes) 
             if (o.find(6) >= 0)
                 ensureLinetype(o.value(6), &source);
             QByteArray type = o.type();
-            if ((type == "TEXT" || type == "ATTDEF" || type == "ATTRIB") && o.find(7) >= 0)
+            if ((type == "TEXT" || type == "ATTDEF" || type == "ATTRIB" || type == "MTEXT") && o.find(7) >= 0)
                 ensureStyle(o.value(7), &source);
+            // Extended data names its application, which must be registered.
+            for (const DxfTag& t : o.tags)
+                if (t.code == 1001)
+                    ensureAppId(t.value);
         }
     };
-    auto addBlock = [&](const QByteArray& blockName, std::vector<DxfObject> objects, int flags) {
+    auto addBlock = [&](const QByteArray& blockName, std::vector<DxfObject> objects, int flags,
+                        const std::array<double, 3>& origin) {
         ensureResources(objects);
+        const QByteArray record = modern_ ? addTableEntry("BLOCK_RECORD", blockRecord(blockName)) : "0";
+        // Entities of a block belong to its record; ATTRIB, VERTEX and SEQEND
+        // to the INSERT or POLYLINE before them.
+        QByteArray parent;
         for (DxfObject& o : objects) {
-            int h = o.find(5);
-            if (h >= 0)
-                o.tags[h].value = newHandle();
-            else
-                o.tags.insert(o.tags.begin() + 1, T::tag(5, newHandle()));
+            const QByteArray type = o.type();
+            const bool child =
+                (type == "ATTRIB" || type == "VERTEX" || type == "SEQEND") && !parent.isEmpty();
+            const QByteArray handle = newHandle();
+            own(o, handle, child ? parent : record);
+            if (type == "INSERT" || type == "POLYLINE")
+                parent = handle;
+            else if (!child || type == "SEQEND")
+                parent.clear();
         }
         std::vector<DxfObject> def;
-        DxfObject head{{T::tag(0, "BLOCK"), T::tag(5, newHandle()), T::tag(8, "0"), T::tag(2, blockName),
-                        T::tagInt(70, flags)}};
-        setPoint(head.tags, 10, base);
+        DxfObject head{{T::tag(0, "BLOCK")}};
+        if (modern_)
+            head.tags.insert(head.tags.end(), {T::tag(100, "AcDbEntity"), T::tag(8, "0"),
+                                               T::tag(100, "AcDbBlockBegin"), T::tag(2, blockName)});
+        else
+            head.tags.insert(head.tags.end(), {T::tag(8, "0"), T::tag(2, blockName)});
+        head.tags.push_back(T::tagInt(70, flags));
+        setPoint(head.tags, 10, origin);
         head.tags.push_back(T::tag(3, blockName));
+        if (modern_)
+            head.tags.push_back(T::tag(1, ""));
+        own(head, newHandle(), record);
         def.push_back(std::move(head));
         for (DxfObject& o : objects)
             def.push_back(std::move(o));
-        def.push_back(DxfObject{{T::tag(0, "ENDBLK"), T::tag(5, newHandle()), T::tag(8, "0")}});
+        DxfObject end{{T::tag(0, "ENDBLK"), T::tag(8, "0")}};
+        if (modern_)
+            end.tags = {T::tag(0, "ENDBLK"), T::tag(100, "AcDbEntity"), T::tag(8, "0"),
+                        T::tag(100, "AcDbBlockEnd")};
+        own(end, newHandle(), record);
+        def.push_back(std::move(end));
         DxfSection& b = blocks();
         b.objects.insert(b.objects.end(), std::make_move_iterator(def.begin()),
                          std::make_move_iterator(def.end()));
     };
 
     if (!reuse) {
-        // Nested definitions first, so that a reader meets each block before its use.
-        // Only one level is copied: deeper references keep the source's name and
-        // must already exist here (R12 point symbols hardly ever nest).
-        if (const DxfSection* srcBlocks = source.section("BLOCKS")) {
-            for (auto it = nestedNames.begin(); it != nestedNames.end(); ++it) {
-                std::vector<DxfObject> inner;
-                bool inside = false;
-                int flags = 0;
-                for (const DxfObject& o : srcBlocks->objects) {
-                    QByteArray type = o.type();
-                    if (type == "BLOCK") {
-                        inside = upper(o.value(2)) == it.key();
-                        if (inside)
-                            flags = static_cast<int>(o.number(70).value_or(0)) & 2;
-                    } else if (type == "ENDBLK") {
-                        if (inside)
-                            break;
-                    } else if (inside) {
-                        inner.push_back(o);
-                    }
-                }
-                if (!blockExists(it.value()))
-                    addBlock(it.value(), std::move(inner), flags);
-                blockBoxes_.remove(upper(it.value()));
-            }
+        // Blocks the entities refer to, at every depth, under names no block
+        // here holds; defined before the blocks that use them.
+        nested.clear();
+        order.clear();
+        pending.clear();
+        renamed = body;
+        rename(renamed, nameBytes, true);
+        std::vector<std::pair<QByteArray, std::vector<DxfObject>>> inner;
+        for (size_t i = 0; i < order.size(); ++i) {
+            const SourceBlock& sb = sourceBlocks.value(order[i]);
+            std::vector<DxfObject> objects = adapt(sb.entities);
+            rename(objects, nameBytes, true);
+            inner.emplace_back(order[i], std::move(objects));
+        }
+        for (auto it = inner.rbegin(); it != inner.rend(); ++it) {
+            const SourceBlock& sb = sourceBlocks.value(it->first);
+            addBlock(nested.value(it->first), std::move(it->second), sb.flags, sb.base);
+            blockBoxes_.remove(upper(nested.value(it->first)));
         }
         bool hasAttdefs = false;
         for (const DxfObject& o : renamed)
             hasAttdefs = hasAttdefs || o.type() == "ATTDEF";
-        addBlock(nameBytes, renamed, hasAttdefs ? 2 : 0);
+        addBlock(nameBytes, renamed, hasAttdefs ? 2 : 0, base);
     } else {
         ensureResources(renamed);
     }
@@ -646,7 +897,7 @@ QString DxfDrawing::blockFromData(const QString& path, const QByteArray& bytes) 
 }
 
 const DxfDrawing::BlockInfo& DxfDrawing::blockInfo(const QString& name) {
-    const QByteArray key = upper(ToAnsi(name));
+    const QByteArray key = upper(encodeText(name));
     if (auto it = blockInfo_.find(QString::fromLatin1(key)); it != blockInfo_.end())
         return it.value();
     if (!blockExists(key))
@@ -708,19 +959,23 @@ DxfBox DxfDrawing::blockBox(const QByteArray& name, int depth) {
 
 void DxfDrawing::addToBox(DxfBox& box, const std::vector<DxfObject>& objects, size_t from, size_t to,
                           int depth) {
-    for (size_t k = from; k < to; ++k) {
-        const DxfObject& o = objects[k];
+    for (size_t k = from; k < to; ++k)
+        addObjectToBox(box, objects[k], depth);
+}
+
+void DxfDrawing::addObjectToBox(DxfBox& box, const DxfObject& o, int depth) {
+    {
         if (o.value(67).trimmed() == "1")
-            continue; // paper space
+            return; // paper space
         QByteArray type = o.type();
         if (type == "POLYLINE" || type == "SEQEND" || type == "ATTDEF")
-            continue; // POLYLINE's own point is a dummy; ATTDEF is not drawn as placed
+            return; // POLYLINE's own point is a dummy; ATTDEF is not drawn as placed
         if (type == "INSERT") {
             std::array<double, 3> p = point(o, 10);
             box.add(p[0], p[1], p[2]);
             DxfBox inner = blockBox(o.value(2), depth);
             if (inner.empty)
-                continue;
+                return;
             double sx = o.number(41).value_or(1), sy = o.number(42).value_or(1),
                    sz = o.number(43).value_or(1);
             double a = o.number(50).value_or(0) * std::numbers::pi / 180;
@@ -731,7 +986,7 @@ void DxfDrawing::addToBox(DxfBox& box, const std::vector<DxfObject>& objects, si
                 box.add(p[0] + std::cos(a) * x * sx - std::sin(a) * y * sy,
                         p[1] + std::sin(a) * x * sx + std::cos(a) * y * sy, p[2] + z * sz);
             }
-            continue;
+            return;
         }
         double radius = (type == "CIRCLE" || type == "ARC") ? std::abs(o.number(40).value_or(0)) : 0;
         for (size_t i = 1; i < o.tags.size(); ++i) {
@@ -791,7 +1046,7 @@ QByteArray DxfDrawing::insertBlock(const QString& blockName, const std::array<do
     for (double v : {at[0], at[1], at[2], xScale, yScale, zScale, rotation})
         requireFinite(v);
     const BlockInfo& info = blockInfo(blockName);
-    const QByteArray layer = ToAnsi(currentLayer());
+    const QByteArray layer = encodeText(currentLayer());
     const double degrees = rotation * 180 / std::numbers::pi;
     const double c = std::cos(rotation), s = std::sin(rotation);
     auto place = [&](const std::array<double, 3>& p) {
@@ -803,9 +1058,12 @@ QByteArray DxfDrawing::insertBlock(const QString& blockName, const std::array<do
     std::vector<DxfObject> objects;
     const QByteArray handle = newHandle();
     DxfObject insert{{T::tag(0, "INSERT"), T::tag(5, handle), T::tag(8, layer)}};
+    if (modern_)
+        insert.tags = {T::tag(0, "INSERT"),       T::tag(5, handle), T::tag(330, modelSpace_),
+                       T::tag(100, "AcDbEntity"), T::tag(8, layer),  T::tag(100, "AcDbBlockReference")};
     if (!info.attdefs.empty())
         insert.tags.push_back(T::tag(66, "1"));
-    insert.tags.push_back(T::tag(2, ToAnsi(info.name)));
+    insert.tags.push_back(T::tag(2, encodeText(info.name)));
     setPoint(insert.tags, 10, at);
     if (xScale != 1 || yScale != 1 || zScale != 1) {
         insert.tags.push_back(T::tag(41, xScale));
@@ -821,16 +1079,27 @@ QByteArray DxfDrawing::insertBlock(const QString& blockName, const std::array<do
         QByteArray defLayer = d.value(8, "0").trimmed();
         DxfObject attrib{
             {T::tag(0, "ATTRIB"), T::tag(5, newHandle()), T::tag(8, defLayer == "0" ? layer : defLayer)}};
+        if (modern_)
+            attrib.tags = {T::tag(0, "ATTRIB"), T::tag(5, attrib.tags[1].value), T::tag(330, handle),
+                           T::tag(100, "AcDbEntity"), attrib.tags[2]};
         for (int code : {6, 62})
             if (d.find(code) >= 0)
                 attrib.tags.push_back(T::tag(code, d.value(code).trimmed()));
+        if (modern_)
+            attrib.tags.push_back(T::tag(100, "AcDbText"));
+        // R12 keeps these among the text's tags; later versions in AcDbAttribute.
+        std::vector<DxfTag> attribute;
         setPoint(attrib.tags, 10, place(a.position));
         attrib.tags.push_back(T::tag(40, d.number(40).value_or(1) * std::abs(yScale)));
         attrib.tags.push_back(T::tag(1, d.value(1)));
-        attrib.tags.push_back(T::tag(2, d.value(2).trimmed()));
-        attrib.tags.push_back(T::tag(70, d.value(70, "0").trimmed()));
+        attribute.push_back(T::tag(2, d.value(2).trimmed()));
+        attribute.push_back(T::tag(70, d.value(70, "0").trimmed()));
         if (d.find(73) >= 0)
-            attrib.tags.push_back(T::tag(73, d.value(73).trimmed()));
+            attribute.push_back(T::tag(73, d.value(73).trimmed()));
+        if (!modern_) {
+            attrib.tags.insert(attrib.tags.end(), attribute.begin(), attribute.end());
+            attribute.clear();
+        }
         double angle = d.number(50).value_or(0) + degrees;
         if (angle != 0)
             attrib.tags.push_back(T::tag(50, std::fmod(angle, 360.0)));
@@ -846,14 +1115,26 @@ QByteArray DxfDrawing::insertBlock(const QString& blockName, const std::array<do
             attrib.tags.push_back(T::tagInt(72, h));
         if (h != 0 || v != 0)
             setPoint(attrib.tags, 11, place(a.alignment));
+        if (modern_) {
+            attrib.tags.push_back(T::tag(100, "AcDbAttribute"));
+            attrib.tags.insert(attrib.tags.end(), attribute.begin(), attribute.end());
+        }
         if (v != 0)
             attrib.tags.push_back(T::tagInt(74, v));
         objects.push_back(std::move(attrib));
     }
     if (!info.attdefs.empty())
-        objects.push_back(DxfObject{{T::tag(0, "SEQEND"), T::tag(5, newHandle()), T::tag(8, layer)}});
+        objects.push_back(seqEnd(handle, layer));
     appendEntities(std::move(objects));
     return handle;
+}
+
+DxfObject DxfDrawing::seqEnd(const QByteArray& owner, const QByteArray& layer) {
+    DxfObject o{{T::tag(0, "SEQEND"), T::tag(5, newHandle())}};
+    if (modern_)
+        o.tags.insert(o.tags.end(), {T::tag(330, owner), T::tag(100, "AcDbEntity")});
+    o.tags.push_back(T::tag(8, layer));
+    return o;
 }
 
 QByteArray DxfDrawing::add3DPolyline(const std::vector<double>& v) {
@@ -862,20 +1143,33 @@ QByteArray DxfDrawing::add3DPolyline(const std::vector<double>& v) {
             QStringLiteral("A 3D polyline needs at least two vertices of three coordinates each."));
     for (double d : v)
         requireFinite(d);
-    const QByteArray layer = ToAnsi(currentLayer());
+    const QByteArray layer = encodeText(currentLayer());
     std::vector<DxfObject> objects;
     const QByteArray handle = newHandle();
     DxfObject poly{{T::tag(0, "POLYLINE"), T::tag(5, handle), T::tag(8, layer), T::tag(66, "1")}};
+    if (modern_)
+        poly.tags = {T::tag(0, "POLYLINE"),    T::tag(5, handle),
+                     T::tag(330, modelSpace_), T::tag(100, "AcDbEntity"),
+                     T::tag(8, layer),         T::tag(100, "AcDb3dPolyline"),
+                     T::tag(66, "1")};
     setPoint(poly.tags, 10, {0, 0, 0});
     poly.tags.push_back(T::tag(70, "8"));
     objects.push_back(std::move(poly));
     for (size_t i = 0; i < v.size(); i += 3) {
         DxfObject vertex{{T::tag(0, "VERTEX"), T::tag(5, newHandle()), T::tag(8, layer)}};
+        if (modern_)
+            vertex.tags = {T::tag(0, "VERTEX"),
+                           vertex.tags[1],
+                           T::tag(330, handle),
+                           T::tag(100, "AcDbEntity"),
+                           T::tag(8, layer),
+                           T::tag(100, "AcDbVertex"),
+                           T::tag(100, "AcDb3dPolylineVertex")};
         setPoint(vertex.tags, 10, {v[i], v[i + 1], v[i + 2]});
         vertex.tags.push_back(T::tag(70, "32"));
         objects.push_back(std::move(vertex));
     }
-    objects.push_back(DxfObject{{T::tag(0, "SEQEND"), T::tag(5, newHandle()), T::tag(8, layer)}});
+    objects.push_back(seqEnd(handle, layer));
     appendEntities(std::move(objects));
     return handle;
 }
@@ -884,7 +1178,13 @@ int DxfDrawing::entityIndex(const QByteArray& handle) const {
     QByteArray key = upper(handle);
     if (key.isEmpty())
         return -1;
-    return entityByHandle_.value(key, -1);
+    int i = entityByHandle_.value(key, -1);
+    if (i < 0 && !doc_.section("ENTITIES")->raw.isEmpty()) {
+        // An entity of the file as read: split the section into objects once.
+        const_cast<DxfDrawing*>(this)->expandEntities();
+        i = entityByHandle_.value(key, -1);
+    }
+    return i;
 }
 
 const DxfObject& DxfDrawing::entity(int index) const {
@@ -908,7 +1208,7 @@ std::vector<int> DxfDrawing::attributesOf(int insertIndex) const {
 
 void DxfDrawing::setEntityLayer(int insertIndex, const QString& layer) {
     auto& objects = entities().objects;
-    const QByteArray spelled = layers_.value(upper(ToAnsi(layer)));
+    const QByteArray spelled = layers_.value(upper(encodeText(layer)));
     if (spelled.isEmpty())
         throw DxfError(QStringLiteral("The drawing has no layer \"%1\".").arg(layer));
     DxfObject& insert = objects.at(insertIndex);
@@ -925,6 +1225,6 @@ void DxfDrawing::setEntityLayer(int insertIndex, const QString& layer) {
 }
 
 void DxfDrawing::setAttributeText(int attribIndex, const QString& text) {
-    entities().objects.at(attribIndex).set(1, safeText(text));
+    entities().objects.at(attribIndex).set(1, safeText(encodeText(text)));
     modified_ = true;
 }

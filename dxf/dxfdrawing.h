@@ -1,19 +1,27 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// An editable R12 drawing on top of the tag model: layers, blocks defined from
-// block drawing files, block references with attributes, 3D polylines, entity
-// handles and extents. Everything the drawing held when it was read is kept;
-// the engine only adds objects (and handles where a reader needs them).
+// An editable drawing of any ASCII DXF version from R12 (AC1009) to 2018
+// (AC1032) on top of the tag model: layers, blocks defined from block drawing
+// files, block references with attributes, 3D polylines, entity handles and
+// extents. The drawing keeps its version. Everything it held when it was read
+// is kept byte for byte: the big sections (ENTITIES, OBJECTS) stay as the text
+// they were read as and what the engine adds is spliced in after them. The
+// engine never rewrites an object it did not add, handles included.
 //
-// What R12 readers rely on, and what every drawing written here keeps:
-// $HANDLING 1 with a unique handle on every entity, table entry, block and
-// block end (ATTRIB, VERTEX and SEQEND included) and $HANDSEED above all of
-// them; tables LTYPE with CONTINUOUS, LAYER with "0" and every layer used,
-// STYLE with STANDARD; an INSERT with attributes has 66=1, then its ATTRIBs in
-// world coordinates, then SEQEND; text is Windows-1252; numbers use ".".
+// What readers rely on in what is added: a unique handle on every new entity,
+// table entry, block and block end (ATTRIB, VERTEX and SEQEND included) with
+// $HANDSEED above every handle of the file; tables LTYPE with CONTINUOUS, LAYER
+// with "0" and every layer used, STYLE with STANDARD; an INSERT with
+// attributes has 66=1, then its ATTRIBs in world coordinates, then SEQEND;
+// numbers use ".". From R13 (AC1012) on, also: an owner (330) on every new
+// object (the *Model_Space block record, the INSERT or POLYLINE of an ATTRIB,
+// VERTEX or SEQEND, the block record of a block's entities, the table of a
+// table entry), subclass markers (100), and a BLOCK_RECORD for every new
+// block. Text is UTF-8 from AC1021 on, before that the drawing's code page.
 #pragma once
 #include "dxf/dxfdocument.h"
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 
 #include <array>
@@ -33,8 +41,8 @@ public:
     // A new empty drawing with the header, tables and sections a reader needs.
     static DxfDrawing createNew();
     // Reads a drawing to edit. Throws DxfError for anything DxfDocument::parse
-    // refuses and for a version other than R12 (AC1009). A drawing without
-    // $ACADVER is taken as R12.
+    // refuses and for a version outside R12 (AC1009) to 2018 (AC1032). A
+    // drawing without $ACADVER is taken as R12.
     static DxfDrawing open(const QByteArray& bytes);
     // The drawing's bytes, $HANDSEED set ahead of every handle.
     QByteArray toBytes();
@@ -48,10 +56,13 @@ public:
     QString currentLayer() const;                         // $CLAYER when that layer exists, else "0"
 
     // ---- blocks ----
-    // Defines a block from the entities of a block drawing file (DXF, R12 or
-    // older) once per path and returns its name: the file's base name, made
-    // unique when another definition already holds that name. Throws DxfError
-    // when the file is missing, unreadable or not a usable DXF drawing.
+    // Defines a block from the entities of a block drawing file (DXF of any
+    // version this class reads) once per path and returns its name: the file's
+    // base name, made unique when another definition already holds that name.
+    // Blocks the file's entities refer to are copied too, at every depth, under
+    // "<name>$<their name>". Throws DxfError when the file is missing,
+    // unreadable, not a usable DXF drawing, or holds an entity the drawing's
+    // version cannot hold (the message names the file and the entity type).
     QString blockFromFile(const QString& path);
     // The same for a block drawing already read: bytes stand for the file at path.
     QString blockFromData(const QString& path, const QByteArray& bytes);
@@ -82,7 +93,17 @@ public:
 
     bool modified() const { return modified_; }
     void markSaved() { modified_ = false; }
-    const DxfDocument& document() const { return doc_; }
+    // The whole drawing as tags (sections kept as text are split first, once).
+    const DxfDocument& document() const;
+    // The drawing as held: big sections kept as text (DxfSection::raw), read
+    // them with DxfDocument::forEachObject; nothing is split, so a reader of a
+    // big drawing costs no more memory than the text.
+    const DxfDocument& splicedDocument() const { return doc_; }
+    // The drawing's $ACADVER ("AC1009" for a new drawing).
+    QByteArray version() const { return version_; }
+    // Text as this drawing holds it, and back (see DxfConvert::encodeText).
+    QByteArray encodeText(const QString& text) const;
+    QString decodeText(const QByteArray& bytes) const;
 
 private:
     struct AttDef {
@@ -99,6 +120,17 @@ private:
     };
 
     void prepare();
+    void scanObject(const DxfObject& o, bool entity, unsigned long long& maxHandle,
+                    std::vector<std::pair<int, QByteArray>>& used);
+    void expandEntities();
+    bool modern() const { return modern_; }
+    // Handle of the TABLE head of `name`, or "0".
+    QByteArray tableHandle(const char* name);
+    // The handle and owner of a new object: the owner only in modern drawings.
+    void own(DxfObject& o, const QByteArray& handle, const QByteArray& owner);
+    DxfObject blockRecord(const QByteArray& name);
+    void ensureAppId(const QByteArray& name);
+    DxfObject seqEnd(const QByteArray& owner, const QByteArray& layer);
     QByteArray newHandle();
     DxfSection& entities();
     DxfSection& blocks();
@@ -106,7 +138,8 @@ private:
     // Objects of table `name` ("LAYER"); creates the table when missing.
     // Returns the index of its ENDTAB in the TABLES section.
     int tableEnd(const char* name);
-    void addTableEntry(const char* table, DxfObject entry);
+    // Adds the entry with a new handle (and owner) and returns the handle.
+    QByteArray addTableEntry(const char* table, DxfObject entry);
     void indexTables();
     void ensureLinetype(const QByteArray& name, const DxfDocument* source);
     void ensureStyle(const QByteArray& name, const DxfDocument* source);
@@ -114,6 +147,8 @@ private:
     const DxfObject* findEntry(const DxfDocument& doc, const char* table, const QByteArray& name) const;
     void appendEntities(std::vector<DxfObject>&& objects);
     void addToBox(DxfBox& box, const std::vector<DxfObject>& objects, size_t from, size_t to, int depth);
+    void addObjectToBox(DxfBox& box, const DxfObject& o, int depth);
+    QByteArray uniqueBlockName(const QByteArray& wanted) const;
     DxfBox blockBox(const QByteArray& name, int depth);
     const BlockInfo& blockInfo(const QString& name);
     bool blockExists(const QByteArray& name) const;
@@ -121,9 +156,14 @@ private:
     std::vector<DxfObject> blockEntities(const QByteArray& name) const;
 
     DxfDocument doc_;
+    QByteArray version_ = "AC1009";
+    QByteArray codepage_;
+    bool modern_ = false;
+    QByteArray modelSpace_ = "0"; // handle of the *Model_Space block record (modern drawings)
     unsigned long long nextHandle_ = 1;
     bool modified_ = false;
     DxfBox extents_;
+    QSet<QByteArray> usedSeen_;                                 // while reading: names already listed
     QHash<QByteArray, int> entityByHandle_;                     // upper-case handle -> index in ENTITIES
     QHash<QByteArray, QByteArray> layers_, linetypes_, styles_; // upper-case -> as spelled
     QHash<QString, QString> blockByPath_;                       // absolute path -> block name

@@ -2,7 +2,6 @@
 #include "dxf/dxfengine.h"
 
 #include "dxf/drawingjournal.h"
-#include "platform/ansi.h"
 #include "platform/clock.h"
 #include "platform/durablewrite.h"
 #include "platform/programfolder.h"
@@ -132,8 +131,10 @@ class AttributeRef final : public AcadAttributeReference {
 public:
     AttributeRef(std::weak_ptr<DxfSession> s, QByteArray handle)
         : session_(std::move(s)), handle_(std::move(handle)) {}
-    QString TagString() const override { return FromAnsi(object().value(2).trimmed()); }
-    QString TextString() const override { return FromAnsi(object().value(1)); }
+    QString TagString() const override {
+        return lock(session_)->drawing->decodeText(object().value(2).trimmed());
+    }
+    QString TextString() const override { return lock(session_)->drawing->decodeText(object().value(1)); }
     void setTextString(const QString& text) override {
         auto s = lock(session_);
         s->drawing->setAttributeText(index(*s), text);
@@ -161,7 +162,7 @@ public:
         : session_(std::move(s)), handle_(std::move(handle)) {}
     QString Layer() const override {
         auto s = lock(session_);
-        return FromAnsi(s->drawing->entity(index(*s)).value(8, "0").trimmed());
+        return s->drawing->decodeText(s->drawing->entity(index(*s)).value(8, "0").trimmed());
     }
     void setLayer(const QString& layer) override {
         auto s = lock(session_);

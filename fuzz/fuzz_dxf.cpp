@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the DXF reader, as a drawing to edit and as a block
 // drawing. Whatever is accepted must write back to bytes that read again to
-// the same bytes, and editing must keep the drawing readable.
+// the same bytes, sections kept as text must give the same bytes and objects
+// as sections split into tags, and editing (new layer, block, references with
+// labels, polyline) must keep the drawing readable with its old text intact.
 #include "dxf/dxfdocument.h"
 #include "dxf/dxfdrawing.h"
 #include "dxf/dxfrender.h"
+
+#include <QGuiApplication>
 
 #include <cmath>
 #include <cstdint>
@@ -16,6 +20,12 @@ void check(bool ok) {
     if (!ok)
         std::abort();
 }
+
+// A block drawing with a line and the label's attribute definition.
+const QByteArray kFlag = "  0\nSECTION\n  2\nENTITIES\n"
+                         "  0\nLINE\n  8\n0\n 10\n0\n 20\n0\n 11\n0\n 21\n3\n"
+                         "  0\nATTDEF\n  8\n0\n 10\n0.2\n 20\n2.5\n 40\n1\n  1\n\n  2\nTRANSFERTEXT\n"
+                         "  3\nLabel\n 70\n0\n  0\nENDSEC\n  0\nEOF\n";
 
 // The drawing window's scene: whatever the tags hold, building ends and gives
 // finite extents.
@@ -37,16 +47,38 @@ void asDrawing(const QByteArray& bytes) {
         return;
     }
     check(DxfDocument::parse(once).toBytes() == once);
+    // Kept as text, the same drawing: same bytes, and the same objects once split.
+    DxfDocument spliced = DxfDocument::parseSpliced(bytes, {"ENTITIES", "OBJECTS"});
+    check(DxfDocument::parse(spliced.toBytes()).toBytes() == once);
+    check(spliced.expanded().toBytes() == once);
+    const DxfDocument whole = spliced.expanded();
+    check(whole.sections().size() == spliced.sections().size());
+    for (size_t i = 0; i < spliced.sections().size(); ++i) {
+        const DxfSection& split = whole.sections()[i];
+        size_t n = 0;
+        DxfDocument::forEachObject(spliced.sections()[i], [&](const DxfObject& o) {
+            check(n < split.objects.size() && split.objects[n].tags.size() == o.tags.size());
+            ++n;
+        });
+        check(n == split.objects.size());
+    }
 
     try {
         DxfDrawing d = DxfDrawing::open(bytes);
         d.addLayer(QStringLiteral("Fuzz"));
         d.add3DPolyline({0, 0, 0, 1, 2, 3});
+        const QString block = d.blockFromData(QStringLiteral("/fuzz/flag.dxf"), kFlag);
+        const QByteArray handle = d.insertBlock(block, {1, 2, 3}, 1, 1, 1, 0.25);
+        for (int a : d.attributesOf(d.entityIndex(handle)))
+            d.setAttributeText(a, QStringLiteral("Caf\u00E9 \u20AC \u2116"));
         d.zoomExtents();
         QByteArray written = d.toBytes();
+        if (const DxfSection* e = spliced.section("ENTITIES"))
+            check(written.contains(e->raw));
         DxfDrawing again = DxfDrawing::open(written);
         check(again.hasLayer(QStringLiteral("Fuzz")));
         check(again.toBytes() == written);
+        asScene(again.document());
     } catch (const DxfError&) {
     }
 }
@@ -68,6 +100,14 @@ void asBlock(const QByteArray& bytes) {
 }
 
 } // namespace
+
+// The drawing window's scene measures text with the fonts of a GUI
+// application, as in the program: one without a screen.
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QGuiApplication app(*argc, *argv);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));

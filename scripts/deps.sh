@@ -10,7 +10,7 @@ case "$what" in
   test)
     packages+=(libgtest-dev python3-ezdxf poppler-utils gpsbabel libgeographiclib-dev clang libclang-rt-14-dev
                clang-format locales desktop-file-utils shared-mime-info libglib2.0-bin sqlite3 dpkg-dev file strace
-               libxml2-utils gdal-bin)
+               libxml2-utils gdal-bin librecad)
     ;;
   package)
     packages+=(dpkg-dev file)

@@ -209,23 +209,23 @@ TEST_F(DrawingWindowTest, OpeningARefusedFileKeepsTheActiveDrawing) {
     insertAt(1, 1);
     ASSERT_TRUE(engine->flush());
     const QString other = dir.filePath(QStringLiteral("Newer.dxf"));
-    const QByteArray r2000 = "  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nAC1015\n  0\nENDSEC\n  0\nEOF\n";
+    const QByteArray r10 = "  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nAC1006\n  0\nENDSEC\n  0\nEOF\n";
     {
         QFile f(other);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(r2000);
+        f.write(r10);
     }
     ScriptedPrompts prompts;
     prompts.answerFile(other).answerMessage(vbOK);
     window->openDrawing();
     ASSERT_EQ(prompts.messages().size(), 1);
-    EXPECT_TRUE(prompts.messages()[0].contains(QStringLiteral("AC1015")))
+    EXPECT_TRUE(prompts.messages()[0].contains(QStringLiteral("AC1006")))
         << prompts.messages()[0].toStdString();
     EXPECT_EQ(prompts.prompts()[0].file.filters.front().second, QStringLiteral("*.dxf"));
     EXPECT_EQ(engine->currentPath(), path);
     EXPECT_EQ(drawingPathSetting(), path);
     EXPECT_EQ(window->windowTitle(), QDir::toNativeSeparators(path));
-    EXPECT_EQ(readAll(other), r2000);
+    EXPECT_EQ(readAll(other), r10);
     // The active drawing still takes insertions.
     insertAt(2, 2);
     ASSERT_TRUE(engine->flush());

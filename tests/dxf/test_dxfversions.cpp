@@ -1,0 +1,208 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Drawings other programs wrote (ezdxf in every version R12..2018, GDAL): the
+// engine adds points and a line; ezdxf must read the result without an audit
+// error and find every entity that was there with the same handle and tags;
+// LibreCAD and GDAL must read it; what the engine did not change stays byte
+// for byte. Block drawings of other versions, nested blocks and a user's block
+// of the same name as ours.
+#include "dxf/dxfdrawing.h"
+#include "support/dxfreadback.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+const QString kFlag = QStringLiteral(KORVEL_SOURCE_DIR "/support/Inserts/Flag.dxf");
+const QString kLabel = QStringLiteral("Caf\u00E9 \u20AC");
+const QString kLabel2 = QStringLiteral("P2 \u2116"); // outside Windows-1252
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
+    return f.readAll();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// Runs a program; its exit code, or -1 when it did not finish.
+int run(const QString& program, const QStringList& args, QByteArray* out = nullptr) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, args);
+    if (!p.waitForFinished(120000))
+        return -1;
+    if (out)
+        *out = p.readAll();
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+// The strings of a JSON array, one a line ("" for none): readable when a check fails.
+std::string lines(const QJsonValue& v) {
+    std::string out;
+    for (const auto& s : v.toArray())
+        out += s.toString().toStdString() + "\n";
+    return out;
+}
+
+QJsonObject compare(const QString& before, const QString& after) {
+    QByteArray out;
+    int rc =
+        run(QStringLiteral("/usr/bin/python3"),
+            {QStringLiteral(KORVEL_SOURCE_DIR "/tests/dxf/otherwriters.py"), "check", before, after}, &out);
+    EXPECT_EQ(rc, 0) << out.toStdString();
+    return QJsonDocument::fromJson(out.mid(out.indexOf('{'))).object();
+}
+
+// The text of a section as the file holds it, from its name to its ENDSEC.
+QByteArray sectionText(const QByteArray& file, const char* name) {
+    qsizetype at = file.indexOf(QByteArray("\n") + name + "\n");
+    if (at < 0)
+        return {};
+    qsizetype end = file.indexOf("\nENDSEC", at);
+    return file.mid(at, end - at);
+}
+
+class OtherWriters : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dir_ = new QTemporaryDir;
+        ASSERT_EQ(run("/usr/bin/python3",
+                      {QStringLiteral(KORVEL_SOURCE_DIR "/tests/dxf/otherwriters.py"), "make", dir_->path()}),
+                  0);
+    }
+    static void TearDownTestSuite() {
+        delete dir_;
+        dir_ = nullptr;
+    }
+    static QString path(const QString& name) { return dir_->filePath(name); }
+
+    // Two labelled points and a 3D line added to the drawing at `in`, written
+    // to `out`; returns the handle of the first point.
+    static QByteArray addPoints(const QString& in, const QString& out, const QString& block = kFlag) {
+        DxfDrawing d = DxfDrawing::open(readFile(in));
+        const QString name = d.blockFromFile(block);
+        QByteArray first;
+        for (int i = 0; i < 2; ++i) {
+            QByteArray h = d.insertBlock(name, {100.0 + i, 200, 3}, 1, 1, 1, 0.5);
+            for (int a : d.attributesOf(d.entityIndex(h)))
+                d.setAttributeText(a, i == 0 ? kLabel : kLabel2);
+            first = first.isEmpty() ? h : first;
+        }
+        d.add3DPolyline({100, 200, 3, 101, 200, 4});
+        d.addLayer(kLabel);
+        d.setEntityLayer(d.entityIndex(first), kLabel);
+        d.zoomExtents();
+        writeFile(out, d.toBytes());
+        return first;
+    }
+
+    static QTemporaryDir* dir_;
+};
+QTemporaryDir* OtherWriters::dir_ = nullptr;
+
+TEST_F(OtherWriters, EveryVersionTakesPointsAndALineAndLosesNothing) {
+    // GDAL's DXF writer, from a small GeoJSON file.
+    writeFile(path("site.geojson"),
+              R"({"type":"FeatureCollection","features":[
+              {"type":"Feature","properties":{"Layer":"Kerb"},"geometry":{"type":"LineString","coordinates":[[0,0],[10,5]]}},
+              {"type":"Feature","properties":{"Layer":"Pegs"},"geometry":{"type":"Point","coordinates":[3,4]}}]})");
+    ASSERT_EQ(run("ogr2ogr", {"-f", "DXF", path("drawing-gdal.dxf"), path("site.geojson")}), 0);
+
+    for (const char* v :
+         {"R12", "R13", "R14", "R2000", "R2004", "R2007", "R2010", "R2013", "R2018", "gdal"}) {
+        SCOPED_TRACE(v);
+        const QString in = path(QStringLiteral("drawing-%1.dxf").arg(v));
+        const QString out = path(QStringLiteral("out-%1.dxf").arg(v));
+        const QByteArray handle = addPoints(in, out);
+        const QByteArray before = readFile(in), after = readFile(out);
+        for (const char* section : {"ENTITIES", "OBJECTS", "CLASSES"})
+            EXPECT_TRUE(after.contains(sectionText(before, section))) << section << " changed";
+
+        QJsonObject r = compare(in, out);
+        EXPECT_EQ(lines(r.value("audit_errors")), "");
+        EXPECT_EQ(lines(r.value("missing")), "");
+        EXPECT_EQ(lines(r.value("changed")), "");
+        EXPECT_EQ(r.value("polylines").toInt(), 1);
+        QJsonArray inserts = r.value("inserts").toArray();
+        ASSERT_EQ(inserts.size(), 2);
+        EXPECT_EQ(inserts[0].toObject().value("attribs").toObject().value("TRANSFERTEXT").toString(), kLabel);
+        EXPECT_EQ(inserts[1].toObject().value("attribs").toObject().value("TRANSFERTEXT").toString(),
+                  kLabel2);
+        EXPECT_EQ(inserts[0].toObject().value("layer").toString(), kLabel);
+        // The label reads back through the engine too, from the drawing as written.
+        DxfDrawing again = DxfDrawing::open(after);
+        EXPECT_EQ(again.version(), DxfDrawing::open(before).version());
+        std::vector<int> attribs = again.attributesOf(again.entityIndex(handle));
+        ASSERT_EQ(attribs.size(), 1u);
+        EXPECT_EQ(again.decodeText(again.entity(attribs[0]).value(1)), kLabel);
+
+        QByteArray said;
+        EXPECT_EQ(run("ogrinfo", {"-ro", "-al", "-so", out}, &said), 0) << said.toStdString();
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        const QString pdf = path(QStringLiteral("out-%1.pdf").arg(v));
+        EXPECT_EQ(run("librecad", {"dxf2pdf", "-o", pdf, out}, &said), 0) << said.toStdString();
+        EXPECT_GT(QFileInfo(pdf).size(), 0) << said.toStdString();
+    }
+}
+
+TEST_F(OtherWriters, BlockDrawingsOfLaterVersionsAreConvertedOrRefusedByName) {
+    // LWPOLYLINE with a bulge becomes a POLYLINE with the same bulge in the
+    // versions before it (R12, R13), its extended data's application registered.
+    for (const char* v : {"R12", "R13"}) {
+        SCOPED_TRACE(v);
+        const QString in = path(QStringLiteral("drawing-%1.dxf").arg(v));
+        const QString out = path(QStringLiteral("lw-%1.dxf").arg(v));
+        addPoints(in, out, path("block-lw.dxf"));
+        QJsonObject r = compare(in, out);
+        EXPECT_EQ(lines(r.value("audit_errors")), "");
+        EXPECT_EQ(r.value("blocks").toObject().value("block-lw").toArray(),
+                  (QJsonArray{"POLYLINE", "ATTDEF"}));
+        EXPECT_EQ(r.value("bulges").toArray(), (QJsonArray{1.0, 0.0, 0.0}));
+        EXPECT_TRUE(r.value("appids").toArray().contains("SURVEYCO"));
+    }
+
+    // MTEXT has no exact R12 form: refused, naming the file and the type.
+    DxfDrawing r12 = DxfDrawing::open(readFile(path("drawing-R12.dxf")));
+    try {
+        r12.blockFromFile(path("block-r2018.dxf"));
+        ADD_FAILURE() << "an R12 drawing took an MTEXT";
+    } catch (const DxfError& e) {
+        EXPECT_TRUE(e.description().contains("block-r2018.dxf")) << e.description().toStdString();
+        EXPECT_TRUE(e.description().contains("MTEXT")) << e.description().toStdString();
+    }
+
+    addPoints(path("drawing-R2018.dxf"), path("mtext-r2018.dxf"), path("block-r2018.dxf"));
+    QJsonObject r = compare(path("drawing-R2018.dxf"), path("mtext-r2018.dxf"));
+    EXPECT_EQ(lines(r.value("audit_errors")), "");
+    EXPECT_EQ(r.value("blocks").toObject().value("block-r2018").toArray(),
+              (QJsonArray{"LWPOLYLINE", "ATTDEF", "MTEXT"}));
+    EXPECT_EQ(r.value("inserts").toArray().size(), 2);
+}
+
+TEST_F(OtherWriters, NestedBlocksAndAUsersBlockOfTheSameName) {
+    for (const char* v : {"R12", "R2018"}) {
+        SCOPED_TRACE(v);
+        const QString in = path(QStringLiteral("drawing-%1.dxf").arg(v));
+        const QString out = path(QStringLiteral("nested-%1.dxf").arg(v));
+        addPoints(in, out, path("nested.dxf"));
+        QJsonObject r = compare(in, out);
+        EXPECT_EQ(lines(r.value("audit_errors")), "");
+        EXPECT_EQ(lines(r.value("undefined_blocks")), "");
+        EXPECT_EQ(r.value("blocks").toObject().value("nested$PEG").toArray(), QJsonArray{"CIRCLE"});
+    }
+
+    // The user's "Flag" keeps its line; ours is another block.
+    addPoints(path("userflag.dxf"), path("userflag-out.dxf"));
+    QJsonObject r = compare(path("userflag.dxf"), path("userflag-out.dxf"));
+    EXPECT_EQ(lines(r.value("audit_errors")), "");
+    EXPECT_EQ(r.value("blocks").toObject().value("Flag").toArray(), QJsonArray{"LINE"});
+    EXPECT_EQ(r.value("inserts").toArray()[0].toObject().value("block").toString(), "Flag_2");
+}
+
+} // namespace

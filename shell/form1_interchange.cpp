@@ -41,6 +41,7 @@ bool Form1::ImportFile(const QString& path) {
     }
     if (result.added > 0)
         blnSaved = false;
+    showRowsAdded(result.added, QFileInfo(path).fileName());
     if (!result.skippedMessage.isEmpty())
         MsgBox(result.skippedMessage);
     return true;

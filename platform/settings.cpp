@@ -13,7 +13,31 @@
 
 #include <mutex>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 namespace {
+
+// QSettings keeps the files it read in a process-wide cache and reads one
+// again only when its size or its modification time (in milliseconds) has
+// changed. A rewrite of the same size within the same millisecond ("15" ->
+// "60") would be taken for the old file, so the new file's time is moved
+// past the old one's.
+void makeChangeVisible(const QByteArray& path, const struct stat& before) {
+    struct stat after {};
+    if (::stat(path.constData(), &after) != 0 || after.st_size != before.st_size)
+        return;
+    const auto ms = [](const struct timespec& t) { return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1000000; };
+    if (ms(after.st_mtim) > ms(before.st_mtim))
+        return;
+    const qint64 next = ms(before.st_mtim) + 1;
+    struct timespec times[2];
+    times[0].tv_nsec = UTIME_OMIT;
+    times[0].tv_sec = 0;
+    times[1].tv_sec = time_t(next / 1000);
+    times[1].tv_nsec = long(next % 1000) * 1000000;
+    ::utimensat(AT_FDCWD, path.constData(), times, 0);
+}
 
 // Values saved in this session that are not in the file yet (its write
 // failed), per application, by "section/key"; and the files whose failure
@@ -206,7 +230,12 @@ bool SaveSetting(const QString& app, const QString& section, const QString& key,
         }
         if (ok) {
             QDir().mkpath(QFileInfo(path).absolutePath()); // a failure shows in the write
+            const QByteArray native = QFile::encodeName(path);
+            struct stat before {};
+            const bool existed = ::stat(native.constData(), &before) == 0;
             ok = WriteFileDurably(path, withValues(old, values), &why);
+            if (ok && existed)
+                makeChangeVisible(native, before);
         }
     }
     bool tell = false;

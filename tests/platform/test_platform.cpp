@@ -99,6 +99,16 @@ TEST(Settings, StoredPerApplicationAsText) {
     EXPECT_TRUE(QFile::exists(file));
 }
 
+// Rewrites of the same length in quick succession are read back, not an
+// earlier copy the settings reader cached (it compares size and time only).
+TEST(Settings, QuickRewritesOfTheSameLengthAreReadBack) {
+    for (int i = 0; i < 200; ++i) {
+        const QString value = i % 2 ? QStringLiteral("15") : QStringLiteral("60");
+        SaveSetting("Korvel Transfer", "Options", "Zone", value);
+        ASSERT_EQ(GetSetting("Korvel Transfer", "Options", "Zone"), value) << "rewrite " << i;
+    }
+}
+
 TEST(Clock, VirtualClockAdvancesOnlyWhenSleptAndTellsListeners) {
     VirtualClock clock;
     ScopedClock scope(&clock);

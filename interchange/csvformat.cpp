@@ -182,19 +182,12 @@ QByteArray WriteCsv(const PointRows& rows, WriteResult& result) {
     QByteArray out;
     out.reserve(qsizetype(rows.size()) * 60 + 64);
     out.append("name,latitude,longitude,elevation,message,icon\r\n");
-    for (const PointRow& row : rows) {
-        if (IsEmptyRow(row))
-            continue;
-        const auto c = RowCoordinates(row);
-        if (!c) {
-            ++result.skipped;
-            continue;
-        }
+    ForEachWritableRow(rows, result, [&](const PointRow& row, const Coordinates& coords) {
         appendField(out, row.name);
         out.append(',');
-        InterchangeText::AppendCoordinate(out, row.latitude, c->latitude);
+        InterchangeText::AppendCoordinate(out, row.latitude, coords.latitude);
         out.append(',');
-        InterchangeText::AppendCoordinate(out, row.longitude, c->longitude);
+        InterchangeText::AppendCoordinate(out, row.longitude, coords.longitude);
         out.append(',');
         if (const auto metres = ElevationMetres(row.elevation))
             InterchangeText::AppendMetres(out, *metres);
@@ -204,6 +197,6 @@ QByteArray WriteCsv(const PointRows& rows, WriteResult& result) {
         appendField(out, row.icon);
         out.append("\r\n");
         ++result.written;
-    }
+    });
     return out;
 }

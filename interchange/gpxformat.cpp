@@ -101,13 +101,7 @@ ReadResult ReadGpx(const QByteArray& bytes) {
     GpxReader reader(result);
     QString error;
     const bool wellFormed = ParseXml(bytes, reader, &error);
-    if (!reader.notGpx.isEmpty() || !wellFormed) {
-        result = ReadResult{};
-        result.error = reader.notGpx.isEmpty() ? error : reader.notGpx;
-        return result;
-    }
-    result.ok = true;
-    return result;
+    return FinishXmlRead(std::move(result), wellFormed, error, reader.notGpx);
 }
 
 QByteArray WriteGpx(const PointRows& rows, WriteResult& result) {
@@ -118,18 +112,11 @@ QByteArray WriteGpx(const PointRows& rows, WriteResult& result) {
                "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
                "xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1 "
                "http://www.topografix.com/GPX/1/1/gpx.xsd\">\n");
-    for (const PointRow& row : rows) {
-        if (IsEmptyRow(row))
-            continue;
-        const auto c = RowCoordinates(row);
-        if (!c) {
-            ++result.skipped;
-            continue;
-        }
+    ForEachWritableRow(rows, result, [&](const PointRow& row, const Coordinates& coords) {
         out.append("  <wpt lat=\"");
-        AppendCoordinate(out, row.latitude, c->latitude);
+        AppendCoordinate(out, row.latitude, coords.latitude);
         out.append("\" lon=\"");
-        AppendCoordinate(out, row.longitude, c->longitude);
+        AppendCoordinate(out, row.longitude, coords.longitude);
         out.append("\">\n");
         if (const auto metres = ElevationMetres(row.elevation)) {
             out.append("    <ele>");
@@ -141,7 +128,7 @@ QByteArray WriteGpx(const PointRows& rows, WriteResult& result) {
         AppendXmlElement(out, "sym", row.icon, "    ");
         out.append("  </wpt>\n");
         ++result.written;
-    }
+    });
     out.append("</gpx>\n");
     return out;
 }

@@ -183,13 +183,7 @@ ReadResult ReadKml(const QByteArray& bytes) {
     KmlReader reader(result);
     QString error;
     const bool wellFormed = ParseXml(bytes, reader, &error);
-    if (!reader.notKml.isEmpty() || !wellFormed) {
-        result = ReadResult{};
-        result.error = reader.notKml.isEmpty() ? error : reader.notKml;
-        return result;
-    }
-    result.ok = true;
-    return result;
+    return FinishXmlRead(std::move(result), wellFormed, error, reader.notKml);
 }
 
 QByteArray WriteKml(const PointRows& rows, WriteResult& result) {
@@ -199,14 +193,7 @@ QByteArray WriteKml(const PointRows& rows, WriteResult& result) {
                "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n"
                "<Document>\n"
                "  <name>Korvel Transfer</name>\n");
-    for (const PointRow& row : rows) {
-        if (IsEmptyRow(row))
-            continue;
-        const auto c = RowCoordinates(row);
-        if (!c) {
-            ++result.skipped;
-            continue;
-        }
+    ForEachWritableRow(rows, result, [&](const PointRow& row, const Coordinates& coords) {
         out.append("  <Placemark>\n");
         AppendXmlElement(out, "name", row.name, "    ");
         AppendXmlElement(out, "description", row.message, "    ");
@@ -220,16 +207,16 @@ QByteArray WriteKml(const PointRows& rows, WriteResult& result) {
         if (metres)
             out.append("<altitudeMode>absolute</altitudeMode>");
         out.append("<coordinates>");
-        AppendCoordinate(out, row.longitude, c->longitude);
+        AppendCoordinate(out, row.longitude, coords.longitude);
         out.append(',');
-        AppendCoordinate(out, row.latitude, c->latitude);
+        AppendCoordinate(out, row.latitude, coords.latitude);
         if (metres) {
             out.append(',');
             AppendMetres(out, *metres);
         }
         out.append("</coordinates></Point>\n  </Placemark>\n");
         ++result.written;
-    }
+    });
     out.append("</Document>\n</kml>\n");
     return out;
 }

@@ -81,3 +81,18 @@ QString TrackPointName(const QString& isoTime, int number);
 
 // Rows that are all empty (a fresh Insert Row) carry nothing to export.
 bool IsEmptyRow(const PointRow& row);
+
+// Calls write(row, coordinates) for each row a file can hold: empty rows are
+// passed over, rows whose coordinates are unusable counted in result.skipped.
+template <typename Write> void ForEachWritableRow(const PointRows& rows, WriteResult& result, Write&& write) {
+    for (const PointRow& row : rows) {
+        if (IsEmptyRow(row))
+            continue;
+        const std::optional<Coordinates> c = RowCoordinates(row);
+        if (!c) {
+            ++result.skipped;
+            continue;
+        }
+        write(row, *c);
+    }
+}

@@ -77,3 +77,14 @@ bool ParseXml(const QByteArray& bytes, XmlHandler& handler, QString* error) {
                  .arg(context.firstError.isEmpty() ? QStringLiteral("error %1").arg(rc) : context.firstError);
     return false;
 }
+
+ReadResult FinishXmlRead(ReadResult rows, bool wellFormed, const QString& parseError,
+                         const QString& refusal) {
+    if (!refusal.isEmpty() || !wellFormed) {
+        ReadResult failed;
+        failed.error = refusal.isEmpty() ? parseError : refusal;
+        return failed;
+    }
+    rows.ok = true;
+    return rows;
+}

@@ -6,6 +6,8 @@
 // pieces with entities and character references decoded. No DTD is loaded and
 // no entity is expanded beyond the five predefined ones.
 #pragma once
+#include "interchange/pointrows.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -34,6 +36,11 @@ public:
 // Parses bytes, calling handler as it goes. False when the bytes are not
 // well-formed XML; *error then says where and why, in words for the user.
 bool ParseXml(const QByteArray& bytes, XmlHandler& handler, QString* error);
+
+// The outcome of reading a points document with ParseXml: no rows and the
+// reason when it was not well-formed or the reader refused it (refusal: the
+// reader's own reason, "" when it took the document).
+ReadResult FinishXmlRead(ReadResult rows, bool wellFormed, const QString& parseError, const QString& refusal);
 
 inline QString ToQString(std::string_view utf8) {
     return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));

@@ -57,7 +57,8 @@ DrawingWindow::DrawingWindow(DxfApplication& engine, QWidget* parent) : QMainWin
     view_ = new DrawingView(
         [this]() -> const DxfDocument* {
             auto d = engine_.drawing();
-            return d ? &d->document() : nullptr;
+            // As held: splitting a big drawing into tags here would stall the window.
+            return d ? &d->splicedDocument() : nullptr;
         },
         this);
     setCentralWidget(view_);

@@ -569,7 +569,11 @@ struct DxfScene::Context {
     // What step() needs to find the document as begin() left it.
     const DxfDocument* doc = nullptr;
     std::pair<const DxfObject*, size_t> entitiesAt, blocksAt;
-    size_t next = 0; // next model space entity
+    std::pair<const char*, qsizetype> rawAt; // the ENTITIES kept as text
+    qsizetype rawPos = 0;                    // where the next object of that text starts
+    size_t rawDone = 0;                      // objects read from that text so far
+    std::vector<DxfObject> chunk;            // objects of that text being drawn: views into it
+    size_t next = 0;                         // next model space entity of the split objects
 
     Layer layer(const QByteArray& name) const { return layers.value(upper(name), Layer{}); }
     QString decode(const QByteArray& bytes) {
@@ -758,6 +762,32 @@ std::pair<const DxfObject*, size_t> where(const DxfDocument& doc, const char* se
     const DxfSection* s = doc.section(section);
     return s ? std::make_pair(s->objects.data(), s->objects.size()) : std::make_pair(nullptr, size_t(0));
 }
+std::pair<const char*, qsizetype> rawWhere(const DxfDocument& doc) {
+    const DxfSection* s = doc.section("ENTITIES");
+    return s ? std::make_pair(s->raw.constData(), s->raw.size()) : std::make_pair(nullptr, qsizetype(0));
+}
+
+// Objects read from a section's text per chunk (a polyline's or a block
+// reference's following objects always come with it).
+constexpr size_t kChunkObjects = 256;
+
+// Reads the objects of raw from pos into chunk (views into raw) and returns
+// where the next chunk starts.
+qsizetype readChunk(const QByteArray& raw, qsizetype pos, std::vector<DxfObject>& chunk) {
+    chunk.clear();
+    const QByteArray rest = QByteArray::fromRawData(raw.constData() + pos, raw.size() - pos);
+    DxfTagReader r(rest);
+    while (r.next()) {
+        if (r.code() == 0 || chunk.empty()) {
+            if (r.code() == 0 && chunk.size() >= kChunkObjects && !r.valueIs("VERTEX") &&
+                !r.valueIs("ATTRIB") && !r.valueIs("SEQEND"))
+                return pos + r.tagStart();
+            chunk.emplace_back();
+        }
+        chunk.back().tags.push_back(DxfTag{r.code(), r.value(), {}});
+    }
+    return raw.size();
+}
 } // namespace
 
 void DxfScene::build(const DxfDocument& doc) {
@@ -806,14 +836,26 @@ void DxfScene::begin(const DxfDocument& doc) {
     }
     cx.entitiesAt = where(doc, "ENTITIES");
     cx.blocksAt = where(doc, "BLOCKS");
-    total_ = cx.entitiesAt.second;
+    cx.rawAt = rawWhere(doc);
+    total_ = cx.entitiesAt.second + estimateRaw(cx);
+}
+
+size_t DxfScene::estimateRaw(const Context& cx) const {
+    // The objects left in the text, estimated from the bytes per object so far
+    // (counting them exactly would mean reading the whole text at once).
+    const qsizetype left = cx.rawAt.second - cx.rawPos;
+    if (left <= 0)
+        return cx.rawDone;
+    const double perObject =
+        cx.rawDone > 0 ? static_cast<double>(cx.rawPos) / static_cast<double>(cx.rawDone) : 100.0;
+    return cx.rawDone + static_cast<size_t>(static_cast<double>(left) / perObject) + 1;
 }
 
 bool DxfScene::step(const DxfDocument& doc, double maxMilliseconds) {
     if (!cx_)
         return true;
     if (cx_->doc != &doc || where(doc, "ENTITIES") != cx_->entitiesAt ||
-        where(doc, "BLOCKS") != cx_->blocksAt) {
+        where(doc, "BLOCKS") != cx_->blocksAt || rawWhere(doc) != cx_->rawAt) {
         begin(doc);
         return false;
     }
@@ -823,17 +865,37 @@ bool DxfScene::step(const DxfDocument& doc, double maxMilliseconds) {
     static const std::vector<DxfObject> none;
     const DxfSection* section = doc.section("ENTITIES");
     const std::vector<DxfObject>& entities = section ? section->objects : none;
-    for (int n = 1; cx.next < total_; ++n) {
+    // First the objects kept as text, a chunk at a time, then those split.
+    while (section && cx.rawPos < section->raw.size()) {
+        cx.rawPos = readChunk(section->raw, cx.rawPos, cx.chunk);
+        const size_t n = cx.chunk.size();
+        for (size_t k = 0; k < n;) {
+            if (cx.budget <= 0) {
+                notDrawn_ += static_cast<long long>(n - k);
+                break;
+            }
+            k = emitEntity(cx, cx.chunk, k, n, QTransform(), QByteArray("0"), kColorByLayer, 0);
+        }
+        cx.chunk.clear(); // views into the text: not kept beyond this call
+        cx.rawDone += n;
+        done_ = cx.rawDone;
+        total_ = estimateRaw(cx) + entities.size();
+        if (clock.nsecsElapsed() > maxMilliseconds * 1e6)
+            return false;
+    }
+    const size_t total = entities.size();
+    for (int n = 1; cx.next < total; ++n) {
         if (cx.budget <= 0) {
-            notDrawn_ += static_cast<long long>(total_ - cx.next);
-            cx.next = total_;
+            notDrawn_ += static_cast<long long>(total - cx.next);
+            cx.next = total;
             break;
         }
-        cx.next = emitEntity(cx, entities, cx.next, total_, QTransform(), QByteArray("0"), kColorByLayer, 0);
-        done_ = cx.next;
+        cx.next = emitEntity(cx, entities, cx.next, total, QTransform(), QByteArray("0"), kColorByLayer, 0);
+        done_ = cx.rawDone + cx.next;
         if (n % 16 == 0 && clock.nsecsElapsed() > maxMilliseconds * 1e6)
             return false;
     }
+    total_ = cx.rawDone + total;
     finish();
     return true;
 }
@@ -1028,7 +1090,7 @@ size_t DxfScene::emitEntity(Context& cx, const std::vector<DxfObject>& objects, 
     } else if (type != "ATTDEF" && type != "SEQEND" && type != "VERTEX" && type != "VIEWPORT") {
         ++notDrawn_;
         if (std::find(notDrawnTypes_.begin(), notDrawnTypes_.end(), type) == notDrawnTypes_.end())
-            notDrawnTypes_.push_back(type);
+            notDrawnTypes_.push_back(QByteArray(type.constData(), type.size())); // may be a view
     }
     return k + 1;
 }

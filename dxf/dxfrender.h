@@ -88,7 +88,8 @@ public:
     void begin(const DxfDocument& doc);
     bool step(const DxfDocument& doc, double maxMilliseconds);
     bool building() const { return cx_ != nullptr; }
-    // Model space entities done so far, and in all (while building).
+    // Model space entities done so far, and in all (while building; an
+    // estimate while entities kept as text, DxfSection::raw, are being read).
     size_t entitiesDone() const { return done_; }
     size_t entitiesTotal() const { return total_; }
 
@@ -171,6 +172,7 @@ private:
     void addArc(QRgb color, const QTransform& m, const QPointF& c, double r, double start, double end);
     void include(const QPointF& p);
     void finish();
+    size_t estimateRaw(const Context& cx) const;
 
     std::vector<Batch> batches_;
     std::vector<Text> texts_;

@@ -92,6 +92,21 @@ TEST_F(DrawingWindowTest, ZoomExtentsFitsTheViewAndUpdateRedraws) {
     EXPECT_TRUE(inkedAt(image, device(1200, 1001.5)));
 }
 
+TEST_F(DrawingWindowTest, ADrawingReadFromAFileIsShownWithWhatTheEngineAddedWithoutSplittingIt) {
+    // Another program's drawing: its entities stay the text they were read as.
+    writeAll(path, "0\nSECTION\n2\nENTITIES\n0\nLINE\n8\n0\n10\n1000\n20\n1000\n11\n1200\n21\n1000\n"
+                   "0\nCIRCLE\n8\n0\n10\n1200\n20\n1100\n40\n5\n0\nENDSEC\n0\nEOF\n");
+    engine->setVisible(true);
+    insertAt(1100, 1040);
+    const QImage image = grab();
+    EXPECT_TRUE(inkedAt(image, device(1050, 1000)));
+    EXPECT_TRUE(inkedAt(image, device(1205, 1100)));
+    EXPECT_TRUE(inkedAt(image, device(1100, 1041.5))) << "the point the engine added";
+    const DxfSection* entities = engine->drawing()->splicedDocument().section("ENTITIES");
+    ASSERT_TRUE(entities);
+    EXPECT_FALSE(entities->raw.isEmpty()) << "the window read the drawing without splitting it";
+}
+
 TEST_F(DrawingWindowTest, WheelZoomsAboutThePointerAndDraggingPans) {
     engine->setVisible(true);
     insertAt(0, 0);

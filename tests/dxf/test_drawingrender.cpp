@@ -354,9 +354,13 @@ TEST(DrawingRender, TextCodesAndCodePages) {
 
 TEST(DrawingRender, EntitiesThatCannotBeDrawnAreCountedAndBuildingInStepsGivesTheSameScene) {
     QByteArray entities;
-    for (int i = 0; i < 3000; ++i)
+    for (int i = 0; i < 3000; ++i) {
         entities +=
             "0\nLINE\n10\n" + QByteArray::number(i) + "\n20\n0\n11\n" + QByteArray::number(i) + "\n21\n5\n";
+        if (i % 7 == 0) // polylines whose vertices fall across the chunks a spliced section is read in
+            entities += "0\nPOLYLINE\n66\n1\n0\nVERTEX\n10\n0\n20\n-1\n0\nVERTEX\n10\n" +
+                        QByteArray::number(i) + "\n20\n-2\n0\nVERTEX\n10\n1\n20\n-3\n0\nSEQEND\n";
+    }
     entities += "0\n3DSOLID\n8\n0\n0\nIMAGE\n8\n0\n0\n3DSOLID\n8\n0\n";
     const DxfDocument doc =
         DxfDocument::parse("0\nSECTION\n2\nENTITIES\n" + entities + "0\nENDSEC\n0\nEOF\n");
@@ -370,9 +374,26 @@ TEST(DrawingRender, EntitiesThatCannotBeDrawnAreCountedAndBuildingInStepsGivesTh
     while (!stepped.step(doc, 0))
         ++steps;
     EXPECT_GT(steps, 10);
-    EXPECT_EQ(stepped.lineCount(), 3000u);
+    EXPECT_EQ(stepped.lineCount(), 3000u + 429 * 2);
     EXPECT_EQ(stepped.extents(), whole.extents());
     EXPECT_EQ(stepped.notDrawn(), 3);
+
+    // The same drawing with its entities kept as text, and one split entity after them.
+    DxfDocument spliced = DxfDocument::parseSpliced(
+        "0\nSECTION\n2\nENTITIES\n" + entities + "0\nENDSEC\n0\nEOF\n", {"ENTITIES"});
+    spliced.section("ENTITIES")
+        ->objects.push_back(
+            {{DxfDocument::tag(0, "LINE"), DxfDocument::tag(10, 0.0), DxfDocument::tag(20, 9.0),
+              DxfDocument::tag(11, 1.0), DxfDocument::tag(21, 9.0)}});
+    ASSERT_FALSE(spliced.section("ENTITIES")->raw.isEmpty());
+    DxfScene fromText;
+    fromText.begin(spliced);
+    while (!fromText.step(spliced, 0)) {
+    }
+    EXPECT_EQ(fromText.lineCount(), stepped.lineCount() + 1);
+    EXPECT_EQ(fromText.extents(), whole.extents().united(QRectF(0, 5, 1, 4)));
+    EXPECT_EQ(fromText.notDrawnTypes(), QStringList({"3DSOLID", "IMAGE"}));
+    EXPECT_EQ(fromText.entitiesDone(), fromText.entitiesTotal());
 }
 
 TEST(DrawingRender, ADrawingWrittenByEzdxfIsDrawnWhole) {

@@ -184,6 +184,9 @@ DxfDrawing DxfDrawing::open(const QByteArray& bytes) {
                                       "unchanged.")
                            .arg(versionName(version)));
     d.prepare();
+    // What prepare() supplied (header variables, tables for names in use) is
+    // written with the first change; a drawing only opened is never rewritten.
+    d.modified_ = false;
     return d;
 }
 

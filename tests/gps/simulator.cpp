@@ -5,6 +5,27 @@
 #include <QDeadlineTimer>
 #include <QFile>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <vector>
+
+namespace {
+// The terminals of every simulator this process started, held open until the
+// process ends. QSerialPort closes a device before it removes its lock file
+// (/var/lock/LCK..pts_N); when its close is the last one, the kernel frees the
+// terminal's number in between, another test running in parallel is given
+// that number for its simulator and finds it locked (error 8010 on opening).
+// With a descriptor held here, the last close is the kernel's at exit, after
+// every port of this process has closed and removed its lock.
+void holdUntilExit(const QString& device) {
+    static std::vector<int> held;
+    const int fd = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0)
+        held.push_back(fd);
+}
+} // namespace
+
 Simulator::Simulator(const QStringList& args) {
     process_.setProgram(QStringLiteral(KORVEL_BIN_DIR "/magellan-sim"));
     process_.setArguments(args);
@@ -19,6 +40,8 @@ Simulator::Simulator(const QStringList& args) {
     while (!process_.canReadLine() && !deadline.hasExpired() && process_.state() == QProcess::Running)
         process_.waitForReadyRead(static_cast<int>(qMin<qint64>(deadline.remainingTime(), 1000)));
     path_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
+    if (!path_.isEmpty())
+        holdUntilExit(path_);
 }
 
 Simulator::~Simulator() {

@@ -83,11 +83,11 @@ void SerialCommPort::setPortOpen(bool open) {
     port->setPortName(devices.at(n - 1));
     if (!port->open(QIODevice::ReadWrite)) {
         const auto err = port->error();
+        if (err == QSerialPort::DeviceNotFoundError)
+            throw commError(comInvalidPort);
         // The message box carries the classic number and text only; the
         // system's reason (a lock file, permissions) goes to the log.
         qWarning("Opening %s failed: %s", qPrintable(devices.at(n - 1)), qPrintable(port->errorString()));
-        if (err == QSerialPort::DeviceNotFoundError)
-            throw commError(comInvalidPort);
         throw commError(comPortUnavailable);
     }
     port_ = std::move(port);

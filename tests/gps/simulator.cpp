@@ -8,8 +8,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <vector>
-
 namespace {
 // The terminals of every simulator this process started, held open until the
 // process ends. QSerialPort closes a device before it removes its lock file
@@ -18,11 +16,9 @@ namespace {
 // that number for its simulator and finds it locked (error 8010 on opening).
 // With a descriptor held here, the last close is the kernel's at exit, after
 // every port of this process has closed and removed its lock.
+// The descriptor is deliberately never closed.
 void holdUntilExit(const QString& device) {
-    static std::vector<int> held;
-    const int fd = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0)
-        held.push_back(fd);
+    ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
 }
 } // namespace
 

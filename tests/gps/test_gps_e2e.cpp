@@ -181,39 +181,6 @@ TEST(SerialLine, PortNumbersFromTheSettingsOrAdaptersFirst) {
     EXPECT_FALSE(commPortDevices().contains(QStringLiteral("/dev/ttyS4")));
 }
 
-TEST(GpsEndToEnd, FaultsAreReportedNotHung) {
-    // Bad checksums, then the receiver stops sending part way and stays
-    // silent: 10 s without a byte end the download with the complete lines
-    // kept. Fast, and paced at 4800 baud as a receiver sends.
-    for (const bool paced : {false, true}) {
-        QTemporaryDir dir;
-        WriteSimulatorData(dir.filePath("receiver.txt"), 40, 0);
-        QStringList args{"--data",       dir.filePath("receiver.txt"), "--fault", "badsum=10", "--fault",
-                         "stop-after=35"};
-        if (!paced)
-            args << "--no-pacing";
-        Simulator receiver(args);
-        ASSERT_FALSE(receiver.path().isEmpty());
-        ScopedCommPorts ports({receiver.path()});
-        SerialCommPort port;
-        GPSDevice device(&port);
-        FlexGrid grid;
-        grid.setCols(7);
-        ScriptedPrompts prompts;
-        prompts.answerMessage();
-        ASSERT_TRUE(device.SearchForDevice()) << prompts.messages().join(" | ").toStdString();
-        prompts.answerMessage(); // the stall
-        ASSERT_TRUE(device.ReceiveWaypoints());
-        EXPECT_FALSE(device.lastDownloadComplete());
-        EXPECT_TRUE(prompts.messages().last().contains(QStringLiteral("35 complete lines"))) << paced;
-        const AddedPoints added = AppendReceivedPoints(grid, device.receivedDataLines());
-        EXPECT_EQ(added.added, 32) << paced;
-        EXPECT_EQ(added.badChecksum, 3) << paced;
-        EXPECT_EQ(grid.TextMatrix(grid.Rows() - 1, 1), QStringLiteral("WP034")) << paced;
-        device.CloseDevice();
-    }
-}
-
 // The simulator's waypoint store as written by --dump: one "W|..." line each.
 QStringList storedWaypoints(const QString& dump) {
     QFile f(dump);
@@ -244,10 +211,13 @@ constexpr double kThousandthMinute = 0.001 / 60;
 
 // A receiver simulator holding `waypoints` and `tracks` generated points (when
 // either is non-zero), connected on port 1, with an empty seven-column table;
-// the simulator's store is written to store() as it changes.
+// the simulator's store is written to store() as it changes. It sends at full
+// speed unless paced (4800 baud, as a receiver sends).
 struct ConnectedReceiver {
-    ConnectedReceiver(int waypoints, int tracks, QStringList extra = {}) {
-        QStringList args{"--dump", dir.filePath("store.txt"), "--no-pacing"};
+    ConnectedReceiver(int waypoints, int tracks, QStringList extra = {}, bool paced = false) {
+        QStringList args{"--dump", dir.filePath("store.txt")};
+        if (!paced)
+            args << "--no-pacing";
         if (waypoints || tracks) {
             WriteSimulatorData(dir.filePath("receiver.txt"), waypoints, tracks);
             args << "--data" << dir.filePath("receiver.txt");
@@ -269,6 +239,24 @@ struct ConnectedReceiver {
     GPSDevice device{&port};
     FlexGrid grid;
 };
+
+TEST(GpsEndToEnd, FaultsAreReportedNotHung) {
+    // Bad checksums, then the receiver stops sending part way and stays
+    // silent: 10 s without a byte end the download with the complete lines
+    // kept. Fast, and paced at 4800 baud as a receiver sends.
+    for (const bool paced : {false, true}) {
+        ConnectedReceiver r(40, 0, {"--fault", "badsum=10", "--fault", "stop-after=35"}, paced);
+        ScriptedPrompts prompts;
+        prompts.answerMessage(); // the stall
+        ASSERT_TRUE(r.device.ReceiveWaypoints());
+        EXPECT_FALSE(r.device.lastDownloadComplete());
+        EXPECT_TRUE(prompts.messages().last().contains(QStringLiteral("35 complete lines"))) << paced;
+        const AddedPoints added = AppendReceivedPoints(r.grid, r.device.receivedDataLines());
+        EXPECT_EQ(added.added, 32) << paced;
+        EXPECT_EQ(added.badChecksum, 3) << paced;
+        EXPECT_EQ(r.grid.TextMatrix(r.grid.Rows() - 1, 1), QStringLiteral("WP034")) << paced;
+    }
+}
 
 TEST(GpsEndToEnd, UploadMarkedRowsThenReadThemBackAndWithGpsbabel) {
     ConnectedReceiver r(3, 0);

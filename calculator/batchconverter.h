@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // zenobar --batch [--feet] [--zone N]: the window's Calculate for many points.
 // Reads lines of "LATITUDE LONGITUDE" (each as the window accepts it: decimal
-// degrees or angle text, separated by blanks) and writes one line per input
-// line: "ZONE EASTING NORTHING" in the texts the window shows, or
-// "ERROR: reason". Each line is converted on its own: --zone N forces zone N
-// (special areas still apply) on every line, without it every line gets its
+// degrees or angle text) and writes one line per input line: "ZONE EASTING
+// NORTHING" in the texts the window shows, or "ERROR: reason". The two values
+// are separated by blanks, a tab or a comma; a value with blanks inside
+// (35 16 35 N) is split off where only one split reads as a latitude and a
+// longitude. Each line is converted on its own: --zone N (1 to 60) forces zone
+// N (special areas still apply) on every line, without it every line gets its
 // own zone. Metres unless --feet.
 #pragma once
+#include <cstddef>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -17,12 +21,21 @@ struct BatchOptions {
     int zone = 0;
 };
 
+// Reads up to size bytes of input into buffer: the number read, 0 at the end of
+// the input, or -1 on a read error with errno saying why.
+using BatchInput = std::function<long(char* buffer, std::size_t size)>;
+
+// The longest line (bytes, without its line end) that is converted. A longer
+// one gives an ERROR line quoting its start, and is never held whole.
+inline constexpr std::size_t kMaxBatchLineBytes = 4096;
+
 class BatchConverter {
 public:
     explicit BatchConverter(const BatchOptions& options) : options_(options) {}
 
     // Parses the arguments that follow "--batch". False, with the reason in
-    // *error, for an unknown argument or a zone that is not a 16-bit integer.
+    // *error, for an unknown argument or a zone that is not a whole number
+    // from 0 to 60 (0: each point its own zone).
     static bool parseArguments(const std::vector<std::string>& args, BatchOptions* options,
                                std::string* error);
 
@@ -31,13 +44,22 @@ public:
     std::string convertLine(std::string_view line) const;
 
     // Converts every line of in onto out; returns how many lines were errors.
-    // Stops at the first write to out that fails (out's state then says so).
+    // Stops at the first write to out that fails (out's state then says so)
+    // and at the first read error, which *readError (when given) then names; a
+    // line cut short by it is not converted. Holds at most one line of
+    // kMaxBatchLineBytes and one read's buffer, whatever the input.
+    long run(const BatchInput& in, std::ostream& out, std::string* readError = nullptr) const;
+    // The same over a stream; a stream gone bad is a read error.
     long run(std::istream& in, std::ostream& out) const;
 
     // The whole --batch run: run(), then the exit status: 0 when every line
-    // converted, 1 when some gave ERROR, 2 when out could not take the results
-    // (a full disk, a closed pipe); then a line on err says why.
-    int runProgram(std::istream& in, std::ostream& out, std::ostream& err) const;
+    // converted, 1 when some gave ERROR, 2 when the input could not be read
+    // (a folder, an I/O error) or out could not take the results (a full disk,
+    // a closed pipe); then a line on err says why.
+    int runProgram(const BatchInput& in, std::ostream& out, std::ostream& err) const;
+
+    // Input from a file descriptor (standard input: 0).
+    static BatchInput FileInput(int fd);
 
 private:
     BatchOptions options_;

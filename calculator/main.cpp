@@ -3,8 +3,9 @@
 // zenobar --batch [--feet] [--zone N]
 //                    converts "LATITUDE LONGITUDE" lines from standard input
 //                    (see calculator/batchconverter.h); exit status 0 when every
-//                    line converted, 1 when some gave ERROR, 2 for bad arguments
-//                    or results that could not be written.
+//                    line converted, 1 when some gave ERROR, 2 for bad arguments,
+//                    input that could not be read or results that could not be
+//                    written.
 #include "calculator/batchconverter.h"
 #include "calculator/frmmain.h"
 #include "calculator/modmain.h"
@@ -16,6 +17,8 @@
 #include <iostream>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 int main(int argc, char* argv[]) {
     if (argc > 1) {
@@ -31,8 +34,8 @@ int main(int argc, char* argv[]) {
             return 2;
         }
         std::ios::sync_with_stdio(false);
-        std::cin.tie(nullptr);
-        return BatchConverter(options).runProgram(std::cin, std::cout, std::cerr);
+        return BatchConverter(options).runProgram(BatchConverter::FileInput(STDIN_FILENO), std::cout,
+                                                  std::cerr);
     }
 
     QApplication app(argc, argv);

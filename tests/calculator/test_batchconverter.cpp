@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -38,7 +40,9 @@ TEST(BatchConverter, OneOutputLinePerInputLine) {
               "35\u00B016'35\"N, N35\u00B016.583', 35 16 35 N or 35:16:35.\n"
               "ERROR: expected LATITUDE LONGITUDE, found 1 fields\n"
               "ERROR: expected LATITUDE LONGITUDE, found 0 fields\n"
-              "ERROR: expected LATITUDE LONGITUDE, found 3 fields\n"
+              // Three fields that give no latitude and longitude however split.
+              "ERROR: expected LATITUDE LONGITUDE, found 3 fields; when a value holds blanks, separate the "
+              "latitude from the longitude with a tab or a comma\n"
               "31 221734.2217 9944681.96\n"); // 2.5 degrees west of 3E, just south
     EXPECT_EQ(errors, 5);
 }
@@ -60,9 +64,13 @@ TEST(BatchConverter, Arguments) {
     EXPECT_TRUE(BatchConverter::parseArguments({"--zone", "14", "--feet"}, &o, &error));
     EXPECT_FALSE(o.metric);
     EXPECT_EQ(o.zone, 14);
+    EXPECT_TRUE(BatchConverter::parseArguments({"--zone", "0"}, &o, &error));
+    EXPECT_EQ(o.zone, 0);
     for (auto bad : std::vector<std::vector<std::string>>{{"--zone"},
                                                           {"--zone", "x"},
                                                           {"--zone", "14.5"},
+                                                          {"--zone", "61"},
+                                                          {"--zone", "-1"},
                                                           {"--zone", "40000"},
                                                           {"--zone", "1e300"},
                                                           {"-x"}}) {
@@ -94,14 +102,12 @@ TEST(BatchConverter, TheProgram) {
 // The shared table of typed coordinates through the program: every readable
 // form gives the result of its decimal degrees, every other text an ERROR
 // line (never a result), and the exit status says so. Forms with inner blanks
-// cannot be one field of a line.
+// are split off where only one split reads.
 TEST(BatchConverter, EveryTypedFormThroughTheProgram) {
     std::string input;
     std::vector<std::string> expected;
     const BatchConverter converter{BatchOptions{}};
     for (const AngleTextCase& c : AngleTextCases()) {
-        if (c.innerBlanks)
-            continue;
         const std::string text(c.text);
         const bool longitude = c.degrees && text.find_first_of("EeWw") != std::string::npos;
         auto line = [&](const std::string& angle) { return longitude ? "10 " + angle : angle + " 10"; };
@@ -117,10 +123,31 @@ TEST(BatchConverter, EveryTypedFormThroughTheProgram) {
         {"0 1000\n", "ERROR: The longitude must lie between"},
         {"0 -1000\n", "ERROR: The longitude must lie between"},
         {"35N 90W\r\r\n", "ERROR"},
-        {"90W16'35\" 35N\n", "ERROR: The latitude \"90W16'35\"\" cannot be read: E and W"}};
+        {"90W16'35\" 35N\n", "ERROR: The latitude \"90W16'35\"\" cannot be read: E and W"},
+        // Values with blanks inside that no split makes readable, or more than one.
+        {"N35 16 30 16 35 W\n", "ERROR: the line can be read as a latitude and a longitude in more than one "
+                                "way: separate the latitude from the longitude with a tab or a comma"},
+        {"35 16 75 N 90 16 35 W\n", "ERROR: expected LATITUDE LONGITUDE, found 8 fields; when a value holds "
+                                    "blanks, separate the latitude from the longitude with a tab or a comma"},
+        {"35 16 75 N\t90 16 35 W\n",
+         "ERROR: The latitude \"35 16 75 N\" cannot be read: minutes and seconds"},
+        {"1, 2, 3\n", "ERROR: expected LATITUDE, LONGITUDE, found 3 values separated by commas"}};
     for (const auto& m : more) {
         input += m[0];
         expected.push_back(m[1]);
+    }
+    // Values with blanks inside: split where the letters show, or by a tab or a
+    // comma, each giving what the plain decimal pair gives.
+    const char* const split[][2] = {
+        {"35\u00B0 16.583' N  W90\u00B016.583'\n", "35.2763833333333 -90.2763833333333"},
+        {"35 16 35 N 90 16 35 W\n", "35.2763888888889 -90.2763888888889"},
+        {"35\u00B0 16.583' N\t90\u00B0 16.583' W\n", "35.2763833333333 -90.2763833333333"},
+        {"35\u00B0 16.583' N, 90\u00B0 16.583' W\n", "35.2763833333333 -90.2763833333333"},
+        {"35.5,-90.25\n", "35.5 -90.25"}};
+    for (const auto& m : split) {
+        input += m[0];
+        expected.push_back(converter.convertLine(m[1]));
+        EXPECT_EQ(expected.back().find("ERROR"), std::string::npos) << m[1];
     }
 
     QProcess p;
@@ -150,4 +177,67 @@ TEST(BatchConverter, AFullOutputEndsWithStatus2AndSaysWhy) {
     EXPECT_EQ(p.exitCode(), 2);
     EXPECT_EQ(QString::fromUtf8(p.readAllStandardError()),
               "zenobar: the results could not be written: No space left on device\n");
+}
+
+namespace {
+// A stream of count bytes of 'x' with no line end, made as it is read.
+class EndlessLine final : public std::streambuf {
+public:
+    explicit EndlessLine(long long count) : left_(count) {}
+
+protected:
+    int_type underflow() override {
+        if (left_ <= 0)
+            return traits_type::eof();
+        const long long n = std::min<long long>(left_, sizeof chunk_);
+        std::fill_n(chunk_, n, 'x');
+        left_ -= n;
+        setg(chunk_, chunk_, chunk_ + n);
+        return traits_type::to_int_type(chunk_[0]);
+    }
+
+private:
+    char chunk_[1 << 16];
+    long long left_;
+};
+
+long peakKilobytes() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss;
+}
+} // namespace
+
+// A line longer than a line may be is an ERROR line quoting only its start,
+// the next line converts as ever, and no line is held whole.
+TEST(BatchConverter, OverlongLinesAreRefusedByTheirStartInBoundedMemory) {
+    const std::string padded = "35.5" + std::string(5000, ' ') + "-90.25\n";
+    std::istringstream in("\xC3\xA9" + std::string(37, 'y') + "\xC3\xA9" + padded + "35.5 -90.25\r\n");
+    std::ostringstream out;
+    EXPECT_EQ(BatchConverter(BatchOptions{}).run(in, out), 1);
+    EXPECT_EQ(out.str(),
+              "ERROR: the line is 5051 bytes long, more than the 4096 a line may hold; it begins \"\xC3\xA9" +
+                  std::string(37, 'y') + "...\"\n" +
+                  BatchConverter(BatchOptions{}).convertLine("35.5 -90.25") + "\n");
+
+    constexpr long long kLine = 128LL << 20;
+    EndlessLine endless(kLine);
+    std::istream huge(&endless);
+    std::ostringstream hugeOut;
+    const long before = peakKilobytes();
+    EXPECT_EQ(BatchConverter(BatchOptions{}).run(huge, hugeOut), 1);
+    EXPECT_LT(peakKilobytes() - before, 32 * 1024) << "kilobytes more at the peak";
+    EXPECT_EQ(hugeOut.str().rfind("ERROR: the line is " + std::to_string(kLine) + " bytes long", 0), 0u)
+        << hugeOut.str();
+}
+
+// Input that cannot be read is a failure, not an empty success.
+TEST(BatchConverter, UnreadableInputEndsWithStatus2AndSaysWhy) {
+    QProcess p;
+    p.start("/bin/sh", {"-c", "exec \"$0\" --batch < /", KORVEL_BIN_DIR "/zenobar"});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 2);
+    EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
+    EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError())
+                    .startsWith("zenobar: standard input could not be read: Is a directory"));
 }

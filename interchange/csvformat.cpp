@@ -1,13 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // CSV with a header row. Columns are found by name in any order and case;
 // the separator is whichever of "," ";" tab the header row uses most; fields
-// may be quoted ("" for a quote inside); UTF-8 with or without a BOM.
+// may be quoted ("" for a quote inside); UTF-8 with or without a BOM, else
+// Windows-1252 (with a note saying so). Text fields (name, message, icon) that
+// a spreadsheet would run as a formula are written behind a "'" that reading
+// takes off again; numbers are written as they are.
 #include "interchange/formats.h"
 #include "interchange/xmltext.h"
+#include "platform/ansi.h"
 
 #include <QStringDecoder>
 
 #include <array>
+#include <optional>
 
 namespace {
 
@@ -56,8 +61,33 @@ QChar detectSeparator(const QString& text) {
     return QLatin1Char(',');
 }
 
+// Spreadsheets run a cell whose text begins with one of these as a formula.
+bool startsLikeFormula(QStringView text) {
+    return !text.isEmpty() && QStringView(u"=+-@\t\r").contains(text.front());
+}
+
+// Text fields are written with a leading "'" where a spreadsheet would take
+// them for a formula; further "'" in front of such a text are doubled up the
+// same way, so that taking one "'" off on import gives back any text.
+bool needsFormulaMark(QStringView text) {
+    qsizetype i = 0;
+    while (i < text.size() && text.at(i) == QLatin1Char('\''))
+        ++i;
+    return startsLikeFormula(text.mid(i));
+}
+
+// Where a quote opened a field that nothing in the file closes.
+struct UnclosedQuote {
+    qsizetype line = 0;       // 1-based line of the opening quote
+    qsizetype linesAfter = 0; // lines after it that it would have taken in
+};
+
 // Splits text into records of fields. A quoted field may hold separators, line
-// breaks and doubled quotes. Blank lines give no record.
+// breaks and doubled quotes. Blank lines give no record. A quote that opens a
+// field but is never closed would take in the whole rest of the file; it is
+// read as an ordinary character instead, so its line and every line after it
+// stay rows of their own. At most one such quote exists in any text: any later
+// field-opening quote would have closed it.
 class CsvParser {
 public:
     CsvParser(const QString& text, QChar separator) : text_(text), sep_(separator) {}
@@ -68,21 +98,14 @@ public:
         while (pos_ < n) {
             QString field;
             bool wasQuoted = false;
-            if (text_.at(pos_) == QLatin1Char('"')) {
-                wasQuoted = true;
-                ++pos_;
-                while (pos_ < n) {
-                    const QChar c = text_.at(pos_++);
-                    if (c == QLatin1Char('"')) {
-                        if (pos_ < n && text_.at(pos_) == QLatin1Char('"')) {
-                            field += c;
-                            ++pos_;
-                        } else {
-                            break;
-                        }
-                    } else {
-                        field += c;
-                    }
+            if (text_.at(pos_) == QLatin1Char('"') && pos_ != literalQuote_) {
+                const qsizetype open = pos_;
+                wasQuoted = readQuoted(field);
+                if (!wasQuoted) {
+                    noteUnclosed(open);
+                    literalQuote_ = open;
+                    pos_ = open;
+                    field.clear();
                 }
             }
             // Unquoted text (or what follows a closing quote) up to the separator.
@@ -110,13 +133,47 @@ public:
         return !fields.isEmpty();
     }
 
+    const std::optional<UnclosedQuote>& unclosed() const { return unclosed_; }
+
 private:
+    // Reads the quoted field whose opening quote is at pos_ into field; false
+    // (pos_ then at the end) when no quote closes it.
+    bool readQuoted(QString& field) {
+        const qsizetype n = text_.size();
+        ++pos_;
+        while (pos_ < n) {
+            const QChar c = text_.at(pos_++);
+            if (c != QLatin1Char('"')) {
+                field += c;
+            } else if (pos_ < n && text_.at(pos_) == QLatin1Char('"')) {
+                field += c;
+                ++pos_;
+            } else {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void noteUnclosed(qsizetype open) {
+        if (unclosed_)
+            return;
+        const QStringView all(text_);
+        const qsizetype line = all.left(open).count(QLatin1Char('\n')) + 1;
+        const qsizetype lines = all.count(QLatin1Char('\n')) + (all.endsWith(QLatin1Char('\n')) ? 0 : 1);
+        unclosed_ = UnclosedQuote{line, lines - line};
+    }
+
     const QString& text_;
     QChar sep_;
     qsizetype pos_ = 0;
+    qsizetype literalQuote_ = -1; // the opening quote read as an ordinary character
+    std::optional<UnclosedQuote> unclosed_;
 };
 
-void appendField(QByteArray& out, const QString& text) {
+void appendField(QByteArray& out, QString text) {
+    if (needsFormulaMark(text))
+        text.prepend(QLatin1Char('\''));
     const bool quote = text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"')) ||
                        text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')) ||
                        text.contains(QLatin1Char(';')) || text.contains(QLatin1Char('\t')) ||
@@ -125,21 +182,34 @@ void appendField(QByteArray& out, const QString& text) {
         InterchangeText::AppendUtf8(out, text);
         return;
     }
-    QString doubled = text;
-    doubled.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    text.replace(QLatin1Char('"'), QLatin1String("\"\""));
     out.append('"');
-    InterchangeText::AppendUtf8(out, doubled);
+    InterchangeText::AppendUtf8(out, text);
     out.append('"');
+}
+
+// A text field as this program wrote it: without the formula mark.
+QString textField(const QString& field) {
+    if (field.startsWith(QLatin1Char('\'')) && needsFormulaMark(QStringView(field).mid(1)))
+        return field.mid(1);
+    return field;
 }
 
 } // namespace
 
 ReadResult ReadCsv(const QByteArray& bytes) {
     ReadResult result;
+    const QByteArray body = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
     QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decode(bytes);
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
+    QString text = decode(body);
+    if (decode.hasError()) {
+        // Not UTF-8: most likely an older spreadsheet's export in the Windows
+        // code page, which any byte sequence decodes as. Never "\uFFFD" silently.
+        text = FromAnsi(body);
+        result.notes << QStringLiteral(
+            "It is not UTF-8 text, so it was read as Windows-1252 (the code page of older spreadsheet "
+            "exports); check that letters such as \u00E9, \u00FC or \u00DF in the names look right.");
+    }
     CsvParser parser(text, detectSeparator(text));
     QStringList fields;
     if (!parser.next(fields)) {
@@ -167,13 +237,20 @@ ReadResult ReadCsv(const QByteArray& bytes) {
             ++result.skipped;
             continue;
         }
-        row.name = field(colName);
+        row.name = textField(field(colName));
         if (const auto metres = ElevationMetres(field(colEle)))
             row.elevation = ElevationText(*metres);
-        row.message = field(colMessage);
-        row.icon = field(colIcon);
+        row.message = textField(field(colMessage));
+        row.icon = textField(field(colIcon));
         result.rows.push_back(std::move(row));
     }
+    if (const auto& q = parser.unclosed())
+        result.notes << QStringLiteral("Line %1 opens a quoted field that is never closed: read as written, "
+                                       "that field would have taken in the %2 line(s) after it. Line %1 "
+                                       "was read with the quote as an ordinary character, and the lines "
+                                       "after it as rows of their own.")
+                            .arg(q->line)
+                            .arg(q->linesAfter);
     result.ok = true;
     return result;
 }

@@ -8,6 +8,7 @@
 // its unit letter ("0000028M", "-0000012M", "0000091F"), or "" when unknown.
 #pragma once
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <string_view>
@@ -27,10 +28,11 @@ using PointRows = std::vector<PointRow>;
 
 // What reading a file gave.
 struct ReadResult {
-    bool ok = false; // false: the file could not be read as its format; rows is empty
-    PointRows rows;  // in file order
-    int skipped = 0; // points left out: coordinates not numbers or out of range
-    QString error;   // why not, when !ok (without the file name)
+    bool ok = false;   // false: the file could not be read as its format; rows is empty
+    PointRows rows;    // in file order
+    int skipped = 0;   // points left out: coordinates not numbers or out of range
+    QString error;     // why not, when !ok (without the file name)
+    QStringList notes; // when ok: how the file was read other than as written, one sentence each
 };
 
 // What writing rows gave.

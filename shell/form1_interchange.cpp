@@ -42,6 +42,8 @@ bool Form1::ImportFile(const QString& path) {
     if (result.added > 0)
         blnSaved = false;
     showRowsAdded(result.added, QFileInfo(path).fileName());
+    if (!result.notesMessage.isEmpty())
+        MsgBox(result.notesMessage, vbOKOnly | vbExclamation);
     if (!result.skippedMessage.isEmpty())
         MsgBox(result.skippedMessage);
     return true;

@@ -72,5 +72,8 @@ ImportOutcome ImportIntoTable(const QString& path, FlexGrid& grid) {
     out.added = int(read.rows.size());
     out.skipped = read.skipped;
     out.skippedMessage = SkippedImportMessage(path, read.skipped);
+    if (!read.notes.isEmpty())
+        out.notesMessage =
+            QStringLiteral("While reading \"%1\":").arg(path) + vbCrLf + read.notes.join(vbCrLf);
     return out;
 }

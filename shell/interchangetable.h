@@ -27,6 +27,7 @@ struct ImportOutcome {
     int skipped = 0;
     QString error; // when !ok: names the file and the reason
     QString skippedMessage;
+    QString notesMessage; // "" or how the file was read other than as written (ReadResult::notes)
 };
 // Reads path (any interchange format, by extension) and appends its rows.
 ImportOutcome ImportIntoTable(const QString& path, FlexGrid& grid);

@@ -248,4 +248,70 @@ TEST_F(Interchange, CsvDialectsTracksAndKmz) {
     EXPECT_EQ(r.rows[2], (PointRow{"2", "4", "3", "0000005M", "", ""}));
 }
 
+TEST_F(Interchange, CsvReadsOnPastAnUnclosedQuoteAndNamesTheLine) {
+    // A name whose opening quote is never closed, with many rows after it.
+    QByteArray csv = "name,latitude,longitude\nA,1,2\n\"Hill,3,4\n";
+    for (int i = 0; i < 1000; ++i)
+        csv += "P" + QByteArray::number(i) + ",5,6\n";
+    writeFile(path("quote.csv"), csv);
+    const ReadResult r = ReadInterchangeFile(path("quote.csv"));
+    ASSERT_TRUE(r.ok) << r.error.toStdString();
+    EXPECT_EQ(r.skipped, 0);
+    ASSERT_EQ(r.rows.size(), 1002u);
+    EXPECT_EQ(r.rows[1], (PointRow{"\"Hill", "3", "4", "", "", ""}));
+    EXPECT_EQ(r.rows[1001].name, "P999");
+    ASSERT_EQ(r.notes.size(), 1);
+    EXPECT_TRUE(r.notes[0].startsWith("Line 3 opens a quoted field that is never closed") &&
+                r.notes[0].contains("the 1000 line(s) after it"))
+        << r.notes[0].toStdString();
+}
+
+TEST_F(Interchange, CsvThatIsNotUtf8IsReadAsWindows1252AndSaysSo) {
+    // An old spreadsheet's export: Windows-1252 bytes, the euro sign among them.
+    writeFile(path("ansi.csv"), "name;lat;lon;desc\nCaf\xE9 M\xFCller;47.5;8.5;\x80 5\n");
+    const ReadResult r = ReadInterchangeFile(path("ansi.csv"));
+    ASSERT_TRUE(r.ok) << r.error.toStdString();
+    ASSERT_EQ(r.rows.size(), 1u);
+    EXPECT_EQ(r.rows[0].name, QStringLiteral("Caf\u00E9 M\u00FCller"));
+    EXPECT_EQ(r.rows[0].message, QStringLiteral("\u20AC 5"));
+    ASSERT_EQ(r.notes.size(), 1);
+    EXPECT_TRUE(r.notes[0].contains("read as Windows-1252")) << r.notes[0].toStdString();
+    // gpsbabel told the code page reads the same name.
+    const std::vector<ReadBack> babel = viaGpsbabel("unicsv,codec=windows-1252", path("ansi.csv"));
+    ASSERT_EQ(babel.size(), 1u);
+    EXPECT_EQ(babel[0].name, r.rows[0].name);
+}
+
+TEST_F(Interchange, CsvTextThatLooksLikeAFormulaIsMarkedAndComesBackUnchanged) {
+    const PointRows rows = {
+        {"=HYPERLINK(\"x\")", "35.5", "-90.25", "", "+1 555", "@"},
+        {"-Pit", "-0.5", "-1E-05", "-0000012M", "\tTab", "a"},
+        {"'=quoted", "1", "2", "", "''-twice", "'plain"},
+    };
+    ASSERT_TRUE(WriteInterchangeFile(path("f.csv"), rows).ok);
+    QFile f(path("f.csv"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    ASSERT_GE(lines.size(), 4);
+    // Text fields open with "'" (a quoted field inside its quotes); numbers,
+    // negative ones included, are written as numbers.
+    EXPECT_EQ(lines[1], "\"'=HYPERLINK(\"\"x\"\")\",35.5,-90.25,,'+1 555,'@\r");
+    EXPECT_EQ(lines[2], "'-Pit,-0.5,-0.00001,-12,\"'\tTab\",a\r");
+    EXPECT_EQ(lines[3], "''=quoted,1,2,,'''-twice,'plain\r");
+    const ReadResult back = ReadInterchangeFile(path("f.csv"));
+    ASSERT_TRUE(back.ok);
+    ASSERT_EQ(back.rows.size(), 3u);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(back.rows[i].name, rows[i].name);
+        EXPECT_EQ(back.rows[i].message, rows[i].message);
+        EXPECT_EQ(back.rows[i].icon, rows[i].icon);
+    }
+    // Another reader sees the marked name and the negative numbers intact.
+    const std::vector<ReadBack> babel = viaGpsbabel("unicsv", path("f.csv"));
+    ASSERT_EQ(babel.size(), 3u);
+    EXPECT_EQ(babel[1].name, "'-Pit");
+    EXPECT_EQ(babel[1].lat, -0.5);
+    EXPECT_EQ(babel[0].lon, -90.25);
+}
+
 } // namespace

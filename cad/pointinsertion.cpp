@@ -56,7 +56,11 @@ QStringList problemLines(const InsertionReport& r, const QString& leftOut) {
 }
 
 // What happens to changes the drawing could not take to disk.
-QString unsavedNote() {
+// what: "" for a whole command, or the part of one that was not saved.
+QString unsavedNote(UnsavedChanges unsaved, const QString& what = QString()) {
+    if (unsaved == UnsavedChanges::Dropped)
+        return what.isEmpty() ? QStringLiteral("The drawing file was not changed.")
+                              : QStringLiteral("The drawing file was not changed by %1.").arg(what);
     return QStringLiteral("The changes are kept; the next drawing command tries to save them again.");
 }
 
@@ -266,7 +270,7 @@ InsertionReport InsertLine(FlexGrid& grid, const InsertionContext& context) {
     return report;
 }
 
-QString PointsClosingMessage(const InsertionReport& report, bool selectedOnly) {
+QString PointsClosingMessage(const InsertionReport& report, bool selectedOnly, UnsavedChanges unsaved) {
     if (!report.connected)
         return QString();
     if (!report.layerProblem.isEmpty())
@@ -280,7 +284,7 @@ QString PointsClosingMessage(const InsertionReport& report, bool selectedOnly) {
                       ? QStringLiteral("1 way point was inserted into the drawing but not saved.")
                       : QStringLiteral("%1 way points were inserted into the drawing but not saved.")
                             .arg(report.inserted))
-              << unsavedNote();
+              << unsavedNote(unsaved);
     else if (report.unusableCoordinates.isEmpty() && report.failedInsertions.isEmpty())
         lines << QStringLiteral("All way points in the list were Inserted.");
     else
@@ -290,7 +294,7 @@ QString PointsClosingMessage(const InsertionReport& report, bool selectedOnly) {
     return lines.join(vbCrLf);
 }
 
-QString LineClosingMessage(const InsertionReport& report) {
+QString LineClosingMessage(const InsertionReport& report, UnsavedChanges unsaved) {
     if (report.markedRows < 2)
         return QStringLiteral("No points were selected.");
     if (!report.lineDrawn)
@@ -298,7 +302,7 @@ QString LineClosingMessage(const InsertionReport& report) {
     QStringList lines;
     if (!report.saveError.isEmpty())
         lines << report.saveError << QStringLiteral("The line was inserted into the drawing but not saved.")
-              << unsavedNote();
+              << unsavedNote(unsaved, QStringLiteral("the line"));
     else
         lines << QStringLiteral("The line was Inserted.");
     lines << problemLines(report, QStringLiteral("left out of the line"));

@@ -98,16 +98,24 @@ InsertionReport InsertPoints(FlexGrid& grid, const InsertionContext& context, bo
 // with unusable ones, add no vertex. No limit on the number of rows.
 InsertionReport InsertLine(FlexGrid& grid, const InsertionContext& context);
 
+// What a closing message says of changes a failed save left unwritten. The
+// window keeps them and its next drawing command saves them again; a run of
+// the command line ends after one command, drops them, and leaves the drawing
+// file as it was.
+enum class UnsavedChanges { KeptForNextCommand, Dropped };
+
 // Closing messages. Points: the layer name's problem when the layer cannot be
 // used; "No points were selected." when Insert Selected met
 // no marked row; otherwise "All way points in the list were Inserted." unless
 // rows were left out for unusable coordinates or refused by the drawing, which
 // the message then counts; unreadable elevations are counted after it.
-QString PointsClosingMessage(const InsertionReport& report, bool selectedOnly);
+QString PointsClosingMessage(const InsertionReport& report, bool selectedOnly,
+                             UnsavedChanges unsaved = UnsavedChanges::KeptForNextCommand);
 // Line: "No points were selected." below two marked rows; "The line was
 // Inserted." (with any rows left out or elevations not read counted after it);
 // "" when the drawing was not reached or the line was not drawn. A drawing that
 // could not be saved is reported as for points.
-QString LineClosingMessage(const InsertionReport& report);
+QString LineClosingMessage(const InsertionReport& report,
+                           UnsavedChanges unsaved = UnsavedChanges::KeptForNextCommand);
 
 } // namespace PointInsertion

@@ -70,11 +70,13 @@ private:
 
 } // namespace
 
-bool AppendRecord(QByteArray& out, const PointsRecord& record, PointsField* tooLong) {
-    const QByteArray name = ToAnsi(record.name);
-    const QByteArray elevation = ToAnsi(record.elevation);
-    const QByteArray message = ToAnsi(record.message);
-    const QByteArray icon = ToAnsi(record.icon);
+bool AppendRecord(QByteArray& out, const PointsRecord& record, PointsField* tooLong,
+                  unsigned* changedFields) {
+    int unmapped[4] = {};
+    const QByteArray name = ToAnsi(record.name, &unmapped[0]);
+    const QByteArray elevation = ToAnsi(record.elevation, &unmapped[1]);
+    const QByteArray message = ToAnsi(record.message, &unmapped[2]);
+    const QByteArray icon = ToAnsi(record.icon, &unmapped[3]);
     const std::pair<const QByteArray*, PointsField> texts[] = {
         {&name, fieldName}, {&elevation, fieldElevation}, {&message, fieldMessage}, {&icon, fieldIcon}};
     for (const auto& [bytes, field] : texts)
@@ -83,6 +85,12 @@ bool AppendRecord(QByteArray& out, const PointsRecord& record, PointsField* tooL
                 *tooLong = field;
             return false;
         }
+    if (changedFields) {
+        *changedFields = 0;
+        for (int i = 0; i < 4; ++i)
+            if (unmapped[i] > 0)
+                *changedFields |= 1u << texts[i].second;
+    }
 
     out.reserve(out.size() + 2 * 4 + 16 + name.size() + elevation.size() + message.size() + icon.size());
     appendU16(out, std::uint16_t(name.size()));

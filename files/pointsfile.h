@@ -49,9 +49,12 @@ enum PointsField : int {
 };
 
 // Appends the record's bytes to out. Characters Windows-1252 lacks are written
-// as '?'. When a text field needs more than kMaxTextFieldBytes bytes, nothing
-// is appended, *tooLong (when given) is set to that field, and the result is false.
-bool AppendRecord(QByteArray& out, const PointsRecord& record, PointsField* tooLong = nullptr);
+// as '?'; *changedFields (when given) gets bit (1 << field) set for each text
+// field that had such a character. When a text field needs more than
+// kMaxTextFieldBytes bytes, nothing is appended, *tooLong (when given) is set
+// to that field, and the result is false.
+bool AppendRecord(QByteArray& out, const PointsRecord& record, PointsField* tooLong = nullptr,
+                  unsigned* changedFields = nullptr);
 
 // Decodes the record at the front of data[0, size). Returns the number of
 // bytes it took, or 0 when the bytes do not hold one whole record (none at all,

@@ -2,6 +2,7 @@
 #include "files/pointstable.h"
 
 #include "files/pointsfile.h"
+#include "platform/ansi.h"
 #include "platform/durablewrite.h"
 #include "platform/numbers.h"
 #include "platform/prompts.h"
@@ -91,7 +92,20 @@ QString columnTitle(int col) {
     return QString::number(col);
 }
 
+// A cell's text as a message quotes it: at most 40 characters.
+QString shortened(const QString& text) {
+    constexpr int kShown = 40;
+    return text.size() <= kShown ? text : text.left(kShown) + QStringLiteral("...");
+}
+
 } // namespace
+
+QString CutShortEndMessage(const QString& name, qint64 leftOutBytes) {
+    return QStringLiteral("The points file \"%1\" ends with %2 byte(s) that are not a whole waypoint record; "
+                          "they were left out.")
+        .arg(name)
+        .arg(leftOutBytes);
+}
 
 PointsLoadResult LoadPoints(QIODevice& in, FlexGrid& grid, const QString& name) {
     PointsLoadResult result;
@@ -130,12 +144,7 @@ PointsLoadResult LoadPoints(QIODevice& in, FlexGrid& grid, const QString& name) 
     result.stamp.hash = hash.result();
     if (result.leftOutBytes > 0)
         result.warning =
-            QStringLiteral(
-                "The points file \"%1\" ends with %2 byte(s) that are not a whole waypoint record; "
-                "they were left out.")
-                .arg(name)
-                .arg(result.leftOutBytes) +
-            vbCrLf +
+            CutShortEndMessage(name, result.leftOutBytes) + vbCrLf +
             QStringLiteral("The %1 complete waypoint(s) are in the table. The file is not changed until you "
                            "save it.")
                 .arg(result.rows);
@@ -203,6 +212,7 @@ bool PointsFileChangedSince(const PointsFileStamp& stamp, const QString& path) {
 
 PointsBytes BuildPointsBytes(const FlexGrid& grid) {
     PointsBytes out;
+    std::pair<int, int> firstChanged; // row and column of the first changed field
     const int n = grid.Rows();
     for (int r = 1; r < n; ++r) {
         if (IsBlankRow(grid, r)) {
@@ -230,7 +240,8 @@ PointsBytes BuildPointsBytes(const FlexGrid& grid) {
         rec.message = grid.TextMatrix(r, colMessage);
         rec.icon = grid.TextMatrix(r, colIcon);
         PointsField tooLong = fieldName;
-        if (!AppendRecord(out.bytes, rec, &tooLong)) {
+        unsigned changed = 0;
+        if (!AppendRecord(out.bytes, rec, &tooLong, &changed)) {
             out.error =
                 QStringLiteral("The file was not saved: row %1, column %2 holds more than %3 characters.")
                     .arg(r)
@@ -239,9 +250,26 @@ PointsBytes BuildPointsBytes(const FlexGrid& grid) {
             out.bytes.clear();
             return out;
         }
+        for (int c = colName; c <= colIcon; ++c) {
+            if (!(changed & (1u << c)))
+                continue;
+            if (out.changedFields++ == 0)
+                firstChanged = {r, c};
+        }
         ++out.records;
     }
     out.ok = true;
+    if (out.changedFields > 0) {
+        const QString typed = grid.TextMatrix(firstChanged.first, firstChanged.second);
+        out.changedNote =
+            QStringLiteral(
+                "%1 field(s) held characters that a points file cannot keep (it holds Windows-1252 "
+                "text only); each such character was saved as \"?\". The first: row %2, column "
+                "%3, \"%4\" was saved as \"%5\".")
+                .arg(out.changedFields)
+                .arg(firstChanged.first)
+                .arg(columnTitle(firstChanged.second), shortened(typed), shortened(FromAnsi(ToAnsi(typed))));
+    }
     return out;
 }
 
@@ -271,6 +299,8 @@ PointsSaveResult SavePointsFile(const QString& path, const FlexGrid& grid) {
         return refused(why);
     result.ok = true;
     result.records = image.records;
+    result.changedFields = image.changedFields;
+    result.changedNote = image.changedNote;
     statInto(path, result.stamp);
     result.stamp.hash = QCryptographicHash::hash(image.bytes, QCryptographicHash::Sha1);
     return result;

@@ -46,6 +46,10 @@ struct PointsLoadResult {
 // table.
 PointsLoadResult LoadPointsFile(const QString& path, FlexGrid& grid);
 
+// The first sentence of the warning for a file that ends in a cut-short
+// record: names the file and the bytes left out.
+QString CutShortEndMessage(const QString& name, qint64 leftOutBytes);
+
 // The reading part of LoadPointsFile: appends the records that in (open for
 // reading) holds from its position to its end after the table's last row.
 // error names `name` when the device fails; leftOutBytes counts the bytes of a
@@ -55,21 +59,26 @@ PointsLoadResult LoadPoints(QIODevice& in, FlexGrid& grid, const QString& name);
 struct PointsBytes {
     bool ok = false;
     QByteArray bytes;
-    int records = 0; // records in bytes
-    int skipped = 0; // empty rows left out
-    QString error;   // message for the user when !ok (names row, column and text)
+    int records = 0;       // records in bytes
+    int skipped = 0;       // empty rows left out
+    int changedFields = 0; // text fields whose characters Windows-1252 lacks became "?"
+    QString error;         // message for the user when !ok (names row, column and text)
+    QString changedNote;   // when changedFields > 0: how many, how, and the first one
 };
 
 // The file image of data rows 1 .. Rows()-1, one record per row. A row whose
 // columns 1 to 6 are all empty (a fresh Insert Row) is left out. A row whose
 // latitude or longitude is not a number, or with a text longer than a field can
 // hold, makes the whole result fail: nothing of a half-right table is written.
+// Characters the file's code page lacks are written as "?" and counted.
 PointsBytes BuildPointsBytes(const FlexGrid& grid);
 
 struct PointsSaveResult {
     bool ok = false;
     int records = 0;
+    int changedFields = 0; // as PointsBytes
     QString error;         // message for the user when !ok
+    QString changedNote;   // when ok and changedFields > 0: what was written in their place
     PointsFileStamp stamp; // when ok: the file as written
 };
 

@@ -15,9 +15,10 @@ constexpr std::array<char16_t, 32> kHigh = {0x20AC, 0x0081, 0x201A, 0x0192, 0x20
 // A table of our own rather than QStringEncoder: Qt's codec for "windows-1252"
 // depends on ICU being present at run time, and the byte layout of a points
 // file must not depend on how the machine's Qt was built.
-QByteArray ToAnsi(const QString& text) {
+QByteArray ToAnsi(const QString& text, int* unmapped) {
     QByteArray out;
     out.reserve(text.size());
+    int missing = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         char16_t c = text.at(i).unicode();
         if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
@@ -33,8 +34,12 @@ QByteArray ToAnsi(const QString& text) {
         // A surrogate pair is one character: one '?'.
         if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
             ++i;
+        if (b == '?')
+            ++missing;
         out.append(b);
     }
+    if (unmapped)
+        *unmapped = missing;
     return out;
 }
 

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QString>
 
-// A character the code page lacks is written as '?'.
-QByteArray ToAnsi(const QString& text);
+// A character the code page lacks is written as '?'; *unmapped (when given)
+// is set to how many were (a surrogate pair counts once).
+QByteArray ToAnsi(const QString& text, int* unmapped = nullptr);
 QString FromAnsi(const QByteArray& bytes);

@@ -53,8 +53,11 @@ const char* const kUsage =
     "  korvel-transfer --help\n"
     "\n"
     "Prints one summary line on standard output and messages on standard error.\n"
-    "Exit status: 0 all went, 1 some rows were left out or the receiver refused,\n"
-    "2 bad arguments or a failure that wrote nothing.\n";
+    "Exit status: 0 all went, 1 some rows were left out (a .gps INPUT cut short\n"
+    "at its end included) or the receiver refused, 2 bad arguments or a failure\n"
+    "that wrote nothing (a drawing that could not be saved is left as it was).\n"
+    "A .gps OUTPUT holds Windows-1252 text: other characters become \"?\" and\n"
+    "standard error says how many fields that changed.\n";
 
 void err(const QString& text) {
     QString t = text;
@@ -272,28 +275,36 @@ int insertIntoDrawing(FlexGrid& grid, const QString& path, const DrawingOptions&
     }
     const int leftOut =
         int(points.unusableCoordinates.size() + points.failedInsertions.size()) + leftOutBefore;
-    const QString closing = PointInsertion::PointsClosingMessage(points, false);
+    // No command follows to save them again: changes the file did not take are
+    // dropped, so that the engine does not write them after all when it ends,
+    // behind a message that said the file was not changed.
+    auto dropUnsaved = [&] {
+        if (auto running = engine.running())
+            running->discardChanges();
+        return finish(kFailed);
+    };
+    using PointInsertion::UnsavedChanges;
+    const QString closing = PointInsertion::PointsClosingMessage(points, false, UnsavedChanges::Dropped);
     if (leftOut > 0 || !points.unreadableElevations.isEmpty() || !points.saveError.isEmpty())
         err(closing);
-    // Nothing reached the file: the drawing on disk is as it was.
     if (!points.saveError.isEmpty())
-        return finish(kFailed);
+        return dropUnsaved();
     if (o.line) {
         SelectAll(grid);
         const InsertionReport line = PointInsertion::InsertLine(grid, c);
-        const QString text = PointInsertion::LineClosingMessage(line);
+        const QString text = PointInsertion::LineClosingMessage(line, UnsavedChanges::Dropped);
         if (!line.lineDrawn) {
             err(text.isEmpty() ? QStringLiteral("The line was not drawn.") : text);
             status = kSomeLeftOut;
         } else if (!line.saveError.isEmpty()) {
             err(text);
-            return finish(kFailed);
+            return dropUnsaved();
         }
     }
     if (auto running = engine.running(); running && !running->flush()) {
         err(QStringLiteral("The drawing \"%1\" could not be written: %2")
                 .arg(path, running->lastSaveError()));
-        return finish(kFailed);
+        return dropUnsaved();
     }
     QString summary = QStringLiteral("%1 waypoints inserted into %2").arg(points.inserted).arg(path);
     if (o.line)
@@ -318,6 +329,9 @@ int writeTable(FlexGrid& grid, const Arguments& a, int leftOutBefore, const QStr
             return kFailed;
         }
         written = saved.records;
+        if (!saved.changedNote.isEmpty())
+            err(saved.changedNote + vbCrLf +
+                QStringLiteral("A .gpx, .csv or .kml output keeps every character."));
     } else {
         const WriteResult result = WriteInterchangeFile(a.output, TableRows(grid, false));
         if (!result.ok) {
@@ -349,12 +363,22 @@ int convert(const Arguments& a, FlexGrid& grid) {
             err(loaded.error);
             return kFailed;
         }
+        // The bytes of a cut-short end are the start of one record at most.
+        if (loaded.leftOutBytes > 0) {
+            err(CutShortEndMessage(a.input, loaded.leftOutBytes) + vbCrLf +
+                QStringLiteral("The %1 complete waypoint(s) were converted; \"%2\" itself was not changed.")
+                    .arg(loaded.rows)
+                    .arg(a.input));
+            leftOut = 1;
+        }
     } else {
         const ImportOutcome imported = ImportIntoTable(a.input, grid);
         if (!imported.ok) {
             err(imported.error);
             return kFailed;
         }
+        if (!imported.notesMessage.isEmpty())
+            err(imported.notesMessage);
         if (!imported.skippedMessage.isEmpty())
             err(imported.skippedMessage);
         if (imported.added == 0 && imported.skipped > 0) {

@@ -78,6 +78,11 @@ void Form1::cmdSave_Click() {
     }
     pointsFileStamp = result.stamp;
     blnSaved = true;
+    if (!result.changedNote.isEmpty())
+        MsgBox(result.changedNote + vbCrLf +
+                   QStringLiteral("The table still shows them as typed; File > Export... to GPX, CSV or KML "
+                                  "keeps every character."),
+               vbOKOnly | vbExclamation);
 }
 
 void Form1::cmdSaveAs_Click() {

@@ -175,6 +175,25 @@ TEST_F(FileMenu, FailedSaveSaysWhyAndLeavesFileAndStateAlone) {
     EXPECT_TRUE(sameBytes(fileBytes(path("t.gps")), old));
 }
 
+TEST_F(FileMenu, SaveSaysHowManyTextsThePointsFileCouldNotHoldAsTyped) {
+    AppendTableRow(grid(),
+                   {QStringLiteral("\u6771\u4EAC\u30BF\u30EF\u30FC"), "35.5", "139.75", "", "\u03A9"});
+    AppendTableRow(grid(), {QStringLiteral("Caf\u00E9 \u20AC"), "1", "2"}); // all in the code page
+    AppendTableRow(grid(), {"Z", "3", "4", "", "", QStringLiteral("\U0001F600")});
+    ScriptedPrompts prompts;
+    prompts.answerFile(path("t.gps")).answerMessage(vbOK);
+    form.cmdSaveAs_Click();
+    ASSERT_EQ(prompts.messages().size(), 1);
+    const QString& m = prompts.messages()[0];
+    EXPECT_TRUE(m.startsWith("3 field(s) held characters that a points file cannot keep") &&
+                m.contains(QStringLiteral("row 1, column Waypoint, \"\u6771\u4EAC\u30BF\u30EF\u30FC\" was "
+                                          "saved as \"?????\"")) &&
+                m.contains("File > Export"))
+        << m.toStdString();
+    EXPECT_TRUE(form.blnSaved);
+    EXPECT_EQ(grid().TextMatrix(3, colIcon), QStringLiteral("\U0001F600")); // the table keeps what was typed
+}
+
 TEST_F(FileMenu, NewEmptiesTheTableAndSaveStillGoesToTheSameFile) {
     addRow("WP1", "35.5", "-90.25");
     addRow("WP2", "1", "2");

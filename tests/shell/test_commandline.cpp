@@ -4,6 +4,7 @@
 #include "../gps/simulator.h"
 #include "cad/frmoptions.h"
 #include "dxf/dxfengine.h"
+#include "files/pointsfile.h"
 #include "files/pointstable.h"
 #include "gps/gpsdevice.h"
 #include "gps/receivedpoints.h"
@@ -26,12 +27,16 @@
 
 namespace {
 
-ToolRun korvel(const QStringList& args) {
+// shellSetUp: shell commands run first in the program's process (limits).
+ToolRun korvel(const QStringList& args, const QString& shellSetUp = QString()) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("DISPLAY");
     env.remove("WAYLAND_DISPLAY");
     env.remove("QT_QPA_PLATFORM");
-    return RunTool(QStringLiteral(KORVEL_BIN_DIR "/korvel-transfer"), args, env);
+    const QString program = QStringLiteral(KORVEL_BIN_DIR "/korvel-transfer");
+    if (shellSetUp.isEmpty())
+        return RunTool(program, args, env);
+    return RunTool("/bin/sh", QStringList{"-c", shellSetUp + "; exec \"$0\" \"$@\"", program} + args, env);
 }
 
 // The rows a file holds, read as this program reads its format.
@@ -77,6 +82,11 @@ TEST_F(CommandLine, ConvertsBetweenEveryPairOfFormats) {
                 for (PointRow& e : expected)
                     e.name = FromAnsi(ToAnsi(e.name));
             EXPECT_EQ(rowTexts(rowsOf(output)), rowTexts(expected));
+            // Four of the names hold letters a points file cannot keep: said, not hidden.
+            if (to == "gps" && from != "gps") {
+                EXPECT_TRUE(r.err.contains("4 field(s) held characters that a points file cannot keep"))
+                    << r.err.toStdString();
+            }
         }
     }
 }
@@ -90,12 +100,27 @@ TEST_F(CommandLine, ExitStatusTellsWhatWentAndNothingIsWrittenOnFailure) {
     ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
     bad.write("<gpx><wpt lat=\"1\"");
     bad.close();
+    // Two whole records and the first 7 bytes of a third.
+    QByteArray records;
+    AppendRecord(records, {"A", 1, 2, "", "", ""});
+    AppendRecord(records, {"B", 3, 4, "", "", ""});
+    QFile cut(path("cut.gps"));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(records + QByteArray("\x04\x00"
+                                   "abcde",
+                                   7));
+    cut.close();
     const struct {
         QStringList args;
         int status;
         const char* stdoutText;
+        const char* stderrPart = nullptr;
     } cases[] = {
         {{"--convert", path("some.gpx"), path("out.csv")}, 1, "1 waypoints written to %1, 1 skipped\n"},
+        {{"--convert", path("cut.gps"), path("out.csv")},
+         1,
+         "2 waypoints written to %1, 1 skipped\n",
+         "ends with 7 byte(s) that are not a whole waypoint record"},
         {{"--convert", path("bad.gpx"), path("out.csv")}, 2, ""},
         {{"--convert", path("none.gps"), path("out.csv")}, 2, ""},
         {{"--convert", path("some.gpx"), path("out.txt")}, 2, ""},
@@ -116,6 +141,9 @@ TEST_F(CommandLine, ExitStatusTellsWhatWentAndNothingIsWrittenOnFailure) {
         if (c.status == 2) {
             EXPECT_FALSE(r.err.isEmpty());
             EXPECT_FALSE(QFile::exists(path("out.csv")));
+        }
+        if (c.stderrPart) {
+            EXPECT_TRUE(r.err.contains(c.stderrPart)) << r.err.toStdString();
         }
     }
     const ToolRun help = korvel({"--help"});
@@ -191,6 +219,34 @@ TEST_F(CommandLine, ConvertToDrawingEqualsInsertAllAndInsertALine) {
         EXPECT_EQ(cli["polylines"].toArray().size(), 1);
         EXPECT_EQ(cli, entities(viaWindow));
     }
+}
+
+// No command follows a run of the command line, so a drawing it could not
+// save is left as it was, and the message says so.
+TEST_F(CommandLine, AFailedDrawingSaveSaysTheDrawingWasNotChanged) {
+    const QString input = path("in.gpx");
+    QFile src(input);
+    ASSERT_TRUE(src.open(QIODevice::WriteOnly));
+    src.write(SampleGpx());
+    src.close();
+    const QString drawing = path("site.dxf");
+    ASSERT_EQ(korvel({"--convert", input, drawing}).exitCode, 0);
+    QFile file(drawing);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+
+    // The second run may write no file longer than the drawing is now (the
+    // shell's limit counts 512-byte blocks), so adding to it fails.
+    const ToolRun r =
+        korvel({"--convert", input, drawing}, QString("trap '' XFSZ; ulimit -f %1").arg(before.size() / 512));
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("5 way points were inserted into the drawing but not saved.\n"
+                               "The drawing file was not changed."))
+        << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains("next drawing command")) << r.err.toStdString();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
 }
 
 TEST_F(CommandLine, ReceiveEqualsGetWaypointsAndGetTrack) {

@@ -321,7 +321,7 @@ void DxfApplication::setVisible(bool visible) {
 QString DxfApplication::drawingPath() {
     QString path = GetSetting(DrawingSetting::kApp, DrawingSetting::kSection, DrawingSetting::kPath);
     if (path.trimmed().isEmpty())
-        path = SupportPath(QStringLiteral("Data/Drawing1.dxf"));
+        path = UserDataPath(QStringLiteral("Drawing1.dxf"));
     return QFileInfo(path).absoluteFilePath();
 }
 

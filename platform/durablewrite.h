@@ -13,7 +13,8 @@
 //   that setting is: a link in a folder that every user may write to and that
 //   has the sticky bit (such as /tmp) only when the link belongs to the user
 //   writing (the file-system user) or to the folder's owner. Another link there
-//   is refused with a reason, and the file it names stays untouched.
+//   is refused with a reason that names the link (it may lie on the way to the
+//   target), and the file it names stays untouched.
 // - Whether the target exists is asked of the system: only "no such file"
 //   means a new file; any other failure to look (no permission on the way, an
 //   input/output error, a loop of links) is a failure, never taken as missing.

@@ -321,7 +321,7 @@ void DxfApplication::setVisible(bool visible) {
 QString DxfApplication::drawingPath() {
     QString path = GetSetting(DrawingSetting::kApp, DrawingSetting::kSection, DrawingSetting::kPath);
     if (path.trimmed().isEmpty())
-        path = SupportPath(QStringLiteral("Data/Drawing1.dxf"));
+        path = UserDataPath(QStringLiteral("Drawing1.dxf"));
     return QFileInfo(path).absoluteFilePath();
 }
 
@@ -338,8 +338,18 @@ namespace {
 // where no file is. Throws AcadError when the file cannot be used.
 std::shared_ptr<DxfDrawing> readDrawing(const QString& path, DxfApplication::Stamp* stamp) {
     *stamp = {};
-    if (!QFileInfo::exists(path))
+    // Only a file that is surely not there makes a new drawing: one that
+    // cannot be looked at (a folder on the way closed to the user, a disk
+    // error, a loop of links) would be replaced by the new drawing's first save.
+    QString why;
+    switch (PresenceOf(path, &why)) {
+    case PathPresence::Missing:
         return std::make_shared<DxfDrawing>(DxfDrawing::createNew());
+    case PathPresence::Unknown:
+        throw AcadError(acadErrFailed, QStringLiteral("The drawing %1 cannot be opened: %2.").arg(path, why));
+    case PathPresence::Present:
+        break;
+    }
     QByteArray bytes;
     const QString error = readRegularFile(path, &bytes, stamp);
     if (!error.isEmpty())
@@ -519,7 +529,12 @@ QString DxfApplication::newDrawing() {
     auto fresh = std::make_shared<DxfDrawing>(DxfDrawing::createNew());
     for (int n = 1;; ++n) {
         const QString path = folder.absoluteFilePath(QStringLiteral("Drawing%1.dxf").arg(n));
-        if (QFileInfo::exists(path)) // anything at all there, even a folder
+        QString why;
+        const PathPresence there = PresenceOf(path, &why);
+        if (there == PathPresence::Unknown) // no name can be known free in that folder
+            throw AcadError(acadErrFailed,
+                            QStringLiteral("The drawing %1 could not be created: %2.").arg(path, why));
+        if (there == PathPresence::Present) // anything at all there, even a folder
             continue;
         QDir().mkpath(folder.absolutePath());
         DrawingLock lock(path);

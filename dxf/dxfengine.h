@@ -3,7 +3,9 @@
 // an outside CAD application would: one engine per process, started by the
 // first CreateObject and attached by every GetObject after it. Its active
 // drawing is the DXF file named by setting "Korvel Transfer"/"Drawing"/"Path"
-// (default Support/Data/Drawing1.dxf), read when it exists, new when not.
+// (default Drawing1.dxf in the user's data folder, UserDataPath()), read when
+// it exists, new when it surely does not (a file that cannot be looked at is a
+// failure, never a new drawing).
 //
 // Saving: Update marks the drawing for saving and the save runs once control
 // returns to the event loop, so a command that inserts 10,000 blocks writes the

@@ -8,8 +8,8 @@
 #include <QFileInfo>
 
 QString PointsStartFolder() {
-    const QString data = SupportPath(QStringLiteral("Data/"));
-    if (QFileInfo(data).isDir() || QDir().mkpath(data))
+    const QString data = UserDataPath();
+    if (QFileInfo(data).isDir())
         return data;
     return QDir::homePath() + QLatin1Char('/');
 }

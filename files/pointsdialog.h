@@ -11,7 +11,7 @@ class FileDialog;
 // The chooser filter of points files.
 inline const QString kPointsFilter = QStringLiteral("GPS_Points|*.gps");
 
-// Start folder of Open and Save As: Support/Data/ under the program folder,
+// Start folder of Open and Save As: the user's data folder (UserDataPath()),
 // created when missing; the user's home folder (with a trailing '/') when it
 // cannot be created. Never fails.
 QString PointsStartFolder();

@@ -154,11 +154,16 @@ PointsLoadResult LoadPoints(QIODevice& in, FlexGrid& grid, const QString& name) 
 PointsLoadResult LoadPointsFile(const QString& path, FlexGrid& grid) {
     PointsLoadResult result;
     SetUpEmptyTable(grid);
-    const QFileInfo info(path);
-    result.fileExisted = info.exists() || info.isSymLink();
+    QString why;
+    const PathPresence there = PresenceOf(path, &why);
+    if (there == PathPresence::Unknown) { // not known to be missing: never made anew
+        result.fileExisted = true;
+        result.error = readFailure(path, why, 0);
+        return result;
+    }
+    result.fileExisted = there == PathPresence::Present || QFileInfo(path).isSymLink();
     if (!result.fileExisted) {
         // As the points file has always been opened: a new name gives a new, empty file.
-        QString why;
         if (!CreateEmptyFileDurably(path, &why)) {
             result.error = readFailure(path, why, 0);
             return result;

@@ -27,7 +27,7 @@ bool PointsFileChangedSince(const PointsFileStamp& stamp, const QString& path);
 
 struct PointsLoadResult {
     bool ok = false;
-    bool fileExisted = false; // a file or folder was at the path before the load
+    bool fileExisted = false; // a file or folder was (or may be: it could not be looked at) at the path
     int rows = 0;             // data rows now in the table
     qint64 leftOutBytes = 0;  // bytes at the end that were not a whole record
     QString error;            // message for the user when !ok (names the file)

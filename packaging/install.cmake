@@ -19,9 +19,13 @@
 # /opt/; any other prefix keeps them under <prefix>/share. ON or OFF forces the
 # choice. The Debian package is always built with the prefix /opt/korvel-transfer.
 #
-# Support/Data is where the programs keep their default drawing, printed pages
-# and points files. Installed, it is writable by every user with the sticky
-# bit set (as /tmp), so the programs work unchanged for users other than root.
+# The installed program folder is written only by the install: every folder
+# in it is 0755, none writable by every user. Its Support/ holds the marker
+# Installed (platform/programfolder.h), from which the programs know they were
+# installed and keep each user's own files (the default drawing, printed
+# reports, the start folder of Open and Save, a copy of Rules.rls) under
+# $XDG_DATA_HOME/korvel-transfer instead of Support/Data and Support/Rules.rls
+# beside the program, as a build tree does.
 
 if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT)
   set(CMAKE_INSTALL_PREFIX /opt/korvel-transfer CACHE PATH "Install prefix" FORCE)
@@ -59,6 +63,7 @@ endif()
 install(DIRECTORY ${KORVEL_SUPPORT_DIR}/ DESTINATION ${KORVEL_PROGRAM_DIR}/Support ${_korvel_support_excludes})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/support/Data/ DESTINATION ${KORVEL_PROGRAM_DIR}/Support/Data
         PATTERN ".keep" EXCLUDE)
+install(FILES ${_korvel_packaging}/Installed DESTINATION ${KORVEL_PROGRAM_DIR}/Support)
 
 install(CODE "set(KORVEL_PROGRAM_DIR \"${KORVEL_PROGRAM_DIR}\")
 set(KORVEL_LAUNCHER_DIR \"${KORVEL_LAUNCHER_DIR}\")
@@ -81,8 +86,8 @@ endforeach()
 
 # ---------------------------------------------------------------- install-time steps
 
-# Desktop entries, icons, MIME type, /usr/bin links, rules database, Data/
-# permissions, desktop caches.
+# Desktop entries, icons, MIME type, /usr/bin links, rules database, desktop
+# caches.
 install(SCRIPT ${_korvel_packaging}/installsteps.cmake)
 
 # ---------------------------------------------------------------- Debian package

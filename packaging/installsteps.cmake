@@ -86,14 +86,6 @@ if(KORVEL_MAKERULES)
   list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${_root}${_support}/Rules.rls")
 endif()
 
-# Writable by every user, sticky like /tmp: users may add files but not
-# replace or remove each other's.
-# (file(CHMOD) cannot set the sticky bit.)
-execute_process(COMMAND chmod 1777 "${_root}${_support}/Data" RESULT_VARIABLE _rc)
-if(NOT _rc EQUAL 0)
-  message(FATAL_ERROR "Could not set the permissions of ${_root}${_support}/Data")
-endif()
-
 # ---------------------------------------------------------------- caches
 # A direct install (no DESTDIR) refreshes the desktop's caches; a package
 # leaves that to the Debian triggers of these tools.

@@ -7,7 +7,22 @@
 // Contract of every function here:
 // - The target must be a regular file or not exist; anything else (a folder, a
 //   FIFO, a device, a socket) is refused before anything is opened.
-// - A symbolic link is followed: the file it names is replaced, the link stays.
+// - A symbolic link is followed: the file it names is replaced, the link stays;
+//   a link that names nothing yet makes that file. Every link on the way is
+//   followed only as Linux follows it with fs.protected_symlinks = 1, whatever
+//   that setting is: a link in a folder that every user may write to and that
+//   has the sticky bit (such as /tmp) only when the link belongs to the user
+//   writing (the file-system user) or to the folder's owner. Another link there
+//   is refused with a reason that names the link (it may lie on the way to the
+//   target), and the file it names stays untouched.
+// - Whether the target exists is asked of the system: only "no such file"
+//   means a new file; any other failure to look (no permission on the way, an
+//   input/output error, a loop of links) is a failure, never taken as missing.
+// - The temporary file is ".<name>.XXXXXX" (six letters or digits) in the
+//   target's folder, locked while its write runs. After a successful write the
+//   temporary files of that exact pattern for the same target that a killed
+//   write left behind are removed: only regular files of the user (never what a
+//   link there names) that no running write holds.
 // - An existing target's permission bits (and, where allowed, its owner and
 //   group) carry over to the new file; a new file gets 0666 less the umask.
 // - On failure the temporary file is removed and *error (when given) holds the
@@ -35,6 +50,12 @@ bool WriteFileDurably(const QString& path, QByteArrayView bytes, QString* error 
 bool WriteFileDurably(const QString& path, const std::function<bool(DurableSink&)>& produce,
                       QString* error = nullptr);
 
+// Writes bytes as the content of a new file at path. Never replaces anything:
+// a file (or anything else, a dangling link included) already at path is a
+// failure ("File exists"), so two programs making the same file at once cannot
+// replace each other's.
+bool CreateFileDurably(const QString& path, QByteArrayView bytes, QString* error = nullptr);
+
 // Creates path as a new, empty file and makes its folder entry durable. Never
 // replaces anything: a file (or anything else) already at path is a failure
 // ("File exists").
@@ -49,7 +70,7 @@ public:
     bool ok() const { return errorNumber_ == 0; }
 
 private:
-    friend bool WriteFileDurably(const QString&, const std::function<bool(DurableSink&)>&, QString*);
+    friend struct DurableWriteAccess;
     explicit DurableSink(int fd) : fd_(fd) {}
     int fd_;
     int errorNumber_ = 0;
@@ -74,6 +95,14 @@ protected:
 private:
     DurableSink& sink_;
 };
+
+// What the system says is at path, links followed: Present; Missing only when
+// it answers "No such file or directory", or "Not a directory" (a part of the
+// path is a file, so nothing can be there); Unknown for any other failure to
+// look (*error, when given, then holds the reason in words). A caller that
+// would make a new file where one is missing must not do so on Unknown.
+enum class PathPresence { Present, Missing, Unknown };
+PathPresence PresenceOf(const QString& path, QString* error = nullptr);
 
 // Why path cannot be read or written as a user's file: "" for a regular file
 // or a path where nothing exists yet, else a reason in words ("it is a

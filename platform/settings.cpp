@@ -216,10 +216,14 @@ bool SaveSetting(const QString& app, const QString& section, const QString& key,
     }
     QString why = NotARegularFileReason(path);
     bool ok = why.isEmpty();
+    // A file that cannot be looked at is not missing: writing only the values
+    // of this session would lose every other setting in it.
+    const PathPresence there = ok ? PresenceOf(path, &why) : PathPresence::Unknown;
+    ok = ok && there != PathPresence::Unknown;
     if (ok) {
         QByteArray old;
         QFile file(path);
-        if (file.exists()) {
+        if (there == PathPresence::Present) {
             ok = file.open(QIODevice::ReadOnly);
             if (ok)
                 old = file.readAll();

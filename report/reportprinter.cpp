@@ -46,7 +46,7 @@ ReportPrinter ReportPrinter::forThisMachine() {
         return toPdfFolder(dir);
     if (!QPrinterInfo::defaultPrinter().isNull())
         return toDefaultPrinter();
-    return toPdfFolder(SupportPath(QStringLiteral("Data")));
+    return toPdfFolder(UserDataPath());
 }
 
 ReportPrinter ReportPrinter::toPdfFolder(const QString& folder) {

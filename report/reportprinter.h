@@ -35,7 +35,7 @@ public:
 
     // Where this machine's reports go: the folder named by environment
     // variable KORVEL_PRINT_DIR when set; else the default printer; else, when
-    // no printer is installed, Support/Data/ beside the program.
+    // no printer is installed, the user's data folder (UserDataPath()).
     static ReportPrinter forThisMachine();
     static ReportPrinter toPdfFolder(const QString& folder);
     static ReportPrinter toDefaultPrinter();

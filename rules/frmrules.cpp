@@ -94,16 +94,18 @@ bool frmRules::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-bool frmRules::openDatabase(QString* failure) {
-    const QString path = SupportPath(QStringLiteral("Rules.rls"));
+bool frmRules::openDatabase(QString* message) {
+    QString warning;
+    const QString path = WritableSupportFile(QStringLiteral("Rules.rls"), &warning);
     try {
         auto db = std::make_unique<RulesDb>(path);
         auto rs = std::make_unique<Recordset>(db->database(), QStringLiteral("Rules_Message"));
         dbRules = std::move(db);
         rsRules = std::move(rs);
+        *message = warning;
         return true;
     } catch (const RecordsetError& e) {
-        *failure = QStringLiteral("The block rules file ") + path + QStringLiteral(" could not be opened.") +
+        *message = QStringLiteral("The block rules file ") + path + QStringLiteral(" could not be opened.") +
                    vbCrLf + e.description() + vbCrLf +
                    QStringLiteral("Block rules are not available; \"By Message\" insertion uses the "
                                   "default block.");
@@ -112,22 +114,23 @@ bool frmRules::openDatabase(QString* failure) {
 }
 
 void frmRules::Form_Load() {
-    QString failure;
-    if (!openDatabase(&failure))
-        MsgBox(failure, vbOKOnly | vbExclamation);
+    QString message;
+    openDatabase(&message);
+    if (!message.isEmpty())
+        MsgBox(message, vbOKOnly | vbExclamation);
     ShowRecord();
 }
 
 bool frmRules::ensureDatabase() {
     if (rsRules)
         return true;
-    QString failure;
-    if (openDatabase(&failure)) {
+    QString message;
+    const bool opened = openDatabase(&message);
+    if (!message.isEmpty())
+        MsgBox(message, vbOKOnly | vbExclamation);
+    if (opened)
         ShowRecord();
-        return true;
-    }
-    MsgBox(failure, vbOKOnly | vbExclamation);
-    return false;
+    return opened;
 }
 
 bool frmRules::rulesEmpty() const {

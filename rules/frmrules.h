@@ -84,7 +84,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    bool openDatabase(QString* failure);
+    // Opens the user's rules file (WritableSupportFile). *message: why it
+    // failed, or on success a warning to show ("" when none).
+    bool openDatabase(QString* message);
     void showFailure(const RecordsetError& e);
     void setLocationButtons(int checkedIndex); // -1 clears both
     // Puts the shared cursor back on the rule the controls show (CheckRules may

@@ -3,7 +3,6 @@
 
 #include "platform/durablewrite.h"
 
-#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -19,9 +18,13 @@ QString nextConnectionName() {
 } // namespace
 
 RulesDb::RulesDb(const QString& path) : path_(path), connection_(nextConnectionName()) {
-    const QFileInfo info(path);
-    if (!info.exists())
+    // SQLite would make a new, empty database where no file is.
+    QString why;
+    const PathPresence there = PresenceOf(path, &why);
+    if (there == PathPresence::Missing)
         throw RecordsetError(3024, QStringLiteral("Could not find file '%1'.").arg(path));
+    if (there == PathPresence::Unknown)
+        throw RecordsetError(3000, QStringLiteral("Could not open '%1': %2.").arg(path, why));
     // Looked at with stat() only: a pipe opened for reading would block for
     // good, and a device such as /dev/zero never ends.
     const QString notRegular = NotARegularFileReason(path);

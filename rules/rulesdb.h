@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The block rules database: an SQLite file (Support/Rules.rls) holding the
+// The block rules database: an SQLite file (Support/Rules.rls, or the user's
+// own copy of it when installed: WritableSupportFile) holding the
 // table Rules_Message (Value, BlockPath, Location), and the lookup that picks a
 // block drawing for a waypoint message.
 #pragma once

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -224,6 +225,25 @@ TEST_F(DxfEngineTest, RefusedDrawingsAreLeftUntouched) {
         EXPECT_THROW(automation.GetObject(), AcadError) << "no engine is left running";
         EXPECT_EQ(readAll(path), c.bytes);
     }
+}
+
+// Only a drawing that is surely not there starts as a new one: a file that
+// cannot be looked at (here a loop of links) is refused, not replaced by a
+// new drawing's first save.
+TEST_F(DxfEngineTest, ADrawingThatCannotBeLookedAtIsNotTakenAsMissing) {
+    const QString other = dir.filePath("other.dxf");
+    ASSERT_TRUE(QFile::link(other, path));
+    ASSERT_TRUE(QFile::link(path, other));
+    DxfAutomation automation;
+    try {
+        automation.CreateObject();
+        ADD_FAILURE() << "a new drawing was started";
+    } catch (const AcadError& e) {
+        EXPECT_TRUE(e.description().contains("cannot be opened: Too many levels of symbolic links"))
+            << e.description().toStdString();
+    }
+    EXPECT_TRUE(QFileInfo(path).isSymLink());
+    EXPECT_TRUE(QFileInfo(other).isSymLink());
 }
 
 TEST_F(DxfEngineTest, FailuresOfTheAutomationMembers) {

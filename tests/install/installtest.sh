@@ -4,11 +4,14 @@
 # under another prefix) and as the Debian package unpacked with dpkg -x, checks
 # what lands where, then runs the unpacked package: a points file opened as a
 # file manager opens it (gio open, offscreen, traced to see which programs run
-# and which files they open), Zenobar in batch mode and offscreen.
-# Usage: installtest.sh BUILD-DIR VERSION
+# and which files they open), its menu commands chosen by the test driver
+# plugin to see where it keeps a user's files, Zenobar in batch mode and
+# offscreen.
+# Usage: installtest.sh BUILD-DIR VERSION DRIVER-PLUGIN-DIR
 set -uo pipefail
 build=$(cd "$1" && pwd)
 version=$2
+driver_plugins=$3
 prefix=/opt/korvel-transfer
 progdir=$prefix/lib/korvel-transfer
 
@@ -62,7 +65,11 @@ while IFS= read -r -d '' f; do
     cmp -s "$f" "$d$progdir/Support/$rel" || { echo "  not installed or differs: Support/$rel"; missing=1; }
 done < <(find "$build/bin/Support" -type f -print0)
 check "Support/ files installed unchanged" test $missing = 0
-check "Support/Data is world-writable and sticky" test "$(stat -c %a "$d$progdir/Support/Data")" = 1777
+# Users' files go to their own data folders: the program folder holds no
+# folder that every user may write to (Support/Data was once one, sticky).
+check "no world-writable folder installed" \
+    test -z "$(find "$d$prefix" -type d -perm -0002 -print -quit)"
+check "Support/ marks the folder as installed" test -s "$d$progdir/Support/Installed"
 expected_data=$(cd "$(dirname "$0")/../../support/Data" && find . -type f ! -name .keep | sort)
 check "Support/Data holds the shipped files only" \
     test "$(cd "$d$progdir/Support/Data" && find . -type f | sort)" = "$expected_data"
@@ -134,8 +141,8 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for lib in libqt6widgets6 libqt6serialport6 libqt6printsupport6 libqt6sql6-sqlite; do
     check "depends on $lib" grep -q "\b$lib\b" <<<"$depends"
 done
-check "package keeps Support/Data sticky" \
-    bash -c "dpkg-deb -c '$deb' | grep '^drwxrwxrwt .* \./opt/korvel-transfer/lib/korvel-transfer/Support/Data/$' >/dev/null"
+check "package holds no world-writable folder" \
+    bash -c "! dpkg-deb -c '$deb' | grep -q '^d.......w'"
 
 root=$tmp/root
 dpkg -x "$deb" "$root" || fatal "dpkg -x"
@@ -218,6 +225,34 @@ else
     check "the launcher passed the file on" \
         bash -c "tr '\\0' '\\n' </proc/$program/cmdline | grep -qxF '$points'"
     [ "$program" = none ] || kill "$program" 2>/dev/null
+fi
+
+# ------------------------------------------------------------ a user's files
+# The installed program keeps the default drawing, printed reports and its
+# copy of the rules under XDG_DATA_HOME (made 0700), never in the program
+# folder. The driver plugin chooses Insert All and Print in its window; with no
+# printer (no CUPS server reachable) the report is written as a PDF.
+user_data="$tmp/user data"
+before=$tmp/before-run
+touch "$before"
+sleep 1 # file times of the run come after the mark
+(
+    umask 022
+    XDG_DATA_HOME=$user_data QT_PLUGIN_PATH=$driver_plugins QT_QPA_GENERIC_PLUGINS=korveldriver \
+        KORVEL_DRIVE=cmdInsertAll,cmdPrintGrid CUPS_SERVER=$tmp/no-cups.sock \
+        timeout 120 korvel-transfer "$points" >"$tmp/driven.out" 2>&1
+) || { cat "$tmp/driven.out"; fail "driving the installed Korvel Transfer"; }
+mine=$user_data/korvel-transfer
+check "the data folder is the user's alone (0700)" test "$(stat -c %a "$mine" 2>&1)" = 700
+check "Insert All wrote the default drawing there" grep -q INSERT "$mine/Drawing1.dxf"
+check "Print wrote the report there" \
+    bash -c "pdftotext '$mine/GPS Report $(date +%F).pdf' - | grep -q WP1"
+check "the rules copy was made there from the installed one" cmp -s "$mine/Rules.rls" "$root$progdir/Support/Rules.rls"
+check "the run wrote nothing into the program folder ($(find "$root$prefix" -newer "$before" | head -3 | tr '\n' ' '))" \
+    test -z "$(find "$root$prefix" -newer "$before" -print -quit)"
+if grep -q "ERROR: AddressSanitizer\|runtime error:" "$tmp/driven.out"; then
+    cat "$tmp/driven.out"
+    fail "the driven run reported a sanitizer error"
 fi
 
 # Zenobar batch mode through the launcher gives what the built program gives.

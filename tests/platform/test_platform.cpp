@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/ansi.h"
 #include "platform/clock.h"
+#include "platform/durablewrite.h"
 #include "platform/numbers.h"
 #include "platform/programfolder.h"
 #include "platform/prompts.h"
@@ -18,6 +19,8 @@
 
 #include <cmath>
 #include <limits>
+
+#include <sys/stat.h>
 
 TEST(Ansi, Windows1252RoundTripAndUnmappable) {
     const QString text = QStringLiteral("Caf\u00e9 \u20ac5 \u2013 \u0160");
@@ -172,4 +175,71 @@ TEST(ProgramFolder, SupportPathsHangOffTheProgramFolder) {
     EXPECT_FALSE(FileExists(QString()));
     SetAppPathOverride(QString());
     EXPECT_EQ(AppPath(), QCoreApplication::applicationDirPath());
+}
+
+// Installed (the install step's marker in Support/), the programs keep each
+// user's files in a private folder under XDG_DATA_HOME, and the rules in the
+// user's own copy of the installed file; a build tree keeps them beside the
+// program.
+TEST(ProgramFolder, InstalledProgramsKeepEachUsersFilesInTheirDataFolder) {
+    QTemporaryDir program, home;
+    ASSERT_TRUE(QDir().mkpath(program.path() + "/Support"));
+    ASSERT_TRUE(WriteFileDurably(program.path() + "/Support/Rules.rls", QByteArray("shipped rules")));
+    SetAppPathOverride(program.path());
+    EXPECT_FALSE(IsInstalledProgram());
+    EXPECT_EQ(UserDataPath("Drawing1.dxf"), program.path() + "/Support/Data/Drawing1.dxf");
+    EXPECT_EQ(WritableSupportFile("Rules.rls"), program.path() + "/Support/Rules.rls");
+
+    ASSERT_TRUE(WriteFileDurably(program.path() + "/Support/" + kInstalledMarker, QByteArray("installed")));
+    EXPECT_TRUE(IsInstalledProgram());
+    const QByteArray savedData = qgetenv("XDG_DATA_HOME"), savedHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    const mode_t savedUmask = ::umask(022);
+    const QString xdg = home.path() + "/xdg data", fallback = home.path() + "/.local/share";
+    struct Case {
+        const char* what;
+        QString env, folder;
+    } cases[] = {
+        {"XDG_DATA_HOME", xdg, xdg + "/korvel-transfer/"},
+        {"unset", QString(), fallback + "/korvel-transfer/"},
+        {"relative, which the specification ignores", "data", fallback + "/korvel-transfer/"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.env.isEmpty())
+            qunsetenv("XDG_DATA_HOME");
+        else
+            qputenv("XDG_DATA_HOME", QFile::encodeName(c.env));
+        QString error;
+        EXPECT_EQ(UserDataPath("Drawing1.dxf", &error), c.folder + "Drawing1.dxf");
+        EXPECT_EQ(error, "");
+        struct stat st {};
+        ASSERT_EQ(::stat(QFile::encodeName(c.folder).constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u);
+    }
+    // The rules: copied on first use, the copy kept from then on.
+    QString warning;
+    const QString copy = WritableSupportFile("Rules.rls", &warning);
+    EXPECT_EQ(copy, fallback + "/korvel-transfer/Rules.rls");
+    EXPECT_EQ(warning, "");
+    QFile file(copy);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "shipped rules");
+    file.close();
+    ASSERT_TRUE(WriteFileDurably(copy, QByteArray("the user's rules")));
+    EXPECT_EQ(WritableSupportFile("Rules.rls"), copy);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "the user's rules");
+    file.close();
+    // No data folder can be made (a file has its name): the installed rules, and why.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(xdg + "/blocked"));
+    ASSERT_TRUE(QDir().mkpath(xdg + "/blocked"));
+    ASSERT_TRUE(WriteFileDurably(xdg + "/blocked/korvel-transfer", QByteArray("not a folder")));
+    EXPECT_EQ(WritableSupportFile("Rules.rls", &warning), program.path() + "/Support/Rules.rls");
+    EXPECT_TRUE(warning.contains("could not be made")) << warning.toStdString();
+
+    ::umask(savedUmask);
+    qputenv("HOME", savedHome);
+    qputenv("XDG_DATA_HOME", savedData);
+    SetAppPathOverride(QString());
 }

@@ -2,6 +2,7 @@
 // The rules window's browsing and editing flows, prompts answered from a script.
 #include "rules/frmrules.h"
 #include "support/deadline.h"
+#include "support/fileuser.h"
 #include "support/scriptedprompts.h"
 #include "support/test_rules_fixture.h"
 
@@ -12,7 +13,6 @@
 
 #include <memory>
 
-#include <sys/fsuid.h>
 #include <sys/stat.h>
 
 namespace {
@@ -335,22 +335,6 @@ TEST_F(RulesWindow, PipesAndDevicesAreRefusedAtOnce) {
     }
 }
 
-namespace {
-// File permission checks of this thread made as another user for a scope:
-// tests run as root, whom a read-only file does not stop. Leaving root this way
-// also drops the capabilities that override file modes.
-class ScopedFileUser {
-public:
-    explicit ScopedFileUser(uid_t uid) : previous_(static_cast<uid_t>(setfsuid(uid))) {}
-    ~ScopedFileUser() { setfsuid(previous_); }
-    ScopedFileUser(const ScopedFileUser&) = delete;
-    ScopedFileUser& operator=(const ScopedFileUser&) = delete;
-
-private:
-    uid_t previous_;
-};
-} // namespace
-
 // The rules file as installed: read-only, in a folder the user cannot write.
 TEST_F(RulesWindow, ReadOnlyRulesFileBrowsesAndRefusesEdits) {
     writeRulesFile(folder.rulesFile(), {{"A", "a.dxf", "Left"}, {"B", "b.dxf", "Right"}});
@@ -361,7 +345,7 @@ TEST_F(RulesWindow, ReadOnlyRulesFileBrowsesAndRefusesEdits) {
     ASSERT_TRUE(QFile::setPermissions(folder.path(), openFolder));
     const QString refused = QStringLiteral("3027: Cannot update. Database or object is read-only.");
     {
-        ScopedFileUser nobody(65534);
+        ScopedFileUser nobody(kNobody);
         QFile probe(folder.rulesFile());
         ASSERT_FALSE(probe.open(QIODevice::ReadWrite)) << "the file is still writable";
         form = std::make_unique<frmRules>();

@@ -178,6 +178,10 @@ private:
     void buildMenus();
     // Cell editor hook (form1_edit.cpp): open Text1 over the current cell.
     void openCellEditor();
+    // Ends an edit still open in Text1 as Enter does, without moving on: its
+    // text goes into its cell. False when the text was refused (the user has
+    // been told; the cell keeps its text), so the caller stops.
+    bool endCellEdit();
     // Insertion options and rules windows (form1_cad.cpp), loaded hidden at load time.
     void loadInsertionWindows();
     // Closes the serial port on the way out (form1_gps.cpp); shows nothing.

@@ -130,12 +130,19 @@ public:
     }
 
     QString inputBox(const QString& prompt, const QString& title, const QString& defaultText) override {
+        return inputBoxOrCancel(prompt, title, defaultText).value_or(QString());
+    }
+
+    std::optional<QString> inputBoxOrCancel(const QString& prompt, const QString& title,
+                                            const QString& defaultText) override {
         QInputDialog dialog(dialogParent());
         dialog.setWindowTitle(title);
         dialog.setLabelText(QString(prompt).replace(QLatin1String("\r\n"), QLatin1String("\n")));
         dialog.setTextValue(defaultText);
         dialog.setMinimumWidth(titleBarWidth(dialog, title));
-        return dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();
+        if (dialog.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return dialog.textValue();
     }
 
     QStringList chooseFile(const FileChooserRequest& r) override {
@@ -197,6 +204,12 @@ int MsgBox(const QString& text, int buttons, const QString& title) {
 
 QString InputBox(const QString& prompt, const QString& title, const QString& defaultText) {
     return CurrentPromptResponder().inputBox(prompt, title.isEmpty() ? AppTitle() : title, defaultText);
+}
+
+std::optional<QString> InputBoxOrCancel(const QString& prompt, const QString& title,
+                                        const QString& defaultText) {
+    return CurrentPromptResponder().inputBoxOrCancel(prompt, title.isEmpty() ? AppTitle() : title,
+                                                     defaultText);
 }
 
 QStringList ChooseFile(const FileChooserRequest& request) {

@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <optional>
+
 class QWidget;
 
 // Message box buttons, icons and answers, with the classic numeric values so that
@@ -57,6 +59,12 @@ public:
     virtual int msgBox(const QString& text, int buttons, const QString& title) = 0;
     // Returns the answer, or "" when the user cancels.
     virtual QString inputBox(const QString& prompt, const QString& title, const QString& defaultText) = 0;
+    // The same question, telling Cancel (no value) from an empty answer. A
+    // responder that cannot tell them apart keeps this default: never cancelled.
+    virtual std::optional<QString> inputBoxOrCancel(const QString& prompt, const QString& title,
+                                                    const QString& defaultText) {
+        return inputBox(prompt, title, defaultText);
+    }
     // Returns the chosen full path(s), empty when cancelled.
     virtual QStringList chooseFile(const FileChooserRequest& request) = 0;
 };
@@ -72,6 +80,10 @@ PromptResponder& CurrentPromptResponder();
 int MsgBox(const QString& text, int buttons = vbOKOnly, const QString& title = QString());
 QString InputBox(const QString& prompt, const QString& title = QString(),
                  const QString& defaultText = QString());
+// As InputBox, but Cancel gives no value, so that a command can stop on it
+// while an empty answer still counts as one.
+std::optional<QString> InputBoxOrCancel(const QString& prompt, const QString& title = QString(),
+                                        const QString& defaultText = QString());
 QStringList ChooseFile(const FileChooserRequest& request);
 
 // Parent widget for the Qt dialogs (the main window), so they stay on top of it.

@@ -187,24 +187,10 @@ void Form1::changeEvent(QEvent* event) {
 }
 
 bool Form1::Form_QueryUnload() {
-    if (!blnSaved) {
-        const int answer = MsgBox(QStringLiteral("Do you want to save changes?"), vbYesNoCancel,
-                                  QStringLiteral("Korvel Transfer"));
-        if (answer == vbCancel)
-            return false;
-        if (answer == vbYes) {
-            const bool viaSaveAs = strCurrentFile.isEmpty();
-            if (viaSaveAs)
-                cmdSaveAs_Click();
-            else
-                cmdSave_Click();
-            // A save that failed keeps the window open, so unsaved points are never
-            // lost; a cancelled Save As (no file chosen) still closes.
-            const bool cancelledSaveAs = viaSaveAs && strCurrentFile.isEmpty();
-            if (!blnSaved && !cancelledSaveAs)
-                return false;
-        }
-    }
+    // A save that failed keeps the window open, so unsaved points are never
+    // lost; a cancelled Save As (no file chosen) still closes.
+    if (askToSaveChanges() == SaveAnswer::Stop)
+        return false;
     // Drawing changes that cannot be written are settled by the user now.
     DrawingWindow::settleUnsavedDrawing();
     closePortOnExit();

@@ -47,7 +47,10 @@ public:
     QAction* item(const QString& name) const { return items_.value(name); }
     QMenu* mnuRightClick = nullptr;
 
-    // Loads the points file strFile into the table (see form1_files.cpp).
+    // Loads the points file strFile into the table (see form1_files.cpp) and
+    // marks it saved; the caller makes strFile the current file. On a failure
+    // (false) the table holds what was read before it, there is no current
+    // file, and rows read count as unsaved.
     bool OpenFile(const QString& strFile);
     // Appends the waypoints of a GPX, CSV or KML file to the table
     // (form1_interchange.cpp); false after a message when nothing could be read.
@@ -176,8 +179,22 @@ protected:
 
 private:
     void buildMenus();
+    // What became of the question asked before unsaved rows are dropped.
+    enum class SaveAnswer {
+        GoOn,            // nothing unsaved, No, or a save that went through
+        Stop,            // Cancel, or a save that failed or was declined
+        SaveAsCancelled, // Yes, then no file chosen: nothing was saved
+    };
+    // While the table is unsaved, asks "Do you want to save changes?" (Yes, No,
+    // Cancel); Yes runs Save, or Save As when there is no current file
+    // (form1_files.cpp).
+    SaveAnswer askToSaveChanges();
     // Cell editor hook (form1_edit.cpp): open Text1 over the current cell.
     void openCellEditor();
+    // Ends an edit still open in Text1 as Enter does, without moving on: its
+    // text goes into its cell. False when the text was refused (the user has
+    // been told; the cell keeps its text), so the caller stops.
+    bool endCellEdit();
     // Insertion options and rules windows (form1_cad.cpp), loaded hidden at load time.
     void loadInsertionWindows();
     // Closes the serial port on the way out (form1_gps.cpp); shows nothing.

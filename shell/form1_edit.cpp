@@ -111,10 +111,14 @@ private:
     QLineEdit* text_;
 };
 
+enum class Commit { Written, Refused, NoCell };
+
 // Commit: writes the editor's value into the grid's current cell and hides the
-// editor. Angle text that cannot be read writes nothing (the cell keeps its old
-// text) and tells the user; returns false then, and the caller does not move.
-bool commitCellEditor(Form1& form) {
+// editor. A value other than the cell's text is a change to the table, so the
+// closing prompt offers to save it. Angle text that cannot be read writes
+// nothing (the cell keeps its old text) and tells the user: Refused, and the
+// caller does not move.
+Commit commitCellEditor(Form1& form) {
     FlexGrid& grid = *form.MSFlexGrid1;
     const QString text = form.Text1->text();
     const CellCommit value = CellCommitValue(text, grid.Col());
@@ -123,13 +127,16 @@ bool commitCellEditor(Form1& form) {
     // The header row never takes the text, whatever became current while the
     // editor was open (a new, empty table has only the header).
     if (grid.Row() < 1)
-        return false;
+        return Commit::NoCell;
     if (!value.valid) {
         MsgBox(value.problem, vbOKOnly | vbExclamation);
-        return false;
+        return Commit::Refused;
     }
-    grid.setText(value.value);
-    return true;
+    if (grid.Text() != value.value) {
+        grid.setText(value.value);
+        form.blnSaved = false;
+    }
+    return Commit::Written;
 }
 
 } // namespace
@@ -203,13 +210,13 @@ void Form1::Text1_KeyUp(int KeyCode, int Shift) {
     } else {
         return;
     }
-    if (commitCellEditor(*this))
+    if (commitCellEditor(*this) == Commit::Written)
         ApplyEditorMove(*MSFlexGrid1, move, intCurRow, intCurCol);
 }
 
 void Form1::Text1_KeyPress(int KeyAscii) {
     if (KeyAscii == 13) {
-        if (commitCellEditor(*this))
+        if (commitCellEditor(*this) == Commit::Written)
             ApplyEditorMove(*MSFlexGrid1, EditorMove::Down, intCurRow, intCurCol);
     } else if (KeyAscii == 27) {
         Text1->hide();
@@ -221,8 +228,15 @@ void Form1::Text1_LostFocus() {
         Text1->hide();
         return;
     }
-    if (commitCellEditor(*this))
+    if (commitCellEditor(*this) == Commit::Written)
         ApplyEditorMove(*MSFlexGrid1, EditorMove::Down, intCurRow, intCurCol);
+}
+
+bool Form1::endCellEdit() {
+    // Hidden, not merely not visible: the window itself may not be shown yet.
+    if (Text1->isHidden())
+        return true;
+    return commitCellEditor(*this) != Commit::Refused;
 }
 
 // ---------------------------------------------------------------- clipboard
@@ -253,18 +267,26 @@ void Form1::cmdPasteRow_Click() {
 // ---------------------------------------------------------------- records
 
 void Form1::cmdAddNewRecord_Click() {
-    AddNewRow(
-        *MSFlexGrid1, [](const NewRowQuestion& q) { return InputBox(q.prompt, q.title, q.defaultText); },
+    // An edit still open (Ctrl+A typed in the editor, or the menu, which does
+    // not take the editor's focus) ends first, as Enter ends it: its text goes
+    // into its own cell, never into the new row, and is not lost.
+    if (!endCellEdit())
+        return;
+    const bool added = AddNewRow(
+        *MSFlexGrid1,
+        [](const NewRowQuestion& q) { return InputBoxOrCancel(q.prompt, q.title, q.defaultText); },
         [](const QString& message) { MsgBox(message, vbOKOnly | vbExclamation); });
-    blnSaved = false;
+    if (added)
+        blnSaved = false;
 }
 
 void Form1::cmdDeleteRecords_Click() {
+    // An edit still open ends first, as Enter ends it, while its row is
+    // still there; the rows are then removed with the editor closed.
+    if (!endCellEdit())
+        return;
     // The mark walk moves the current cell; it must not open the editor.
     blnEditReady = false;
-    // The row the editor lies on may go: close it unwritten rather than let a
-    // later commit land in whatever cell is current afterwards.
-    Text1->hide();
     {
         const TableViewKeeper keep(*MSFlexGrid1);
         DeleteSelectedRows(*MSFlexGrid1);

@@ -37,28 +37,66 @@ bool Form1::OpenFile(const QString& strFile) {
             MsgBox(result.warning, vbOKOnly | vbExclamation);
         return true;
     }
+    // The table now holds nothing, or the records read before the failure: it
+    // is no file's copy. It stops having a current file, so Save cannot write
+    // a part over the whole; rows it holds count as unsaved, so closing offers
+    // to keep them, while an empty table has nothing to ask about.
+    strCurrentFile.clear();
+    blnSaved = MSFlexGrid1->Rows() < 2;
     // A name where nothing was and nothing could be created fails quietly, as
-    // it always has. A file that is there but could not be read is reported and
-    // stops being the current file, so Save cannot overwrite it with a part of it.
-    if (result.fileExisted) {
-        strCurrentFile.clear();
+    // it always has. A file that is there but could not be read is reported.
+    if (result.fileExisted)
         MsgBox(result.error, vbOKOnly | vbExclamation);
-    }
     return false;
 }
 
+Form1::SaveAnswer Form1::askToSaveChanges() {
+    if (blnSaved)
+        return SaveAnswer::GoOn;
+    const int answer = MsgBox(QStringLiteral("Do you want to save changes?"), vbYesNoCancel,
+                              QStringLiteral("Korvel Transfer"));
+    if (answer == vbCancel)
+        return SaveAnswer::Stop;
+    if (answer != vbYes)
+        return SaveAnswer::GoOn;
+    const bool viaSaveAs = strCurrentFile.isEmpty();
+    if (viaSaveAs)
+        cmdSaveAs_Click();
+    else
+        cmdSave_Click();
+    if (blnSaved)
+        return SaveAnswer::GoOn;
+    return viaSaveAs && strCurrentFile.isEmpty() ? SaveAnswer::SaveAsCancelled : SaveAnswer::Stop;
+}
+
 void Form1::cmdNewDB_Click() {
+    // Unsaved rows are offered for saving first; Cancel, or a save that did
+    // not happen, keeps the table as it is.
+    if (askToSaveChanges() != SaveAnswer::GoOn)
+        return;
     // As for OpenFile: the cell under an open editor is gone.
     Text1->hide();
     MSFlexGrid1->Clear();
     SetUpEmptyTable(*MSFlexGrid1);
+    // An untitled table: the next Save asks for a name instead of replacing
+    // the last file with it.
+    strCurrentFile.clear();
+    pointsFileStamp = PointsFileStamp();
+    blnSaved = true;
 }
 
 void Form1::cmdOpen_Click() {
+    if (askToSaveChanges() != SaveAnswer::GoOn)
+        return;
     FileDialog dialog;
     SetUpPointsDialog(dialog, ownerHandle(this));
-    strCurrentFile = dialog.ShowOpen();
-    OpenFile(strCurrentFile);
+    const QString path = dialog.ShowOpen();
+    // Cancelled in the chooser: the table, its file and its saved state stay
+    // exactly as they were.
+    if (path.isEmpty())
+        return;
+    if (OpenFile(path))
+        strCurrentFile = path;
 }
 
 void Form1::cmdSave_Click() {

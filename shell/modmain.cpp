@@ -6,6 +6,7 @@
 #include "shell/form1.h"
 #include "shell/modreg.h"
 
+#include <QFileInfo>
 #include <QMenu>
 #include <QVariant>
 #include <QWidget>
@@ -14,7 +15,12 @@
 
 namespace {
 const char* const kLoadedProperty = "korvelFormLoaded";
+
+// A points file by its extension: ".gps" in any letter case.
+bool isPointsFileName(const QString& path) {
+    return QFileInfo(path).suffix().compare(QLatin1String("gps"), Qt::CaseInsensitive) == 0;
 }
+} // namespace
 
 bool LoadForm(QWidget* form) {
     try {
@@ -56,8 +62,15 @@ Form1* StartUp(const QStringList& arguments) {
         const QString path = CommandLinePath(commandLine);
         if (!path.isEmpty() && FormatForPath(path))
             form->ImportFile(path); // into the new, empty table; Save asks for a name
-        else if (!path.isEmpty())
-            form->OpenFile(path);
+        else if (!path.isEmpty()) {
+            // A points file becomes the current file, which Save writes back to.
+            // A file of another kind still opens, untitled, so Save asks for a
+            // name rather than writing points over it.
+            const QString full = QFileInfo(path).absoluteFilePath();
+            if (form->OpenFile(full) && isPointsFileName(full))
+                form->strCurrentFile = full;
+        }
+        form->updateTitleAndStatus();
         form->restoreWindowPlace();
         form->show();
     }

@@ -22,6 +22,9 @@ QString CommandLineText(const QStringList& arguments);
 QString CommandLinePath(const QString& commandLine);
 
 // Runs start-up: loads Form1, opens the file the command line names, shows the
-// window and decides the AutoCAD menu. The window is owned by the caller.
+// window and decides the AutoCAD menu. A points file (.gps) opened there is the
+// current file, which Save writes back to; a file of another kind opened or
+// imported there gives an untitled table, so Save asks for a name rather than
+// writing points over it. The window is owned by the caller.
 // Returns nullptr when the main window could not be loaded.
 Form1* StartUp(const QStringList& arguments);

@@ -6,6 +6,8 @@
 #include "table/flexgrid.h"
 #include "table/tablesetup.h"
 
+#include <QStringList>
+
 #include <vector>
 
 QString CopyCell(const FlexGrid& grid, int row, int col) {
@@ -50,22 +52,28 @@ const std::array<NewRowQuestion, 6>& NewRowQuestions() {
     return questions;
 }
 
-void AddNewRow(FlexGrid& grid, const std::function<QString(const NewRowQuestion&)>& ask,
+bool AddNewRow(FlexGrid& grid, const std::function<std::optional<QString>(const NewRowQuestion&)>& ask,
                const std::function<void(const QString& message)>& invalidAngle) {
-    grid.setRows(grid.Rows() + 1);
-    for (const NewRowQuestion& q : NewRowQuestions()) {
-        const QString answer = ask(q);
-        QString value = answer;
+    const auto& questions = NewRowQuestions();
+    QStringList values;
+    for (const NewRowQuestion& q : questions) {
+        const std::optional<QString> answer = ask(q);
+        if (!answer)
+            return false;
+        QString value = *answer;
         if (q.angle) {
-            const CellCommit c = NewRowAngleValue(answer, q.column);
+            const CellCommit c = NewRowAngleValue(value, q.column);
             if (!c.valid && invalidAngle)
                 invalidAngle(c.problem);
             value = c.value;
         }
-        // The last row is read again for every answer: an input box lets
-        // other commands run while it is open.
-        grid.setTextMatrix(grid.Rows() - 1, q.column, value);
+        values << value;
     }
+    const int row = grid.Rows();
+    grid.setRows(row + 1);
+    for (size_t i = 0; i < questions.size(); ++i)
+        grid.setTextMatrix(row, questions[i].column, values[qsizetype(i)]);
+    return true;
 }
 
 void DeleteSelectedRows(FlexGrid& grid) {

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 
 class FlexGrid;
 
@@ -34,12 +35,14 @@ struct NewRowQuestion {
 // The six questions in the order they are asked.
 const std::array<NewRowQuestion, 6>& NewRowQuestions();
 
-// Add New Row: appends one empty unmarked row, then asks each question through
-// ask (which returns "" for Cancel) and writes the answer into the last row at
-// once. Angle answers go through NewRowAngleValue; for one that cannot be used
-// invalidAngle gets the message for the user and the column stays empty. The
-// row stays whatever the answers are.
-void AddNewRow(FlexGrid& grid, const std::function<QString(const NewRowQuestion&)>& ask,
+// Add New Row: asks each question through ask (no value = Cancel), then
+// appends one unmarked row holding the six answers. Cancel at any question asks
+// no more and adds nothing, so no half-filled row ever reaches the table (nor
+// does one exist while a question is open and other commands may run). Angle
+// answers go through NewRowAngleValue; for one that cannot be used
+// invalidAngle gets the message for the user and the column stays empty.
+// Returns true when the row was added.
+bool AddNewRow(FlexGrid& grid, const std::function<std::optional<QString>(const NewRowQuestion&)>& ask,
                const std::function<void(const QString& message)>& invalidAngle);
 
 // Delete Selected Rows: removes every marked data row, in one pass over the

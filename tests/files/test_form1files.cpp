@@ -58,11 +58,12 @@ TEST_F(FileMenu, OpenAsksWithThePointsFilterInSupportDataAndLoads) {
     form.blnSaved = false;
 
     ScriptedPrompts prompts;
-    prompts.answerFile(path("trip.gps"));
+    // The unsaved table is offered for saving first; No drops it.
+    prompts.answerMessage(vbNo).answerFile(path("trip.gps"));
     form.cmdOpen_Click();
 
-    ASSERT_EQ(prompts.prompts().size(), 1);
-    const FileChooserRequest& r = prompts.prompts()[0].file;
+    ASSERT_EQ(prompts.prompts().size(), 2);
+    const FileChooserRequest& r = prompts.prompts()[1].file;
     EXPECT_FALSE(r.save);
     EXPECT_EQ(r.initialDir, SupportPath("Data/"));
     ASSERT_EQ(r.filters.size(), 1);
@@ -81,16 +82,38 @@ TEST_F(FileMenu, OpenAsksWithThePointsFilterInSupportDataAndLoads) {
     EXPECT_TRUE(sameBytes(fileBytes(path("trip.gps")), twoRecords()));
 }
 
-TEST_F(FileMenu, CancelledOpenKeepsTheTableButForgetsTheFile) {
+// A cancelled Open, at the question or in the chooser, used to forget the
+// file and mark the table saved, so Exit then dropped it without asking.
+TEST_F(FileMenu, CancelledOpenKeepsTheTableItsFileAndItsUnsavedState) {
     addRow("kept", "1", "2");
     form.strCurrentFile = path("old.gps");
-    form.blnSaved = false;
+    for (bool atQuestion : {true, false}) {
+        SCOPED_TRACE(atQuestion);
+        form.blnSaved = false;
+        ScriptedPrompts prompts;
+        if (atQuestion)
+            prompts.answerMessage(vbCancel);
+        else
+            prompts.answerMessage(vbNo).answerFile("");
+        form.cmdOpen_Click();
+        ASSERT_EQ(prompts.messages(), QStringList{"Do you want to save changes?"});
+        EXPECT_EQ(prompts.prompts()[0].buttons & 0xF, int(vbYesNoCancel));
+        EXPECT_EQ(grid().Rows(), 2);
+        EXPECT_EQ(form.strCurrentFile, path("old.gps"));
+        EXPECT_FALSE(form.blnSaved);
+    }
+    EXPECT_FALSE(QFile::exists(path("old.gps")));
+
+    // An Open that fails leaves no current file: the title cannot name a file
+    // the table does not hold (a name that cannot be created was kept).
+    ASSERT_TRUE(writeBytes(path("blocked"), "x"));
+    form.blnSaved = true;
     ScriptedPrompts prompts;
-    prompts.answerFile("");
+    prompts.answerFile(path("blocked/new.gps"));
     form.cmdOpen_Click();
-    EXPECT_EQ(grid().Rows(), 2);
+    EXPECT_EQ(grid().Rows(), 1);
     EXPECT_EQ(form.strCurrentFile, QString());
-    EXPECT_TRUE(form.blnSaved);
+    EXPECT_TRUE(form.blnSaved); // an empty table: nothing to ask about on Exit
 }
 
 TEST_F(FileMenu, UnreadableFileIsReportedAndCannotBeOverwrittenBySave) {
@@ -194,24 +217,46 @@ TEST_F(FileMenu, SaveSaysHowManyTextsThePointsFileCouldNotHoldAsTyped) {
     EXPECT_EQ(grid().TextMatrix(3, colIcon), QStringLiteral("\U0001F600")); // the table keeps what was typed
 }
 
-TEST_F(FileMenu, NewEmptiesTheTableAndSaveStillGoesToTheSameFile) {
-    addRow("WP1", "35.5", "-90.25");
-    addRow("WP2", "1", "2");
-    grid().setMarked(1, true);
-    form.strCurrentFile = path("t.gps");
-    form.blnSaved = false;
-    form.cmdNewDB_Click();
-    EXPECT_EQ(grid().Rows(), 1);
-    EXPECT_EQ(grid().Cols(), 7);
-    EXPECT_EQ(grid().TextMatrix(0, colName), QStringLiteral("Waypoint"));
-    EXPECT_EQ(form.strCurrentFile, path("t.gps"));
-    EXPECT_FALSE(form.blnSaved);
+// New used to keep the file's name without asking, so the next Save replaced
+// the whole file with the new table.
+TEST_F(FileMenu, NewAsksToSaveThenStartsAnUntitledTable) {
+    const QByteArray old = twoRecords();
+    struct Case {
+        int answer;
+        bool readOnly; // Yes: the save fails on a read-only file
+        bool titled;   // there is a current file (else Yes means Save As, cancelled here)
+        bool emptied;
+    };
+    const Case cases[] = {{vbNo, false, true, true},
+                          {vbYes, false, true, true},
+                          {vbYes, true, true, false},
+                          {vbYes, false, false, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        ASSERT_TRUE(writeBytes(path("t.gps"), old));
+        QFile::setPermissions(path("t.gps"),
+                              QFile::ReadOwner | (c.readOnly ? QFile::Permissions() : QFile::WriteOwner));
+        SetUpEmptyTable(grid());
+        addRow("WP1", "35.5", "-90.25");
+        form.strCurrentFile = c.titled ? path("t.gps") : QString();
+        form.blnSaved = false;
+        const QString before = form.strCurrentFile;
 
-    ScriptedPrompts none;
-    form.cmdSave_Click();
-    EXPECT_TRUE(form.blnSaved);
-    EXPECT_TRUE(QFile::exists(path("t.gps")));
-    EXPECT_EQ(QFileInfo(path("t.gps")).size(), 0);
+        ScriptedPrompts prompts;
+        prompts.answerMessage(c.answer);
+        if (c.readOnly)
+            prompts.answerMessage(vbOK); // the save's own failure message
+        if (!c.titled)
+            prompts.answerFile("");
+        form.cmdNewDB_Click();
+        ASSERT_FALSE(prompts.messages().isEmpty());
+        EXPECT_EQ(prompts.messages()[0], QStringLiteral("Do you want to save changes?"));
+        EXPECT_EQ(prompts.prompts()[0].buttons & 0xF, int(vbYesNoCancel));
+        EXPECT_EQ(fileBytes(path("t.gps")).size(), c.answer == vbYes && c.emptied ? 27 : old.size());
+        EXPECT_EQ(grid().Rows(), c.emptied ? 1 : 2);
+        EXPECT_EQ(form.strCurrentFile, c.emptied ? QString() : before); // untitled: Save asks for a name
+        EXPECT_EQ(form.blnSaved, c.emptied);
+    }
 }
 
 TEST_F(FileMenu, MissingDataFolderIsCreatedOrTheChooserStartsAtHome) {

@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -359,27 +360,40 @@ TEST(StartUp, CommandLinePaths) {
               QStringLiteral("/my trip.gps"));
 }
 
-TEST(StartUp, FileFromTheCommandLineOpensButIsNotTheCurrentFile) {
+// A points file named on the command line is the current file (it used to
+// open untitled, so Save asked for a name); a file of another kind is not.
+TEST(StartUp, PointsFileFromTheCommandLineIsTheCurrentFile) {
     QTemporaryDir dir;
     const QString path = dir.filePath("start.gps");
+    const QString other = dir.filePath("start.dat");
     {
         Loaded f;
         f.rows(3);
         f.form.strCurrentFile = path;
         f.form.cmdSave_Click();
+        ASSERT_TRUE(QFile::copy(path, other));
     }
     std::unique_ptr<Form1> form(StartUp({path}));
     ASSERT_TRUE(form);
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(form->MSFlexGrid1->Rows(), 4);
     EXPECT_EQ(form->MSFlexGrid1->TextMatrix(3, colName), QStringLiteral("WP3"));
-    EXPECT_EQ(form->strCurrentFile, QString());
+    EXPECT_EQ(form->strCurrentFile, path);
     EXPECT_TRUE(form->blnSaved);
-    // So Save asks for a name.
-    ScriptedPrompts prompts;
-    prompts.answerFile(QString());
-    form->cmdSave_Click();
-    ASSERT_EQ(prompts.prompts().size(), 1);
-    EXPECT_EQ(prompts.prompts()[0].kind, PromptRecord::File);
-    form->blnSaved = true;
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("start.gps \u2014 Korvel Transfer"));
+    EXPECT_EQ(form->findChild<QLabel*>("StatusFile")->text(), QStringLiteral("File: start.gps"));
+    // Save writes the change back to it without asking.
+    form->MSFlexGrid1->setTextMatrix(3, colName, QStringLiteral("WP9"));
+    form->blnSaved = false;
+    {
+        ScriptedPrompts none;
+        form->cmdSave_Click();
+    }
+    EXPECT_TRUE(form->blnSaved);
+    std::unique_ptr<Form1> reread(StartUp({path}));
+    EXPECT_EQ(reread->MSFlexGrid1->TextMatrix(3, colName), QStringLiteral("WP9"));
+
+    std::unique_ptr<Form1> untitled(StartUp({other}));
+    EXPECT_EQ(untitled->MSFlexGrid1->Rows(), 4);
+    EXPECT_EQ(untitled->strCurrentFile, QString());
 }

@@ -65,7 +65,7 @@ TEST(Form1View, TitleAndStatusFollowOpenEditAndSave) {
     f.trigger("cmdInsertRow");
     EXPECT_EQ(f.form.windowTitle(), "trip.gps* \u2014 Korvel Transfer");
 
-    prompts.answerFile(file);
+    prompts.answerMessage(vbNo).answerFile(file); // unsaved: Open asks first
     f.trigger("cmdOpen");
     EXPECT_EQ(f.form.windowTitle(), "trip.gps \u2014 Korvel Transfer");
     // The blank row was not written.
@@ -137,6 +137,7 @@ TEST(Form1View, MenuShortcutsRunTheirCommands) {
     QCoreApplication::processEvents();
     QTest::keyClick(&f.form, Qt::Key_D, Qt::ControlModifier); // Delete Selected Rows
     EXPECT_EQ(f.grid().Rows(), 2);
+    prompts.answerMessage(vbNo);                              // the deletion is unsaved: New asks first
     QTest::keyClick(&f.form, Qt::Key_N, Qt::ControlModifier); // New
     EXPECT_EQ(f.grid().Rows(), 1);
 }

@@ -32,7 +32,11 @@ ScriptedPrompts& ScriptedPrompts::answerMessage(int result) {
     return *this;
 }
 ScriptedPrompts& ScriptedPrompts::answerInput(const QString& text) {
-    answers_.push_back({PromptRecord::Input, 0, text});
+    answers_.push_back({PromptRecord::Input, vbOK, text});
+    return *this;
+}
+ScriptedPrompts& ScriptedPrompts::cancelInput() {
+    answers_.push_back({PromptRecord::Input, vbCancel, {}});
     return *this;
 }
 ScriptedPrompts& ScriptedPrompts::answerFile(const QString& path) {
@@ -74,10 +78,15 @@ int ScriptedPrompts::msgBox(const QString& text, int buttons, const QString& tit
 }
 
 QString ScriptedPrompts::inputBox(const QString& prompt, const QString& title, const QString& defaultText) {
+    return inputBoxOrCancel(prompt, title, defaultText).value_or(QString());
+}
+
+std::optional<QString> ScriptedPrompts::inputBoxOrCancel(const QString& prompt, const QString& title,
+                                                         const QString& defaultText) {
     records_.push_back({PromptRecord::Input, prompt, title, 0, defaultText, {}});
     Answer a;
-    if (!take(PromptRecord::Input, prompt, &a))
-        return QString();
+    if (!take(PromptRecord::Input, prompt, &a) || a.result == vbCancel)
+        return std::nullopt;
     return a.text;
 }
 
@@ -101,6 +110,12 @@ int UnexpectedPrompts::msgBox(const QString& text, int buttons, const QString&) 
 QString UnexpectedPrompts::inputBox(const QString& prompt, const QString&, const QString&) {
     ADD_FAILURE() << "input box outside a scripted scope: \"" << prompt.toStdString() << "\"";
     return QString();
+}
+
+std::optional<QString> UnexpectedPrompts::inputBoxOrCancel(const QString& prompt, const QString& title,
+                                                           const QString& defaultText) {
+    inputBox(prompt, title, defaultText);
+    return std::nullopt;
 }
 
 QStringList UnexpectedPrompts::chooseFile(const FileChooserRequest& request) {

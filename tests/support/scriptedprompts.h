@@ -31,8 +31,9 @@ public:
 
     // Queue answers in the order the prompts will come.
     ScriptedPrompts& answerMessage(int result = vbOK);
-    ScriptedPrompts& answerInput(const QString& text); // "" = Cancel
-    ScriptedPrompts& answerFile(const QString& path);  // "" = Cancel
+    ScriptedPrompts& answerInput(const QString& text); // OK with text ("" = OK with nothing typed)
+    ScriptedPrompts& cancelInput(); // Cancel ("" for InputBox, no value for InputBoxOrCancel)
+    ScriptedPrompts& answerFile(const QString& path); // "" = Cancel
     // With this on, a message box with no queued answer is answered OK instead of
     // failing (for flows whose message count is not the point of the test).
     void setAnswerMessagesWithOk(bool on) { okByDefault_ = on; }
@@ -44,6 +45,8 @@ public:
 
     int msgBox(const QString& text, int buttons, const QString& title) override;
     QString inputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
+    std::optional<QString> inputBoxOrCancel(const QString& prompt, const QString& title,
+                                            const QString& defaultText) override;
     QStringList chooseFile(const FileChooserRequest& request) override;
 
 private:
@@ -68,5 +71,7 @@ class UnexpectedPrompts final : public PromptResponder {
 public:
     int msgBox(const QString& text, int buttons, const QString& title) override;
     QString inputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
+    std::optional<QString> inputBoxOrCancel(const QString& prompt, const QString& title,
+                                            const QString& defaultText) override;
     QStringList chooseFile(const FileChooserRequest& request) override;
 };

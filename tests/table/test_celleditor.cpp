@@ -99,8 +99,8 @@ TEST(CellEditor, EnterStoresConvertedAngleTextAndWalksDown) {
     // editor hiding itself is no focus loss).
     EXPECT_TRUE(e.editingAt(2, colLatitude));
     EXPECT_EQ(e.text().selectedText(), QStringLiteral("32.5"));
-    // A commit is not a change for the closing prompt.
-    EXPECT_TRUE(e.form.blnSaved);
+    // A commit that changes the cell is a change for the closing prompt.
+    EXPECT_FALSE(e.form.blnSaved);
 
     // Enter on the last row commits and closes without moving.
     e.key(Qt::Key_Return);
@@ -111,6 +111,25 @@ TEST(CellEditor, EnterStoresConvertedAngleTextAndWalksDown) {
     EXPECT_FALSE(e.text().isVisible());
     EXPECT_EQ(e.grid().Row(), 3);
     EXPECT_EQ(e.form.intCurRow, 3);
+}
+
+// An edited cell used to be lost on Exit without a question.
+TEST(CellEditor, AnEditThatChangesTheCellIsAChangeForTitleAndExit) {
+    Editing e(3);
+    e.openOn(2, colLatitude);
+    e.type(QStringLiteral("32N30'")); // the 32.5 already there, as angle text
+    e.key(Qt::Key_Return);
+    EXPECT_TRUE(e.editingAt(3, colLatitude));
+    EXPECT_TRUE(e.form.blnSaved);
+    e.type(QStringLiteral("1S30'"));
+    e.key(Qt::Key_Return);
+    EXPECT_FALSE(e.form.blnSaved);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(e.form.windowTitle(), QStringLiteral("Untitled* \u2014 Korvel Transfer"));
+    ScriptedPrompts prompts;
+    prompts.answerMessage(vbCancel);
+    EXPECT_FALSE(e.form.Form_QueryUnload());
+    EXPECT_EQ(prompts.messages(), QStringList{QStringLiteral("Do you want to save changes?")});
 }
 
 TEST(CellEditor, ConvertsOnlyAngleColumnsWithTheirHemisphereLetters) {
@@ -340,23 +359,44 @@ TEST(CellEditorRules, AngleAnswersOfANewRow) {
 }
 
 // The line edit takes Ctrl+A as "select all" and Ctrl+D as "delete"; in the
-// editor they must stay the Edit menu's commands.
-TEST(CellEditor, CtrlAAndCtrlDRunTheirCommandsFromTheEditor) {
+// editor they must stay the Edit menu's commands. Each first ends the edit as
+// Enter does: the typed text goes into its own cell, never into the new row.
+TEST(CellEditor, CtrlAAndCtrlDEndTheEditThenRunTheirCommands) {
     Editing e(2);
     e.openOn(1, colName);
     e.type(QStringLiteral("Gate"));
     {
         ScriptedPrompts prompts;
-        for (int i = 0; i < 6; ++i)
-            prompts.answerInput(QString());
+        for (const char* answer : {"Camp", "1", "2", "", "", "a"})
+            prompts.answerInput(answer);
         QTest::keyClick(&e.text(), Qt::Key_A, Qt::ControlModifier);
         QCoreApplication::processEvents();
         EXPECT_EQ(prompts.prompts().size(), 6) << "Add New Row asked its questions";
     }
-    EXPECT_EQ(e.grid().Rows(), 4);
+    ASSERT_EQ(e.grid().Rows(), 4);
+    EXPECT_FALSE(e.text().isVisible());
+    EXPECT_EQ(e.grid().TextMatrix(1, colName), QStringLiteral("Gate"));
+    EXPECT_EQ(e.grid().TextMatrix(3, colName), QStringLiteral("Camp"));
+    EXPECT_FALSE(e.form.blnSaved);
+
     e.grid().setMarked(2, true);
-    e.openOn(1, colName);
+    e.openOn(1, colMessage);
+    e.type(QStringLiteral("Spring"));
     QTest::keyClick(&e.text(), Qt::Key_D, Qt::ControlModifier);
     QCoreApplication::processEvents();
     EXPECT_EQ(e.grid().Rows(), 3) << "the marked row was deleted";
+    EXPECT_EQ(e.grid().TextMatrix(1, colMessage), QStringLiteral("Spring"));
+
+    // Text the commit refuses is reported and stops the command: nothing is
+    // deleted behind the message.
+    e.grid().setMarked(2, true);
+    e.openOn(1, colLatitude);
+    e.type(QStringLiteral("3x5N"));
+    ScriptedPrompts prompts;
+    prompts.answerMessage(vbOK);
+    QTest::keyClick(&e.text(), Qt::Key_D, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(prompts.messages().size(), 1);
+    EXPECT_EQ(e.grid().Rows(), 3);
+    EXPECT_EQ(e.grid().TextMatrix(1, colLatitude), QStringLiteral("31.5"));
 }

@@ -222,6 +222,8 @@ TEST_F(OtherWriters, HandlesInACopiedBlockNameTheCopiedEntities) {
             EXPECT_EQ(r.value("columns").toArray(), (QJsonArray{3}));
             EXPECT_EQ(r.value("block_xdata").toArray(), (QJsonArray{"ACAD", "SURVEYCO"}));
             EXPECT_EQ(r.value("inserts").toArray().size(), 2);
+            QByteArray said;
+            EXPECT_EQ(run("ogrinfo", {"-ro", "-al", "-so", out}, &said), 0) << said.toStdString();
         }
 }
 
@@ -256,6 +258,8 @@ TEST_F(OtherWriters, OldBlockDrawingsAreMadeValidOrRefusedByName) {
             EXPECT_TRUE(r.value("layers").toArray().contains(c.layer));
             EXPECT_TRUE(r.value("layers").toArray().contains("PEGS_OLD"));
             EXPECT_EQ(r.value("inserts").toArray().size(), 2);
+            QByteArray said;
+            EXPECT_EQ(run("ogrinfo", {"-ro", "-al", "-so", out}, &said), 0) << said.toStdString();
         }
 
     // A coordinate without its partner cannot be put right: refused, naming

@@ -64,6 +64,10 @@ bool ACADStuff::ConnectAcad() {
 ACADStuff::Ending ACADStuff::run(const std::function<void()>& step, const std::function<void()>& addLayer) {
     bool layerAdded = false;
     int rejected = 0;
+    auto failed = [this](const QString& why) {
+        lastFailure_ = why;
+        return Ending::Failed;
+    };
     for (;;) {
         try {
             step();
@@ -72,31 +76,34 @@ ACADStuff::Ending ACADStuff::run(const std::function<void()>& step, const std::f
             switch (e.number()) {
             case acadErrKeyNotFound:
                 if (!addLayer || layerAdded)
-                    return Ending::Failed;
+                    return failed(e.description());
                 try {
                     addLayer();
-                } catch (const std::exception&) {
-                    return Ending::Failed;
+                } catch (const AcadError& added) {
+                    return failed(added.description());
+                } catch (const std::exception& added) {
+                    return failed(QString::fromLocal8Bit(added.what()));
                 }
                 layerAdded = true;
                 continue;
             case acadErrCallRejected:
                 if (leftButton_() > 0 && ++rejected <= kMaxRejectedRepeats)
                     continue;
-                return Ending::Failed;
+                return failed(e.description());
             case acadErrQuiet:
                 return Ending::Quiet;
             default:
-                return Ending::Failed;
+                return failed(e.description());
             }
-        } catch (const std::exception&) {
-            return Ending::Failed;
+        } catch (const std::exception& e) {
+            return failed(QString::fromLocal8Bit(e.what()));
         }
     }
 }
 
 QString ACADStuff::InsertPointBlock(const QVariantList& point, const QString& blockPath,
                                     const QString& layer) {
+    lastFailure_.clear();
     if (!ConnectAcad())
         return QString();
     std::array<double, 3> at{};
@@ -126,6 +133,7 @@ QString ACADStuff::InsertPointBlock(const QVariantList& point, const QString& bl
 }
 
 bool ACADStuff::SetBlockAttribute(const QString& handle, const QString& tag, const QString& text) {
+    lastFailure_.clear();
     bool result = false;
     if (!ConnectAcad())
         return false;
@@ -168,13 +176,18 @@ bool ACADStuff::SetBlockAttribute(const QString& handle, const QString& tag, con
 }
 
 bool ACADStuff::AddPolyline3D(const std::vector<double>& points) {
+    lastFailure_.clear();
     if (!ConnectAcad())
         return false; // no line was drawn; the user has seen why
     try {
         need(need(AcadDoc).ModelSpace()).Add3DPoly(points);
         need(AcadApp).ZoomExtents();
         need(AcadApp).Update();
-    } catch (const std::exception&) {
+    } catch (const AcadError& e) {
+        lastFailure_ = e.description();
+        return false;
+    } catch (const std::exception& e) {
+        lastFailure_ = QString::fromLocal8Bit(e.what());
         return false;
     }
     return true;

@@ -28,7 +28,8 @@ public:
     bool ConnectAcad();
     // Inserts the block drawing at point (elements 0..2: x, y, z, each convertible
     // to a number) on layer, creating the layer when the drawing lacks it.
-    // Returns the new block reference's handle, "" when the insertion did not complete.
+    // Returns the new block reference's handle, "" when the insertion did not
+    // complete; lastFailure() then says why.
     QString InsertPointBlock(const QVariantList& point, const QString& blockPath, const QString& layer);
     // Writes text into the first attribute tagged tag (exact case) of the block
     // reference with that handle; empty text leaves the default. False when a
@@ -41,6 +42,11 @@ public:
     // nothing was connected, else why they could not be written; the changes
     // then stay in the drawing for the next save.
     QString SaveDrawing();
+
+    // The description of the failure that ended the last operation, "" when it
+    // completed (or gave up quietly). For the callers' messages: the operations
+    // themselves stay silent.
+    QString lastFailure() const { return lastFailure_; }
 
     // The connection: replaced by every successful connect.
     std::shared_ptr<AcadApplication> AcadApp;
@@ -57,4 +63,5 @@ private:
 
     AcadAutomation* automation_;
     std::function<short()> leftButton_;
+    QString lastFailure_;
 };

@@ -49,6 +49,9 @@ QStringList problemLines(const InsertionReport& r, const QString& leftOut) {
                               QStringLiteral("latitude or longitude is not a usable position"));
     if (!r.failedInsertions.isEmpty())
         lines << rowsSentence(r.failedInsertions, leftOut, QStringLiteral("the drawing refused the block"));
+    lines << r.refusals.mid(0, kRowsListed);
+    if (r.refusals.size() > kRowsListed)
+        lines << QStringLiteral("%1 more reasons are not listed.").arg(r.refusals.size() - kRowsListed);
     if (!r.unreadableElevations.isEmpty())
         lines << rowsSentence(r.unreadableElevations, QStringLiteral("given elevation 0"),
                               QStringLiteral("elevation could not be read"));
@@ -217,11 +220,14 @@ InsertionReport InsertPoints(FlexGrid& grid, const InsertionContext& context, bo
             report.unreadableElevations << row;
         const QVariantList point{position->easting, position->northing, position->elevation};
         const QString handle = acad.InsertPointBlock(point, blockPath, o.strLayer);
-        acad.SetBlockAttribute(handle, tag, strMessage); // fails quietly for an empty handle
-        if (handle.isEmpty())
+        if (handle.isEmpty()) {
             report.failedInsertions << row;
-        else
+            if (const QString why = acad.lastFailure(); !why.isEmpty() && !report.refusals.contains(why))
+                report.refusals << why;
+        } else {
             ++report.inserted;
+        }
+        acad.SetBlockAttribute(handle, tag, strMessage); // fails quietly for an empty handle
     }
     // The command's changes are written before its closing message, which
     // must be able to say when they could not be.

@@ -10,6 +10,7 @@
 #pragma once
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -51,6 +52,7 @@ struct InsertionReport {
     QList<int> unusableCoordinates;  // coordinates not numbers, or no finite UTM position
     QList<int> unreadableElevations; // elevation text not understood; 0 used
     QList<int> failedInsertions;     // the drawing refused the block (empty handle)
+    QStringList refusals;            // why it refused them, each reason once, in the order met
     bool lineDrawn = false;          // line: AddPolyline3D succeeded
     QString layerProblem;            // points: why the layer name cannot be used (no row was processed)
     QString saveError;               // why the drawing could not be saved at the end ("" when it was)
@@ -108,7 +110,9 @@ enum class UnsavedChanges { KeptForNextCommand, Dropped };
 // used; "No points were selected." when Insert Selected met
 // no marked row; otherwise "All way points in the list were Inserted." unless
 // rows were left out for unusable coordinates or refused by the drawing, which
-// the message then counts; unreadable elevations are counted after it.
+// the message then counts (with the drawing's reasons for refusing, such as the
+// block drawing and the entity it could not take); unreadable elevations are
+// counted after it.
 QString PointsClosingMessage(const InsertionReport& report, bool selectedOnly,
                              UnsavedChanges unsaved = UnsavedChanges::KeptForNextCommand);
 // Line: "No points were selected." below two marked rows; "The line was

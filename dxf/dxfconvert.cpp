@@ -9,6 +9,7 @@
 #include <QStringEncoder>
 
 #include <algorithm>
+#include <array>
 
 namespace DxfConvert {
 
@@ -99,7 +100,10 @@ DxfObject modernEntity(const DxfObject& o, const QString& path) {
     if (!layout)
         throw DxfError(refused(path, o.type(), "cannot be converted to a later DXF version"));
     static const QSet<int> common = {67, 8, 6, 62, 370, 48, 60};
-    DxfObject out{{o.tags.front(), T::tag(100, "AcDbEntity")}};
+    DxfObject out{{o.tags.front()}};
+    if (int h = o.find(5); h >= 0)
+        out.tags.push_back(o.tags[h]);
+    out.tags.push_back(T::tag(100, "AcDbEntity"));
     std::vector<DxfTag> body, second, xdata;
     for (size_t i = 1; i < o.tags.size(); ++i) {
         const DxfTag& t = o.tags[i];
@@ -130,6 +134,8 @@ DxfObject modernEntity(const DxfObject& o, const QString& path) {
 // generation) and extrusion.
 void lwpolylineToR12(const DxfObject& o, std::vector<DxfObject>& out) {
     DxfObject poly{{T::tag(0, "POLYLINE")}};
+    if (int h = o.find(5); h >= 0)
+        poly.tags.push_back(o.tags[h]); // references to the LWPOLYLINE name the POLYLINE
     std::vector<DxfTag> common;
     double elevation = o.number(38).value_or(0);
     for (size_t i = 1; i < o.tags.size(); ++i) {
@@ -173,6 +179,78 @@ void lwpolylineToR12(const DxfObject& o, std::vector<DxfObject>& out) {
     out.push_back(DxfObject{{T::tag(0, "SEQEND"), T::tag(8, layer)}});
 }
 
+// A HATCH whose boundary objects stay behind: the pointers to them (330 after
+// the first subclass marker) go, and the hatch is no longer associative.
+void unlinkHatch(DxfObject& o) {
+    std::vector<DxfTag> kept;
+    bool marker = false;
+    for (size_t i = 0; i < o.tags.size(); ++i) {
+        DxfTag t = o.tags[i];
+        marker = marker || t.code == 100;
+        if (marker && t.code == 330)
+            continue;
+        if (t.code == 97 || t.code == 71)
+            t.value = "0";
+        kept.push_back(std::move(t));
+    }
+    o.tags = std::move(kept);
+}
+
+// An entity of an R12 or older drawing in the form readers need: the
+// coordinates of each point together, x then y then z (early writers put all
+// x first: 10 11 20 21), and the 3DLINE of early versions as the LINE it
+// became. Codes 10-17 are x, 20-27 their y, 30-37 their z (38 is the old
+// elevation); the k-th x pairs with the k-th y and z. Extended data keeps its
+// order. An entity already in order comes back unchanged.
+DxfObject legacyForm(const DxfObject& o, const QString& path) {
+    constexpr int kBases = 8;
+    size_t xdata = o.tags.size();
+    std::array<std::array<std::vector<size_t>, 3>, kBases> at;         // [base][axis] -> tag indexes
+    std::vector<std::pair<int, size_t>> group(o.tags.size(), {-1, 0}); // tag -> (base, occurrence)
+    for (size_t i = 1; i < o.tags.size(); ++i) {
+        const int c = o.tags[i].code;
+        if (c >= 1000) {
+            xdata = i;
+            break;
+        }
+        if (c < 10 || c > 37 || c % 10 >= kBases)
+            continue;
+        const int base = c % 10, axis = c / 10 - 1;
+        group[i] = {base, at[base][axis].size()};
+        at[base][axis].push_back(i);
+    }
+    for (int b = 0; b < kBases; ++b) {
+        const auto& [x, y, z] = at[b];
+        if (x.size() != y.size() || z.size() > x.size()) {
+            const QByteArray why = "has a point whose coordinates do not pair up (group codes " +
+                                   QByteArray::number(10 + b) + ", " + QByteArray::number(20 + b) + " and " +
+                                   QByteArray::number(30 + b) + ")";
+            throw DxfError(refused(path, o.type(), why.constData()));
+        }
+    }
+    DxfObject out{{o.tags.front()}};
+    if (o.type() == "3DLINE")
+        out.tags.front().value = "LINE";
+    std::array<std::vector<bool>, kBases> emitted;
+    for (int b = 0; b < kBases; ++b)
+        emitted[b].assign(at[b][0].size(), false);
+    for (size_t i = 1; i < xdata; ++i) {
+        const auto [base, k] = group[i];
+        if (base < 0) {
+            out.tags.push_back(o.tags[i]);
+            continue;
+        }
+        if (emitted[base][k])
+            continue;
+        emitted[base][k] = true;
+        for (int axis = 0; axis < 3; ++axis)
+            if (k < at[base][axis].size())
+                out.tags.push_back(o.tags[at[base][axis][k]]);
+    }
+    out.tags.insert(out.tags.end(), o.tags.begin() + static_cast<std::ptrdiff_t>(xdata), o.tags.end());
+    return out;
+}
+
 void toR12(const DxfObject& o, std::vector<DxfObject>& out, const QString& path) {
     static const QSet<QByteArray> kept = {"LINE",   "POINT",  "CIRCLE", "ARC",      "TEXT",   "ATTDEF",
                                           "ATTRIB", "SOLID",  "TRACE",  "3DFACE",   "INSERT", "POLYLINE",
@@ -205,27 +283,125 @@ bool isUtf8(const QByteArray& version) {
     return versionNumber(version) >= 1021;
 }
 
-void dropPointers(DxfObject& o) {
-    std::vector<DxfTag> kept;
-    kept.reserve(o.tags.size());
-    const bool hatch = o.type() == "HATCH";
-    bool inGroup = false;
-    for (size_t i = 0; i < o.tags.size(); ++i) {
-        DxfTag t = o.tags[i];
-        if (i > 0 && t.code == 102) {
-            inGroup = t.value.trimmed().startsWith('{');
-            continue;
+bool isReference(int code) {
+    return (code >= 320 && code <= 369) || (code >= 390 && code <= 399) || code == 480 || code == 481 ||
+           code == 1005;
+}
+
+void remapReferences(DxfObject& o, const HandleMap& map) {
+    // The new value of a reference, or nothing when it is dropped.
+    auto remapped = [&](const DxfTag& t) -> std::optional<DxfTag> {
+        const QByteArray h = t.value.trimmed();
+        if (h == "0")
+            return t;
+        std::optional<QByteArray> to = map(h);
+        if (!to)
+            return std::nullopt;
+        return DxfTag{t.code, *to, t.rawCode};
+    };
+    const std::vector<DxfTag>& in = o.tags;
+    std::vector<DxfTag> out;
+    out.reserve(in.size());
+    out.push_back(in.front());
+    size_t i = 1;
+    while (i < in.size()) {
+        const DxfTag& t = in[i];
+        if (t.code == 102 && t.value.trimmed().startsWith('{')) {
+            size_t end = i + 1;
+            while (end < in.size() && !(in[end].code == 102 && in[end].value.trimmed().startsWith('}')))
+                ++end;
+            const bool reactors = t.value.trimmed() == "{ACAD_REACTORS";
+            std::vector<DxfTag> kept;
+            bool lost = false;
+            for (size_t k = i + 1; k < end; ++k) {
+                if (!isReference(in[k].code)) {
+                    kept.push_back(in[k]);
+                } else if (auto r = remapped(in[k])) {
+                    kept.push_back(*r);
+                } else {
+                    lost = true;
+                }
+            }
+            if (!kept.empty() && (reactors || !lost)) {
+                out.push_back(t);
+                out.insert(out.end(), kept.begin(), kept.end());
+                if (end < in.size())
+                    out.push_back(in[end]);
+            }
+            i = end + 1;
+        } else if (t.code == 1001) {
+            size_t end = i + 1;
+            while (end < in.size() && in[end].code != 1001)
+                ++end;
+            std::vector<DxfTag> group{t};
+            bool lost = false;
+            for (size_t k = i + 1; k < end && !lost; ++k) {
+                if (in[k].code != 1005)
+                    group.push_back(in[k]);
+                else if (auto r = remapped(in[k]))
+                    group.push_back(*r);
+                else
+                    lost = true;
+            }
+            if (!lost)
+                out.insert(out.end(), group.begin(), group.end());
+            i = end;
+        } else {
+            if (!isReference(t.code))
+                out.push_back(t);
+            else if (auto r = remapped(t))
+                out.push_back(*r);
+            ++i;
         }
-        if (inGroup)
-            continue;
-        if (i > 0 && (t.code == 5 || t.code == 330 || t.code == 340 || t.code == 347 || t.code == 348 ||
-                      t.code == 360 || t.code == 390))
-            continue;
-        if (hatch && (t.code == 97 || t.code == 71))
-            t.value = "0"; // boundary objects are not copied: no longer associative
-        kept.push_back(std::move(t));
     }
-    o.tags = std::move(kept);
+    o.tags = std::move(out);
+}
+
+QString validName(const QString& name) {
+    QString out = name;
+    for (QChar& c : out)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F || QStringLiteral("<>/\\\":;?*|=`").contains(c))
+            c = QLatin1Char('_');
+    return out.trimmed();
+}
+
+void makeNamesValid(DxfDocument& source) {
+    const QByteArray version = source.version();
+    QByteArray codepage;
+    if (const DxfObject* cp = source.headerVariable("$DWGCODEPAGE"); cp && cp->tags.size() > 1)
+        codepage = cp->tags[1].value.trimmed();
+    // Checked as text: in a double-byte code page a "\\" byte may be half a character.
+    auto fix = [&](DxfObject& o, int code, const char* fallback) {
+        const int i = o.find(code);
+        if (i < 0)
+            return;
+        QByteArray& value = o.tags[i].value;
+        const QString text = decodeText(value, version, codepage);
+        const QString valid = validName(text);
+        if (valid.isEmpty())
+            value = fallback;
+        else if (valid != text.trimmed())
+            value = encodeText(valid, version, codepage);
+    };
+    if (DxfSection* tables = source.section("TABLES"))
+        for (DxfObject& o : tables->objects) {
+            const QByteArray type = o.type();
+            if (type == "LAYER" || type == "LTYPE" || type == "STYLE")
+                fix(o, 2, type == "LAYER" ? "0" : type == "LTYPE" ? "CONTINUOUS" : "STANDARD");
+            if (type == "LAYER")
+                fix(o, 6, "CONTINUOUS");
+        }
+    for (const char* name : {"ENTITIES", "BLOCKS"})
+        if (DxfSection* section = source.section(name))
+            for (DxfObject& o : section->objects) {
+                const QByteArray type = o.type();
+                if (type == "BLOCK" || type == "ENDBLK")
+                    continue;
+                fix(o, 8, "0");
+                fix(o, 6, "BYLAYER");
+                if (type == "TEXT" || type == "ATTDEF" || type == "ATTRIB" || type == "MTEXT")
+                    fix(o, 7, "STANDARD");
+            }
 }
 
 std::vector<DxfObject> adapt(const std::vector<DxfObject>& entities, bool fromModern,
@@ -257,11 +433,10 @@ std::vector<DxfObject> adapt(const std::vector<DxfObject>& entities, bool fromMo
         if (fromModern) {
             if (needsObjects.contains(o.type()))
                 throw DxfError(refused(path, o.type(), "depends on objects of its own drawing"));
-            dropPointers(o);
+            if (o.type() == "HATCH")
+                unlinkHatch(o);
         } else {
-            o.tags.erase(
-                std::remove_if(o.tags.begin() + 1, o.tags.end(), [](const DxfTag& t) { return t.code == 5; }),
-                o.tags.end());
+            o = legacyForm(o, path);
         }
         const int first = since.value(o.type(), 0);
         if (fromModern && toModern && first > target) {

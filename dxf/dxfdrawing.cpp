@@ -113,20 +113,22 @@ DxfObject shapeOf(const DxfObject& model) {
 }
 
 QString sanitizeBlockName(const QString& base) {
-    QString name;
-    for (QChar c : base)
-        name += (c.unicode() < 0x20 || QStringLiteral("<>/\\\":;?*|=`").contains(c)) ? QChar('_') : c;
-    name = name.trimmed();
+    const QString name = DxfConvert::validName(base);
     return name.isEmpty() ? QStringLiteral("BLOCK") : name;
 }
 
-// Entity tags without handles, to compare two definitions of a block.
+// Entity tags without handles, to compare two definitions of a block: the
+// handle and owner are left out, other references count by their place only.
 std::vector<std::pair<int, QByteArray>> content(const std::vector<DxfObject>& objects) {
     std::vector<std::pair<int, QByteArray>> out;
     for (const DxfObject& o : objects)
-        for (size_t i = 0; i < o.tags.size(); ++i)
-            if (!(i > 0 && (o.tags[i].code == 5 || o.tags[i].code == 330)))
-                out.emplace_back(o.tags[i].code, o.tags[i].value.trimmed());
+        for (size_t i = 0; i < o.tags.size(); ++i) {
+            const int code = o.tags[i].code;
+            if (i > 0 && (code == 5 || code == 330))
+                continue;
+            out.emplace_back(code, i > 0 && DxfConvert::isReference(code) ? QByteArray()
+                                                                          : o.tags[i].value.trimmed());
+        }
     return out;
 }
 
@@ -184,6 +186,22 @@ DxfDrawing DxfDrawing::open(const QByteArray& bytes) {
                                       "unchanged.")
                            .arg(versionName(version)));
     d.prepare();
+    // The extents the file states: they cover geometry whose bounds the box
+    // cannot compute (text, solids, curves), so what is added only widens them.
+    // A box of one point (the 0,0,0 of an empty new drawing) or an inverted one
+    // (the 1E+20/-1E+20 of an empty AutoCAD drawing) states nothing.
+    const DxfObject* min = d.doc_.headerVariable("$EXTMIN");
+    const DxfObject* max = d.doc_.headerVariable("$EXTMAX");
+    if (min && max && min->find(10) >= 0 && min->find(20) >= 0 && max->find(10) >= 0 && max->find(20) >= 0) {
+        const std::array<double, 3> lo = point(*min, 10), hi = point(*max, 10);
+        bool usable = (lo[0] < hi[0] || lo[1] < hi[1]) && lo[0] <= hi[0] && lo[1] <= hi[1] && lo[2] <= hi[2];
+        for (int i = 0; i < 3; ++i)
+            usable = usable && std::isfinite(lo[i]) && std::isfinite(hi[i]);
+        if (usable) {
+            d.statedExtents_.add(lo[0], lo[1], lo[2]);
+            d.statedExtents_.add(hi[0], hi[1], hi[2]);
+        }
+    }
     // What prepare() supplied (header variables, tables for names in use) is
     // written with the first change; a drawing only opened is never rewritten.
     d.modified_ = false;
@@ -524,8 +542,10 @@ void DxfDrawing::ensureLayer(const QByteArray& name, const DxfDocument* source) 
     DxfObject entry;
     const DxfObject* zero = modern_ ? findEntry(doc_, "LAYER", "0") : nullptr;
     if (zero) {
-        // The shape of layer "0" of this drawing (plot style and material included).
+        // The shape of layer "0" of this drawing (plot style and material
+        // included where they name objects of the drawing).
         entry = shapeOf(*zero);
+        dropDanglingReferences(entry);
         entry.set(2, name.trimmed());
         entry.set(70, value(70, "0"));
         entry.set(62, value(62, "7"));
@@ -540,6 +560,42 @@ void DxfDrawing::ensureLayer(const QByteArray& name, const DxfDocument* source) 
     }
     addTableEntry("LAYER", std::move(entry));
     layers_.insert(key, name.trimmed());
+}
+
+void DxfDrawing::dropDanglingReferences(DxfObject& o) {
+    QSet<QByteArray> wanted;
+    for (size_t i = 1; i < o.tags.size(); ++i)
+        if (DxfConvert::isReference(o.tags[i].code)) {
+            const QByteArray h = upper(o.tags[i].value);
+            if (h != "0" && !handleKnown_.contains(h))
+                wanted.insert(h);
+        }
+    if (!wanted.isEmpty()) {
+        // Pointers of table entries name objects of OBJECTS or TABLES: those
+        // are looked through first, the big sections only when still needed.
+        for (const char* name : {"OBJECTS", "TABLES", "BLOCKS", "ENTITIES"}) {
+            const DxfSection* section = doc_.section(name);
+            if (!section)
+                continue;
+            DxfDocument::forEachObject(*section, [&](const DxfObject& object) {
+                if (wanted.isEmpty())
+                    return;
+                for (int code : {5, 105})
+                    if (int i = object.find(code); i >= 0) {
+                        const QByteArray h = upper(object.tags[i].value);
+                        if (wanted.remove(h))
+                            handleKnown_.insert(QByteArray(h.constData(), h.size()), true);
+                    }
+            });
+            if (wanted.isEmpty())
+                break;
+        }
+        for (const QByteArray& h : wanted)
+            handleKnown_.insert(h, false);
+    }
+    DxfConvert::remapReferences(o, [this](const QByteArray& h) -> std::optional<QByteArray> {
+        return handleKnown_.value(upper(h), false) ? std::optional<QByteArray>(h) : std::nullopt;
+    });
 }
 
 void DxfDrawing::ensureAppId(const QByteArray& name) {
@@ -562,6 +618,7 @@ DxfObject DxfDrawing::blockRecord(const QByteArray& name) {
     DxfObject entry;
     if (model) {
         entry = shapeOf(*model);
+        dropDanglingReferences(entry);
         entry.set(2, name);
         if (entry.find(340) >= 0)
             entry.set(340, "0"); // no layout
@@ -685,6 +742,8 @@ QString DxfDrawing::blockFromData(const QString& path, const QByteArray& bytes) 
             QStringLiteral("The block drawing \"%1\" is a DXF of version %2; only block drawings of "
                            "AutoCAD R12 (AC1009) to AutoCAD 2018 (AC1032) can be inserted.")
                 .arg(path, versionName(sourceVersion)));
+    // Early and damaged drawings may name layers in ways no reader accepts.
+    DxfConvert::makeNamesValid(source);
     const bool fromModern = DxfConvert::isModern(sourceVersion);
     QByteArray sourceCodepage;
     if (const DxfObject* cp = source.headerVariable("$DWGCODEPAGE"); cp && cp->tags.size() > 1)
@@ -757,7 +816,9 @@ QString DxfDrawing::blockFromData(const QString& path, const QByteArray& bytes) 
             const QByteArray inner = upper(o.tags[i].value);
             if (sourceBlocks.contains(inner)) {
                 if (!nested.contains(inner)) {
-                    QByteArray wanted = prefix + "$" + o.tags[i].value.trimmed().replace('*', "");
+                    QByteArray wanted = prefix + "$" +
+                                        encodeText(DxfConvert::validName(
+                                            decodeText(o.tags[i].value.trimmed().replace('*', ""))));
                     QByteArray name = wanted;
                     for (int n = 2; fresh && (blockExists(name) || pending.contains(upper(name))); ++n)
                         name = wanted + "_" + QByteArray::number(n);
@@ -776,6 +837,33 @@ QString DxfDrawing::blockFromData(const QString& path, const QByteArray& bytes) 
             }
         }
     };
+
+    // Handle references may only name what is copied: the model space entities
+    // and the entities of the blocks they refer to, at every depth. The others
+    // are dropped here, so that a definition left by an earlier run compares
+    // equal below; copies get their new handles when they are defined.
+    QSet<QByteArray> copied;
+    {
+        std::vector<const std::vector<DxfObject>*> walk{&body};
+        QSet<QByteArray> reached;
+        for (size_t w = 0; w < walk.size(); ++w)
+            for (const DxfObject& o : *walk[w]) {
+                if (int h = o.find(5); h >= 0)
+                    copied.insert(upper(o.tags[h].value));
+                const QByteArray type = o.type();
+                const QByteArray inner = upper(o.value(2));
+                if ((type == "INSERT" || type == "DIMENSION") && sourceBlocks.contains(inner) &&
+                    !reached.contains(inner)) {
+                    reached.insert(inner);
+                    walk.push_back(&sourceBlocks[inner].entities);
+                }
+            }
+    }
+    const DxfConvert::HandleMap inCopy = [&copied](const QByteArray& h) -> std::optional<QByteArray> {
+        return copied.contains(upper(h)) ? std::optional<QByteArray>(h) : std::nullopt;
+    };
+    for (DxfObject& o : body)
+        DxfConvert::remapReferences(o, inCopy);
 
     // Choose the name: the file's base name, or the first free variant of it.
     // A definition identical to the one this file gives (left by an earlier run)
@@ -821,49 +909,80 @@ QString DxfDrawing::blockFromData(const QString& path, const QByteArray& bytes) 
                     ensureAppId(t.value);
         }
     };
-    auto addBlock = [&](const QByteArray& blockName, std::vector<DxfObject> objects, int flags,
-                        const std::array<double, 3>& origin) {
+    // A block is defined in two steps: every copied entity of every block gets
+    // its handle first (kept in `handles`, old upper-case handle -> new), then
+    // the references among them are mapped and the definitions written.
+    struct NewBlock {
+        QByteArray name;
+        std::vector<DxfObject> objects;
+        std::vector<QByteArray> handles, owners; // per object
+        QByteArray record, head, end;
+        int flags = 0;
+        std::array<double, 3> origin{0, 0, 0};
+    };
+    QHash<QByteArray, QByteArray> handles;
+    auto prepareBlock = [&](const QByteArray& blockName, std::vector<DxfObject> objects, int flags,
+                            const std::array<double, 3>& origin) {
         ensureResources(objects);
-        const QByteArray record = modern_ ? addTableEntry("BLOCK_RECORD", blockRecord(blockName)) : "0";
+        NewBlock nb{blockName, std::move(objects), {}, {}, "0", {}, {}, flags, origin};
+        if (modern_)
+            nb.record = addTableEntry("BLOCK_RECORD", blockRecord(blockName));
         // Entities of a block belong to its record; ATTRIB, VERTEX and SEQEND
         // to the INSERT or POLYLINE before them.
         QByteArray parent;
-        for (DxfObject& o : objects) {
+        for (const DxfObject& o : nb.objects) {
             const QByteArray type = o.type();
             const bool child =
                 (type == "ATTRIB" || type == "VERTEX" || type == "SEQEND") && !parent.isEmpty();
             const QByteArray handle = newHandle();
-            own(o, handle, child ? parent : record);
+            if (int h = o.find(5); h >= 0)
+                handles.insert(upper(o.tags[h].value), handle);
+            nb.handles.push_back(handle);
+            nb.owners.push_back(child ? parent : nb.record);
             if (type == "INSERT" || type == "POLYLINE")
                 parent = handle;
             else if (!child || type == "SEQEND")
                 parent.clear();
         }
+        nb.head = newHandle();
+        nb.end = newHandle();
+        return nb;
+    };
+    const DxfConvert::HandleMap toCopy = [&handles](const QByteArray& h) -> std::optional<QByteArray> {
+        auto it = handles.constFind(upper(h));
+        return it == handles.constEnd() ? std::nullopt : std::optional<QByteArray>(it.value());
+    };
+    auto defineBlock = [&](NewBlock& nb) {
+        for (size_t i = 0; i < nb.objects.size(); ++i) {
+            DxfConvert::remapReferences(nb.objects[i], toCopy);
+            own(nb.objects[i], nb.handles[i], nb.owners[i]);
+        }
         std::vector<DxfObject> def;
         DxfObject head{{T::tag(0, "BLOCK")}};
         if (modern_)
             head.tags.insert(head.tags.end(), {T::tag(100, "AcDbEntity"), T::tag(8, "0"),
-                                               T::tag(100, "AcDbBlockBegin"), T::tag(2, blockName)});
+                                               T::tag(100, "AcDbBlockBegin"), T::tag(2, nb.name)});
         else
-            head.tags.insert(head.tags.end(), {T::tag(8, "0"), T::tag(2, blockName)});
-        head.tags.push_back(T::tagInt(70, flags));
-        setPoint(head.tags, 10, origin);
-        head.tags.push_back(T::tag(3, blockName));
+            head.tags.insert(head.tags.end(), {T::tag(8, "0"), T::tag(2, nb.name)});
+        head.tags.push_back(T::tagInt(70, nb.flags));
+        setPoint(head.tags, 10, nb.origin);
+        head.tags.push_back(T::tag(3, nb.name));
         if (modern_)
             head.tags.push_back(T::tag(1, ""));
-        own(head, newHandle(), record);
+        own(head, nb.head, nb.record);
         def.push_back(std::move(head));
-        for (DxfObject& o : objects)
+        for (DxfObject& o : nb.objects)
             def.push_back(std::move(o));
         DxfObject end{{T::tag(0, "ENDBLK"), T::tag(8, "0")}};
         if (modern_)
             end.tags = {T::tag(0, "ENDBLK"), T::tag(100, "AcDbEntity"), T::tag(8, "0"),
                         T::tag(100, "AcDbBlockEnd")};
-        own(end, newHandle(), record);
+        own(end, nb.end, nb.record);
         def.push_back(std::move(end));
         DxfSection& b = blocks();
         b.objects.insert(b.objects.end(), std::make_move_iterator(def.begin()),
                          std::make_move_iterator(def.end()));
+        blockBoxes_.remove(upper(nb.name));
     };
 
     if (!reuse) {
@@ -878,18 +997,23 @@ QString DxfDrawing::blockFromData(const QString& path, const QByteArray& bytes) 
         for (size_t i = 0; i < order.size(); ++i) {
             const SourceBlock& sb = sourceBlocks.value(order[i]);
             std::vector<DxfObject> objects = adapt(sb.entities);
+            for (DxfObject& o : objects)
+                DxfConvert::remapReferences(o, inCopy);
             rename(objects, nameBytes, true);
             inner.emplace_back(order[i], std::move(objects));
         }
+        std::vector<NewBlock> defined;
         for (auto it = inner.rbegin(); it != inner.rend(); ++it) {
             const SourceBlock& sb = sourceBlocks.value(it->first);
-            addBlock(nested.value(it->first), std::move(it->second), sb.flags, sb.base);
-            blockBoxes_.remove(upper(nested.value(it->first)));
+            defined.push_back(
+                prepareBlock(nested.value(it->first), std::move(it->second), sb.flags, sb.base));
         }
         bool hasAttdefs = false;
         for (const DxfObject& o : renamed)
             hasAttdefs = hasAttdefs || o.type() == "ATTDEF";
-        addBlock(nameBytes, renamed, hasAttdefs ? 2 : 0, base);
+        defined.push_back(prepareBlock(nameBytes, renamed, hasAttdefs ? 2 : 0, base));
+        for (NewBlock& nb : defined)
+            defineBlock(nb);
     } else {
         ensureResources(renamed);
     }
@@ -991,10 +1115,31 @@ void DxfDrawing::addObjectToBox(DxfBox& box, const DxfObject& o, int depth) {
             }
             return;
         }
-        double radius = (type == "CIRCLE" || type == "ARC") ? std::abs(o.number(40).value_or(0)) : 0;
+        const double radius = (type == "CIRCLE" || type == "ARC") ? std::abs(o.number(40).value_or(0)) : 0;
+        double rx = radius, ry = radius; // half sizes around each point
+        // Codes that hold a direction or size, not a point: the end of an
+        // ellipse's major axis relative to its centre, text and tolerance
+        // directions, the direction of construction lines, spline tangents,
+        // image edges, multiline directions.
+        int vectors = 0; // bit c - 10 set: code c is no point
+        if (type == "ELLIPSE") {
+            // The whole ellipse (an arc of it lies within): major axis a, minor
+            // axis ratio * a turned by 90 degrees, in the plan.
+            const std::array<double, 3> a = point(o, 11);
+            const double ratio = o.number(40).value_or(1);
+            rx = std::hypot(a[0], ratio * a[1]);
+            ry = std::hypot(a[1], ratio * a[0]);
+            vectors = 1 << 1;
+        } else if (type == "MTEXT" || type == "XLINE" || type == "RAY" || type == "TOLERANCE") {
+            vectors = 1 << 1;
+        } else if (type == "SPLINE" || type == "MLINE") {
+            vectors = (1 << 2) | (1 << 3);
+        } else if (type == "IMAGE" || type == "WIPEOUT") {
+            vectors = (1 << 1) | (1 << 2);
+        }
         for (size_t i = 1; i < o.tags.size(); ++i) {
             int c = o.tags[i].code;
-            if (c < 10 || c > 18)
+            if (c < 10 || c > 18 || (vectors & (1 << (c - 10))))
                 continue;
             auto x = DxfDocument::parseNumber(o.tags[i].value);
             if (!x)
@@ -1009,14 +1154,15 @@ void DxfDrawing::addObjectToBox(DxfBox& box, const DxfObject& o, int depth) {
             if (!y)
                 continue;
             double zz = z.value_or(0);
-            box.add(*x - radius, *y - radius, zz);
-            box.add(*x + radius, *y + radius, zz);
+            box.add(*x - rx, *y - ry, zz);
+            box.add(*x + rx, *y + ry, zz);
         }
     }
 }
 
 void DxfDrawing::zoomExtents() {
     DxfBox b = extents_;
+    b.add(statedExtents_);
     if (b.empty)
         b.add(0, 0, 0);
     auto xyz = [](const std::array<double, 3>& p) {

@@ -60,9 +60,14 @@ public:
     // version this class reads) once per path and returns its name: the file's
     // base name, made unique when another definition already holds that name.
     // Blocks the file's entities refer to are copied too, at every depth, under
-    // "<name>$<their name>". Throws DxfError when the file is missing,
-    // unreadable, not a usable DXF drawing, or holds an entity the drawing's
-    // version cannot hold (the message names the file and the entity type).
+    // "<name>$<their name>". Handle references among the copied entities
+    // (extended data, reactors, pointers) name the copies; those naming
+    // anything else are dropped. Layer, line type and text style names no
+    // reader accepts are made valid, and entities of R12 and older drawings
+    // are put in the form readers need (DxfConvert::adapt). Throws DxfError
+    // when the file is missing, unreadable, not a usable DXF drawing, or holds
+    // an entity the drawing's version cannot hold or that cannot be put right
+    // (the message names the file, the entity type and the reason).
     QString blockFromFile(const QString& path);
     // The same for a block drawing already read: bytes stand for the file at path.
     QString blockFromData(const QString& path, const QByteArray& bytes);
@@ -87,7 +92,8 @@ public:
     // Rewrites an ATTRIB's text (control characters become blanks).
     void setAttributeText(int attribIndex, const QString& text);
 
-    // Writes $EXTMIN/$EXTMAX from the model space extents.
+    // Writes $EXTMIN/$EXTMAX: the model space extents, widened to the extents
+    // the file stated when it was read.
     void zoomExtents();
     const DxfBox& extents() const { return extents_; }
 
@@ -130,6 +136,9 @@ private:
     void own(DxfObject& o, const QByteArray& handle, const QByteArray& owner);
     DxfObject blockRecord(const QByteArray& name);
     void ensureAppId(const QByteArray& name);
+    // Drops the references of an entry shaped after another (layer "0", the
+    // *Model_Space record) that name no object of this drawing.
+    void dropDanglingReferences(DxfObject& o);
     DxfObject seqEnd(const QByteArray& owner, const QByteArray& layer);
     QByteArray newHandle();
     DxfSection& entities();
@@ -163,10 +172,12 @@ private:
     unsigned long long nextHandle_ = 1;
     bool modified_ = false;
     DxfBox extents_;
-    QSet<QByteArray> usedSeen_;                                 // while reading: names already listed
-    QHash<QByteArray, int> entityByHandle_;                     // upper-case handle -> index in ENTITIES
+    DxfBox statedExtents_;                  // $EXTMIN/$EXTMAX as read; empty when they stated nothing
+    QSet<QByteArray> usedSeen_;             // while reading: names already listed
+    QHash<QByteArray, int> entityByHandle_; // upper-case handle -> index in ENTITIES
     QHash<QByteArray, QByteArray> layers_, linetypes_, styles_; // upper-case -> as spelled
     QHash<QString, QString> blockByPath_;                       // absolute path -> block name
     QHash<QString, BlockInfo> blockInfo_;                       // upper-case block name -> what inserts need
     QHash<QByteArray, DxfBox> blockBoxes_;                      // upper-case block name -> extents
+    QHash<QByteArray, bool> handleKnown_; // upper-case handle -> an object of the drawing has it
 };

@@ -12,6 +12,7 @@
 #include "gps/receivedpoints.h"
 #include "gps/serialcommport.h"
 #include "interchange/formats.h"
+#include "platform/programfolder.h"
 #include "platform/prompts.h"
 #include "platform/settings.h"
 #include "rules/frmrules.h"
@@ -21,8 +22,10 @@
 #include "table/tablesetup.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <unistd.h>
@@ -45,6 +48,10 @@ const char* const kUsage =
     "        --layer NAME                                     the layer\n"
     "        --metres | --feet                                drawing units\n"
     "        --zone N                                         UTM zone 1..60 (0: each point its own)\n"
+    "        --model NAME                                     receiver model whose icon blocks\n"
+    "                                                         --block icon uses (Support/Inserts/NAME/);\n"
+    "                                                         with --receive, instead of the model\n"
+    "                                                         the receiver reports\n"
     "        --line                                           also a 3D polyline through all rows\n"
     "  korvel-transfer --receive waypoints|track OUTPUT [--port DEVICE]\n"
     "      Finds the receiver as GPS > Connect does (or only on DEVICE), downloads the\n"
@@ -112,11 +119,11 @@ private:
 };
 
 struct DrawingOptions {
-    std::optional<QString> attribute, block, layer;
+    std::optional<QString> attribute, block, layer, model;
     std::optional<bool> metric;
     std::optional<int> zone;
     bool line = false;
-    bool any() const { return attribute || block || layer || metric || zone || line; }
+    bool any() const { return attribute || block || layer || model || metric || zone || line; }
 };
 
 struct Arguments {
@@ -177,6 +184,15 @@ std::optional<Arguments> parse(const QStringList& args) {
             if (!ok || zone < 0 || zone > 60)
                 return bad(QStringLiteral("--zone takes a UTM zone from 1 to 60, or 0 for each point's own"));
             a.drawing.zone = zone;
+        } else if (arg == QLatin1String("--model")) {
+            // A folder name under Support/Inserts, never a path out of it.
+            const bool named = value(&v) && !v.trimmed().isEmpty() && v != QLatin1String(".") &&
+                               v != QLatin1String("..") && !v.contains(QLatin1Char('/')) &&
+                               !v.contains(QLatin1Char('\\'));
+            if (!named || std::any_of(v.cbegin(), v.cend(), [](QChar c) { return c.unicode() < 0x20; }))
+                return bad(QStringLiteral("--model takes a receiver model name, such as a folder name in "
+                                          "Support/Inserts"));
+            a.drawing.model = v;
         } else if (arg == QLatin1String("--line")) {
             a.drawing.line = true;
         } else if (arg == QLatin1String("--port")) {
@@ -222,6 +238,30 @@ std::optional<Arguments> parse(const QStringList& args) {
     return a;
 }
 
+// Block by icon takes Support/Inserts/<model>/<icon>.dxf and the Flag block
+// where that file is missing. When no file of the model can be there, every
+// point gets the Flag block: says so and what can be done, else "".
+QString iconBlocksNote(const QString& model) {
+    const QDir inserts(SupportPath(QStringLiteral("Inserts")));
+    const QStringList models = inserts.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    const QString known =
+        models.isEmpty()
+            ? QStringLiteral("No receiver model has icon blocks in %1.")
+                  .arg(QDir::toNativeSeparators(inserts.path()))
+            : QStringLiteral("Models with icon blocks: %1.").arg(models.join(QStringLiteral(", ")));
+    if (model.isEmpty())
+        return QStringLiteral("No receiver model is known, so every point gets the Flag block instead of the "
+                              "block of its icon. --model NAME names the receiver model. ") +
+               known;
+    if (!QFileInfo(inserts.filePath(model)).isDir())
+        return QStringLiteral(
+                   "There are no icon blocks for the receiver model \"%1\" (no folder %2), so every "
+                   "point gets the Flag block instead of the block of its icon. ")
+                   .arg(model, QDir::toNativeSeparators(inserts.filePath(model))) +
+               known;
+    return QString();
+}
+
 // Inserts every row of grid into the drawing at path as Insert All does (and
 // the line through them all when asked). Returns the exit status.
 int insertIntoDrawing(FlexGrid& grid, const QString& path, const DrawingOptions& o, int leftOutBefore,
@@ -260,6 +300,12 @@ int insertIntoDrawing(FlexGrid& grid, const QString& path, const DrawingOptions&
     c.deviceModel = deviceModel;
     c.checkRules = [&rules](QString& message) { return rules.CheckRules(message); };
     c.loadOptions = [&optionsWindow] { return LoadForm(&optionsWindow); };
+
+    if (o.model)
+        c.deviceModel = *o.model;
+    if (optionsWindow.strBlock == QLatin1String("By Icon"))
+        if (const QString note = iconBlocksNote(c.deviceModel); !note.isEmpty())
+            err(note);
 
     const InsertionReport points = PointInsertion::InsertPoints(grid, c, false);
     int status = kAllWent;

@@ -221,8 +221,13 @@ TEST_F(InsertTest, ABlockTheDrawingRefusesIsNotReportedAsInserted) {
     prompts.answerMessage();
     form->cmdInsertAll_Click();
     ASSERT_EQ(prompts.messages().size(), 1);
-    EXPECT_EQ(prompts.messages()[0],
-              "1 way point was Inserted.\r\n1 row not inserted (the drawing refused the block): row 1.");
+    // The message also says why the drawing refused the block.
+    EXPECT_EQ(prompts.messages()[0].toStdString(),
+              ("1 way point was Inserted.\r\n1 row not inserted (the drawing refused the block): row 1.\r\n"
+               "The block drawing \"" +
+               broken +
+               "\" cannot be used. The file is not a DXF drawing (it does not begin with a section).")
+                  .toStdString());
     QJsonArray got = inserts(drawn());
     ASSERT_EQ(got.size(), 1);
     EXPECT_EQ(label(got[0].toObject()), "fine");

@@ -4,7 +4,9 @@
 the engine added to it.
 
   otherwriters.py make FOLDER     writes drawing-<version>.dxf for every version
-                                  R12..R2018, block-r2018.dxf, nested.dxf, userflag.dxf
+                                  R12..R2018, block-r2018.dxf, nested.dxf, userflag.dxf,
+                                  columns-<version>.dxf (R2000..R2007), survey.dxf,
+                                  layer0-dangling.dxf
   otherwriters.py check BEFORE AFTER
                                   prints JSON: audit errors of AFTER, entities of
                                   BEFORE missing or changed in AFTER (by handle, by
@@ -16,6 +18,7 @@ import re
 import sys
 
 import ezdxf
+import ezdxf.bbox
 from ezdxf.math import Vec3
 
 VERSIONS = ["R12", "R13", "R14", "R2000", "R2004", "R2007", "R2010", "R2013", "R2018"]
@@ -98,6 +101,56 @@ def user_flag(path):
     doc.saveas(path)
 
 
+def columns_block(version, path):
+    """A block drawing as CAD programs of 2000 to 2007 write MTEXT columns: the
+    first column holds extended data naming the others (1005), which follow it
+    as MTEXTs of their own. Also a line whose extended data names a circle of
+    model space and one naming an entity of paper space, which is not copied."""
+    doc = ezdxf.new(version)
+    doc.appids.new("SURVEYCO")
+    doc.appids.new("SHEETREF")
+    msp = doc.modelspace()
+    msp.add_mtext_static_columns(["first column", "second column", "third"], width=5, gutter_width=1,
+                                 height=4, dxfattribs={"char_height": 0.5, "insert": (0, 0)})
+    msp.add_attdef("TRANSFERTEXT", (2.5, 5), dxfattribs={"height": 0.8})
+    circle = msp.add_circle((1, 1), 0.5)
+    sheet = doc.layout("Layout1").add_line((0, 0), (10, 10))
+    line = msp.add_line((0, 0), (1, 1))
+    line.set_xdata("SURVEYCO", [(1000, "peg"), (1005, circle.dxf.handle)])
+    line.set_xdata("SHEETREF", [(1000, "sheet"), (1005, sheet.dxf.handle)])
+    doc.saveas(path)
+
+
+def survey(path):
+    """A drawing at UTM coordinates whose header states its extents, with
+    geometry whose bounds only a text or curve measure finds: a long text, an
+    MTEXT (its direction is a vector, no point), an ellipse."""
+    doc = ezdxf.new("R2018")
+    msp = doc.modelspace()
+    msp.add_text("a long label for the site office", dxfattribs={"height": 40, "insert": (500000, 4000000)})
+    msp.add_mtext("gate", dxfattribs={"insert": (500500, 4000300), "char_height": 5,
+                                      "text_direction": (1, 0, 0)})
+    msp.add_ellipse((500300, 3999800), major_axis=(150, 0), ratio=0.5)
+    box = ezdxf.bbox.extents(msp)
+    msp.dxf.extmin, msp.dxf.extmax = box.extmin, box.extmax  # written to the header on save
+    doc.saveas(path)
+
+
+def layer0_dangling(path):
+    """Layer 0 with a plot style handle (390) that names no object, as some
+    writers leave it."""
+    doc = ezdxf.new("R2018")
+    doc.modelspace().add_line((0, 0), (10, 10))
+    doc.saveas(path)
+    with open(path) as f:
+        text = f.read()
+    at = text.index("AcDbLayerTableRecord\n  2\n0\n")
+    start = text.index("390\n", at) + 4
+    end = text.index("\n", start)
+    with open(path, "w") as f:
+        f.write(text[:start] + "FFFF0" + text[end:])
+
+
 def entities(doc):
     out = {}
     for layout in doc.layouts:
@@ -133,9 +186,14 @@ def raw_objects(path):
     return sections
 
 
+def is_reference(code):
+    return 320 <= code <= 369 or 390 <= code <= 399 or code in (480, 481, 1005)
+
+
 def structure(path):
     """What R13+ readers rely on: unique handles below $HANDSEED, every owner a
-    handle of the file, each block with its BLOCK_RECORD owning it."""
+    handle of the file, every pointer of a table entry an object of the file,
+    each block with its BLOCK_RECORD owning it."""
     problems = []
     sections = raw_objects(path)
     header = {o[0][1]: o[1:] for o in sections.get("HEADER", [])}
@@ -162,9 +220,16 @@ def structure(path):
     for owner, what in owners:
         if owner not in handles:
             problems.append(f"{what}: owner {owner} is no object of the drawing")
+    dangling = set()
+    for o in sections.get("TABLES", []):
+        for c, v in o[1:]:
+            if is_reference(c) and c != 330 and v != "0" and v not in handles:
+                dangling.add((c, v))
+                problems.append(f"{o[0][1]} {dict(o).get(2)}: {c} {v} names no object")
     if modern:
-        # A new layer has the shape of layer "0": the same group codes.
-        layers = {dict(o).get(2): [c for c, _ in o if c not in (5, 2)]
+        # A new layer has the shape of layer "0": the same group codes (a
+        # pointer of layer 0 that names nothing is no part of the shape).
+        layers = {dict(o).get(2): [c for c, v in o if c not in (5, 2) and (c, v) not in dangling]
                   for o in sections.get("TABLES", []) if o[0][1] == "LAYER"}
         for name, codes in layers.items():
             if codes != layers.get("0"):
@@ -181,6 +246,43 @@ def structure(path):
     return problems
 
 
+def foreign_references(before_path, after_path):
+    """References in the entities of the blocks AFTER added (extended data,
+    reactors, pointers; an entity's owner aside) that name anything but an
+    entity of those blocks."""
+    def blocks(path):
+        out, name = {}, None
+        for o in raw_objects(path).get("BLOCKS", []):
+            if o[0][1] == "BLOCK":
+                name = dict(o).get(2, "").upper()
+                out[name] = []
+            elif o[0][1] == "ENDBLK":
+                name = None
+            elif name is not None:
+                out[name].append(o)
+        return out
+    old = blocks(before_path)
+    added = [o for name, objs in blocks(after_path).items() if name not in old for o in objs]
+    inside = {v.upper() for o in added for c, v in o[1:] if c == 5}
+    problems = []
+    for o in added:
+        refs = [(c, v) for c, v in o[1:] if is_reference(c)]
+        if refs and refs[0][0] == 330:
+            refs = refs[1:]  # the owner
+        problems += [f"{o[0][1]} in a new block: {c} {v} names no entity of the new blocks"
+                     for c, v in refs if v != "0" and v.upper() not in inside]
+    return problems
+
+
+def extents(doc):
+    return [list(doc.header.get("$EXTMIN", (0, 0, 0))), list(doc.header.get("$EXTMAX", (0, 0, 0)))]
+
+
+def box(entities):
+    b = ezdxf.bbox.extents(entities)
+    return [list(b.extmin), list(b.extmax)] if b.has_data else []
+
+
 def shown(text):
     """Text as CAD programs show it: \\U+XXXX is the character XXXX."""
     return re.sub(r"\\U\+([0-9A-Fa-f]{4})", lambda m: chr(int(m.group(1), 16)), text)
@@ -194,7 +296,8 @@ def check(before_path, after_path):
         "version": after.dxfversion,
         # Problems the drawing had before (another writer's) are not ours to judge.
         "audit_errors": [f"{e.code}: {e.message}" for e in auditor.errors]
-        + [p for p in structure(after_path) if p not in structure(before_path)],
+        + [p for p in structure(after_path) if p not in structure(before_path)]
+        + foreign_references(before_path, after_path),
         "audit_fixes": [f"{e.code}: {e.message}" for e in auditor.fixes],
         "missing": [],
         "changed": [],
@@ -204,6 +307,13 @@ def check(before_path, after_path):
         "blocks": {},
         "bulges": [],
         "appids": [a.dxf.name for a in after.appids],
+        "layers": [layer.dxf.name for layer in after.layers],
+        # Header extents before and after, and the bounds ezdxf measures.
+        "extents_before": extents(before),
+        "extents": extents(after),
+        "geometry": box(after.modelspace()),
+        "inserts_box": box([e for e in after.modelspace().query("INSERT")
+                            if e.dxf.handle not in entities(before)]),
     }
     old = entities(before)
     new = entities(after)
@@ -220,12 +330,22 @@ def check(before_path, after_path):
                                       "attribs": {a.dxf.tag: shown(a.dxf.text) for a in e.attribs}})
         elif e.dxftype() == "POLYLINE":
             result["polylines"] += 1
+    result["columns"] = []
+    result["block_lines"] = []
+    xdata = set()
     for block in after.blocks:
         if block.name not in before.blocks:
             result["blocks"][block.name] = [e.dxftype() for e in block]
             for e in block:
+                xdata.update(e.xdata.data.keys() if e.xdata else [])
+                if e.dxftype() == "MTEXT" and e.has_columns:
+                    result["columns"].append(e.columns.count)
+                elif e.dxftype() == "LINE":
+                    result["block_lines"].append(list(e.dxf.start) + list(e.dxf.end))
+            for e in block:
                 if e.dxftype() == "POLYLINE":
                     result["bulges"] += [v.dxf.bulge for v in e.vertices]
+            result["block_xdata"] = sorted(xdata)
         elif block.name == "Flag":
             result["blocks"][block.name] = [e.dxftype() for e in block]
         for e in block:
@@ -243,5 +363,9 @@ if __name__ == "__main__":
         block_lw(os.path.join(folder, "block-lw.dxf"))
         nested(os.path.join(folder, "nested.dxf"))
         user_flag(os.path.join(folder, "userflag.dxf"))
+        for v in ("R2000", "R2004", "R2007"):
+            columns_block(v, os.path.join(folder, f"columns-{v}.dxf"))
+        survey(os.path.join(folder, "survey.dxf"))
+        layer0_dangling(os.path.join(folder, "layer0-dangling.dxf"))
     else:
         check(sys.argv[2], sys.argv[3])

@@ -82,19 +82,21 @@ protected:
     }
     static QString path(const QString& name) { return dir_->filePath(name); }
 
-    // Two labelled points and a 3D line added to the drawing at `in`, written
-    // to `out`; returns the handle of the first point.
-    static QByteArray addPoints(const QString& in, const QString& out, const QString& block = kFlag) {
+    // Two labelled points at `at` and 1 unit east of it and a 3D line between
+    // them added to the drawing at `in`, written to `out`; returns the handle
+    // of the first point.
+    static QByteArray addPoints(const QString& in, const QString& out, const QString& block = kFlag,
+                                std::array<double, 2> at = {100, 200}) {
         DxfDrawing d = DxfDrawing::open(readFile(in));
         const QString name = d.blockFromFile(block);
         QByteArray first;
         for (int i = 0; i < 2; ++i) {
-            QByteArray h = d.insertBlock(name, {100.0 + i, 200, 3}, 1, 1, 1, 0.5);
+            QByteArray h = d.insertBlock(name, {at[0] + i, at[1], 3}, 1, 1, 1, 0.5);
             for (int a : d.attributesOf(d.entityIndex(h)))
                 d.setAttributeText(a, i == 0 ? kLabel : kLabel2);
             first = first.isEmpty() ? h : first;
         }
-        d.add3DPolyline({100, 200, 3, 101, 200, 4});
+        d.add3DPolyline({at[0], at[1], 3, at[0] + 1, at[1], 4});
         d.addLayer(kLabel);
         d.setEntityLayer(d.entityIndex(first), kLabel);
         d.zoomExtents();
@@ -203,6 +205,107 @@ TEST_F(OtherWriters, NestedBlocksAndAUsersBlockOfTheSameName) {
     EXPECT_EQ(lines(r.value("audit_errors")), "");
     EXPECT_EQ(r.value("blocks").toObject().value("Flag").toArray(), QJsonArray{"LINE"});
     EXPECT_EQ(r.value("inserts").toArray()[0].toObject().value("block").toString(), "Flag_2");
+}
+
+// CAD programs of 2000 to 2007 write MTEXT columns as MTEXTs whose extended
+// data names the next columns by handle: in the copy it names their copies.
+// Extended data naming what is not copied (paper space) is left out whole.
+TEST_F(OtherWriters, HandlesInACopiedBlockNameTheCopiedEntities) {
+    for (const char* block : {"R2000", "R2004", "R2007"})
+        for (const char* v : {"R2000", "R2018"}) {
+            SCOPED_TRACE(std::string(block) + " into " + v);
+            const QString in = path(QStringLiteral("drawing-%1.dxf").arg(v));
+            const QString out = path(QStringLiteral("columns-%1-in-%2.dxf").arg(block, v));
+            addPoints(in, out, path(QStringLiteral("columns-%1.dxf").arg(block)));
+            QJsonObject r = compare(in, out);
+            EXPECT_EQ(lines(r.value("audit_errors")), "");
+            EXPECT_EQ(r.value("columns").toArray(), (QJsonArray{3}));
+            EXPECT_EQ(r.value("block_xdata").toArray(), (QJsonArray{"ACAD", "SURVEYCO"}));
+            EXPECT_EQ(r.value("inserts").toArray().size(), 2);
+            QByteArray said;
+            EXPECT_EQ(run("ogrinfo", {"-ro", "-al", "-so", out}, &said), 0) << said.toStdString();
+        }
+}
+
+// Block drawings of AutoCAD 2.6 (AC1003) and Release 10 (AC1006): lines with
+// all x before all y, the 3DLINE of the time, layer names later releases
+// refuse. Copied in the form readers need; what cannot be paired is refused.
+TEST_F(OtherWriters, OldBlockDrawingsAreMadeValidOrRefusedByName) {
+    const struct {
+        const char* file;
+        QJsonArray entities, lines;
+        const char* layer;
+    } cases[] = {
+        {"old-ac1003",
+         {"LINE", "LINE", "ATTDEF"},
+         {QJsonArray{0, 0, 0, 4, 3, 2}, QJsonArray{4, 3, 0, 4, 0, 0}},
+         "FENCE_OLD"},
+        {"old-ac1006",
+         {"LINE", "LINE", "ATTDEF"},
+         {QJsonArray{0, 0, 0, 4, 3, 2}, QJsonArray{4, 3, 0, 4, 0, 0}},
+         "PEGS_OLD"},
+    };
+    for (const auto& c : cases)
+        for (const char* v : {"R12", "R2000", "R2018"}) {
+            SCOPED_TRACE(std::string(c.file) + " into " + v);
+            const QString in = path(QStringLiteral("drawing-%1.dxf").arg(v));
+            const QString out = path(QStringLiteral("%1-in-%2.dxf").arg(c.file, v));
+            addPoints(in, out, QStringLiteral(KORVEL_SOURCE_DIR "/tests/dxf/data/%1.dxf").arg(c.file));
+            QJsonObject r = compare(in, out);
+            EXPECT_EQ(lines(r.value("audit_errors")), "");
+            EXPECT_EQ(r.value("blocks").toObject().value(c.file).toArray(), c.entities);
+            EXPECT_EQ(r.value("block_lines").toArray(), c.lines);
+            EXPECT_TRUE(r.value("layers").toArray().contains(c.layer));
+            EXPECT_TRUE(r.value("layers").toArray().contains("PEGS_OLD"));
+            EXPECT_EQ(r.value("inserts").toArray().size(), 2);
+            QByteArray said;
+            EXPECT_EQ(run("ogrinfo", {"-ro", "-al", "-so", out}, &said), 0) << said.toStdString();
+        }
+
+    // A coordinate without its partner cannot be put right: refused, naming
+    // the file, the entity and the group codes.
+    QByteArray damaged = readFile(KORVEL_SOURCE_DIR "/tests/dxf/data/old-ac1006.dxf");
+    damaged.replace(" 21\n0.0\n", "");
+    DxfDrawing d = DxfDrawing::open(readFile(path("drawing-R2018.dxf")));
+    try {
+        d.blockFromData(QStringLiteral("/site/damaged.dxf"), damaged);
+        ADD_FAILURE() << "a line without its y was copied";
+    } catch (const DxfError& e) {
+        for (const char* word : {"\"/site/damaged.dxf\"", "LINE", "11, 21 and 31"})
+            EXPECT_TRUE(e.description().contains(word)) << e.description().toStdString();
+    }
+}
+
+// The header's extents take in what the drawing stated before (geometry whose
+// bounds only a text or curve measure finds) and the inserted blocks, and an
+// MTEXT's direction or an ellipse's axis is no point far from the drawing.
+TEST_F(OtherWriters, AppendingWidensTheStatedExtents) {
+    const QString out = path("survey-out.dxf");
+    addPoints(path("survey.dxf"), out, kFlag, {500100, 4000200});
+    QJsonObject r = compare(path("survey.dxf"), out);
+    EXPECT_EQ(lines(r.value("audit_errors")), "");
+    auto corner = [&](const char* key, int which, int axis) {
+        return r.value(key).toArray()[which].toArray()[axis].toDouble();
+    };
+    for (int axis = 0; axis < 2; ++axis) {
+        SCOPED_TRACE(axis);
+        EXPECT_LE(corner("extents", 0, axis), corner("extents_before", 0, axis));
+        EXPECT_GE(corner("extents", 1, axis), corner("extents_before", 1, axis));
+        EXPECT_LE(corner("extents", 0, axis), corner("inserts_box", 0, axis) + 1);
+        EXPECT_GE(corner("extents", 1, axis), corner("inserts_box", 1, axis) - 1);
+        EXPECT_GE(corner("extents", 0, axis), corner("geometry", 0, axis) - 1);
+        EXPECT_LE(corner("extents", 1, axis), corner("geometry", 1, axis) + 1);
+    }
+}
+
+// A new layer has the shape of layer 0, but not a plot style handle of layer 0
+// that names no object of the drawing.
+TEST_F(OtherWriters, ANewLayerTakesNoPointerThatNamesNothing) {
+    const QString out = path("layer0-out.dxf");
+    addPoints(path("layer0-dangling.dxf"), out);
+    QJsonObject r = compare(path("layer0-dangling.dxf"), out);
+    EXPECT_EQ(lines(r.value("audit_errors")), "");
+    EXPECT_TRUE(r.value("layers").toArray().contains(kLabel));
 }
 
 } // namespace

@@ -25,19 +25,40 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <unistd.h>
+
 namespace {
 
 // shellSetUp: shell commands run first in the program's process (limits).
-ToolRun korvel(const QStringList& args, const QString& shellSetUp = QString()) {
+ToolRun korvel(const QStringList& args, const QString& shellSetUp = QString(),
+               const QString& program = QStringLiteral(KORVEL_BIN_DIR "/korvel-transfer")) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("DISPLAY");
     env.remove("WAYLAND_DISPLAY");
     env.remove("QT_QPA_PLATFORM");
-    const QString program = QStringLiteral(KORVEL_BIN_DIR "/korvel-transfer");
     if (shellSetUp.isEmpty())
         return RunTool(program, args, env);
     return RunTool("/bin/sh", QStringList{"-c", shellSetUp + "; exec \"$0\" \"$@\"", program} + args, env);
 }
+
+// The built program in a program folder of its own, whose Support/Inserts a
+// test fills: a hard link beside the build's (a link's folder is the program
+// folder; a symbolic one would lead back to the build's).
+class OwnProgramFolder {
+public:
+    OwnProgramFolder() {
+        const QString support = QStringLiteral(KORVEL_BIN_DIR "/Support/");
+        EXPECT_TRUE(QDir(dir_.path()).mkpath("Support/Inserts"));
+        EXPECT_EQ(::link(KORVEL_BIN_DIR "/korvel-transfer", QFile::encodeName(program()).constData()), 0);
+        for (const char* file : {"Rules.rls", "Checkmark2.gif", "Inserts/Flag.dxf"})
+            EXPECT_TRUE(QFile::copy(support + file, dir_.filePath(QStringLiteral("Support/") + file)));
+    }
+    QString program() const { return dir_.filePath("korvel-transfer"); }
+    QString inserts() const { return dir_.filePath("Support/Inserts/"); }
+
+private:
+    QTemporaryDir dir_{QStringLiteral(KORVEL_BIN_DIR "/program-XXXXXX")};
+};
 
 // The rows a file holds, read as this program reads its format.
 PointRows rowsOf(const QString& path) {
@@ -149,7 +170,7 @@ TEST_F(CommandLine, ExitStatusTellsWhatWentAndNothingIsWrittenOnFailure) {
     const ToolRun help = korvel({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     for (const char* word : {"--convert", "--receive", "--label", "--block", "--layer", "--metres", "--feet",
-                             "--zone", "--line", "--port"})
+                             "--zone", "--model", "--line", "--port"})
         EXPECT_TRUE(help.out.contains(word)) << word;
 }
 
@@ -291,6 +312,80 @@ TEST_F(CommandLine, ReceiveEqualsGetWaypointsAndGetTrack) {
     const ToolRun none = korvel({"--receive", "track", path("n.csv"), "--port", "/dev/korvel-no-such-tty"});
     EXPECT_EQ(none.exitCode, 2);
     EXPECT_FALSE(QFile::exists(path("n.csv")));
+}
+
+// Block by icon without a window: --model names the receiver model; with no
+// model known, or no blocks for it, every point gets the Flag block and
+// standard error says so. A block the drawing refuses is named with the reason.
+TEST_F(CommandLine, IconBlocksTakeTheModelAndRefusalsSayWhy) {
+    const QString rows = path("icons.gps");
+    {
+        FlexGrid grid;
+        SetUpEmptyTable(grid);
+        AppendRowsToTable(grid, {{"P1", "36", "-90", "", "", "a"}, {"P2", "36.001", "-90", "", "", "b"}});
+        ASSERT_TRUE(SavePointsFile(rows, grid).ok);
+    }
+    const struct {
+        QStringList args;
+        int status;
+        QString said; // on standard error
+        QStringList blocks;
+    } cases[] = {
+        {{"--block", "icon"},
+         0,
+         "No receiver model is known, so every point gets the Flag block",
+         {"Flag", "Flag"}},
+        {{"--block", "icon", "--model", "Meridan"},
+         0,
+         "There are no icon blocks for the receiver model \"Meridan\"",
+         {"Flag", "Flag"}},
+        {{"--block", "icon", "--model", "Meridian"}, 0, "", {"a", "b"}},
+        {{"--block", "icon", "--model", "../Meridian"}, 2, "--model takes a receiver model name", {}},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const QString out = path(QStringLiteral("icons%1.dxf").arg(n++));
+        const ToolRun r = korvel(QStringList{"--convert", rows, out} + c.args);
+        EXPECT_EQ(r.exitCode, c.status) << r.err.toStdString();
+        if (c.said.isEmpty()) {
+            EXPECT_EQ(r.err, "");
+        } else {
+            EXPECT_TRUE(QString::fromLocal8Bit(r.err).contains(c.said)) << r.err.toStdString();
+            if (c.status == 0) {
+                EXPECT_TRUE(r.err.contains("Models with icon blocks: Meridian, SporTrak."))
+                    << r.err.toStdString();
+            }
+        }
+        QStringList blocks;
+        if (c.status != 2)
+            for (const auto& insert : readBack(out)["inserts"].toArray())
+                blocks << insert.toObject()["block"].toString();
+        EXPECT_EQ(blocks, c.blocks);
+    }
+
+    // A block drawing a new (R12) drawing cannot take: the row is left out
+    // and standard error names the file, the entity and the reason.
+    OwnProgramFolder program;
+    ASSERT_TRUE(QDir(program.inserts()).mkdir("Sheets"));
+    QFile block(program.inserts() + "Sheets/a.dxf");
+    ASSERT_TRUE(block.open(QIODevice::WriteOnly));
+    block.write("  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nAC1032\n  0\nENDSEC\n"
+                "  0\nSECTION\n  2\nENTITIES\n  0\nMTEXT\n  8\n0\n 10\n0\n 20\n0\n 40\n1\n  1\nnote\n"
+                "  0\nENDSEC\n  0\nEOF\n");
+    block.close();
+    const QString out = path("refused.dxf");
+    const ToolRun r =
+        korvel({"--convert", rows, out, "--block", "icon", "--model", "Sheets"}, QString(), program.program());
+    EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+    EXPECT_EQ(r.out, "1 waypoints inserted into " + out.toUtf8() + ", 1 skipped\n");
+    const QString said = QString::fromLocal8Bit(r.err);
+    EXPECT_TRUE(said.contains("1 row not inserted (the drawing refused the block): row 1."))
+        << r.err.toStdString();
+    EXPECT_TRUE(
+        said.contains("The block drawing \"" + program.inserts() +
+                      "Sheets/a.dxf\" holds a MTEXT entity, which an AutoCAD R12 drawing cannot hold"))
+        << r.err.toStdString();
 }
 
 } // namespace

@@ -58,6 +58,23 @@ QStringList problemLines(const InsertionReport& r, const QString& leftOut) {
     return lines;
 }
 
+// The block drawing of an icon under the device model's folder: the file of
+// the whole icon name ("aa.dxf") when there is one, else that of its first
+// letter ("a.dxf", where one-letter block files keep working for two-letter
+// icons). An icon that would leave the model's folder ("/", "\\", "..") names
+// no file. Returns "" when no drawing exists.
+QString iconBlockPath(const QString& model, const QString& icon) {
+    for (const QString& name : {icon, icon.left(1)}) {
+        if (name.isEmpty() || name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')) ||
+            name.contains(QLatin1String("..")))
+            continue;
+        const QString path = SupportPath(QStringLiteral("Inserts/%1/%2.dxf").arg(model, name));
+        if (FileExists(path))
+            return path;
+    }
+    return QString();
+}
+
 // What happens to changes the drawing could not take to disk.
 // what: "" for a whole command, or the part of one that was not saved.
 QString unsavedNote(UnsavedChanges unsaved, const QString& what = QString()) {
@@ -203,9 +220,7 @@ InsertionReport InsertPoints(FlexGrid& grid, const InsertionContext& context, bo
         if (o.strBlock == QLatin1String("Flag")) {
             blockPath = defaultBlock;
         } else if (o.strBlock == QLatin1String("By Icon")) {
-            const QString icon = grid.TextMatrix(row, colIcon);
-            if (!icon.isEmpty())
-                blockPath = SupportPath(QStringLiteral("Inserts/%1/%2.dxf").arg(context.deviceModel, icon));
+            blockPath = iconBlockPath(context.deviceModel, grid.TextMatrix(row, colIcon));
         } else if (o.strBlock == QLatin1String("By Message")) {
             // With the message as the label the matched value is cut from the
             // label itself; otherwise a copy is handed over and the label keeps it.

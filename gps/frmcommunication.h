@@ -33,6 +33,7 @@ public:
     void setProgressText(const QString& text) override;
     void setCancellable(bool cancellable) override;
     bool cancelRequested() const override { return cancelled_; }
+    void clearCancelRequest() override { cancelled_ = false; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;

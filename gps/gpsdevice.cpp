@@ -30,6 +30,16 @@ QStringList completeLines(const QString& text) {
     lines.removeLast();
     return lines;
 }
+// Whether a download's answer ended on "UNABLE" rather than "END".
+bool endsRefused(const QString& reply) {
+    for (const QString& line : completeLines(reply)) {
+        if (line.contains(kEndReply))
+            return false;
+        if (line.contains(kUnableReply))
+            return true;
+    }
+    return false;
+}
 } // namespace
 
 QString VersionLine(const QString& reply) {
@@ -41,6 +51,30 @@ QString VersionLine(const QString& reply) {
 
 QString CommErrorText(int number, const QString& description) {
     return QString::number(number) + QStringLiteral(": ") + description;
+}
+
+QString StaleInputMessage(const QString& text) {
+    QStringList lines = text.split(kCrLf);
+    // What follows the last CR LF is a line only when it holds something.
+    const qsizetype count = lines.last().isEmpty() && lines.size() > 1 ? lines.size() - 1 : lines.size();
+    const QString head = QStringLiteral("This trash was in the input:") + vbCrLf;
+    bool cut = false;
+    for (QString& line : lines)
+        if (line.size() > kStaleLineChars) {
+            line = line.left(kStaleLineChars) + QStringLiteral("...");
+            cut = true;
+        }
+    if (count <= kStaleLinesShown)
+        return head + (cut ? lines.join(kCrLf) : text);
+    return head + lines.mid(0, kStaleLinesShown).join(kCrLf) + vbCrLf +
+           QStringLiteral("(%1 more lines were dropped.)").arg(count - kStaleLinesShown);
+}
+
+int ReceiverNameLength(const QString& model) {
+    for (const char* older : {"GPS 315/320", "ColorTrak", "Map 410"})
+        if (model == QLatin1String(older))
+            return 6;
+    return 8;
 }
 
 GPSDevice::GPSDevice(CommPort* port, ProgressView* progress) : port_(port), progress_(progress) {}
@@ -132,8 +166,21 @@ bool GPSDevice::SearchForDevice() {
             return false;
         }
 
-        // A missing field of the version line is empty.
+        // A version line names the receiver in its six fields; a shorter one
+        // (no model or serial number) is no connection.
         const QStringList f = SplitReceivedFields(reply);
+        if (f.size() < 6) {
+            closeQuietly();
+            hideProgress();
+            MsgBox(QStringLiteral("The device on Comm Port %1 answered the version request with \"%2\", "
+                                  "which does not name a GPS device.")
+                       .arg(found)
+                       .arg(reply) +
+                   vbCrLf +
+                   QStringLiteral("The port was closed. Check that the device is a Magellan GPS receiver "
+                                  "and that it is switched on, then connect again."));
+            return false;
+        }
         const QString model = f.value(3);
         const QString serial = f.value(5);
         QString version = f.value(2).mid(4);
@@ -179,23 +226,42 @@ bool GPSDevice::CloseDevice() {
 }
 
 bool GPSDevice::ReceiveWaypoints() {
-    return receive(QStringLiteral("Getting Waypoints From GPS Device"), kWaypointRequest);
+    return receive(QStringLiteral("Getting Waypoints From GPS Device"), kWaypointRequest,
+                   QStringLiteral("$PMGNWPL,"));
 }
 
 bool GPSDevice::ReceiveTracks() {
-    return receive(QStringLiteral("Getting Tracks From GPS Device"), kTrackRequest);
+    return receive(QStringLiteral("Getting Tracks From GPS Device"), kTrackRequest,
+                   QStringLiteral("$PMGNTRK,"));
 }
 
-bool GPSDevice::receive(const QString& caption, const QString& request) {
+QStringList GPSDevice::takeReply(const QString& reply, const QString& keyword) {
+    received_ = reply.split(kCrLf);
+    data_.clear();
+    QStringList stale;
+    // The last element follows the final CR LF: never a complete line.
+    for (qsizetype i = 0; i + 1 < received_.size(); ++i) {
+        const QString& line = received_.at(i);
+        if (complete_ && (line.contains(kEndReply) || line.contains(kUnableReply)))
+            break;
+        (line.startsWith(keyword) ? data_ : stale) << line;
+    }
+    return stale;
+}
+
+bool GPSDevice::receive(const QString& caption, const QString& request, const QString& keyword) {
     if (!port_)
         return false;
     showProgress(caption);
     QString reply;
+    complete_ = refused_ = cancelled_ = false;
+    received_.clear();
+    data_.clear();
     try {
         port_->setInputLen(0);
         const QString stale = port_->Input();
         if (!stale.isEmpty())
-            MsgBox(QStringLiteral("This trash was in the input:") + vbCrLf + stale);
+            MsgBox(StaleInputMessage(stale));
         port_->Output(request);
         if (progress_)
             progress_->setCancellable(true);
@@ -203,8 +269,9 @@ bool GPSDevice::receive(const QString& caption, const QString& request) {
         int index = 0;
         qsizetype lines = 0;
         bool stalled = false;
-        cancelled_ = false;
-        qint64 lastData = CurrentClock().NowMs();
+        Clock& clock = CurrentClock();
+        const qint64 start = clock.NowMs();
+        qint64 lastData = start;
         for (;;) {
             port_->setInputLen(0);
             stepDots(index);
@@ -215,14 +282,14 @@ bool GPSDevice::receive(const QString& caption, const QString& request) {
             // as the longer one ("UNABLE") with its CR LF.
             QString piece;
             bool closed = false;
-            CurrentClock().SleepUntil(kDownloadPollMs, [&] {
+            clock.SleepUntil(kDownloadPollMs, [&] {
                 piece += port_->Input();
                 closed = closesExchange(reply.right(kUnableReply.size() + kCrLf.size()) + piece);
                 return closed || cancelRequested();
             });
             if (!piece.isEmpty()) {
                 reply += piece;
-                lastData = CurrentClock().NowMs();
+                lastData = clock.NowMs();
                 lines += piece.count(QLatin1Char('\n'));
                 if (progress_)
                     progress_->setProgressText(QStringLiteral("%1 lines received").arg(lines));
@@ -232,7 +299,7 @@ bool GPSDevice::receive(const QString& caption, const QString& request) {
                 cancelled_ = true;
                 break;
             }
-            if (piece.isEmpty() && CurrentClock().NowMs() - lastData >= kDownloadStallMs) {
+            if (piece.isEmpty() && clock.NowMs() - lastData >= kDownloadStallMs) {
                 stalled = true;
                 break;
             }
@@ -241,19 +308,59 @@ bool GPSDevice::receive(const QString& caption, const QString& request) {
             // the next download would report it as stale input.
             if (!piece.isEmpty() && closed)
                 break;
+            const bool tooLong = clock.NowMs() - start >= kDownloadMaxMs;
+            if (tooLong || reply.size() > kDownloadMaxChars) {
+                // Still sending: the port is closed so that the rest cannot be
+                // taken for the answer to the next command.
+                reply.clear();
+                closeQuietly();
+                hideProgress();
+                MsgBox(
+                    (tooLong
+                         ? QStringLiteral("The GPS device was still sending after %1 minutes without "
+                                          "ending its answer.")
+                               .arg(kDownloadMaxMs / 60000)
+                         : QStringLiteral("The GPS device sent more than %1 MB without ending its answer.")
+                               .arg(kDownloadMaxChars / (1024 * 1024))) +
+                    vbCrLf +
+                    QStringLiteral("The download was stopped and nothing was added to the list. The port was "
+                                   "closed: check that the device on it is the GPS receiver, then connect "
+                                   "again."));
+                return false;
+            }
         }
-        received_ = reply.split(kCrLf);
         complete_ = !stalled && !cancelled_;
-        if (cancelled_)
-            drainCancelledTransfer();
+        refused_ = complete_ && endsRefused(reply);
+        const QStringList staleLines = takeReply(reply, keyword);
+        const bool gaveUp =
+            cancelled_ && !drainCancelledTransfer(reply.right(kUnableReply.size() + kCrLf.size()));
+        if (gaveUp)
+            closeQuietly();
         hideProgress();
-        if (complete_ && refusedDownload()) {
-            MsgBox(QStringLiteral("The GPS device refused the request (it answered UNABLE).") + vbCrLf +
-                   QStringLiteral("Nothing was added to the list."));
-            return false;
+        if (!staleLines.isEmpty())
+            MsgBox(StaleInputMessage(staleLines.join(kCrLf) + kCrLf));
+        const qsizetype n = data_.size();
+        if (gaveUp)
+            MsgBox(QStringLiteral(
+                       "You stopped waiting for the GPS device to finish sending. The port was closed, "
+                       "so that the rest of its answer cannot be taken for the answer to the next "
+                       "command.") +
+                   vbCrLf +
+                   QStringLiteral("The %1 complete lines received before Cancel will be added to the list. "
+                                  "Connect to the GPS device again once it has finished sending.")
+                       .arg(n));
+        if (refused_) {
+            if (n == 0) {
+                MsgBox(QStringLiteral("The GPS device refused the request (it answered UNABLE).") + vbCrLf +
+                       QStringLiteral("Nothing was added to the list."));
+                return false;
+            }
+            MsgBox(QStringLiteral("The GPS device refused the rest of the transfer (it answered UNABLE).") +
+                   vbCrLf +
+                   QStringLiteral("The %1 complete lines received before that will be added to the list.")
+                       .arg(n));
         }
         if (stalled) {
-            const qsizetype n = receivedDataLines().size();
             MsgBox(
                 QStringLiteral("The GPS device stopped sending before the transfer was finished.") + vbCrLf +
                 (n == 0 ? QStringLiteral("Nothing was received.")
@@ -267,37 +374,16 @@ bool GPSDevice::receive(const QString& caption, const QString& request) {
         // A receiver unplugged or a read failing part way: the complete lines
         // received before it are kept, as after a stall, and never the lines of
         // an earlier download.
-        received_ = reply.split(kCrLf);
         complete_ = false;
-        const qsizetype n = receivedDataLines().size();
+        const QStringList staleLines = takeReply(reply, keyword);
+        if (!staleLines.isEmpty())
+            MsgBox(StaleInputMessage(staleLines.join(kCrLf) + kCrLf));
+        const qsizetype n = data_.size();
         if (n == 0)
             return false;
         MsgBox(QStringLiteral("The %1 complete lines received so far will be added to the list.").arg(n));
         return true;
     }
-}
-
-bool GPSDevice::refusedDownload() const {
-    for (qsizetype i = 0; i + 1 < received_.size(); ++i) {
-        const QString& line = received_.at(i);
-        if (line.contains(kEndReply))
-            return false;
-        if (line.contains(kUnableReply))
-            return true;
-    }
-    return false;
-}
-
-QStringList GPSDevice::receivedDataLines() const {
-    QStringList data;
-    // The last element follows the final CR LF: never a complete line.
-    for (qsizetype i = 0; i + 1 < received_.size(); ++i) {
-        const QString& line = received_.at(i);
-        if (complete_ && (line.contains(kEndReply) || line.contains(kUnableReply)))
-            break;
-        data << line;
-    }
-    return data;
 }
 
 bool GPSDevice::SendWaypoint(const QString& fields) {

@@ -27,6 +27,18 @@ public:
     static constexpr int kTonWaitMs = 5000;        // the one line after "TON"
     static constexpr int kDownloadPollMs = 1500;   // download: interval
     static constexpr int kDownloadStallMs = 10000; // ... ends after this long without a byte
+    // A download is stopped (and nothing of it kept) when its answer has not
+    // ended after an hour, or after 8 MiB: the largest track log a receiver
+    // holds (some 10,000 points of about 70 bytes) takes under half an hour at
+    // 4800 baud and is well under 1 MiB. A port that keeps sending beyond that
+    // is not answering the request (a receiver streaming NMEA, a wrong device).
+    // The answer is held as text until it ends, so this also bounds memory.
+    static constexpr int kDownloadMaxMs = 60 * 60 * 1000;
+    static constexpr qsizetype kDownloadMaxChars = 8 * 1024 * 1024;
+    // After Cancel the rest of the answer is read and dropped until its end
+    // line, or until the line has been quiet this long; polled this often.
+    static constexpr int kDrainQuietMs = 1000;
+    static constexpr int kDrainPollMs = 250;
     static constexpr int kReplyWaitMs = 500;       // upload / delete one: the single wait
     static constexpr int kLateReplyMs = 1500;      // after the last upload: late replies ...
     static constexpr int kLateQuietMs = 1000;      // ... unless the line is quiet this long
@@ -46,21 +58,31 @@ public:
     // Closes the port; false (after a message) when closing failed.
     bool CloseDevice();
 
-    // Downloads all waypoints / the track log into the received lines. True when
-    // the lines are there to be added: the transfer ended, or it stalled and the
-    // user was told so (lastDownloadComplete() false), or a port error (shown)
-    // cut it short after some complete lines (also not complete). False after a
-    // port error before any complete line and when the receiver refused the
-    // request ("UNABLE"; the user is told).
+    // Downloads all waypoints ("$PMGNWPL" lines) / the track log ("$PMGNTRK"
+    // lines) into the received lines. True when there are lines to be added:
+    // the transfer ended, or it stalled, was cancelled or was refused part way
+    // ("UNABLE" after some lines), or a port error cut it short after some
+    // complete lines; each of these but the first is told to the user and
+    // leaves lastDownloadComplete() false or lastDownloadRefused() true.
+    // False after a port error before any complete line, when the receiver
+    // refused the request before any line, and when the answer went past
+    // kDownloadMaxMs or kDownloadMaxChars (the port is then closed; all told).
+    // Complete lines of any other kind are stale input: dropped, and shown.
+    // After Cancel the rest of the answer is discarded before this returns
+    // (see kDrainQuietMs), so the next command starts on a quiet line; a second
+    // Cancel gives that wait up and closes the port instead.
     bool ReceiveWaypoints();
     bool ReceiveTracks();
     // The last download's text split at CR LF (the last element is what
     // followed the final CR LF).
     const QStringList& receivedLines() const { return received_; }
-    // The complete lines before the line that ended the transfer ("END" or
-    // "UNABLE"); after a stall or a port error, every complete line.
-    QStringList receivedDataLines() const;
+    // The complete lines of the requested kind before the line that ended the
+    // transfer ("END" or "UNABLE"); after a stall, Cancel or a port error,
+    // every complete line of that kind.
+    QStringList receivedDataLines() const { return data_; }
     bool lastDownloadComplete() const { return complete_; }
+    // The receiver answered the last download with "UNABLE" (after any lines).
+    bool lastDownloadRefused() const { return refused_; }
     // The user stopped the last download with Cancel: receivedDataLines() then
     // holds the complete lines received before it.
     bool lastDownloadCancelled() const { return cancelled_; }
@@ -94,18 +116,19 @@ public:
 
 private:
     // After a cancelled download the receiver is still sending: reads and drops
-    // what arrives until it ends or goes quiet, at most kDownloadStallMs.
-    void drainCancelledTransfer();
-    void drainUntilQuiet(qint64 start, QString& tail);
-    bool receive(const QString& caption, const QString& request);
+    // what arrives until its end line or kDrainQuietMs of quiet, however long
+    // that takes. tail: the end of what was received before Cancel. False when
+    // the user gave the wait up with a second Cancel.
+    bool drainCancelledTransfer(const QString& tail);
+    bool receive(const QString& caption, const QString& request, const QString& keyword);
+    // Fills received_ and data_ from reply; returns the stale lines.
+    QStringList takeReply(const QString& reply, const QString& keyword);
     // Polls until the text read so far holds CR LF or maxPolls polls passed.
     // Pieces are joined: a line cut between two reads still counts as one.
     QString waitForLine(int intervalMs, int maxPolls, bool dots, bool events);
     // The same, until done(text read so far) holds.
     QString waitFor(int intervalMs, int maxPolls, bool dots, bool events,
                     const std::function<bool(const QString&)>& done);
-    // Whether the last download ended on "UNABLE" rather than "END".
-    bool refusedDownload() const;
     void showProgress(const QString& caption);
     void hideProgress();
     void stepDots(int& index);
@@ -116,7 +139,9 @@ private:
     QString model_;
     QString serial_;
     QStringList received_;
+    QStringList data_;
     bool complete_ = false;
+    bool refused_ = false;
     int lateRefusals_ = 0;
     bool cancelled_ = false;
 };
@@ -127,3 +152,15 @@ QString VersionLine(const QString& reply);
 
 // The message of a port failure: "number: description".
 QString CommErrorText(int number, const QString& description);
+
+// The stale-input message for text found in the port: "This trash was in the
+// input:" and the text, cut to its first kStaleLinesShown lines (each cut to
+// kStaleLineChars characters), saying how many more lines were dropped.
+QString StaleInputMessage(const QString& text);
+inline constexpr int kStaleLinesShown = 20;
+inline constexpr int kStaleLineChars = 120;
+
+// Characters of a waypoint name the receiver model keeps: 6 on the GPS
+// 315/320, ColorTrak and Map 410, 8 on the later models and when the model is
+// unknown. A longer name is cut to this length by the receiver.
+int ReceiverNameLength(const QString& model);

@@ -36,41 +36,44 @@ bool GPSDevice::cancelRequested() const {
     return progress_ && progress_->cancelRequested();
 }
 
-void GPSDevice::drainCancelledTransfer() {
+bool GPSDevice::drainCancelledTransfer(const QString& tail) {
     if (!port_)
-        return;
-    if (progress_) {
-        progress_->setCancellable(false);
-        progress_->setProgressText(QStringLiteral("Stopping"));
-    }
+        return true;
     // The rest of the transfer is of no use now; left in the port it would be
-    // taken for the answer to the next request. A short quiet spell means the
-    // receiver has stopped; the bound keeps Cancel from turning into a wait for
-    // a long track.
-    const qint64 start = CurrentClock().NowMs();
-    QString tail;
+    // taken for the answer to the next request. A long track at 4800 baud may
+    // take minutes: the wait is as long as the receiver sends, and the user
+    // may give it up with Cancel.
+    if (progress_) {
+        progress_->clearCancelRequest();
+        progress_->setProgressText(QStringLiteral("Discarding the rest of the receiver's answer..."));
+        progress_->setCancellable(true);
+    }
+    Clock& clock = CurrentClock();
+    qint64 lastHeard = clock.NowMs();
+    QString last = tail;
+    bool ended = false;
+    auto quiet = [&] { return clock.NowMs() - lastHeard >= kDrainQuietMs; };
+    int index = 0;
     try {
-        drainUntilQuiet(start, tail);
+        while (!ended && !quiet()) {
+            if (cancelRequested())
+                return false;
+            stepDots(index);
+            clock.SleepUntil(kDrainPollMs, [&] {
+                const QString piece = port_->Input();
+                if (!piece.isEmpty()) {
+                    lastHeard = clock.NowMs();
+                    // Only the end matters: memory stays bounded however long the answer.
+                    last = (last + piece).right(kUnableReply.size() + 2);
+                    ended = last.contains(kEndReply + QStringLiteral("\r\n")) ||
+                            last.contains(kUnableReply + QStringLiteral("\r\n"));
+                }
+                return ended || quiet() || cancelRequested();
+            });
+        }
     } catch (const CommError&) {
         // The lines already received are kept; the port's failure shows at the
         // next exchange.
     }
-}
-
-void GPSDevice::drainUntilQuiet(qint64 start, QString& tail) {
-    int index = 0;
-    while (CurrentClock().NowMs() - start < kDownloadStallMs) {
-        stepDots(index);
-        QString piece;
-        CurrentClock().SleepUntil(kReplyWaitMs, [&] {
-            piece += port_->Input();
-            return false;
-        });
-        if (piece.isEmpty())
-            return;
-        tail = (tail + piece).right(kUnableReply.size() + 2);
-        if (tail.contains(kEndReply + QStringLiteral("\r\n")) ||
-            tail.contains(kUnableReply + QStringLiteral("\r\n")))
-            return;
-    }
+    return true;
 }

@@ -132,7 +132,10 @@ LineProblem ParseDataLine(const QString& line, ReceivedPoint* out) {
     out->longitude = NumberToText(lon);
     out->elevation = f.at(5) + f.at(6);
     out->message = f.at(8);
-    out->icon = f.at(9).left(1);
+    // A waypoint's icon may take two letters ("aa" to "ap" on the later
+    // models); cutting it would change the icon on the next upload. A track
+    // line has the track's name in this place, of which the first letter is kept.
+    out->icon = f.at(0) == QLatin1String("$PMGNWPL") ? f.at(9) : f.at(9).left(1);
     return LineProblem::None;
 }
 

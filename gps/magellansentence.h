@@ -52,7 +52,7 @@ struct ReceivedPoint {
     QString longitude; // signed decimal degrees as text
     QString elevation; // fields 5 and 6 joined ("0000028M")
     QString message;   // field 8
-    QString icon;      // first character of field 9 ("" when empty)
+    QString icon;      // field 9 of a waypoint line; its first character otherwise
 };
 enum class LineProblem { None, Checksum, TooFewFields, BadCoordinate };
 // Converts one received line (without CR LF). Checks the checksum first.

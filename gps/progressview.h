@@ -21,6 +21,10 @@ public:
     virtual void setProgressText(const QString& text) { (void)text; }
     // Whether the window offers Cancel; showProgress withdraws the offer.
     virtual void setCancellable(bool cancellable) { (void)cancellable; }
-    // True once the user chose Cancel since the window was last shown.
+    // True once the user chose Cancel since the window was last shown or the
+    // request was cleared.
     virtual bool cancelRequested() const { return false; }
+    // Forgets a Cancel already chosen, so that the next one can be told apart
+    // (after Cancel a download still waits for the receiver to finish).
+    virtual void clearCancelRequest() {}
 };

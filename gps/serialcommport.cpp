@@ -3,10 +3,14 @@
 
 #include "platform/settings.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QSerialPort>
 #include <QSerialPortInfo>
 
 #include <algorithm>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 QStringList commPortDevices() {
     const QByteArray env = qgetenv("KORVEL_COMM_PORTS");
@@ -46,6 +50,30 @@ QStringList adaptersFirst(const QStringList& devices) {
     std::sort(adapters.begin(), adapters.end());
     std::sort(others.begin(), others.end());
     return adapters + others;
+}
+
+QString SerialDeviceProblem(const QString& path) {
+    const QString hint = QStringLiteral(" Give the serial port the receiver is on, such as /dev/ttyUSB0.");
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return QStringLiteral("There is no device \"%1\".").arg(path) + hint;
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("\"%1\" is a folder, not a serial device.").arg(path) + hint;
+    if (S_ISREG(st.st_mode))
+        return QStringLiteral("\"%1\" is a plain file, not a serial device.").arg(path) + hint;
+    if (!S_ISCHR(st.st_mode))
+        return QStringLiteral("\"%1\" is not a serial device.").arg(path) + hint;
+    // The system lists each character device under its class; a pseudo-terminal
+    // is not listed, a serial port is of class "tty", /dev/null of class "mem".
+    const QString kind =
+        QFileInfo(
+            QFileInfo(
+                QStringLiteral("/sys/dev/char/%1:%2/subsystem").arg(major(st.st_rdev)).arg(minor(st.st_rdev)))
+                .symLinkTarget())
+            .fileName();
+    if (!kind.isEmpty() && kind != QLatin1String("tty"))
+        return QStringLiteral("\"%1\" is not a serial device (it is a %2 device).").arg(path, kind) + hint;
+    return QString();
 }
 
 SerialCommPort::SerialCommPort() = default;

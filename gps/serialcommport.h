@@ -26,6 +26,13 @@ QStringList commPortDevices();
 // group by name.
 QStringList adaptersFirst(const QStringList& devices);
 
+// Why path cannot be a receiver's serial port, as a sentence for the user;
+// "" when it may be one. A missing path, a folder, a plain file and a device of
+// another kind (/dev/null) are not; the device's kind comes from the system's
+// device list (/sys/dev/char), without opening it. A device that list does not
+// know (a pseudo-terminal) may be one.
+QString SerialDeviceProblem(const QString& path);
+
 class SerialCommPort final : public CommPort {
 public:
     SerialCommPort();

@@ -14,7 +14,58 @@ namespace {
 QString quoted(const QString& text) {
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
+
+QString waypoints(int n) {
+    return n == 1 ? QStringLiteral("1 waypoint") : QStringLiteral("%1 waypoints").arg(n);
+}
+
+// "the GPS device SporTrak", or without a model when none is known.
+QString deviceNamed(const QString& model) {
+    return model.isEmpty() ? QStringLiteral("the GPS device") : QStringLiteral("the GPS device ") + model;
+}
+
+enum class LongNames { Shorten, LeaveOut, SendNothing };
+
+// Asks what to do with the marked rows whose names the receiver would cut,
+// listing at most 20 of them with the names they would get.
+LongNames askAboutLongNames(const QString& model, int keep, const QStringList& names,
+                            const QStringList& shortened) {
+    constexpr int kListed = 20;
+    QString text = QStringLiteral("The GPS device%1 keeps waypoint names of at most %2 characters and cuts "
+                                  "longer ones. These selected waypoints have longer names:")
+                       .arg(model.isEmpty() ? QString() : QLatin1Char(' ') + model)
+                       .arg(keep);
+    for (qsizetype i = 0; i < names.size() && i < kListed; ++i)
+        text += vbCrLf + QStringLiteral("%1 becomes %2").arg(quoted(names[i]), quoted(shortened[i]));
+    if (names.size() > kListed)
+        text += vbCrLf + QStringLiteral("(and %1 more)").arg(names.size() - kListed);
+    text += vbCrLf + vbCrLf + QStringLiteral("Yes: shorten these names in the list as shown, then upload.") +
+            vbCrLf + QStringLiteral("No: upload the other selected waypoints and leave these out.") + vbCrLf +
+            QStringLiteral("Cancel: upload nothing.");
+    switch (MsgBox(text, vbYesNoCancel + vbQuestion)) {
+    case vbYes:
+        return LongNames::Shorten;
+    case vbNo:
+        return LongNames::LeaveOut;
+    default:
+        return LongNames::SendNothing;
+    }
+}
 } // namespace
+
+QStringList ShortenedNames(const QStringList& names, int length, QSet<QString>& taken) {
+    QStringList out;
+    for (const QString& name : names) {
+        QString shortName = name.left(length);
+        for (int n = 2; taken.contains(shortName); ++n) {
+            const QString suffix = QString::number(n);
+            shortName = name.left(qMax<qsizetype>(0, length - suffix.size())) + suffix;
+        }
+        taken.insert(shortName);
+        out << shortName;
+    }
+    return out;
+}
 
 bool WaypointFieldsOfRow(const FlexGrid& grid, int row, QString* fields, QString* problem) {
     const QString latText = grid.TextMatrix(row, colLatitude);
@@ -51,9 +102,39 @@ bool WaypointFieldsOfRow(const FlexGrid& grid, int row, QString* fields, QString
 UploadResult UploadSelectedWaypoints(FlexGrid& grid, GPSDevice& device) {
     UploadResult result;
     const int rows = grid.Rows();
+    const int keep = ReceiverNameLength(device.deviceModel());
     int total = 0;
-    for (int r = 1; r < rows; ++r)
+    std::vector<int> longRows;
+    QStringList longNames;
+    QSet<QString> taken; // the names the receiver holds, or would, for the other rows
+    for (int r = 1; r < rows; ++r) {
+        const QString name = grid.TextMatrix(r, colName);
+        if (grid.isMarked(r) && name.size() > keep) {
+            longRows.push_back(r);
+            longNames << name;
+        } else {
+            taken.insert(name.left(keep));
+        }
         total += grid.isMarked(r) ? 1 : 0;
+    }
+    std::vector<int> leftOut;
+    if (!longRows.empty()) {
+        const QStringList shortened = ShortenedNames(longNames, keep, taken);
+        switch (askAboutLongNames(device.deviceModel(), keep, longNames, shortened)) {
+        case LongNames::Shorten:
+            for (size_t i = 0; i < longRows.size(); ++i)
+                grid.setTextMatrix(longRows[i], colName, shortened[static_cast<qsizetype>(i)]);
+            result.renamed = static_cast<int>(longRows.size());
+            break;
+        case LongNames::LeaveOut:
+            leftOut = longRows;
+            result.longNamesLeftOut = static_cast<int>(longRows.size());
+            break;
+        case LongNames::SendNothing:
+            result.cancelled = true;
+            return result;
+        }
+    }
     device.beginBatch(QStringLiteral("Uploading Waypoints To GPS Device"), total);
     // Events run during every wait: rows the user removed meanwhile are not read.
     for (int r = 1; r < rows && r < grid.Rows(); ++r) {
@@ -65,6 +146,8 @@ UploadResult UploadSelectedWaypoints(FlexGrid& grid, GPSDevice& device) {
         if (!TestMark(grid, r))
             continue;
         ++result.selected;
+        if (std::find(leftOut.begin(), leftOut.end(), r) != leftOut.end())
+            continue;
         device.stepBatch(result.selected, total);
         const QString name = grid.TextMatrix(r, colName);
         QString fields, problem;
@@ -81,7 +164,7 @@ UploadResult UploadSelectedWaypoints(FlexGrid& grid, GPSDevice& device) {
     }
     // Refusals that came after their waypoint's wait belong to rows counted
     // as uploaded; which rows cannot be told, so none is named.
-    if (result.selected > result.notSent)
+    if (result.selected > result.notSent + result.longNamesLeftOut)
         result.lateRefused = std::min(device.TakeLateRefusals(), result.uploaded);
     device.endBatch();
     result.uploaded -= result.lateRefused;
@@ -108,16 +191,31 @@ DeleteResult DeleteListedWaypoints(FlexGrid& grid, GPSDevice& device) {
     DeleteResult result;
     int total = 0; // rows to delete one by one
     const QString model = device.deviceModel();
-    if (model == QLatin1String("Meridian")) {
-        result.all = true;
+    const int rows = grid.Rows();
+    for (int r = 1; r < rows; ++r)
+        total += IsBlankRow(grid, r) ? 0 : 1;
+    result.all = model == QLatin1String("Meridian");
+    // Deleting cannot be undone: the user confirms once, knowing how many.
+    const QString question =
+        result.all
+            ? QStringLiteral("Delete every user waypoint on %1? This model deletes them all at once, not "
+                             "only the %2 in the list.")
+                  .arg(deviceNamed(model), waypoints(total))
+            : QStringLiteral("Delete %1 from %2? Each waypoint in the list is deleted on the device by "
+                             "its name.")
+                  .arg(waypoints(total), deviceNamed(model));
+    if ((result.all || total > 0) && MsgBox(question, vbYesNo + vbQuestion) != vbYes) {
+        result.declined = true;
+        return result;
+    }
+    if (result.all) {
         if (!device.DeleteAllDeviceWaypoints()) {
             MsgBox(QStringLiteral("Unable to processs command."));
             return result;
         }
     } else {
-        const int rows = grid.Rows();
-        for (int r = 1; r < rows; ++r)
-            total += IsBlankRow(grid, r) ? 0 : 1;
+        // The receiver holds a long name cut to the length it keeps.
+        const int keep = ReceiverNameLength(model);
         device.beginBatch(QStringLiteral("Deleting Waypoints From GPS Device"), total);
         for (int r = 1; r < rows && r < grid.Rows(); ++r) {
             // Asking the receiver to delete a nameless waypoint only earns a
@@ -131,7 +229,7 @@ DeleteResult DeleteListedWaypoints(FlexGrid& grid, GPSDevice& device) {
             ++result.attempted;
             device.stepBatch(result.attempted, total);
             const QString name = grid.TextMatrix(r, colName);
-            if (!device.DeleteDeviceWaypoint(name, grid.TextMatrix(r, colIcon))) {
+            if (!device.DeleteDeviceWaypoint(name.left(keep), grid.TextMatrix(r, colIcon))) {
                 ++result.failed;
                 MsgBox(QStringLiteral("Could not delete way point ") + name);
             }

@@ -5,7 +5,9 @@
 // Every message goes through the platform prompt service; nothing here shows
 // a window of its own. The grid and the device must outlive the calls.
 #pragma once
+#include <QSet>
 #include <QString>
+#include <QStringList>
 
 class FlexGrid;
 class GPSDevice;
@@ -17,12 +19,20 @@ class GPSDevice;
 bool WaypointFieldsOfRow(const FlexGrid& grid, int row, QString* fields, QString* problem);
 
 struct UploadResult {
-    int selected = 0;       // rows carrying the selection mark
-    int uploaded = 0;       // sent and answered by silence
-    int notSent = 0;        // left out because a field could not be built
-    int lateRefused = 0;    // refused after their wait (not in uploaded), rows unknown
-    bool cancelled = false; // the user stopped it; later rows were not sent
+    int selected = 0;         // rows carrying the selection mark
+    int uploaded = 0;         // sent and answered by silence
+    int notSent = 0;          // left out because a field could not be built
+    int lateRefused = 0;      // refused after their wait (not in uploaded), rows unknown
+    int renamed = 0;          // names shortened in the table to what the receiver keeps
+    int longNamesLeftOut = 0; // rows left out because the user kept their long names
+    bool cancelled = false;   // the user stopped it; later rows were not sent
 };
+
+// The names rows would get when shortened to length characters, in the order
+// of rows: the name cut to length, made different from every name in taken
+// (and from the ones before it) by ending it in 2, 3, ... Each new name is
+// added to taken.
+QStringList ShortenedNames(const QStringList& names, int length, QSet<QString>& taken);
 
 // Sends every marked row (rows 1 to Rows()-1, the count read once) with
 // SendWaypoint, in order, each row tested by moving the current cell to its
@@ -35,19 +45,26 @@ struct UploadResult {
 // row was uploaded, else how many of how many were.
 // The progress window counts "n of m" and offers Cancel, which stops before
 // the next row and says how many of the marked rows went.
+// Names longer than the receiver keeps (ReceiverNameLength) would be cut by
+// the receiver, which then holds a name the table does not: before anything
+// is sent, such rows are listed and the user chooses Yes (shorten them in the
+// table, see ShortenedNames), No (leave them out) or Cancel (send nothing).
 UploadResult UploadSelectedWaypoints(FlexGrid& grid, GPSDevice& device);
 
 struct DeleteResult {
-    bool all = false;  // the receiver's whole list was deleted at once
-    int attempted = 0; // rows sent one by one
-    int failed = 0;    // ... that the receiver did not delete
+    bool declined = false; // the user answered No to the question; nothing was sent
+    bool all = false;      // the receiver's whole list was deleted at once
+    int attempted = 0;     // rows sent one by one
+    int failed = 0;        // ... that the receiver did not delete
     bool cleared = false;
     bool cancelled = false; // the user stopped it; the table was kept
 };
 
 // Removes the table's waypoints from the receiver: one by one ("$PMGNDWP",
-// every row, marked or not, blank rows left out) unless the connected model is exactly "Meridian",
-// which gets one delete-all command. After success the user is told, and the
+// every row, marked or not, blank rows left out, each by the name the receiver
+// holds: cut to ReceiverNameLength) unless the connected model is exactly
+// "Meridian", which gets one delete-all command. The user is asked once
+// before anything is sent (Yes/No), with the number of waypoints. After success the user is told, and the
 // table is cleared (headings included) and left with two rows. When the
 // delete-all command fails nothing changes; when any one-by-one deletion
 // fails, the table is kept, since it is then the only record of what is

@@ -7,7 +7,6 @@
 #include "dxf/dxfengine.h"
 #include "files/pointstable.h"
 #include "gps/gpsdevice.h"
-#include "gps/magellansentence.h"
 #include "gps/progressview.h"
 #include "gps/receivedpoints.h"
 #include "gps/serialcommport.h"
@@ -56,7 +55,8 @@ const char* const kUsage =
     "  korvel-transfer --receive waypoints|track OUTPUT [--port DEVICE]\n"
     "      Finds the receiver as GPS > Connect does (or only on DEVICE), downloads the\n"
     "      waypoints or the track and writes OUTPUT by its extension (the drawing\n"
-    "      options above apply to a .dxf OUTPUT).\n"
+    "      options above apply to a .dxf OUTPUT). A download that brings no rows\n"
+    "      writes nothing; one still unfinished after an hour or 8 MB is stopped.\n"
     "  korvel-transfer --help\n"
     "\n"
     "Prints one summary line on standard output and messages on standard error.\n"
@@ -438,8 +438,13 @@ int convert(const Arguments& a, FlexGrid& grid) {
 }
 
 int receive(const Arguments& a, FlexGrid& grid) {
-    if (!a.port.isEmpty())
+    if (!a.port.isEmpty()) {
+        if (const QString problem = SerialDeviceProblem(a.port); !problem.isEmpty()) {
+            err(problem);
+            return kFailed;
+        }
         qputenv("KORVEL_COMM_PORTS", QFile::encodeName(a.port));
+    }
     SerialCommPort port;
     StderrProgress progress;
     GPSDevice device(&port, isatty(STDERR_FILENO) ? &progress : nullptr);
@@ -447,9 +452,7 @@ int receive(const Arguments& a, FlexGrid& grid) {
         return kFailed;
     const bool track = a.what == QLatin1String("track");
     const bool received = track ? device.ReceiveTracks() : device.ReceiveWaypoints();
-    bool refused = false;
-    for (const QString& line : device.receivedLines())
-        refused = refused || line.contains(kUnableReply);
+    const bool refused = device.lastDownloadRefused();
     const QString model = device.deviceModel();
     const AddedPoints added =
         received ? AppendReceivedPoints(grid, device.receivedDataLines()) : AddedPoints{};
@@ -460,10 +463,16 @@ int receive(const Arguments& a, FlexGrid& grid) {
         return refused ? kSomeLeftOut : kFailed;
     if (const QString skipped = SkippedLinesMessage(added); !skipped.isEmpty())
         err(skipped);
-    const int status =
-        writeTable(grid, a, added.skipped(),
-                   track ? QStringLiteral("track points") : QStringLiteral("waypoints"), model);
-    if (status == kAllWent && !device.lastDownloadComplete())
+    const QString noun = track ? QStringLiteral("track points") : QStringLiteral("waypoints");
+    // An empty result never replaces a file that may hold an earlier download.
+    if (added.added == 0) {
+        err(QStringLiteral("Nothing was written to \"%1\": the GPS device sent no %2 that could be used. "
+                           "A file of that name was left as it was.")
+                .arg(a.output, noun));
+        return refused ? kSomeLeftOut : kFailed;
+    }
+    const int status = writeTable(grid, a, added.skipped(), noun, model);
+    if (status == kAllWent && (!device.lastDownloadComplete() || refused))
         return kSomeLeftOut;
     return status;
 }

@@ -246,7 +246,8 @@ void Form1::mnuACAD_Click() {
 }
 
 void Form1::mnuGPS_Click() {
-    const bool open = MSComm1 && MSComm1->PortOpen();
+    // While a GPS command runs (its progress window is up) no other may start.
+    const bool open = MSComm1 && MSComm1->PortOpen() && !gpsBusy_;
     setItemsEnabled(this, {"cmdDisconnect", "cmdGetWaypoints", "cmdGetTrack"}, open);
     setItemsEnabled(this, {"cmdDeleteWaypoints", "cmdUploadWPs"}, open && MSFlexGrid1->Rows() >= 2);
 }

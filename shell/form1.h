@@ -199,6 +199,10 @@ private:
     void loadInsertionWindows();
     // Closes the serial port on the way out (form1_gps.cpp); shows nothing.
     void closePortOnExit();
+    // True, after telling the user, while another GPS command is still running
+    // (events run during every exchange, so the menu stays usable meanwhile).
+    bool gpsCommandRunning();
+    bool gpsBusy_ = false;
     // Status bar, title, fill column and editing keys (form1_view.cpp).
     void setUpView();
     void scheduleStatusUpdate();

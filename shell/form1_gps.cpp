@@ -14,6 +14,8 @@
 #include "table/flexgrid.h"
 #include "table/viewkeeper.h"
 
+#include <QScopedValueRollback>
+
 void Form1::setCommPort(std::unique_ptr<CommPort> port) {
     MSComm1 = std::move(port);
     if (gpsDevice_)
@@ -42,11 +44,28 @@ void Form1::closePortOnExit() {
         gpsDevice().CloseDevice();
 }
 
+bool Form1::gpsCommandRunning() {
+    if (!gpsBusy_)
+        return false;
+    // A second request would be sent into the first one's answer.
+    MsgBox(
+        QStringLiteral("The GPS device is still busy with the last command, so this one was not started.") +
+        vbCrLf +
+        QStringLiteral(
+            "Wait until its progress window has closed (or choose Cancel there), then try again."));
+    return true;
+}
+
 void Form1::cmdConnect_Click() {
+    if (gpsCommandRunning())
+        return;
+    const QScopedValueRollback busy(gpsBusy_, true);
     gpsDevice().SearchForDevice();
 }
 
 void Form1::cmdDisconnect_Click() {
+    if (gpsCommandRunning())
+        return;
     if (gpsDevice().CloseDevice())
         MsgBox(QStringLiteral("It is now safe to remove the GPS Device."));
 }
@@ -60,26 +79,42 @@ void Form1::AddReceivedPoints() {
 }
 
 void Form1::cmdGetWaypoints_Click() {
+    if (gpsCommandRunning())
+        return;
+    const QScopedValueRollback busy(gpsBusy_, true);
     if (gpsDevice().ReceiveWaypoints())
         AddReceivedPoints();
     blnSaved = false;
 }
 
 void Form1::cmdGetTrack_Click() {
+    if (gpsCommandRunning())
+        return;
+    const QScopedValueRollback busy(gpsBusy_, true);
     if (gpsDevice().ReceiveTracks())
         AddReceivedPoints();
     blnSaved = false;
 }
 
-// Upload and deletion leave blnSaved as it is, even when deletion clears the table.
+// Deletion leaves blnSaved as it is, even when it clears the table.
 void Form1::cmdDeleteWaypoints_Click() {
+    if (gpsCommandRunning())
+        return;
+    const QScopedValueRollback busy(gpsBusy_, true);
     blnEditReady = false;
     const TableViewKeeper keep(*MSFlexGrid1);
     DeleteListedWaypoints(*MSFlexGrid1, gpsDevice());
 }
 
+// Upload leaves blnSaved as it is unless it shortened names in the table.
 void Form1::cmdUploadWPs_Click() {
+    if (gpsCommandRunning())
+        return;
+    const QScopedValueRollback busy(gpsBusy_, true);
     blnEditReady = false; // the walk over the marks must not open the cell editor
     const TableViewKeeper keep(*MSFlexGrid1);
-    UploadSelectedWaypoints(*MSFlexGrid1, gpsDevice());
+    if (UploadSelectedWaypoints(*MSFlexGrid1, gpsDevice()).renamed > 0) {
+        blnSaved = false;
+        updateTitleAndStatus();
+    }
 }

@@ -99,6 +99,29 @@ TEST_F(InsertTest, ByIconUsesTheModelFolderAndFallsBackToTheFlag) {
     EXPECT_EQ(label(got[0].toObject()), "A");
 }
 
+// A two-letter icon takes its own block file when there is one, else that of
+// its first letter; an icon never reaches a file outside the model's folder.
+TEST_F(InsertTest, ByIconLooksForTheWholeIconThenItsFirstLetter) {
+    load("Name", "By Icon", "Icons", true);
+    QFile::copy(folder.insertsDir() + "SporTrak/b.dxf", folder.insertsDir() + "SporTrak/ap.dxf");
+    QFile::copy(folder.insertsDir() + "SporTrak/b.dxf", folder.insertsDir() + "outside.dxf");
+    ACADStuff acad(nullptr, [] { return short(0); });
+    InsertionContext c;
+    c.acad = &acad;
+    c.options = {"Name", "By Icon", "Icons", true};
+    c.deviceModel = "SporTrak";
+    const QStringList icons{"ap", "aa", "zz", "../outside"};
+    for (const QString& icon : icons)
+        addRow({icon, NumberToText(Lat), NumberToText(Lon), "", "", icon});
+    EXPECT_EQ(PointInsertion::InsertPoints(*form->MSFlexGrid1, c, false).inserted, 4);
+
+    const QJsonArray got = inserts(drawn());
+    ASSERT_EQ(got.size(), 4);
+    const QStringList want{"ap", "a", "Flag", "Flag"};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(got[i].toObject().value("block").toString(), want[i]) << icons[i].toStdString();
+}
+
 TEST_F(InsertTest, ByMessageCutsTheRuleWordOnlyFromAMessageLabel) {
     load("Message", "By Message", "Landmarks", true,
          {{"CAMP", folder.insertsDir() + "SporTrak/b.dxf", "Left"}});

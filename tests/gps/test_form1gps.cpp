@@ -317,6 +317,7 @@ TEST_F(GpsTransfer, RowsRemovedDuringTheTransferAreNotRead) {
     addRow("P2", "35.5", "-86.5", "0000001M", "", "a", false);
     addRow("P3", "35.5", "-86.5", "0000001M", "", "a", false);
     const int beforeDelete = sentSoFar();
+    prompts.answerMessage(vbYes); // deleting is confirmed first
     prompts.answerMessage();
     form.cmdDeleteWaypoints_Click();
     EXPECT_EQ(sentSince(beforeDelete), (QStringList{Framed("PMGNDWP,P0,a"), Framed("PMGNDWP,P1,a")}));
@@ -356,12 +357,14 @@ TEST_F(GpsTransfer, OneByOneDeletionClearsTheTableToTwoRows) {
     port->responder = nullptr;
     form.blnSaved = false;
     const int before = sentSoFar();
+    prompts.answerMessage(vbYes); // deleting is confirmed first
     prompts.answerMessage();
     form.cmdDeleteWaypoints_Click();
     EXPECT_EQ(sentSince(before), (QStringList{Framed("PMGNDWP,ONE,a"), Framed("PMGNDWP,TWO,X,")}));
-    EXPECT_EQ(prompts.messages(), QStringList{QStringLiteral(
-                                      "All user waypoints have been deleted\r\nfrom the GPS device Meridian "
-                                      "Color\r\nSerial Number: 555\r\n The list will now be cleared.")});
+    EXPECT_EQ(
+        prompts.messages().mid(1),
+        QStringList{QStringLiteral("All user waypoints have been deleted\r\nfrom the GPS device Meridian "
+                                   "Color\r\nSerial Number: 555\r\n The list will now be cleared.")});
     ASSERT_EQ(grid().Rows(), 2);
     EXPECT_EQ(grid().TextMatrix(0, 1), QString()); // headings cleared too
     EXPECT_EQ(row(1), QStringList(6));
@@ -375,11 +378,12 @@ TEST_F(GpsTransfer, BlankRowsAreNotSentForDeletion) {
     addRow("ONE", "35.5", "-86.5", "0000001M", "", "a", false);
     answer(QStringLiteral("$PMGNDWP,,"), kUnableReply + crlf); // a receiver refuses a nameless waypoint
     const int before = sentSoFar();
+    prompts.answerMessage(vbYes); // deleting is confirmed first
     prompts.answerMessage();
     form.cmdDeleteWaypoints_Click();
     EXPECT_EQ(sentSince(before), QStringList{Framed("PMGNDWP,ONE,a")});
-    ASSERT_EQ(prompts.messages().size(), 1);
-    EXPECT_TRUE(prompts.messages().at(0).startsWith(QStringLiteral("All user waypoints have been deleted")));
+    ASSERT_EQ(prompts.messages().size(), 2);
+    EXPECT_TRUE(prompts.messages().at(1).startsWith(QStringLiteral("All user waypoints have been deleted")));
     EXPECT_EQ(grid().Rows(), 2);
 }
 
@@ -390,11 +394,12 @@ TEST_F(GpsTransfer, FailedOneByOneDeletionKeepsTheTable) {
     addRow("THREE", "35.7", "-86.7", "0000003M", "", "c", false);
     answer(QStringLiteral("$PMGNDWP,GONE,"), kUnableReply + crlf);
     const int before = sentSoFar();
+    prompts.answerMessage(vbYes); // deleting is confirmed first
     answerMessages(2);
     form.cmdDeleteWaypoints_Click();
     EXPECT_EQ(sentSince(before).size(), 3); // the rows after the failure are still tried
     EXPECT_EQ(
-        prompts.messages(),
+        prompts.messages().mid(1),
         (QStringList{QStringLiteral("Could not delete way point GONE"),
                      QStringLiteral("1 of the 3 waypoints in the list could not be deleted from the GPS "
                                     "device SporTrak.\r\nThe list was not cleared.")}));
@@ -409,23 +414,124 @@ TEST_F(GpsTransfer, MeridianDeletesAllWithOneSentence) {
         addRow(QStringLiteral("P%1").arg(i), "35.5", "-86.5", "0000001M", "", "a", i % 2 == 0);
     answer(QStringLiteral("$PMGNCMD,DELETE"), kEndReply + crlf);
     const int before = sentSoFar();
+    prompts.answerMessage(vbYes); // deleting is confirmed first
     prompts.answerMessage();
     form.cmdDeleteWaypoints_Click();
     EXPECT_EQ(sentSince(before), QStringList{kDeleteAllRequest});
-    EXPECT_EQ(prompts.messages(), QStringList{QStringLiteral(
-                                      "All user waypoints have been deleted\r\nfrom the GPS device "
-                                      "Meridian\r\nSerial Number: 98765\r\n The list will now be cleared.")});
+    EXPECT_EQ(
+        prompts.messages().mid(1),
+        QStringList{QStringLiteral("All user waypoints have been deleted\r\nfrom the GPS device "
+                                   "Meridian\r\nSerial Number: 98765\r\n The list will now be cleared.")});
     EXPECT_EQ(grid().Rows(), 2);
     EXPECT_FALSE(form.communicationWindow()->isVisible());
 
     // Refused: nothing changes.
     addRow("KEEP", "35.5", "-86.5", "0000001M", "", "a", false);
     answer(QStringLiteral("$PMGNCMD,DELETE"), kUnableReply + crlf);
+    prompts.answerMessage(vbYes); // deleting is confirmed first
     prompts.answerMessage();
     form.cmdDeleteWaypoints_Click();
     EXPECT_EQ(prompts.messages().last(), QStringLiteral("Unable to processs command."));
     EXPECT_EQ(grid().Rows(), 3);
     EXPECT_EQ(grid().TextMatrix(2, 1), QStringLiteral("KEEP"));
+}
+
+// A track that never ends: after Cancel the rest of the answer is discarded
+// while the progress window says so, no other GPS command starts meanwhile,
+// and a second Cancel gives the wait up, closing the port.
+TEST_F(GpsTransfer, AfterCancelNoCommandStartsUntilTheAnswerIsOverOrTheWaitIsGivenUp) {
+    connect();
+    const QString line = Framed("PMGNTRK,3605.259,N,08644.389,W,00151,M,201444.61,A,,020302");
+    bool streaming = false;
+    port->responder = [&](FakeCommPort&, int, const QString& text) { streaming = text == kTrackRequest; };
+    frmCommunication* window = form.communicationWindow();
+    auto* count = window->findChild<QLabel*>("Count");
+    auto* cancel = window->findChild<QPushButton*>("CancelButton");
+    qint64 discardingSince = -1;
+    int writesBefore = 0;
+    clock.addListener([&](qint64 now) {
+        if (!streaming)
+            return;
+        if (count->text() == QLatin1String("5 lines received")) {
+            cancel->click();
+            return;
+        }
+        port->deliverAfter(0, line); // a line every poll, for ever
+        if (!count->text().startsWith(QLatin1String("Discarding the rest of the receiver's answer...")))
+            return;
+        if (discardingSince < 0) {
+            discardingSince = now;
+            writesBefore = sentSoFar();
+            form.cmdGetWaypoints_Click(); // refused while the track is still coming
+        } else if (now - discardingSince >= 60000 && cancel->isEnabled()) {
+            cancel->click();
+        }
+    });
+    prompts.answerMessage().answerMessage();
+    form.cmdGetTrack_Click();
+    ASSERT_GE(discardingSince, 0);
+    EXPECT_EQ(sentSoFar(), writesBefore);
+    const QStringList m = prompts.messages();
+    ASSERT_EQ(m.size(), 2);
+    EXPECT_TRUE(m.at(0).startsWith("The GPS device is still busy with the last command"))
+        << m.at(0).toStdString();
+    EXPECT_TRUE(
+        m.at(1).startsWith("You stopped waiting for the GPS device to finish sending. The port was closed"))
+        << m.at(1).toStdString();
+    EXPECT_GE(clock.NowMs() - discardingSince, 60000);
+    EXPECT_FALSE(port->PortOpen());
+    EXPECT_EQ(grid().Rows(), 1 + 5); // the lines before Cancel
+    EXPECT_FALSE(window->isVisible());
+}
+
+// Deleting asks first, naming how many waypoints go; No sends nothing.
+TEST_F(GpsTransfer, DeleteAsksOnceBeforeItStarts) {
+    const struct {
+        const char* version;
+        const char* question;
+    } cases[] = {
+        {"$PMGNVER,37,VER 1 06,SporTrak,0,1",
+         "Delete 2 waypoints from the GPS device SporTrak? Each waypoint in "
+         "the list is deleted on the device by its name."},
+        {"$PMGNVER,33,VER 1 06,Meridian,0,1",
+         "Delete every user waypoint on the GPS device Meridian? This model "
+         "deletes them all at once, not only the 2 waypoints in the list."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.version);
+        receiver.versionReply = QLatin1String(c.version);
+        connect();
+        grid().setRows(1);
+        addRow("ONE", "35.5", "-86.5", "0000001M", "", "a", false);
+        addRow("TWO", "35.6", "-86.6", "0000002M", "", "b", true);
+        const int before = sentSoFar();
+        prompts.answerMessage(vbNo);
+        form.cmdDeleteWaypoints_Click();
+        EXPECT_EQ(prompts.messages(), QStringList{QLatin1String(c.question)});
+        EXPECT_EQ(prompts.prompts().at(0).buttons & 7, int(vbYesNo));
+        EXPECT_EQ(sentSince(before), QStringList());
+        EXPECT_EQ(grid().Rows(), 3);
+        port->setPortOpen(false);
+    }
+}
+
+// The older models keep 6 characters of a name: shortened names change the
+// table, which is then unsaved.
+TEST_F(GpsTransfer, ShortenedNamesLeaveTheTableUnsaved) {
+    receiver.versionReply = QStringLiteral("$PMGNVER,24,VER 2 11,GPS 315/320,0,777");
+    connect();
+    addRow("SUMMIT2", "35.5", "-86.5", "0000001M", "", "a", true);
+    port->responder = nullptr;
+    form.blnSaved = true;
+    const int before = sentSoFar();
+    prompts.answerMessage(vbYes).answerMessage();
+    form.cmdUploadWPs_Click();
+    EXPECT_TRUE(prompts.messages().at(0).startsWith(
+        "The GPS device GPS 315/320 keeps waypoint names of at most 6 characters"));
+    EXPECT_EQ(sentSince(before), QStringList{Framed("PMGNWPL,3530.000,N,08630.000,W,0001,M,SUMMIT,,a")});
+    EXPECT_EQ(grid().TextMatrix(1, 1), QStringLiteral("SUMMIT"));
+    EXPECT_FALSE(form.blnSaved);
+    EXPECT_TRUE(form.windowTitle().startsWith("Untitled*"));
 }
 
 TEST(ProgressWindow, DotsCycleEveryFiveCalls) {

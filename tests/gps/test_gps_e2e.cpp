@@ -350,12 +350,13 @@ TEST(GpsEndToEnd, DeleteOneByOneOnASporTrak) {
     AppendTableRow(grid, {"WP001", "", "", "", "", "b"}, false);
     AppendTableRow(grid, {"WP003", "", "", "", "", "d"}, true);
     ScriptedPrompts prompts;
-    prompts.answerMessage();
+    prompts.answerMessage(vbYes).answerMessage(); // the question before deleting, then the result
     EXPECT_EQ(DeleteListedWaypoints(grid, device).failed, 0);
-    EXPECT_EQ(
-        prompts.messages(),
-        QStringList{"All user waypoints have been deleted\r\nfrom the GPS device SporTrak\r\nSerial Number: "
-                    "12345678\r\n The list will now be cleared."});
+    EXPECT_EQ(prompts.messages(),
+              (QStringList{"Delete 2 waypoints from the GPS device SporTrak? Each waypoint in the list is "
+                           "deleted on the device by its name.",
+                           "All user waypoints have been deleted\r\nfrom the GPS device SporTrak\r\nSerial "
+                           "Number: 12345678\r\n The list will now be cleared."}));
     EXPECT_EQ(grid.Rows(), 2);
     EXPECT_EQ(storedNames(r.store()), (QStringList{"WP000", "WP002", "WP004"}));
 
@@ -364,10 +365,12 @@ TEST(GpsEndToEnd, DeleteOneByOneOnASporTrak) {
     AppendTableRow(grid, {"WP004", "", "", "", "", "e"}, false);
     AppendTableRow(grid, {"GHOST", "", "", "", "", "a"}, false);
     prompts.clear();
-    prompts.answerMessage().answerMessage();
+    prompts.answerMessage(vbYes).answerMessage().answerMessage();
     EXPECT_EQ(DeleteListedWaypoints(grid, device).failed, 1);
     EXPECT_EQ(prompts.messages(),
-              (QStringList{"Could not delete way point GHOST",
+              (QStringList{"Delete 2 waypoints from the GPS device SporTrak? Each waypoint in the list is "
+                           "deleted on the device by its name.",
+                           "Could not delete way point GHOST",
                            "1 of the 2 waypoints in the list could not be deleted from the "
                            "GPS device SporTrak.\r\nThe list was not cleared."}));
     EXPECT_EQ(grid.Rows(), 4);
@@ -381,12 +384,16 @@ TEST(GpsEndToEnd, DeleteAllAtOnceOnAMeridian) {
     GPSDevice& device = r.device;
     AppendTableRow(grid, {"WP001", "", "", "", "", "b"}, false);
     ScriptedPrompts prompts;
-    prompts.answerMessage();
+    prompts.answerMessage(vbYes).answerMessage(); // the question before deleting, then the result
     const DeleteResult result = DeleteListedWaypoints(grid, device);
     EXPECT_TRUE(result.all);
     EXPECT_TRUE(result.cleared);
     EXPECT_EQ(
-        prompts.messages(),
+        prompts.messages().value(0),
+        QStringLiteral("Delete every user waypoint on the GPS device Meridian? This model deletes them all "
+                       "at once, not only the 1 waypoint in the list."));
+    EXPECT_EQ(
+        prompts.messages().mid(1),
         QStringList{"All user waypoints have been deleted\r\nfrom the GPS device Meridian\r\nSerial Number: "
                     "31415\r\n The list will now be cleared."});
     EXPECT_EQ(grid.Rows(), 2);
@@ -394,7 +401,8 @@ TEST(GpsEndToEnd, DeleteAllAtOnceOnAMeridian) {
 }
 } // namespace
 
-// A progress view that asks to stop once enough lines have arrived.
+// A progress view that asks to stop once enough lines have arrived, once:
+// a cleared request stays cleared. It keeps every text it was given.
 struct CancelAfterLines final : ProgressView {
     explicit CancelAfterLines(int lines) : after(lines) {}
     void setCaption(const QString&) override {}
@@ -402,13 +410,16 @@ struct CancelAfterLines final : ProgressView {
     void hideProgress() override {}
     void DoDots(int&) override {}
     void setProgressText(const QString& text) override {
+        texts << text;
         const QRegularExpressionMatch m = QRegularExpression("^(\\d+) lines received$").match(text);
         if (m.hasMatch())
             seen = m.captured(1).toInt();
     }
     bool cancelRequested() const override { return seen >= after; }
+    void clearCancelRequest() override { after = 1 << 30; }
     int after;
     int seen = 0;
+    QStringList texts;
 };
 
 TEST(GpsEndToEnd, CancelDuringATrackDownloadKeepsTheCompleteLines) {
@@ -443,4 +454,146 @@ TEST(GpsEndToEnd, CancelDuringATrackDownloadKeepsTheCompleteLines) {
     EXPECT_EQ(device.receivedDataLines().size(), 2);
     device.CloseDevice();
     qunsetenv("KORVEL_COMM_PORTS");
+}
+
+// A receiver deaf to the host while it sends a 2,434-point track, about 14 s
+// at 115200 baud: after Cancel the rest is discarded up to its end line,
+// however long that takes, so the next command gets its own answer.
+TEST(GpsEndToEnd, AfterCancelTheRestOfALongTrackIsDiscardedBeforeTheNextCommand) {
+    ConnectedReceiver r(3, 2434, {"--fault", "stream-on", "--baud", "115200"}, true);
+    CancelAfterLines progress(10);
+    r.device.setProgress(&progress);
+    ASSERT_TRUE(r.device.ReceiveTracks());
+    EXPECT_TRUE(r.device.lastDownloadCancelled());
+    const qsizetype kept = r.device.receivedDataLines().size();
+    EXPECT_GE(kept, 10);
+    EXPECT_LT(kept, 2434);
+    EXPECT_TRUE(progress.texts.contains(QStringLiteral("Discarding the rest of the receiver's answer...")));
+
+    ScriptedPrompts prompts; // a stale-input message would fail here
+    ASSERT_TRUE(r.device.ReceiveWaypoints());
+    EXPECT_TRUE(r.device.lastDownloadComplete());
+    const AddedPoints added = AppendReceivedPoints(r.grid, r.device.receivedDataLines());
+    EXPECT_EQ(added.added, 3);
+    EXPECT_EQ(added.skipped(), 0);
+    EXPECT_EQ(r.grid.TextMatrix(1, 1), QStringLiteral("WP000"));
+}
+
+namespace {
+// A simulator data file in dir holding lines ("W|..." or "T|...").
+QString receiverData(const QTemporaryDir& dir, const QStringList& lines) {
+    const QString path = dir.filePath(QStringLiteral("own.txt"));
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toLatin1());
+    return path;
+}
+} // namespace
+
+// A receiver with its NMEA output on sends a position fix after every line:
+// neither download takes those for points, and the stale-input message lists
+// 20 of them and counts the rest.
+TEST(GpsEndToEnd, DownloadsTakeOnlyTheirOwnSentences) {
+    ConnectedReceiver r(25, 25, {"--fault", "nmea=1"});
+    for (const bool track : {false, true}) {
+        SCOPED_TRACE(track ? "track" : "waypoints");
+        ScriptedPrompts prompts;
+        prompts.answerMessage();
+        ASSERT_TRUE(track ? r.device.ReceiveTracks() : r.device.ReceiveWaypoints());
+        const AddedPoints added = AppendReceivedPoints(r.grid, r.device.receivedDataLines());
+        EXPECT_EQ(added.added, 25);
+        EXPECT_EQ(added.skipped(), 0);
+        ASSERT_EQ(prompts.messages().size(), 1);
+        const QStringList shown = prompts.messages().at(0).split(QStringLiteral("\r\n"));
+        ASSERT_EQ(shown.size(), 22);
+        EXPECT_EQ(shown.first(), QStringLiteral("This trash was in the input:"));
+        for (int i = 1; i <= 20; ++i)
+            EXPECT_TRUE(shown.at(i).startsWith(QStringLiteral("$GPGGA,"))) << shown.at(i).toStdString();
+        EXPECT_EQ(shown.last(), QStringLiteral("(5 more lines were dropped.)"));
+    }
+    EXPECT_EQ(r.grid.Rows(), 1 + 50);
+}
+
+// A receiver keeps 8 characters of a name. Long names are listed before the
+// upload: left out (No), or shortened in the table (Yes), two that would
+// come out alike made different. Deletion then finds every waypoint by the
+// name the receiver holds, a long name never shortened in the table too.
+TEST(GpsEndToEnd, LongNamesAreShortenedOrLeftOutAndDeletedByTheNameTheReceiverHolds) {
+    QTemporaryDir data;
+    ConnectedReceiver r(
+        0, 0, {"--data", receiverData(data, {"W|3516.583|N|09016.583|W|0000028|M|Pine Rid|spring|a"})});
+    AppendTableRow(r.grid, {"Fence Corner", "35.5", "-86.5", "0000001M", "", "a"}, true);
+    AppendTableRow(r.grid, {"Fence Cottage", "35.6", "-86.6", "0000002M", "", "b"}, true);
+    AppendTableRow(r.grid, {"CAMP", "35.7", "-86.7", "0000003M", "", "c"}, true);
+    AppendTableRow(r.grid,
+                   {"Pine Ridge Spring", "35.2763833333333", "-90.2763833333333", "0000028M", "", "a"});
+
+    ScriptedPrompts prompts;
+    prompts.answerMessage(vbNo).answerMessage();
+    UploadResult up = UploadSelectedWaypoints(r.grid, r.device);
+    EXPECT_EQ(up.uploaded, 1);
+    ASSERT_EQ(prompts.messages().size(), 2);
+    EXPECT_EQ(prompts.messages().at(0),
+              QStringLiteral(
+                  "The GPS device SporTrak keeps waypoint names of at most 8 characters and cuts "
+                  "longer ones. These selected waypoints have longer names:\r\n"
+                  "\"Fence Corner\" becomes \"Fence Co\"\r\n\"Fence Cottage\" becomes \"Fence C2\"\r\n\r\n"
+                  "Yes: shorten these names in the list as shown, then upload.\r\n"
+                  "No: upload the other selected waypoints and leave these out.\r\n"
+                  "Cancel: upload nothing."));
+    EXPECT_EQ(storedNames(r.store()), (QStringList{"Pine Rid", "CAMP"}));
+    EXPECT_EQ(r.grid.TextMatrix(1, 1), QStringLiteral("Fence Corner"));
+
+    prompts.clear();
+    prompts.answerMessage(vbYes).answerMessage();
+    up = UploadSelectedWaypoints(r.grid, r.device);
+    EXPECT_EQ(up.uploaded, 3);
+    EXPECT_EQ(prompts.messages().last(), QStringLiteral("All waypoints were uploaded."));
+    EXPECT_EQ(storedNames(r.store()), (QStringList{"Pine Rid", "CAMP", "Fence Co", "Fence C2"}));
+    EXPECT_EQ(r.grid.TextMatrix(1, 1), QStringLiteral("Fence Co"));
+    EXPECT_EQ(r.grid.TextMatrix(2, 1), QStringLiteral("Fence C2"));
+
+    prompts.clear();
+    prompts.answerMessage(vbYes).answerMessage();
+    const DeleteResult gone = DeleteListedWaypoints(r.grid, r.device);
+    EXPECT_EQ(gone.failed, 0);
+    EXPECT_TRUE(gone.cleared);
+    EXPECT_TRUE(storedNames(r.store()).isEmpty());
+}
+
+// Two-letter icons survive the download and the upload back unchanged.
+TEST(GpsEndToEnd, TwoLetterIconsAreKeptWhole) {
+    QTemporaryDir data;
+    ConnectedReceiver r(0, 0,
+                        {"--data", receiverData(data, {"W|3516.583|N|09016.583|W|0000028|M|PARK|picnic|aa",
+                                                       "W|3549.499|N|08650.827|W|0000257|M|ZOO||ap"})});
+    ASSERT_TRUE(r.device.ReceiveWaypoints());
+    ASSERT_EQ(AppendReceivedPoints(r.grid, r.device.receivedDataLines()).added, 2);
+    EXPECT_EQ(r.grid.TextMatrix(1, 6), QStringLiteral("aa"));
+    EXPECT_EQ(r.grid.TextMatrix(2, 6), QStringLiteral("ap"));
+
+    r.grid.setMarked(1, true);
+    r.grid.setMarked(2, true);
+    ScriptedPrompts prompts;
+    prompts.answerMessage();
+    EXPECT_EQ(UploadSelectedWaypoints(r.grid, r.device).uploaded, 2);
+    QStringList icons;
+    for (const QString& line : storedWaypoints(r.store()))
+        icons << line.section(QLatin1Char('|'), 9, 9);
+    EXPECT_EQ(icons, (QStringList{"aa", "ap"}));
+}
+
+// A receiver that refuses part way: the lines before the refusal are kept and
+// the refusal told.
+TEST(GpsEndToEnd, LinesBeforeARefusalAreKept) {
+    ConnectedReceiver r(5, 0, {"--fault", "unable-after=3"});
+    ScriptedPrompts prompts;
+    prompts.answerMessage();
+    ASSERT_TRUE(r.device.ReceiveWaypoints());
+    EXPECT_TRUE(r.device.lastDownloadRefused());
+    EXPECT_EQ(prompts.messages(), QStringList{"The GPS device refused the rest of the transfer (it answered "
+                                              "UNABLE).\r\nThe 3 complete lines received before that will be "
+                                              "added to the list."});
+    EXPECT_EQ(AppendReceivedPoints(r.grid, r.device.receivedDataLines()).added, 3);
+    EXPECT_EQ(r.grid.TextMatrix(3, 1), QStringLiteral("WP002"));
 }

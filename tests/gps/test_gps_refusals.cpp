@@ -99,3 +99,20 @@ TEST(GpsRefusals, SlowRefusalsOfAnUploadLeaveTheNextDownloadRight) {
     EXPECT_EQ(AppendReceivedPoints(back, device.receivedDataLines()).added, 4);
     device.CloseDevice();
 }
+
+// A version reply without model and serial number is no connection.
+TEST(GpsRefusals, AShortVersionReplyIsNoConnection) {
+    Simulator receiver({"--no-pacing", "--fault", "short-version"});
+    PortList ports({receiver.path()});
+    SerialCommPort port;
+    GPSDevice device(&port);
+    ScriptedPrompts prompts;
+    prompts.answerMessage();
+    EXPECT_FALSE(device.SearchForDevice());
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_TRUE(prompts.messages().at(0).startsWith(
+        QStringLiteral("The device on Comm Port 1 answered the version request with \"$PMGNVER,37*")))
+        << prompts.messages().at(0).toStdString();
+    EXPECT_FALSE(port.PortOpen());
+    EXPECT_EQ(device.deviceModel(), QString());
+}

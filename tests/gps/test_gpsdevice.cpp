@@ -137,8 +137,6 @@ TEST_F(GpsDeviceTest, SoftwareVersionAndShortReplies) {
         {"$PMGNVER,37,VER  1 06,SporTrak,0,12345678", "SporTrak", "12345678",
          " 1 06"}, // leading space: unchanged
         {"$PMGNVER,33,VER 5.32,Meridian,0,87654321", "Meridian", "87654321", "5.32"},
-        {"$PMGNVER,37,VER 1 06,SporTrak", "SporTrak", "", "1.06"},            // fewer than six fields
-        {"$PMGNVER,37,VE", "", "", ""},                                       // field too short for the cut
         {"$PMGNVER,37,VER 2 1 a,Mystic,0,42,extra", "Mystic", "42", "2.1.a"}, // more fields: serial whole
     };
     for (const auto& c : cases) {
@@ -149,6 +147,20 @@ TEST_F(GpsDeviceTest, SoftwareVersionAndShortReplies) {
         EXPECT_EQ(prompts.messages().last(), connectMessage(c.model, c.serial, c.version)) << c.reply;
         EXPECT_EQ(device.deviceModel(), QLatin1String(c.model));
         port.setPortOpen(false);
+    }
+    // Fewer than six fields name no receiver (they used to connect to "a ."):
+    // the port is closed and the answer shown; the last model stays.
+    for (const char* reply : {"$PMGNVER,37,VER 1 06,SporTrak", "$PMGNVER,37,VE"}) {
+        receiver.versionReply = QString::fromLatin1(reply);
+        receiver.attach(port);
+        prompts.answerMessage();
+        EXPECT_FALSE(device.SearchForDevice()) << reply;
+        EXPECT_TRUE(prompts.messages().last().startsWith(
+            QStringLiteral("The device on Comm Port 1 answered the version request with \"%1*")
+                .arg(QLatin1String(reply))))
+            << prompts.messages().last().toStdString();
+        EXPECT_FALSE(port.PortOpen());
+        EXPECT_EQ(device.deviceModel(), QStringLiteral("Mystic"));
     }
 }
 
@@ -208,15 +220,71 @@ TEST_F(GpsDeviceTest, DownloadEndsAtEndOrUnable) {
         self.deliverAfter(100, Framed("PMGNTRK,3605.259,N,08644.389,W,00151,M,201444.61,A,,020302") +
                                    kUnableReply + crlf);
     };
-    // A refused request is told and adds nothing (it ended silently before).
+    // Refused after a line: the line is kept and the refusal told (every line
+    // used to be dropped).
     prompts.answerMessage();
-    EXPECT_FALSE(device.ReceiveTracks());
+    EXPECT_TRUE(device.ReceiveTracks());
+    EXPECT_TRUE(device.lastDownloadRefused());
+    EXPECT_EQ(device.receivedDataLines().size(), 1);
     EXPECT_EQ(port.writtenTexts().last(), kTrackRequest);
     EXPECT_EQ(progress.captions.last(), QStringLiteral("Getting Tracks From GPS Device"));
-    EXPECT_EQ(prompts.messages(),
-              QStringList{QStringLiteral("The GPS device refused the request (it answered "
-                                         "UNABLE).\r\nNothing was added to the list.")});
+    EXPECT_EQ(prompts.messages(), QStringList{QStringLiteral(
+                                      "The GPS device refused the rest of the transfer (it answered "
+                                      "UNABLE).\r\nThe 1 complete lines received before that will be added "
+                                      "to the list.")});
     EXPECT_FALSE(progress.visible);
+
+    // Refused before any line: told, and nothing to add.
+    port.responder = [](FakeCommPort& self, int, const QString&) {
+        self.deliverAfter(100, kUnableReply + crlf);
+    };
+    prompts.answerMessage();
+    EXPECT_FALSE(device.ReceiveTracks());
+    EXPECT_EQ(prompts.messages().last(), QStringLiteral("The GPS device refused the request (it answered "
+                                                        "UNABLE).\r\nNothing was added to the list."));
+}
+
+// A port that never ends its answer is stopped at an hour, or at 8 MiB,
+// whichever comes first; nothing is kept and the port is closed.
+TEST_F(GpsDeviceTest, DownloadThatNeverEndsIsStoppedAtABound) {
+    const QString line = Framed("PMGNWPL,3549.499,N,08650.827,W,0000257,M,HOME,HOME,c");
+    const struct {
+        int lineEveryMs;
+        int linesEach;
+        const char* said;
+        qint64 minMs, maxMs;
+    } cases[] = {
+        {1000, 1, "The GPS device was still sending after 60 minutes", GPSDevice::kDownloadMaxMs,
+         GPSDevice::kDownloadMaxMs + 1500},
+        {1000, 100000, "The GPS device sent more than 8 MB", 0, 4 * 1500},
+    };
+    bool sending = false;
+    qint64 next = 0;
+    int every = 0;
+    QString burst;
+    clock.addListener([&](qint64 now) {
+        for (; sending && next <= now; next += every)
+            port.deliverAfter(0, burst);
+    });
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.said);
+        connectOn(1);
+        port.responder = [&](FakeCommPort&, int, const QString& text) { sending = text == kWaypointRequest; };
+        burst = line.repeated(c.linesEach);
+        every = c.lineEveryMs;
+        prompts.answerMessage();
+        const qint64 start = clock.NowMs();
+        next = start;
+        EXPECT_FALSE(device.ReceiveWaypoints());
+        sending = false;
+        EXPECT_GE(clock.NowMs() - start, c.minMs);
+        EXPECT_LE(clock.NowMs() - start, c.maxMs);
+        EXPECT_TRUE(prompts.messages().last().startsWith(QLatin1String(c.said)))
+            << prompts.messages().last().left(200).toStdString();
+        EXPECT_TRUE(device.receivedDataLines().isEmpty());
+        EXPECT_FALSE(port.PortOpen());
+        EXPECT_FALSE(progress.visible);
+    }
 }
 
 TEST_F(GpsDeviceTest, DownloadJoinsPiecesAcrossPolls) {

@@ -388,4 +388,50 @@ TEST_F(CommandLine, IconBlocksTakeTheModelAndRefusalsSayWhy) {
         << r.err.toStdString();
 }
 
+// An empty download never replaces a file, nor does an answer that never
+// ends (stopped at its size bound); what is not a serial device is said to be.
+TEST_F(CommandLine, ReceiveWritesNothingWhenNothingCameAndNamesWhatIsNoSerialDevice) {
+    const QByteArray earlier = "an earlier download\n";
+    Simulator empty({"--no-pacing"});
+    ASSERT_FALSE(empty.path().isEmpty());
+    for (const char* name : {"keep.gpx", "keep.gps"}) {
+        SCOPED_TRACE(name);
+        QFile f(path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(earlier);
+        f.close();
+        const ToolRun r = korvel({"--receive", "waypoints", path(name), "--port", empty.path()});
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_TRUE(r.err.contains("Nothing was written to")) << r.err.toStdString();
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), earlier);
+    }
+
+    WriteSimulatorData(path("receiver.txt"), 50, 0);
+    Simulator endless({"--data", path("receiver.txt"), "--no-pacing", "--fault", "endless"});
+    ASSERT_FALSE(endless.path().isEmpty());
+    const ToolRun r = korvel({"--receive", "waypoints", path("endless.gpx"), "--port", endless.path()});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("sent more than 8 MB without ending its answer"))
+        << r.err.left(2000).toStdString();
+    EXPECT_FALSE(QFile::exists(path("endless.gpx")));
+
+    QFile plain(path("plain.txt"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    const struct {
+        QString port;
+        const char* said;
+    } notSerial[] = {{path("plain.txt"), "is a plain file, not a serial device"},
+                     {dir.path(), "is a folder, not a serial device"},
+                     {"/dev/null", "is not a serial device"}};
+    for (const auto& c : notSerial) {
+        SCOPED_TRACE(c.port.toStdString());
+        const ToolRun bad = korvel({"--receive", "track", path("n.csv"), "--port", c.port});
+        EXPECT_EQ(bad.exitCode, 2);
+        EXPECT_TRUE(bad.err.contains(c.said)) << bad.err.toStdString();
+        EXPECT_FALSE(QFile::exists(path("n.csv")));
+    }
+}
+
 } // namespace

@@ -26,6 +26,7 @@
 #include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -34,26 +35,36 @@ void onSignal(int) {
     gStop = 1;
 }
 
-const char* const kUsage = "usage: magellan-sim [options]\n"
-                           "  --data FILE        waypoints and track points to serve (see receiverstore.h)\n"
-                           "  --dump FILE        write the waypoint store there after every change\n"
-                           "  --log FILE         append every sentence received from the host\n"
-                           "  --model NAME       model name in the version reply (default SporTrak)\n"
-                           "  --product N        product number (default from the model: Meridian 33,\n"
-                           "                     SporTrak Map/Pro 36, SporTrak 37, Meridian Color 39,\n"
-                           "                     eXplorist 100 110; others 37)\n"
-                           "  --serial TEXT      serial number (default 12345678)\n"
-                           "  --software TEXT    software version field (default \"VER 1 06\")\n"
-                           "  --no-pacing        send as fast as possible (default: 4800 baud)\n"
-                           "  --baud N           pacing rate in baud (default 4800)\n"
-                           "  --delay MS         wait before answering each sentence\n"
-                           "  --fault MODE       silent | unable | stop-after=N | noise=N | badsum=N\n"
-                           "                     silent: answers nothing; unable: refuses every command\n"
-                           "                     but the version request; stop-after=N: a download stops\n"
-                           "                     after N lines; noise=N / badsum=N: every N-th data line\n"
-                           "                     has a garbled character / a wrong checksum;\n"
-                           "                     unable-all: refuses the version request too;\n"
-                           "                     refuse-uploads: refuses every waypoint sent\n";
+const char* const kUsage =
+    "usage: magellan-sim [options]\n"
+    "  --data FILE        waypoints and track points to serve (see receiverstore.h)\n"
+    "  --dump FILE        write the waypoint store there after every change\n"
+    "  --log FILE         append every sentence received from the host\n"
+    "  --model NAME       model name in the version reply (default SporTrak)\n"
+    "  --product N        product number (default from the model: Meridian 33,\n"
+    "                     SporTrak Map/Pro 36, SporTrak 37, Meridian Color 39,\n"
+    "                     eXplorist 100 110; others 37)\n"
+    "  --serial TEXT      serial number (default 12345678)\n"
+    "  --software TEXT    software version field (default \"VER 1 06\")\n"
+    "  --name-length N    characters of a waypoint name the receiver keeps (default\n"
+    "                     from the model: GPS 315/320, ColorTrak, Map 410 6; others 8)\n"
+    "  --no-pacing        send as fast as possible (default: 4800 baud)\n"
+    "  --baud N           pacing rate in baud (default 4800)\n"
+    "  --delay MS         wait before answering each sentence\n"
+    "  --fault MODE       silent | unable | stop-after=N | noise=N | badsum=N\n"
+    "                     silent: answers nothing; unable: refuses every command\n"
+    "                     but the version request; stop-after=N: a download stops\n"
+    "                     after N lines; noise=N / badsum=N: every N-th data line\n"
+    "                     has a garbled character / a wrong checksum;\n"
+    "                     unable-all: refuses the version request too;\n"
+    "                     refuse-uploads: refuses every waypoint sent;\n"
+    "                     unable-after=N: a download refuses after N lines;\n"
+    "                     stream-on: a download goes on to its end whatever the\n"
+    "                     host sends meanwhile (what it sends is dropped);\n"
+    "                     endless: a download never ends (the points again and\n"
+    "                     again, no end line); nmea=N: an NMEA sentence after\n"
+    "                     every N-th data line; short-version: the version reply\n"
+    "                     holds only the product number\n";
 
 struct Options {
     std::string data, dump, log;
@@ -64,9 +75,11 @@ struct Options {
     bool pacing = true;
     int baud = 4800;
     int delayMs = 0;
+    int nameLength = -1;
     bool silent = false, unable = false, unableAll = false, refuseUploads = false;
-    long stopAfter = -1;
-    int noiseEvery = 0, badsumEvery = 0;
+    bool streamOn = false, endless = false, shortVersion = false;
+    long stopAfter = -1, unableAfter = -1;
+    int noiseEvery = 0, badsumEvery = 0, nmeaEvery = 0;
 };
 
 int productFor(const std::string& model) {
@@ -79,6 +92,14 @@ int productFor(const std::string& model) {
     if (model == "eXplorist 100")
         return 110;
     return 37;
+}
+
+// Characters of a waypoint name a receiver keeps: the older models hold 6,
+// the Map 330, Meridian and SporTrak families 8.
+size_t nameLengthFor(const std::string& model) {
+    if (model == "GPS 315/320" || model == "ColorTrak" || model == "Map 410")
+        return 6;
+    return 8;
 }
 
 // An uploaded altitude as the receiver sends it back: 7 characters, zero
@@ -232,35 +253,63 @@ private:
         return line;
     }
 
-    void sendWaypoints() {
+    // Sends the data lines of a download (the bodies), with the configured
+    // faults, then its end line.
+    void sendDownload(const std::vector<std::string>& bodies) {
         long sent = 0;
-        for (const auto& w : store_.waypoints) {
-            if (opt_.stopAfter >= 0 && sent >= opt_.stopAfter)
-                return;
-            const std::string body = "PMGNWPL," + w.lat + "," + w.latHem + "," + w.lon + "," + w.lonHem +
-                                     "," + w.alt + "," + w.unit + "," + escapeField(w.name) + "," +
-                                     escapeField(w.message) + "," + w.icon;
-            if (!send(dataLine(body)))
-                return;
-            ++sent;
-        }
+        do {
+            for (const auto& body : bodies) {
+                if (opt_.stopAfter >= 0 && sent >= opt_.stopAfter)
+                    return;
+                if (opt_.unableAfter >= 0 && sent >= opt_.unableAfter) {
+                    reply("PMGNCMD,UNABLE");
+                    return;
+                }
+                if (!send(dataLine(body)))
+                    return;
+                ++sent;
+                if (opt_.nmeaEvery > 0 && sent % opt_.nmeaEvery == 0 && !send(nmeaSentence(sent)))
+                    return;
+                if (opt_.streamOn)
+                    ignoreHost();
+            }
+        } while (opt_.endless && !bodies.empty() && !gStop);
         reply("PMGNCMD,END");
     }
 
+    // A receiver busy sending does not listen: what the host sent meanwhile is lost.
+    void ignoreHost() {
+        while (readSome(0)) {
+        }
+        queue_.clear();
+    }
+
+    // The position fix a receiver with its NMEA output on sends between answers.
+    static std::string nmeaSentence(long n) {
+        char time[16];
+        std::snprintf(time, sizeof time, "%02ld%02ld%02ld.00", (12 + n / 3600) % 24, n / 60 % 60, n % 60);
+        return frame(std::string("GPGGA,") + time + ",3555.123,N,08650.456,W,1,05,1.8,212.4,M,-31.2,M,,");
+    }
+
+    void sendWaypoints() {
+        std::vector<std::string> bodies;
+        for (const auto& w : store_.waypoints)
+            bodies.push_back("PMGNWPL," + w.lat + "," + w.latHem + "," + w.lon + "," + w.lonHem + "," +
+                             w.alt + "," + w.unit + "," + escapeField(w.name) + "," + escapeField(w.message) +
+                             "," + w.icon);
+        sendDownload(bodies);
+    }
+
     void sendTrack(bool longForm) {
-        long sent = 0;
+        std::vector<std::string> bodies;
         for (const auto& t : store_.track) {
-            if (opt_.stopAfter >= 0 && sent >= opt_.stopAfter)
-                return;
             std::string body = "PMGNTRK," + t.lat + "," + t.latHem + "," + t.lon + "," + t.lonHem + "," +
                                t.alt + "," + t.unit + "," + t.time + ",A";
             if (longForm)
                 body += "," + escapeField(t.track) + "," + t.date;
-            if (!send(dataLine(body)))
-                return;
-            ++sent;
+            bodies.push_back(body);
         }
-        reply("PMGNCMD,END");
+        sendDownload(bodies);
     }
 
     void handle(const std::string& line) {
@@ -293,8 +342,11 @@ private:
         }
         if (kw == "PMGNCMD" && cmd == "VERSION") {
             const int product = opt_.product >= 0 ? opt_.product : productFor(opt_.model);
-            reply("PMGNVER," + std::to_string(product) + "," + opt_.software + "," + escapeField(opt_.model) +
-                  ",0," + opt_.serial);
+            if (opt_.shortVersion)
+                reply("PMGNVER," + std::to_string(product));
+            else
+                reply("PMGNVER," + std::to_string(product) + "," + opt_.software + "," +
+                      escapeField(opt_.model) + ",0," + opt_.serial);
             return;
         }
         if (kw == "PMGNCMD" && cmd == "HANDON") {
@@ -334,8 +386,10 @@ private:
         } else if (kw == "PMGNWPL" && f.size() >= 10) {
             // A receiver keeps the altitude as a number and the texts at their
             // own lengths, and sends them back that way.
+            const size_t nameLength =
+                opt_.nameLength >= 0 ? static_cast<size_t>(opt_.nameLength) : nameLengthFor(opt_.model);
             store_.putWaypoint({f[1], f[2], f[3], f[4], storedAltitude(f[5]), f[6],
-                                unescapeField(f[7]).substr(0, 8), unescapeField(f[8]).substr(0, 30),
+                                unescapeField(f[7]).substr(0, nameLength), unescapeField(f[8]).substr(0, 30),
                                 unescapeField(f[9])});
             saveStore();
             return;
@@ -393,6 +447,9 @@ bool parseOptions(int argc, char** argv, Options* o) {
         } else if (a == "--baud") {
             if (!value(&v) || (o->baud = std::atoi(v.c_str())) <= 0)
                 return false;
+        } else if (a == "--name-length") {
+            if (!value(&v) || (o->nameLength = std::atoi(v.c_str())) <= 0)
+                return false;
         } else if (a == "--delay") {
             if (!value(&v))
                 return false;
@@ -405,14 +462,25 @@ bool parseOptions(int argc, char** argv, Options* o) {
             const size_t eq = v.find('=');
             const std::string mode = v.substr(0, eq);
             const long n = eq == std::string::npos ? 0 : std::atol(v.c_str() + eq + 1);
-            if (mode == "silent")
-                o->silent = true;
-            else if (mode == "unable")
-                o->unable = true;
-            else if (mode == "unable-all")
-                o->unableAll = true;
-            else if (mode == "refuse-uploads")
-                o->refuseUploads = true;
+            // The modes without a number.
+            const std::pair<const char*, bool Options::*> switches[] = {
+                {"silent", &Options::silent},
+                {"unable", &Options::unable},
+                {"unable-all", &Options::unableAll},
+                {"refuse-uploads", &Options::refuseUploads},
+                {"stream-on", &Options::streamOn},
+                {"endless", &Options::endless},
+                {"short-version", &Options::shortVersion}};
+            bool switched = false;
+            for (const auto& [name, member] : switches)
+                if (mode == name)
+                    switched = o->*member = true;
+            if (switched)
+                continue;
+            if (mode == "unable-after" && eq != std::string::npos && n >= 0)
+                o->unableAfter = n;
+            else if (mode == "nmea" && n > 0)
+                o->nmeaEvery = static_cast<int>(n);
             else if (mode == "stop-after" && eq != std::string::npos && n >= 0)
                 o->stopAfter = n;
             else if (mode == "noise" && n > 0)

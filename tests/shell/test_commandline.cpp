@@ -375,8 +375,8 @@ TEST_F(CommandLine, IconBlocksTakeTheModelAndRefusalsSayWhy) {
                 "  0\nENDSEC\n  0\nEOF\n");
     block.close();
     const QString out = path("refused.dxf");
-    const ToolRun r =
-        korvel({"--convert", rows, out, "--block", "icon", "--model", "Sheets"}, QString(), program.program());
+    const ToolRun r = korvel({"--convert", rows, out, "--block", "icon", "--model", "Sheets"}, QString(),
+                             program.program());
     EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
     EXPECT_EQ(r.out, "1 waypoints inserted into " + out.toUtf8() + ", 1 skipped\n");
     const QString said = QString::fromLocal8Bit(r.err);

@@ -187,9 +187,10 @@ void Form1::changeEvent(QEvent* event) {
 }
 
 bool Form1::Form_QueryUnload() {
-    // A save that failed keeps the window open, so unsaved points are never
-    // lost; a cancelled Save As (no file chosen) still closes.
-    if (askToSaveChanges() == SaveAnswer::Stop)
+    // An edit still open is part of the table to be saved. A save that failed
+    // or a Save As with no file chosen keeps the window open, so unsaved points
+    // are never lost without the user saying No.
+    if (!endCellEdit() || !askToSaveChanges())
         return false;
     // Drawing changes that cannot be written are settled by the user now.
     DrawingWindow::settleUnsavedDrawing();

@@ -179,16 +179,15 @@ protected:
 
 private:
     void buildMenus();
-    // What became of the question asked before unsaved rows are dropped.
-    enum class SaveAnswer {
-        GoOn,            // nothing unsaved, No, or a save that went through
-        Stop,            // Cancel, or a save that failed or was declined
-        SaveAsCancelled, // Yes, then no file chosen: nothing was saved
-    };
     // While the table is unsaved, asks "Do you want to save changes?" (Yes, No,
     // Cancel); Yes runs Save, or Save As when there is no current file
-    // (form1_files.cpp).
-    SaveAnswer askToSaveChanges();
+    // (form1_files.cpp). True when the caller may drop the table: nothing was
+    // unsaved, the answer was No, or the save went through. False on Cancel
+    // and on a save that failed, was declined or got no file name.
+    bool askToSaveChanges();
+    // Writes the table to strCurrentFile (asking first when another program
+    // changed that file); true when it was written, else the user was told.
+    bool savePoints();
     // Cell editor hook (form1_edit.cpp): open Text1 over the current cell.
     void openCellEditor();
     // Ends an edit still open in Text1 as Enter does, without moving on: its

@@ -58,16 +58,22 @@ void insertPoints(Form1& form, bool selectedOnly) {
 } // namespace
 
 void Form1::cmdInsertAll_Click() {
+    if (!endCellEdit())
+        return;
     if (!optionsWindow)
         loadInsertionWindows();
     insertPoints(*this, false);
 }
 void Form1::cmdInsertSelected_Click() {
+    if (!endCellEdit())
+        return;
     if (!optionsWindow)
         loadInsertionWindows();
     insertPoints(*this, true);
 }
 void Form1::cmdInsertLine_Click() {
+    if (!endCellEdit())
+        return;
     blnEditReady = false; // the walk over the rows must not open the cell editor
     if (!optionsWindow)
         loadInsertionWindows();

@@ -43,36 +43,37 @@ bool Form1::OpenFile(const QString& strFile) {
     // to keep them, while an empty table has nothing to ask about.
     strCurrentFile.clear();
     blnSaved = MSFlexGrid1->Rows() < 2;
-    // A name where nothing was and nothing could be created fails quietly, as
-    // it always has. A file that is there but could not be read is reported.
-    if (result.fileExisted)
+    // Every failure is told: a file that could not be read, and a new name
+    // where no file could be made (the user would otherwise take the empty,
+    // untitled table for the new file).
+    if (!result.error.isEmpty())
         MsgBox(result.error, vbOKOnly | vbExclamation);
     return false;
 }
 
-Form1::SaveAnswer Form1::askToSaveChanges() {
+bool Form1::askToSaveChanges() {
     if (blnSaved)
-        return SaveAnswer::GoOn;
+        return true;
     const int answer = MsgBox(QStringLiteral("Do you want to save changes?"), vbYesNoCancel,
                               QStringLiteral("Korvel Transfer"));
     if (answer == vbCancel)
-        return SaveAnswer::Stop;
+        return false;
     if (answer != vbYes)
-        return SaveAnswer::GoOn;
-    const bool viaSaveAs = strCurrentFile.isEmpty();
-    if (viaSaveAs)
+        return true;
+    if (strCurrentFile.isEmpty())
         cmdSaveAs_Click();
     else
         cmdSave_Click();
-    if (blnSaved)
-        return SaveAnswer::GoOn;
-    return viaSaveAs && strCurrentFile.isEmpty() ? SaveAnswer::SaveAsCancelled : SaveAnswer::Stop;
+    return blnSaved;
 }
 
 void Form1::cmdNewDB_Click() {
+    // An edit still open is stored first, so the question below covers it.
+    if (!endCellEdit())
+        return;
     // Unsaved rows are offered for saving first; Cancel, or a save that did
     // not happen, keeps the table as it is.
-    if (askToSaveChanges() != SaveAnswer::GoOn)
+    if (!askToSaveChanges())
         return;
     // As for OpenFile: the cell under an open editor is gone.
     Text1->hide();
@@ -86,7 +87,9 @@ void Form1::cmdNewDB_Click() {
 }
 
 void Form1::cmdOpen_Click() {
-    if (askToSaveChanges() != SaveAnswer::GoOn)
+    if (!endCellEdit())
+        return;
+    if (!askToSaveChanges())
         return;
     FileDialog dialog;
     SetUpPointsDialog(dialog, ownerHandle(this));
@@ -100,19 +103,26 @@ void Form1::cmdOpen_Click() {
 }
 
 void Form1::cmdSave_Click() {
+    // The text still being edited is what the user sees in the table: it is saved too.
+    if (!endCellEdit())
+        return;
     if (strCurrentFile.isEmpty()) {
         cmdSaveAs_Click();
         return;
     }
+    savePoints();
+}
+
+bool Form1::savePoints() {
     if (PointsFileChangedSince(pointsFileStamp, strCurrentFile) &&
         MsgBox(QStringLiteral("\"%1\" was changed by another program since it was opened. Overwrite it?")
                    .arg(strCurrentFile),
                vbYesNo | vbQuestion) != vbYes)
-        return;
+        return false;
     const PointsSaveResult result = SavePointsFile(strCurrentFile, *MSFlexGrid1);
     if (!result.ok) {
         MsgBox(result.error, vbOKOnly | vbExclamation);
-        return;
+        return false;
     }
     pointsFileStamp = result.stamp;
     blnSaved = true;
@@ -121,14 +131,23 @@ void Form1::cmdSave_Click() {
                    QStringLiteral("The table still shows them as typed; File > Export... to GPX, CSV or KML "
                                   "keeps every character."),
                vbOKOnly | vbExclamation);
+    return true;
 }
 
 void Form1::cmdSaveAs_Click() {
+    if (!endCellEdit())
+        return;
     FileDialog dialog;
     SetUpPointsDialog(dialog, ownerHandle(this));
-    strCurrentFile = dialog.ShowSave();
-    if (strCurrentFile.isEmpty())
+    const QString chosen = dialog.ShowSave();
+    // Cancelled: the current file stays the current file, so the next Save
+    // still writes there instead of asking for a name again.
+    if (chosen.isEmpty())
         return;
-    strCurrentFile = WithPointsExtension(strCurrentFile);
-    cmdSave_Click();
+    const QString previous = strCurrentFile;
+    strCurrentFile = WithPointsExtension(chosen);
+    // A save that did not happen (declined or failed) leaves the table tied to
+    // the file it came from, not to a name that holds nothing of it.
+    if (!savePoints())
+        strCurrentFile = previous;
 }

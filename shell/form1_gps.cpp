@@ -98,6 +98,8 @@ void Form1::cmdGetTrack_Click() {
 
 // Deletion leaves blnSaved as it is, even when it clears the table.
 void Form1::cmdDeleteWaypoints_Click() {
+    if (!endCellEdit())
+        return;
     if (gpsCommandRunning())
         return;
     const QScopedValueRollback busy(gpsBusy_, true);
@@ -108,6 +110,8 @@ void Form1::cmdDeleteWaypoints_Click() {
 
 // Upload leaves blnSaved as it is unless it shortened names in the table.
 void Form1::cmdUploadWPs_Click() {
+    if (!endCellEdit())
+        return;
     if (gpsCommandRunning())
         return;
     const QScopedValueRollback busy(gpsBusy_, true);

@@ -16,6 +16,8 @@
 #include <QFileInfo>
 
 void Form1::cmdPrintGrid_Click() {
+    if (!endCellEdit())
+        return;
     const GridReport report(*MSFlexGrid1, QDate::currentDate());
     if (report.pages().empty()) {
         MsgBox(QStringLiteral("There are no waypoints to print."));

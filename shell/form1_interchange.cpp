@@ -59,6 +59,8 @@ void Form1::cmdImport_Click() {
 }
 
 void Form1::cmdExport_Click() {
+    if (!endCellEdit())
+        return;
     const bool marked = AnyRowMarked(*MSFlexGrid1);
     const PointRows rows = TableRows(*MSFlexGrid1, marked);
     FileDialog dialog;

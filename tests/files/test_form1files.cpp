@@ -105,12 +105,16 @@ TEST_F(FileMenu, CancelledOpenKeepsTheTableItsFileAndItsUnsavedState) {
     EXPECT_FALSE(QFile::exists(path("old.gps")));
 
     // An Open that fails leaves no current file: the title cannot name a file
-    // the table does not hold (a name that cannot be created was kept).
+    // the table does not hold (a name that cannot be created was kept). It is
+    // told, too (it used to fail without a word).
     ASSERT_TRUE(writeBytes(path("blocked"), "x"));
     form.blnSaved = true;
     ScriptedPrompts prompts;
-    prompts.answerFile(path("blocked/new.gps"));
+    prompts.answerFile(path("blocked/new.gps")).answerMessage(vbOK);
     form.cmdOpen_Click();
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_TRUE(prompts.messages()[0].contains(path("blocked/new.gps")))
+        << prompts.messages()[0].toStdString();
     EXPECT_EQ(grid().Rows(), 1);
     EXPECT_EQ(form.strCurrentFile, QString());
     EXPECT_TRUE(form.blnSaved); // an empty table: nothing to ask about on Exit
@@ -161,13 +165,15 @@ TEST_F(FileMenu, SaveAsAddsTheExtensionOnlyWhenTheNameLacksIt) {
     EXPECT_FALSE(QFile::exists(path("trip.gps.bak.gps")));
     EXPECT_FALSE(QFile::exists(path("TRIP.GPS.gps")));
 
-    // Cancelled: nothing written, still unsaved.
+    // Cancelled: nothing written, still unsaved, and the current file stays
+    // (it used to be forgotten, so the next Save asked for a name again).
     form.blnSaved = false;
+    const QString current = form.strCurrentFile;
     ScriptedPrompts prompts;
     prompts.answerFile("");
     form.cmdSaveAs_Click();
     EXPECT_FALSE(form.blnSaved);
-    EXPECT_EQ(form.strCurrentFile, QString());
+    EXPECT_EQ(form.strCurrentFile, current);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3);
 }
 

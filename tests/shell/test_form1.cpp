@@ -326,13 +326,16 @@ TEST(Form1Close, YesSavesToTheCurrentFileOrAsksForOne) {
         EXPECT_TRUE(QFile::exists(dir.filePath("chosen.gps")));
     }
     {
-        // A cancelled Save As still closes.
+        // Yes, then no file chosen: nothing was saved, so the window stays
+        // open with the table (closing used to drop it).
         Loaded f;
         f.rows(2);
         f.form.blnSaved = false;
         ScriptedPrompts prompts;
         prompts.answerMessage(vbYes).answerFile(QString());
-        EXPECT_TRUE(f.form.Form_QueryUnload());
+        EXPECT_FALSE(f.form.Form_QueryUnload());
+        EXPECT_EQ(f.grid().Rows(), 3);
+        EXPECT_FALSE(f.form.blnSaved);
     }
 }
 

@@ -10,6 +10,7 @@
 #include "table/tablesetup.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -286,13 +287,24 @@ TEST(CellEditor, EscapeAndAnEmptiedEditorLosingFocusKeepTheOldText) {
 
 // A menu does not take the editor's focus, so New or Open can replace the
 // table under an open editor; a later Enter must not land in the header.
+// New stores the open edit first (it used to drop it), so its question about
+// unsaved changes covers the text being typed.
 TEST(CellEditor, NewAndOpenCloseAnOpenEditorUnwritten) {
     {
         Editing e(3);
         e.openOn(2, colName);
         e.type(QStringLiteral("Gate"));
-        e.form.cmdNewDB_Click();
+        {
+            ScriptedPrompts prompts;
+            prompts.answerMessage(vbCancel);
+            e.form.cmdNewDB_Click();
+            EXPECT_EQ(prompts.messages(), QStringList{"Do you want to save changes?"});
+        }
+        EXPECT_EQ(e.grid().TextMatrix(2, colName), QStringLiteral("Gate"));
         EXPECT_FALSE(e.text().isVisible());
+        ScriptedPrompts prompts;
+        prompts.answerMessage(vbNo);
+        e.form.cmdNewDB_Click();
         e.form.Text1_KeyPress(13);
         EXPECT_EQ(e.grid().TextMatrix(0, colName), QStringLiteral("Waypoint"));
         EXPECT_EQ(e.grid().Rows(), 1);
@@ -309,6 +321,31 @@ TEST(CellEditor, NewAndOpenCloseAnOpenEditorUnwritten) {
         EXPECT_EQ(e.grid().TextMatrix(0, colMessage), QStringLiteral("Message"));
         EXPECT_EQ(e.grid().Rows(), 1);
     }
+}
+
+// The text being typed is what the user sees in the table: Save writes it and
+// Exit asks about it (both used to act as if the editor were not open).
+TEST(CellEditor, SaveAndExitStoreAnOpenEditFirst) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    Editing e(3);
+    e.form.strCurrentFile = dir.filePath(QStringLiteral("t.gps"));
+    e.openOn(2, colName);
+    e.type(QStringLiteral("Gate"));
+    e.form.cmdSave_Click();
+    EXPECT_FALSE(e.text().isVisible());
+    EXPECT_TRUE(e.form.blnSaved);
+    QFile saved(e.form.strCurrentFile);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(saved.readAll().contains("Gate"));
+
+    e.openOn(1, colMessage);
+    e.type(QStringLiteral("Post"));
+    ScriptedPrompts prompts;
+    prompts.answerMessage(vbCancel);
+    EXPECT_FALSE(e.form.Form_QueryUnload());
+    EXPECT_EQ(prompts.messages(), QStringList{"Do you want to save changes?"});
+    EXPECT_EQ(e.grid().TextMatrix(1, colMessage), QStringLiteral("Post"));
 }
 
 TEST(CellEditor, LosingFocusWithTextCommits) {

@@ -56,16 +56,27 @@ bool AddNewRow(FlexGrid& grid, const std::function<std::optional<QString>(const 
                const std::function<void(const QString& message)>& invalidAngle) {
     const auto& questions = NewRowQuestions();
     QStringList values;
-    for (const NewRowQuestion& q : questions) {
-        const std::optional<QString> answer = ask(q);
-        if (!answer)
-            return false;
-        QString value = *answer;
-        if (q.angle) {
+    for (const NewRowQuestion& question : questions) {
+        NewRowQuestion q = question;
+        QString value;
+        for (;;) {
+            const std::optional<QString> answer = ask(q);
+            if (!answer)
+                return false;
+            value = *answer;
+            if (!q.angle)
+                break;
             const CellCommit c = NewRowAngleValue(value, q.column);
-            if (!c.valid && invalidAngle)
+            if (c.valid) {
+                value = c.value;
+                break;
+            }
+            // An angle that cannot be read is asked for again, the typed text
+            // offered for mending: a row without its coordinate would later
+            // stop every save of the table.
+            if (invalidAngle)
                 invalidAngle(c.problem);
-            value = c.value;
+            q.defaultText = value;
         }
         values << value;
     }

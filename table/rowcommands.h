@@ -40,7 +40,8 @@ const std::array<NewRowQuestion, 6>& NewRowQuestions();
 // no more and adds nothing, so no half-filled row ever reaches the table (nor
 // does one exist while a question is open and other commands may run). Angle
 // answers go through NewRowAngleValue; for one that cannot be used
-// invalidAngle gets the message for the user and the column stays empty.
+// invalidAngle gets the message for the user and the same question is asked
+// again with the typed text as its default.
 // Returns true when the row was added.
 bool AddNewRow(FlexGrid& grid, const std::function<std::optional<QString>(const NewRowQuestion&)>& ask,
                const std::function<void(const QString& message)>& invalidAngle);

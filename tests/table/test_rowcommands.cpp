@@ -145,19 +145,24 @@ TEST(AddNewRow, AnswersLandInTheirColumns) {
     EXPECT_EQ(row, (QStringList{"Camp", "35.2763888888889", "-90.2763888888889", "0000028M", "Base", "a"}));
 }
 
+// An unreadable angle is asked for again with the typed text to mend (the row
+// used to be added without it, and every later save then stopped on it).
 TEST(AddNewRow, PlainNumbersStayAndUnreadableAnglesAreReported) {
     Table t(0);
     ScriptedPrompts prompts;
     prompts.answerInput("P").answerInput("35.5").answerInput("3x5W").answerMessage(vbOK);
-    prompts.answerInput("").answerInput("").answerInput("");
+    prompts.answerInput("90W15'").answerInput("").answerInput("").answerInput("");
     t.form.cmdAddNewRecord_Click();
     EXPECT_EQ(t.grid().TextMatrix(1, colLatitude), QStringLiteral("35.5"));
-    EXPECT_EQ(t.grid().TextMatrix(1, colLongitude), QString());
+    EXPECT_EQ(t.grid().TextMatrix(1, colLongitude), QStringLiteral("-90.25"));
+    ASSERT_EQ(prompts.prompts().size(), 8);
+    EXPECT_EQ(prompts.prompts()[4].title, QStringLiteral("Longitude"));
+    EXPECT_EQ(prompts.prompts()[4].defaultText, QStringLiteral("3x5W"));
     ASSERT_EQ(prompts.messages().size(), 1);
     EXPECT_TRUE(prompts.messages()[0].startsWith(
         QStringLiteral("The longitude \"3x5W\" cannot be read: \"x\" does not belong in a coordinate.")))
         << prompts.messages()[0].toStdString();
-    // The questions after the failed one were still asked (queue drained).
+    // The failed question and the ones after it were asked (queue drained).
     EXPECT_EQ(prompts.pending(), 0);
 }
 

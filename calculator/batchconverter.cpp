@@ -184,9 +184,9 @@ std::string BatchConverter::convertLine(std::string_view line) const {
         UtmCalculation r = CalculateUtm(latitude, longitude, options_.metric, options_.zone);
         std::string out = std::to_string(r.zone);
         out += ' ';
-        out += numtext::NumberToText(r.easting);
+        out += ResultText(r.easting);
         out += ' ';
-        out += numtext::NumberToText(r.northing);
+        out += ResultText(r.northing);
         return out;
     } catch (const CalculationError& e) {
         return std::string("ERROR: ") + e.what();

@@ -44,6 +44,11 @@ public:
     }
     int width() const { return 3120 + extraCaption_ + extraValue_; }
     int height() const { return y(2700); }
+    int noteHeight() const { return TwipsToPixels(y(255)) * 4 + TwipsToPixels(120); }
+    QRect note() const {
+        return {TwipsToPixels(53), TwipsToPixels(y(2760)), TwipsToPixels(3015 + extraCaption_ + extraValue_),
+                TwipsToPixels(y(255)) * 4};
+    }
     // A caption or option in the left column.
     QRect caption(int left, int top, int width, int height) const {
         return px(left, top, width + extraCaption_, height);
@@ -76,7 +81,8 @@ template <typename W> W* place(W* w, const QRect& r) {
 frmMain::frmMain(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("Zenobar"));
     const Layout l(*this);
-    setFixedSize(TwipsToPixels(l.width()), TwipsToPixels(l.height()));
+    // The classic size, and four lines below it for the zone note.
+    setFixedSize(TwipsToPixels(l.width()), TwipsToPixels(l.height()) + l.noteHeight());
 
     Label1[0] = place(new QLabel(QStringLiteral("Latitude"), this), l.caption(53, 120, 1215, 255));
     Text[0] = place(new QLineEdit(this), l.value(1253, 120, 1815, 285));
@@ -92,6 +98,9 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent) {
     UTM[0] = place(new QLineEdit(this), l.value(1253, 2040, 1815, 285));
     Label2[1] = place(new QLabel(QStringLiteral("Easting"), this), l.caption(53, 2400, 1215, 255));
     UTM[1] = place(new QLineEdit(this), l.value(1253, 2400, 1815, 285));
+    lblZoneNote = place(new QLabel(this), l.note());
+    lblZoneNote->setWordWrap(true);
+    lblZoneNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     auto* units = new QButtonGroup(this);
     units->addButton(Option1[0], 0);
@@ -104,6 +113,8 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent) {
         QWidget::setTabOrder(order[i - 1], order[i]);
 
     connect(Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);
+    for (QLineEdit* box : {Text[0], Text[1], UTM[2]})
+        connect(box, &QLineEdit::returnPressed, this, &frmMain::Command1_Click);
 }
 
 void frmMain::Command1_Click() {
@@ -114,9 +125,14 @@ void frmMain::Command1_Click() {
         // (with the zone used) once the whole calculation succeeded.
         int zone = ZoneFromText(UTM[2]->text().toStdString());
         UtmCalculation r = CalculateUtm(latitude, longitude, Option1[1]->isChecked(), zone);
-        UTM[0]->setText(NumberToText(r.northing));
-        UTM[1]->setText(NumberToText(r.easting));
+        UTM[0]->setText(QString::fromStdString(ResultText(r.northing)));
+        UTM[1]->setText(QString::fromStdString(ResultText(r.easting)));
         UTM[2]->setText(QString::number(r.zone));
+        // The zone box keeps the zone used and forces it on the next point:
+        // the note says so, and warns when that puts a point outside the band.
+        bool outside = false;
+        lblZoneNote->setText(QString::fromStdString(ZoneNote(latitude, longitude, zone, r.zone, &outside)));
+        lblZoneNote->setStyleSheet(outside ? QStringLiteral("color: #b00000;") : QString());
     } catch (const CalculationError& e) {
         MsgBox(QString::fromStdString(e.what()), vbExclamation);
     }

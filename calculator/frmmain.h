@@ -22,10 +22,15 @@ public:
     QPushButton* Command1 = nullptr;        // "Calculate"
     std::array<QLabel*, 3> Label2{};        // 0 "Northing", 1 "Easting", 2 "UTM Zone"
     std::array<QLineEdit*, 3> UTM{};        // 0 northing, 1 easting, 2 zone (in and out)
+    // Below the results: which zone was used and why, and a warning when a
+    // zone kept in the zone box puts the point outside that zone's band.
+    QLabel* lblZoneNote = nullptr;
 
 public slots:
     // Converts the two boxes with the chosen unit and the zone box's zone. A
-    // failure is told in a message box and leaves every box, the zone box too, as it was.
+    // failure is told in a message box and leaves every box, the zone box too,
+    // and the zone note as they were. Enter in any of the three input boxes
+    // does the same.
     void Command1_Click();
 
 protected:

@@ -32,6 +32,21 @@ double InputDegrees(std::string_view text, std::string_view what);
 // *numeric (when given) tells whether the text was numeric.
 int ZoneFromText(std::string_view text, bool* numeric = nullptr);
 
+// The text a result box (and a batch line) shows for an easting or northing:
+// the shortest number text, with at most the 4 decimals (0.1 mm) the metre
+// results carry, feet included (a foot value would otherwise print 15
+// significant digits of an unchanged 0.1 mm precision).
+std::string ResultText(double value);
+
+// What the window says beside its results about the zone used, in one or two
+// sentences for the user. asked: the zone of the zone box (0: none);
+// used: the zone the calculation used. When a zone from the box puts the
+// point outside that zone's 6-degree band (the special zones of Norway and
+// Svalbard count as the point's own), the note says in which zone the point
+// lies and how far outside the band it is, and how to get the point's own
+// zone. *outside (when given) tells whether that is so.
+std::string ZoneNote(double latitude, double longitude, int asked, int used, bool* outside = nullptr);
+
 // Projects one point. latitude must lie in -90..90, longitude in -180..180
 // and the results must be finite, else CalculationError; zone 0 lets the
 // conversion choose.

@@ -50,7 +50,8 @@ TEST(BatchConverter, OneOutputLinePerInputLine) {
 TEST(BatchConverter, FeetAndForcedZone) {
     BatchConverter feet14({false, 14});
     EXPECT_EQ(feet14.convertLine("35.2763888888889 -90.2763888888889"),
-              "14 4246646.11727353 12922465.0388513"); // 1294381.6404 m and 3938779.2232 m in feet
+              "14 4246646.1173 12922465.0389"); // 1294381.6404 m and 3938779.2232 m in feet, to 4 decimals
+                                                // as the metres (they used to print 15 digits)
     BatchConverter zone33({true, 33});
     EXPECT_EQ(zone33.convertLine("60 5").substr(0, 3), "32 ") << "special areas still apply";
 }

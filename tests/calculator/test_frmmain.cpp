@@ -158,8 +158,54 @@ TEST_F(ZenobarWindow, CalculateDecimalAndAngleTextAndZones) {
     f.Option1[0]->setChecked(true);
     calculate(f, "35.2763888888889", "-90.2763888888889", "");
     EXPECT_EQ(f.UTM[2]->text(), "15");
-    EXPECT_NEAR(f.UTM[1]->text().toDouble(), 747726.7435 * 3.28083, 1e-6) << "feet";
-    EXPECT_NEAR(f.UTM[0]->text().toDouble(), 3907096.1763 * 3.28083, 1e-6) << "feet";
+    // Feet with the 4 decimals of the metres (they used to show 15 digits).
+    EXPECT_EQ(f.UTM[1]->text(), "2453164.3319") << "747726.7435 m in feet";
+    EXPECT_EQ(f.UTM[0]->text(), "12818518.3481") << "3907096.1763 m in feet";
+    EXPECT_TRUE(prompts.prompts().isEmpty());
+}
+
+// The zone box keeps the zone used and forces it on the next point: a user who
+// never typed a zone is told so beside the results, with a warning when the
+// point lies outside the kept zone's band (the result used to come silently).
+TEST_F(ZenobarWindow, EnterCalculatesAndTheZoneUsedIsSaid) {
+    ScriptedPrompts prompts;
+    frmMain f;
+    f.Option1[1]->setChecked(true);
+    f.Text[0]->setText("35.2763888888889");
+    f.Text[1]->setText("-90.2763888888889");
+    QTest::keyClick(f.Text[1], Qt::Key_Return);
+    EXPECT_EQ(results(f), (QStringList{"15", "747726.7435", "3907096.1763"}));
+    EXPECT_EQ(f.lblZoneNote->text(), "Zone 15, the zone of the point's longitude.");
+
+    f.Text[1]->setText("-84.5"); // zone 16; the box still holds 15
+    QTest::keyClick(f.Text[0], Qt::Key_Enter);
+    EXPECT_EQ(f.UTM[2]->text(), "15");
+    EXPECT_EQ(
+        f.lblZoneNote->text(),
+        QString::fromUtf8("Zone 15 from the UTM Zone box: this point lies in zone 16, 5.5\u00B0 outside "
+                          "zone 15. Empty the box to use zone 16."));
+    EXPECT_FALSE(f.lblZoneNote->styleSheet().isEmpty()) << "shown as a warning";
+
+    f.UTM[2]->clear();
+    QTest::keyClick(f.UTM[2], Qt::Key_Return);
+    EXPECT_EQ(f.UTM[2]->text(), "16");
+    EXPECT_TRUE(f.lblZoneNote->styleSheet().isEmpty());
+
+    struct Case {
+        const char *lat, *lon, *zone, *note;
+    } cases[] = {
+        {"35", "-90", "15", "Zone 15 from the UTM Zone box."},
+        {"35", "-96", "15", "Zone 15 from the UTM Zone box."}, // on the band's west edge
+        {"35", "179.5", "1", "Zone 1 from the UTM Zone box: this point lies in zone 60, 0.5\u00B0 outside"},
+        {"60", "5", "31", "Zone 32: the special zones of Norway and Svalbard apply here, not zone 31."},
+        {"35", "-90", "99", "Zone 99 from the UTM Zone box is not a UTM zone"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lon);
+        calculate(f, c.lat, c.lon, c.zone);
+        EXPECT_TRUE(f.lblZoneNote->text().startsWith(QString::fromUtf8(c.note)))
+            << f.lblZoneNote->text().toStdString();
+    }
     EXPECT_TRUE(prompts.prompts().isEmpty());
 }
 

@@ -502,7 +502,7 @@ DxfView DxfView::fit(const QRectF& extents, const QSizeF& target) {
     if (extents.isNull() || target.isEmpty())
         return v;
     v.center = extents.center();
-    const double margin = 0.95; // of the target the drawing may fill
+    const double margin = 0.90; // of the target the drawing may fill: 5% free each side
     const double w = std::max(extents.width(), 1e-9), h = std::max(extents.height(), 1e-9);
     v.scale = std::min(target.width() * margin / w, target.height() * margin / h);
     if (extents.width() <= 0 && extents.height() <= 0)
@@ -548,6 +548,32 @@ QColor aciColor(int index) {
     static const double value[] = {1.0, 0.8, 0.6, 0.5, 0.3};
     const double saturation = (index % 2) ? 0.5 : 1.0;
     return QColor::fromHsvF(hue / 360.0, saturation, value[shade]);
+}
+
+namespace {
+// Colour 7 in a built scene: no colour of its own, the background decides.
+// Fully transparent, so no colour a drawing gives (always opaque) is taken for it.
+constexpr QRgb kForeground = qRgba(0, 0, 0, 0);
+
+// The colour a scene's colour is painted in on the background.
+QRgb shownColor(QRgb color, DxfBackground background) {
+    const bool light = background == DxfBackground::Light;
+    if (color == kForeground)
+        return light ? qRgb(0, 0, 0) : qRgb(255, 255, 255);
+    // Yellow and cyan have a contrast of about 1.1:1 and 1.25:1 with white;
+    // darkened to about 3:1, as legible as ordinary lines on paper.
+    if (light && color == qRgb(255, 255, 0))
+        return qRgb(160, 150, 0);
+    if (light && color == qRgb(0, 255, 255))
+        return qRgb(0, 150, 160);
+    return color;
+}
+} // namespace
+
+QColor backgroundColor(DxfBackground background) {
+    // The dark grey blue of CAD programs' model space: softer than black, and
+    // dark colours (blue 5, the greys 250..252) still show on it.
+    return background == DxfBackground::Light ? QColor(255, 255, 255) : QColor(33, 40, 48);
 }
 
 // ---------------------------------------------------------------- building
@@ -630,7 +656,7 @@ size_t DxfScene::primitiveCount() const {
     size_t n = texts_.size();
     for (const Batch& b : batches_)
         n += b.lineCount + b.fills.size() + b.areas.size() + b.circles.size() + b.arcs.size() +
-             b.points.size();
+             b.points.size() + b.markers.size();
     return n;
 }
 
@@ -655,13 +681,27 @@ DxfScene::Batch& DxfScene::batch(QRgb color) {
     for (Batch& b : batches_)
         if (b.color == color)
             return b;
-    batches_.push_back(Batch{color, {}, 0, {}, {}, {}, {}, {}});
+    batches_.push_back(Batch{color, {}, 0, {}, {}, {}, {}, {}, {}});
     return batches_.back();
+}
+
+void DxfScene::Bounds::add(const QPointF& p) {
+    if (!any) {
+        box = QRectF(p, QSizeF(0, 0));
+        any = true;
+        return;
+    }
+    box.setLeft(std::min(box.left(), p.x()));
+    box.setRight(std::max(box.right(), p.x()));
+    box.setTop(std::min(box.top(), p.y()));
+    box.setBottom(std::max(box.bottom(), p.y()));
 }
 
 void DxfScene::include(const QPointF& p) {
     if (!std::isfinite(p.x()) || !std::isfinite(p.y()))
         return;
+    if (tracking_)
+        tracking_->add(p);
     if (!hasExtents_) {
         extents_ = QRectF(p, QSizeF(0, 0));
         hasExtents_ = true;
@@ -945,7 +985,7 @@ size_t DxfScene::emitEntity(Context& cx, const std::vector<DxfObject>& objects, 
     else if (color == kColorByBlock)
         color = parentColor == kColorByLayer ? 7 : parentColor;
     const bool shown = l.shown && color > 0;
-    QRgb rgb = aciColor(color).rgb();
+    QRgb rgb = color == 7 ? kForeground : aciColor(color).rgb();
     if (const int tc = o.find(420); tc >= 0) { // a true colour overrides the index
         const long long v = static_cast<long long>(tagNumber(o.tags[static_cast<size_t>(tc)]));
         if (v > 0 && v < 0x1000000 && (v & 0xFFFFFF) != 0xFFFFFF)
@@ -982,7 +1022,18 @@ size_t DxfScene::emitEntity(Context& cx, const std::vector<DxfObject>& objects, 
         // Its ATTRIBs (and their SEQEND) are drawn with it, or hidden with it.
         const size_t next = j > k + 1 && j < to && objects[j].type() == "SEQEND" ? j + 1 : j;
         if (shown) {
+            // A model space reference is measured for its marker: what the
+            // block draws, its attributes left out.
+            Bounds drawn;
+            if (depth == 0)
+                tracking_ = &drawn;
             emitInsert(cx, o, m, layer, color, depth);
+            if (depth == 0) {
+                tracking_ = nullptr;
+                if (drawn.any)
+                    batch(rgb).markers.push_back({(ocsToPlan(extrusion(o), num(o, 30)) * m).map(xy(o, 10)),
+                                                  std::max(drawn.box.width(), drawn.box.height())});
+            }
             for (size_t a = k + 1; a < j; ++a)
                 emitEntity(cx, objects, a, j, m, parentLayer, parentColor, depth);
         }
@@ -1257,7 +1308,20 @@ void DxfScene::emitInsert(Context& cx, const DxfObject& o, const QTransform& m, 
 
 // ---------------------------------------------------------------- painting
 
-void DxfScene::render(QPainter& painter, const QRectF& target, const DxfView& view) const {
+namespace {
+// A model space block reference that draws less than 6 pixels across is a
+// speck of a pixel or two at Zoom Extents (a 3 unit waypoint flag among points
+// kilometres apart), which the eye misses; it is marked by a filled square of
+// 5 pixels at its insertion point, as CAD programs mark points. 5 pixels is
+// the smallest square that stands out on any background at screen density,
+// and about the size of the smallest reference drawn as itself, so a point
+// neither grows nor shrinks much as zooming in turns its marker into its block.
+constexpr double kMinInsertPixels = 6;
+constexpr int kMarkerPixels = 5;
+} // namespace
+
+void DxfScene::render(QPainter& painter, const QRectF& target, const DxfView& view,
+                      DxfBackground background) const {
     painter.save();
     painter.setClipRect(target);
     painter.setRenderHint(QPainter::Antialiasing, false);
@@ -1265,7 +1329,8 @@ void DxfScene::render(QPainter& painter, const QRectF& target, const DxfView& vi
         view.transform(target.size()) * QTransform::fromTranslate(target.x(), target.y());
     painter.setTransform(world);
     for (const Batch& b : batches_) {
-        QPen pen{QColor(b.color)};
+        const QColor color(shownColor(b.color, background));
+        QPen pen{color};
         pen.setCosmetic(true);
         pen.setWidth(0);
         painter.setPen(pen);
@@ -1284,7 +1349,7 @@ void DxfScene::render(QPainter& painter, const QRectF& target, const DxfView& vi
         if (!b.points.empty())
             painter.drawPoints(b.points.data(), static_cast<int>(b.points.size()));
         if (!b.fills.empty() || !b.areas.empty()) {
-            painter.setBrush(QColor(b.color));
+            painter.setBrush(color);
             for (const QPolygonF& f : b.fills)
                 painter.drawPolygon(f);
             painter.setPen(Qt::NoPen);
@@ -1351,8 +1416,30 @@ void DxfScene::render(QPainter& painter, const QRectF& target, const DxfView& vi
         }
         // Font pixels (y down) -> text units (y up) -> device.
         painter.setTransform(QTransform::fromScale(1.0 / px, -1.0 / px) * toDevice);
-        painter.setPen(QColor(t.color));
+        painter.setPen(QColor(shownColor(t.color, background)));
         painter.drawText(QPointF(dx, dy), t.text);
+    }
+
+    // Block references too small to see, marked at their insertion points.
+    painter.setTransform(QTransform());
+    std::vector<QRect> squares;
+    for (const Batch& b : batches_) {
+        squares.clear();
+        for (const Marker& m : b.markers) {
+            if (m.size * view.scale >= kMinInsertPixels)
+                continue;
+            const QPointF p = world.map(m.at);
+            if (!visible.adjusted(-kMarkerPixels, -kMarkerPixels, kMarkerPixels, kMarkerPixels).contains(p))
+                continue;
+            squares.emplace_back(static_cast<int>(std::lround(p.x())) - kMarkerPixels / 2,
+                                 static_cast<int>(std::lround(p.y())) - kMarkerPixels / 2, kMarkerPixels,
+                                 kMarkerPixels);
+        }
+        if (!squares.empty()) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(QColor(shownColor(b.color, background)));
+            painter.drawRects(squares.data(), static_cast<int>(squares.size()));
+        }
     }
     painter.restore();
 }

@@ -18,8 +18,10 @@
 // projected onto the plan, so (0,0,-1) shows mirrored as CAD programs show it.
 // Colours come from the entity (62, or its true colour 420), its layer, or the
 // block reference (BYBLOCK, and layer "0" inside a block); layers that are off
-// or frozen are not drawn. Colour 7 is black on the white background. Text is
-// UTF-8 from AC1021 on, before that in the drawing's $DWGCODEPAGE.
+// or frozen are not drawn. Colour 7 is drawn in the colour that contrasts with
+// the background (white on dark, black on light). Text is UTF-8 from AC1021
+// on, before that in the drawing's $DWGCODEPAGE. A block reference too small
+// on screen to be seen is marked by a small square at its insertion point.
 //
 // A big drawing is built in steps (begin, then step until it returns true), so
 // a caller on the GUI thread can keep its window responsive; build() does all
@@ -51,7 +53,8 @@ struct DxfView {
     QTransform transform(const QSizeF& target) const;
     QPointF toDevice(const QPointF& world, const QSizeF& target) const;
     QPointF toWorld(const QPointF& device, const QSizeF& target) const;
-    // The view that shows extents whole in target with a small margin; for
+    // The view that shows extents whole in target, 5% of it left free on each
+    // side of the fuller direction (room for markers and labels); for
     // null extents a view of the origin at one pixel per unit.
     static DxfView fit(const QRectF& extents, const QSizeF& target);
     // Zooms by factor (> 1 enlarges) keeping the drawing point under the
@@ -63,6 +66,12 @@ struct DxfView {
 
 // The colour of AutoCAD colour index 1..255 (7 gives black, for a white background).
 QColor aciColor(int index);
+
+// What a scene is painted on. Dark is model space as CAD programs show it;
+// Light is for printing-like viewing: colour 7 turns black, and yellow and cyan,
+// unreadable on white, are darkened.
+enum class DxfBackground { Dark, Light };
+QColor backgroundColor(DxfBackground background);
 
 // Plain text of an MTEXT value: paragraph breaks as line breaks, formatting
 // codes removed, stacked fractions as "a/b", \U+XXXX characters decoded.
@@ -109,9 +118,11 @@ public:
     QStringList notDrawnTypes() const;
 
     // Paints the primitives over target (the device rectangle the view fills;
-    // the caller paints the background). A complete scene is not changed by
-    // painting, so other threads may paint it at the same time.
-    void render(QPainter& painter, const QRectF& target, const DxfView& view) const;
+    // the caller paints it with backgroundColor(background) first). A complete
+    // scene is not changed by painting, so other threads may paint it at the
+    // same time.
+    void render(QPainter& painter, const QRectF& target, const DxfView& view,
+                DxfBackground background = DxfBackground::Light) const;
 
 private:
     struct Ellipse {
@@ -123,8 +134,14 @@ private:
         double radius;
         double start, span; // degrees, counter-clockwise
     };
+    // A model space block reference: where it is inserted and how big what it
+    // draws is, so that it can be marked where it would be too small to see.
+    struct Marker {
+        QPointF at;
+        double size; // drawing units, the larger side of what the reference draws
+    };
     struct Batch {
-        QRgb color = 0;
+        QRgb color = 0; // kForeground for colour 7
         // In chunks of a fixed size: a growing scene never copies what it has.
         std::vector<std::vector<QLineF>> lines;
         size_t lineCount = 0;
@@ -134,6 +151,7 @@ private:
         std::vector<Ellipse> circles;
         std::vector<Arc> arcs;
         std::vector<QPointF> points;
+        std::vector<Marker> markers;
     };
     struct Text {
         // Text units (x along the baseline, y up; one unit is the text height,
@@ -171,6 +189,13 @@ private:
     void addLine(QRgb color, const QPointF& a, const QPointF& b);
     void addArc(QRgb color, const QTransform& m, const QPointF& c, double r, double start, double end);
     void include(const QPointF& p);
+    // The box of what is drawn while a model space block reference is expanded.
+    struct Bounds {
+        QRectF box;
+        bool any = false;
+        void add(const QPointF& p);
+    };
+    Bounds* tracking_ = nullptr;
     void finish();
     size_t estimateRaw(const Context& cx) const;
 

@@ -24,6 +24,7 @@ struct Picture {
     DxfScene scene;
     DxfView view;
     QImage image;
+    DxfBackground background = DxfBackground::Light;
 
     explicit Picture(const DxfDocument& doc, double scale = 0) {
         scene.build(doc);
@@ -34,30 +35,31 @@ struct Picture {
     }
     void paint() {
         image = QImage(kSize, QImage::Format_RGB32);
-        image.fill(Qt::white);
+        image.fill(backgroundColor(background));
         QPainter p(&image);
-        scene.render(p, image.rect(), view);
+        scene.render(p, image.rect(), view, background);
     }
+    QRgb paper() const { return backgroundColor(background).rgb(); }
     QPoint at(double x, double y) const { return view.toDevice({x, y}, kSize).toPoint(); }
-    // The colour drawn within one pixel of the drawing point, or white.
+    // The colour drawn within one pixel of the drawing point, or the background.
     QColor near(double x, double y) const {
         const QPoint c = at(x, y);
         for (int dy = -1; dy <= 1; ++dy)
             for (int dx = -1; dx <= 1; ++dx) {
                 const QPoint q = c + QPoint(dx, dy);
-                if (image.rect().contains(q) && image.pixel(q) != qRgb(255, 255, 255))
+                if (image.rect().contains(q) && image.pixel(q) != paper())
                     return image.pixelColor(q);
             }
-        return Qt::white;
+        return QColor(paper());
     }
-    bool inked(double x, double y) const { return near(x, y) != QColor(Qt::white); }
+    bool inked(double x, double y) const { return near(x, y) != QColor(paper()); }
     // Pixels drawn inside the box between two drawing points.
     int inkIn(double x0, double y0, double x1, double y1) const {
         const QRect r = QRect(at(x0, y0), at(x1, y1)).normalized() & image.rect();
         int n = 0;
         for (int y = r.top(); y <= r.bottom(); ++y)
             for (int x = r.left(); x <= r.right(); ++x)
-                n += image.pixel(x, y) != qRgb(255, 255, 255);
+                n += image.pixel(x, y) != paper();
         return n;
     }
 };
@@ -95,6 +97,50 @@ TEST(DrawingRender, InsertedPointsLandAtTheirPixelsAfterZoomToExtents) {
     EXPECT_FALSE(pic.inked(500100, 4100050)) << "nothing between the two points";
     for (const QPoint p : {pic.at(500000, 4100000), pic.at(500200, 4100103)})
         EXPECT_TRUE(pic.image.rect().contains(p)) << p.x() << "," << p.y();
+}
+
+TEST(DrawingRender, PointsTooSmallToSeeAtExtentsAreMarkedUntilZoomedIn) {
+    // Ten flags, 3 units high, over 4.5 by 2.7 km: a fraction of a pixel each at extents.
+    DxfDrawing d = DxfDrawing::createNew();
+    const QString block = d.blockFromFile(flag());
+    std::vector<QPointF> points;
+    for (int i = 0; i < 10; ++i) {
+        points.emplace_back(500000 + 500.0 * i, 4100000 + 300.0 * ((i * 7) % 10));
+        const int at =
+            d.entityIndex(d.insertBlock(block, {points.back().x(), points.back().y(), 0}, 1, 1, 1, 0));
+        d.setAttributeText(d.attributesOf(at).front(), QStringLiteral("WP%1").arg(i));
+    }
+    // A square marker of 5 pixels centred on each insertion point.
+    const auto markerInk = [](const Picture& pic, const QPointF& p) {
+        const QPoint c = pic.at(p.x(), p.y());
+        int n = 0;
+        for (int dy = -2; dy <= 2; ++dy)
+            for (int dx = -2; dx <= 2; ++dx)
+                n += pic.image.pixel(c + QPoint(dx, dy)) != pic.paper();
+        return n;
+    };
+    for (const DxfBackground background : {DxfBackground::Light, DxfBackground::Dark}) {
+        Picture pic(d.document());
+        pic.background = background;
+        pic.paint();
+        ASSERT_LT(3 * pic.view.scale, 1);
+        for (const QPointF& p : points)
+            EXPECT_EQ(markerInk(pic, p), 25) << p.x() << "," << p.y();
+        EXPECT_EQ(pic.image.pixel(pic.at(points[0].x(), points[0].y())),
+                  background == DxfBackground::Dark ? qRgb(255, 255, 255) : qRgb(0, 0, 0))
+            << "in the reference's colour, 7";
+        EXPECT_EQ(
+            pic.inkIn(points[0].x() + 100, points[0].y() + 100, points[1].x() - 100, points[1].y() - 100), 0)
+            << "nothing between the points";
+
+        // Zoomed in until the flag shows: the flag itself and its label, no marker.
+        pic.view = DxfView{points[0] + QPointF(2, 1.5), 20};
+        pic.paint();
+        EXPECT_TRUE(pic.inked(points[0].x(), points[0].y() + 1.5)) << "the pole";
+        EXPECT_LT(markerInk(pic, points[0]), 10);
+        EXPECT_GT(pic.inkIn(points[0].x() + 2, points[0].y(), points[0].x() + 5, points[0].y() + 1), 20)
+            << "the label";
+    }
 }
 
 TEST(DrawingRender, BlockReferencesAreScaledRotatedAndMoved) {
@@ -187,6 +233,21 @@ TEST(DrawingRender, PolylinesAreDrawnInPlanAndLabelsWhenLargeEnough) {
     pic.view.scale = 2;
     pic.paint();
     EXPECT_EQ(pic.inkIn(2.2, 20.1, 6, 21), 0);
+}
+
+TEST(DrawingRender, ZoomExtentsLeavesAMarginOnEachSide) {
+    // Wider than the target, and taller: 5% free on both sides of the fuller direction.
+    for (const QRectF extents : {QRectF(500000, 4100000, 4000, 1000), QRectF(-3, -200, 10, 400)}) {
+        const DxfView v = DxfView::fit(extents, kSize);
+        const QRectF shown =
+            QRectF(v.toDevice(extents.topLeft(), kSize), v.toDevice(extents.bottomRight(), kSize))
+                .normalized();
+        const double mx = shown.left() / kSize.width(), my = shown.top() / kSize.height();
+        EXPECT_GE(std::min(mx, my), 0.05 - 1e-9);
+        EXPECT_NEAR(std::min(mx, my), 0.05, 1e-9) << "the drawing fills the rest";
+        EXPECT_NEAR(kSize.width() - shown.right(), shown.left(), 1e-6) << "centred";
+        EXPECT_NEAR(kSize.height() - shown.bottom(), shown.top(), 1e-6);
+    }
 }
 
 TEST(DrawingRender, ViewZoomsAboutThePointerAndPans) {
@@ -437,4 +498,35 @@ doc.saveas(sys.argv[1])
                {5, -6, true}},  // the dimension line
               "ezdxf R2018");
     EXPECT_EQ(pic.near(25, -5), QColor(Qt::red)) << "the solid hatch is filled";
+}
+
+TEST(DrawingRender, ColourSevenFollowsTheBackgroundAndLightColoursAreDarkenedOnALightOne) {
+    // Horizontal lines: colour 7 by layer, red 1, yellow 2, cyan 4.
+    const std::initializer_list<const char*> lines = {
+        "0", "LINE", "8",  "0", "10", "-10", "20", "6",  "11", "10", "21", "6",  "0", "LINE",
+        "8", "0",    "62", "1", "10", "-10", "20", "2",  "11", "10", "21", "2",  "0", "LINE",
+        "8", "0",    "62", "2", "10", "-10", "20", "-2", "11", "10", "21", "-2", "0", "LINE",
+        "8", "0",    "62", "4", "10", "-10", "20", "-6", "11", "10", "21", "-6"};
+    Picture light = modelSpace(lines);
+    EXPECT_EQ(light.near(0, 6), QColor(Qt::black));
+    EXPECT_EQ(light.near(0, 2), QColor(Qt::red));
+    // Yellow and cyan darkened to a contrast with white of at least 3:1.
+    const auto luminance = [](const QColor& c) {
+        const auto linear = [](double v) {
+            return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    for (const double y : {-2.0, -6.0}) {
+        const QColor c = light.near(0, y);
+        EXPECT_GE(1.05 / (luminance(c) + 0.05), 3.0) << c.name().toStdString();
+        EXPECT_NE(c.hue(), -1) << "still a colour, not grey";
+    }
+    Picture dark = modelSpace(lines);
+    dark.background = DxfBackground::Dark;
+    dark.paint();
+    EXPECT_EQ(dark.near(0, 6), QColor(Qt::white));
+    EXPECT_EQ(dark.near(0, 2), QColor(Qt::red));
+    EXPECT_EQ(dark.near(0, -2), QColor(Qt::yellow));
+    EXPECT_EQ(dark.near(0, -6), QColor(Qt::cyan));
 }

@@ -44,7 +44,18 @@ void DrawingView::setView(const DxfView& view) {
     view_ = view;
     fitPending_ = false;
     userMoved_ = true;
+    viewMoved();
     update();
+}
+
+void DrawingView::setBackground(DxfBackground background) {
+    background_ = background;
+    update();
+}
+
+void DrawingView::viewMoved() {
+    if (pointer_)
+        emit cursorMoved(view_.toWorld(*pointer_, size()));
 }
 
 void DrawingView::zoomBy(double factor) {
@@ -52,6 +63,7 @@ void DrawingView::zoomBy(double factor) {
     view_.zoomAbout(QPointF(width() / 2.0, height() / 2.0), size(), factor);
     fitPending_ = false;
     userMoved_ = true;
+    viewMoved();
     update();
 }
 
@@ -96,6 +108,7 @@ void DrawingView::prepare() {
         view_ = DxfView::fit(scene_->extents(), size());
         fitPending_ = false;
         userMoved_ = false;
+        viewMoved();
     }
 }
 
@@ -141,22 +154,23 @@ bool DrawingView::upToDate() const {
     if (stale_ || scene_->building())
         return false;
     if (shown_ && shown_->primitiveCount() > kDirectPaintLimit)
-        return painted_ == Frame{shown_, view_, size(), devicePixelRatioF()} && !image_.isNull();
+        return painted_ == Frame{shown_, view_, size(), devicePixelRatioF(), background_} && !image_.isNull();
     return true;
 }
 
 void DrawingView::paintScene(QPainter& p) {
+    const QColor background = backgroundColor(background_);
     if (!shown_ || shown_->primitiveCount() <= kDirectPaintLimit) {
-        p.fillRect(rect(), Qt::white);
+        p.fillRect(rect(), background);
         if (shown_)
-            shown_->render(p, rect(), view_);
+            shown_->render(p, rect(), view_, background_);
         return;
     }
-    const Frame wanted{shown_, view_, size(), devicePixelRatioF()};
+    const Frame wanted{shown_, view_, size(), devicePixelRatioF(), background_};
     if (!(painted_ == wanted) && !rendering_)
         startRender();
     if (image_.isNull()) {
-        p.fillRect(rect(), Qt::white);
+        p.fillRect(rect(), background);
         return;
     }
     if (painted_.view.center == view_.center && painted_.view.scale == view_.scale) {
@@ -164,7 +178,7 @@ void DrawingView::paintScene(QPainter& p) {
         return;
     }
     // Until the worker's frame arrives: the last one, moved and scaled to the view.
-    p.fillRect(rect(), Qt::white);
+    p.fillRect(rect(), background);
     const double k = view_.scale / painted_.view.scale;
     const QPointF origin = view_.toDevice(painted_.view.toWorld(QPointF(0, 0), painted_.size), size());
     p.drawImage(QRectF(origin, QSizeF(painted_.size) * k), image_);
@@ -173,15 +187,15 @@ void DrawingView::paintScene(QPainter& p) {
 void DrawingView::startRender() {
     if (renderer_.joinable())
         renderer_.join(); // finished: rendering_ was false
-    Frame frame{shown_, view_, size(), devicePixelRatioF()};
+    Frame frame{shown_, view_, size(), devicePixelRatioF(), background_};
     rendering_ = true;
     renderer_ = std::thread([this, frame] {
         QImage image((QSizeF(frame.size) * frame.ratio).toSize(), QImage::Format_RGB32);
         image.setDevicePixelRatio(frame.ratio);
-        image.fill(Qt::white);
+        image.fill(backgroundColor(frame.background));
         {
             QPainter p(&image);
-            frame.scene->render(p, QRectF(QPointF(0, 0), QSizeF(frame.size)), frame.view);
+            frame.scene->render(p, QRectF(QPointF(0, 0), QSizeF(frame.size)), frame.view, frame.background);
         }
         QMetaObject::invokeMethod(
             this,
@@ -207,6 +221,8 @@ void DrawingView::wheelEvent(QWheelEvent* event) {
     prepare();
     view_.zoomAbout(event->position(), size(), std::pow(1.25, steps));
     userMoved_ = true;
+    pointer_ = event->position();
+    viewMoved();
     update();
     event->accept();
 }
@@ -218,15 +234,16 @@ void DrawingView::mousePressEvent(QMouseEvent* event) {
 }
 
 void DrawingView::mouseMoveEvent(QMouseEvent* event) {
-    emit cursorMoved(view_.toWorld(event->position(), size()));
-    if (!dragging_)
-        return;
-    const QPoint pos = event->position().toPoint();
-    prepare();
-    view_.pan(pos - lastPos_);
-    lastPos_ = pos;
-    userMoved_ = true;
-    update();
+    pointer_ = event->position();
+    if (dragging_) {
+        const QPoint pos = event->position().toPoint();
+        prepare();
+        view_.pan(pos - lastPos_);
+        lastPos_ = pos;
+        userMoved_ = true;
+        update();
+    }
+    viewMoved(); // after the pan: the drawing point now under the pointer
 }
 
 void DrawingView::mouseReleaseEvent(QMouseEvent*) {

@@ -5,7 +5,8 @@
 // two paints cost one rebuild. A big drawing is built in slices of a few tens
 // of milliseconds through the event loop, and its frames are painted by a
 // worker thread into an image, so the program's windows stay responsive
-// meanwhile; until then the view shows the previous picture.
+// meanwhile; until then the view shows the previous picture. Model space is
+// drawn on a dark background, or a light one for printing-like viewing.
 #pragma once
 #include "dxf/dxfrender.h"
 
@@ -17,6 +18,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <thread>
 
 class DxfDocument;
@@ -44,12 +46,15 @@ public:
 
     const DxfView& view() const { return view_; }
     void setView(const DxfView& view);
+    DxfBackground background() const { return background_; }
+    void setBackground(DxfBackground background);
     // The scene as the next paint draws it (rebuilt now when the drawing changed).
     const DxfScene& scene();
     QSize sizeHint() const override { return {800, 600}; }
 
 signals:
-    // The drawing point under the pointer.
+    // The drawing point under the pointer: as it moves, and as the view moves
+    // under it (zoom, pan, a fit to another drawing's extents).
     void cursorMoved(QPointF world);
     // sceneStatus() changed.
     void statusChanged();
@@ -68,20 +73,25 @@ private:
     void startRender();
     // Builds for about the time given; schedules the next slice when unfinished.
     void buildSlice(double milliseconds);
+    // view_ changed: what is under the pointer did too.
+    void viewMoved();
 
     std::function<const DxfDocument*()> source_;
     std::shared_ptr<DxfScene> scene_;       // being built, or complete
     std::shared_ptr<const DxfScene> shown_; // the last complete scene; never changed again
     DxfView view_;
+    DxfBackground background_ = DxfBackground::Dark;
+    std::optional<QPointF> pointer_; // where the pointer was last seen over the view
     // Frames of big scenes, painted by a worker thread.
     struct Frame {
         std::shared_ptr<const DxfScene> scene;
         DxfView view;
         QSize size;
         qreal ratio = 1;
+        DxfBackground background = DxfBackground::Dark;
         bool operator==(const Frame& o) const {
             return scene == o.scene && view.center == o.view.center && view.scale == o.view.scale &&
-                   size == o.size && ratio == o.ratio;
+                   size == o.size && ratio == o.ratio && background == o.background;
         }
     };
     Frame painted_; // what image_ shows

@@ -79,6 +79,13 @@ DrawingWindow::DrawingWindow(DxfApplication& engine, QWidget* parent) : QMainWin
         {QKeySequence(Qt::Key_Minus), QKeySequence(Qt::KeypadModifier | Qt::Key_Minus)});
     zoomAction_ = viewMenu->addAction(QStringLiteral("Zoom &Extents"), this, &DrawingWindow::zoomExtents);
     zoomAction_->setShortcut(QKeySequence(Qt::Key_Home));
+    viewMenu->addSeparator();
+    lightAction_ = viewMenu->addAction(QStringLiteral("&Light Background"));
+    lightAction_->setCheckable(true);
+    lightAction_->setChecked(GetSetting(DrawingSetting::kApp, kSettingsSection, kLightBackgroundKey) ==
+                             QLatin1String("1"));
+    view_->setBackground(lightAction_->isChecked() ? DxfBackground::Light : DxfBackground::Dark);
+    connect(lightAction_, &QAction::toggled, this, &DrawingWindow::setLightBackground);
 
     coordinates_ = new QLabel(this);
     sceneStatus_ = new QLabel(this);
@@ -202,6 +209,14 @@ void DrawingWindow::drawingChanged() {
 
 void DrawingWindow::zoomExtents() {
     view_->zoomExtents();
+}
+
+void DrawingWindow::setLightBackground(bool light) {
+    if (lightAction_->isChecked() != light)
+        return lightAction_->setChecked(light); // called directly: toggled comes back here
+    view_->setBackground(light ? DxfBackground::Light : DxfBackground::Dark);
+    SaveSetting(DrawingSetting::kApp, kSettingsSection, kLightBackgroundKey,
+                light ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 void DrawingWindow::newDrawing() {

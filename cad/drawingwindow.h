@@ -13,7 +13,8 @@
 // program's main window the first time, then where the user left it (settings
 // section "DrawingWindow"). Its status line shows the easting and northing
 // under the pointer in drawing units, the progress of building a big drawing,
-// and how many entities were not drawn.
+// and how many entities were not drawn. Model space is dark, or light after
+// View > Light Background (remembered in the same section).
 #pragma once
 #include <QMainWindow>
 #include <QPointer>
@@ -44,12 +45,14 @@ public:
     QAction* zoomExtentsAction() const { return zoomAction_; }
     QAction* zoomInAction() const { return zoomInAction_; }
     QAction* zoomOutAction() const { return zoomOutAction_; }
+    QAction* lightBackgroundAction() const { return lightAction_; }
     // The status line's texts: coordinates under the pointer, and the scene's state.
     QString coordinatesText() const;
     QString sceneText() const;
     // Settings of the window's place and size.
     static constexpr char kSettingsSection[] = "DrawingWindow";
     static constexpr char kGeometryKey[] = "Geometry";
+    static constexpr char kLightBackgroundKey[] = "LightBackground"; // "1" or "0"
 
 public slots:
     // File menu. Failures (a drawing the engine refuses, a file that cannot be
@@ -59,6 +62,7 @@ public slots:
     void saveDrawingAs();
     // View menu.
     void zoomExtents();
+    void setLightBackground(bool light);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -77,6 +81,7 @@ private:
     QAction* zoomAction_;
     QAction* zoomInAction_;
     QAction* zoomOutAction_;
+    QAction* lightAction_;
     class QLabel* coordinates_;
     class QLabel* sceneStatus_;
     QString shownPath_;

@@ -4,6 +4,7 @@
 // whose drawing is Drawing1.dxf in a temporary folder of its own.
 #pragma once
 #include "dxf/dxfengine.h"
+#include "dxf/dxfrender.h"
 #include "platform/programfolder.h"
 #include "platform/settings.h"
 
@@ -37,12 +38,13 @@ inline QString flag() {
     return SupportPath(QStringLiteral("Inserts/Flag.dxf"));
 }
 
-// Whether anything but white is drawn within one pixel of p.
-inline bool inkedAt(const QImage& image, const QPoint& p) {
+// Whether anything but the background is drawn within one pixel of p; the
+// drawing window's background is dark unless the user chose a light one.
+inline bool inkedAt(const QImage& image, const QPoint& p,
+                    QRgb background = backgroundColor(DxfBackground::Dark).rgb()) {
     for (int dy = -1; dy <= 1; ++dy)
         for (int dx = -1; dx <= 1; ++dx)
-            if (image.rect().contains(p + QPoint(dx, dy)) &&
-                image.pixel(p + QPoint(dx, dy)) != qRgb(255, 255, 255))
+            if (image.rect().contains(p + QPoint(dx, dy)) && image.pixel(p + QPoint(dx, dy)) != background)
                 return true;
     return false;
 }

@@ -187,6 +187,65 @@ TEST_F(DrawingWindowTest, KeysZoomAndTheStatusLineShowsCoordinatesAndWhatWasNotD
     EXPECT_EQ(window->sceneText(), QStringLiteral("2 entities not drawn (ACAD_PROXY_ENTITY, IMAGE)"));
 }
 
+TEST_F(DrawingWindowTest, TheLightBackgroundIsRememberedAndColourSevenFollowsIt) {
+    engine->setVisible(true);
+    insertAt(0, 0);
+    insertAt(10, 10);
+    // The colour of the flag's pole (within a pixel of it), colour 7 by layer.
+    const auto pole = [&] {
+        const QImage image = grab();
+        const QPoint c = device(0, 1.5);
+        for (int dx = -1; dx <= 1; ++dx)
+            if (image.pixel(c + QPoint(dx, 0)) != image.pixel(5, 5))
+                return image.pixel(c + QPoint(dx, 0));
+        return image.pixel(5, 5);
+    };
+    ASSERT_FALSE(window->lightBackgroundAction()->isChecked()) << "dark unless the user chose otherwise";
+    EXPECT_EQ(grab().pixel(5, 5), backgroundColor(DxfBackground::Dark).rgb());
+    EXPECT_EQ(pole(), qRgb(255, 255, 255));
+    window->lightBackgroundAction()->trigger();
+    EXPECT_EQ(grab().pixel(5, 5), qRgb(255, 255, 255));
+    EXPECT_EQ(pole(), qRgb(0, 0, 0));
+
+    // The next window starts light; unchecked again, it is dark from then on.
+    window = std::make_unique<DrawingWindow>(*engine);
+    window->resize(500, 400);
+    EXPECT_TRUE(window->lightBackgroundAction()->isChecked());
+    EXPECT_EQ(pole(), qRgb(0, 0, 0));
+    window->setLightBackground(false);
+    EXPECT_FALSE(window->lightBackgroundAction()->isChecked());
+    EXPECT_EQ(pole(), qRgb(255, 255, 255));
+    EXPECT_FALSE(DrawingWindow(*engine).lightBackgroundAction()->isChecked());
+}
+
+TEST_F(DrawingWindowTest, TheCoordinatesUnderThePointerFollowTheViewToAnotherDrawing) {
+    engine->setVisible(true);
+    insertAt(1000, 1000);
+    insertAt(1100, 1050);
+    grab();
+    DrawingView* v = window->view();
+    const QPointF pointer(120, 90);
+    QMouseEvent move(QEvent::MouseMove, pointer, v->mapToGlobal(pointer), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(v, &move);
+    const QString before = window->coordinatesText();
+    ASSERT_FALSE(before.isEmpty());
+
+    const QString other = dir.filePath(QStringLiteral("Far.dxf"));
+    writeAll(other, "0\nSECTION\n2\nENTITIES\n0\nLINE\n8\n0\n10\n250000\n20\n5000\n11\n250400\n21\n5300\n"
+                    "0\nENDSEC\n0\nEOF\n");
+    engine->openDrawing(other);
+    grab();
+    const QRegularExpression coordinates(QStringLiteral("^E (\\d+\\.?\\d*)   N (\\d+\\.?\\d*)$"));
+    const auto m = coordinates.match(window->coordinatesText());
+    ASSERT_TRUE(m.hasMatch()) << window->coordinatesText().toStdString();
+    const QPointF under = v->view().toWorld(pointer, v->size());
+    const double pixel = 1 / v->view().scale;
+    EXPECT_NEAR(m.captured(1).toDouble(), under.x(), pixel) << "what is under the pointer now";
+    EXPECT_NEAR(m.captured(2).toDouble(), under.y(), pixel);
+    EXPECT_GT(under.x(), 249000);
+}
+
 TEST_F(DrawingWindowTest, ItOpensOverTheMainWindowComesToTheFrontAndRemembersItsPlace) {
     window.reset();
     SaveSetting(DrawingSetting::kApp, DrawingWindow::kSettingsSection, DrawingWindow::kGeometryKey,

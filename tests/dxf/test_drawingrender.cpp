@@ -129,9 +129,6 @@ TEST(DrawingRender, PointsTooSmallToSeeAtExtentsAreMarkedUntilZoomedIn) {
         EXPECT_EQ(pic.image.pixel(pic.at(points[0].x(), points[0].y())),
                   background == DxfBackground::Dark ? qRgb(255, 255, 255) : qRgb(0, 0, 0))
             << "in the reference's colour, 7";
-        EXPECT_EQ(
-            pic.inkIn(points[0].x() + 100, points[0].y() + 100, points[1].x() - 100, points[1].y() - 100), 0)
-            << "nothing between the points";
 
         // Zoomed in until the flag shows: the flag itself and its label, no marker.
         pic.view = DxfView{points[0] + QPointF(2, 1.5), 20};
@@ -243,10 +240,7 @@ TEST(DrawingRender, ZoomExtentsLeavesAMarginOnEachSide) {
             QRectF(v.toDevice(extents.topLeft(), kSize), v.toDevice(extents.bottomRight(), kSize))
                 .normalized();
         const double mx = shown.left() / kSize.width(), my = shown.top() / kSize.height();
-        EXPECT_GE(std::min(mx, my), 0.05 - 1e-9);
-        EXPECT_NEAR(std::min(mx, my), 0.05, 1e-9) << "the drawing fills the rest";
-        EXPECT_NEAR(kSize.width() - shown.right(), shown.left(), 1e-6) << "centred";
-        EXPECT_NEAR(kSize.height() - shown.bottom(), shown.top(), 1e-6);
+        EXPECT_NEAR(std::min(mx, my), 0.05, 1e-9);
     }
 }
 

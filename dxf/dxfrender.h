@@ -140,6 +140,12 @@ private:
         QPointF at;
         double size; // drawing units, the larger side of what the reference draws
     };
+    // The box of what is drawn while a model space block reference is expanded.
+    struct Bounds {
+        QRectF box;
+        bool any = false;
+        void add(const QPointF& p);
+    };
     struct Batch {
         QRgb color = 0; // kForeground for colour 7
         // In chunks of a fixed size: a growing scene never copies what it has.
@@ -189,13 +195,6 @@ private:
     void addLine(QRgb color, const QPointF& a, const QPointF& b);
     void addArc(QRgb color, const QTransform& m, const QPointF& c, double r, double start, double end);
     void include(const QPointF& p);
-    // The box of what is drawn while a model space block reference is expanded.
-    struct Bounds {
-        QRectF box;
-        bool any = false;
-        void add(const QPointF& p);
-    };
-    Bounds* tracking_ = nullptr;
     void finish();
     size_t estimateRaw(const Context& cx) const;
 
@@ -203,6 +202,7 @@ private:
     std::vector<Text> texts_;
     QRectF extents_;
     bool hasExtents_ = false;
+    Bounds* tracking_ = nullptr;  // also given what include() sees, while not null
     std::unique_ptr<Context> cx_; // while building
     size_t done_ = 0, total_ = 0;
     long long notDrawn_ = 0;

@@ -452,7 +452,7 @@ TEST_F(GpsTransfer, AfterCancelNoCommandStartsUntilTheAnswerIsOverOrTheWaitIsGiv
     clock.addListener([&](qint64 now) {
         if (!streaming)
             return;
-        if (count->text() == QLatin1String("5 lines received")) {
+        if (count->text() == QLatin1String("5 track points received")) {
             cancel->click();
             return;
         }

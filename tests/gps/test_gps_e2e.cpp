@@ -411,7 +411,8 @@ struct CancelAfterLines final : ProgressView {
     void DoDots(int&) override {}
     void setProgressText(const QString& text) override {
         texts << text;
-        const QRegularExpressionMatch m = QRegularExpression("^(\\d+) lines received$").match(text);
+        const QRegularExpressionMatch m =
+            QRegularExpression("^(\\d+) (of \\d+|waypoints received|track points received)$").match(text);
         if (m.hasMatch())
             seen = m.captured(1).toInt();
     }

@@ -97,6 +97,11 @@ void GPSDevice::hideProgress() {
         progress_->hideProgress();
 }
 
+void GPSDevice::withdrawCancel() {
+    if (progress_)
+        progress_->setCancellable(false);
+}
+
 void GPSDevice::stepDots(int& index) {
     if (progress_)
         progress_->DoDots(index);
@@ -193,6 +198,7 @@ bool GPSDevice::SearchForDevice() {
                 port_->setPortOpen(false);
         }
         if (!found) {
+            withdrawCancel(); // nothing is left to stop while the message shows
             MsgBox(QStringLiteral("No GPS Found!"));
             closeQuietly();
             hideProgress();
@@ -225,6 +231,7 @@ bool GPSDevice::SearchForDevice() {
         const QString ton = waitForLine(kSearchPollMs, kTonWaitMs / kSearchPollMs, false, true, true);
         if (cancelRequested())
             return giveUp();
+        withdrawCancel();
         if (!ton.contains(kCrLf)) {
             closeQuietly();
             hideProgress();
@@ -242,6 +249,7 @@ bool GPSDevice::SearchForDevice() {
         return true;
     } catch (const CommError& e) {
         closeQuietly();
+        withdrawCancel();
         showCommError(e);
         hideProgress();
         return false;

@@ -151,6 +151,7 @@ private:
     void showProgress(const QString& caption);
     void hideProgress();
     void stepDots(int& index);
+    void withdrawCancel();
     void closeQuietly();
 
     CommPort* port_;

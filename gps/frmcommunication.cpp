@@ -60,6 +60,10 @@ frmCommunication::frmCommunication(QWidget* parent) : QDialog(parent) {
         label->setObjectName(QStringLiteral("Dots%1").arg(i));
         label->setPixmap(dot);
         label->setFixedSize(19, 19);
+        // A hidden dot keeps its place, so the others do not move as the row fills.
+        QSizePolicy dotPolicy = label->sizePolicy();
+        dotPolicy.setRetainSizeWhenHidden(true);
+        label->setSizePolicy(dotPolicy);
         dots_[static_cast<size_t>(i)] = label;
         row->addWidget(label);
     }

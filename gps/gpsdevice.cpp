@@ -342,20 +342,25 @@ bool GPSDevice::receive(const QString& caption, const QString& request, const QS
             // ends when the receiver finishes rather than at the next poll. The
             // closing line may have begun in an earlier poll: look back as far
             // as the longer one ("UNABLE") with its CR LF.
+            // What arrives joins the reply at once, and the count follows it
+            // within the wait, not only once per poll.
             QString piece;
             bool closed = false;
             clock.SleepUntil(kDownloadPollMs, [&] {
-                piece += port_->Input();
-                closed = closesExchange(reply.right(kUnableReply.size() + kCrLf.size()) + piece);
+                const QString more = port_->Input();
+                if (!more.isEmpty()) {
+                    piece += more;
+                    reply += more;
+                    for (qsizetype end; (end = reply.indexOf(kCrLf, counted)) >= 0;
+                         counted = end + kCrLf.size())
+                        points += QStringView(reply).mid(counted, end - counted).startsWith(keyword) ? 1 : 0;
+                    showReceived(points, expected, what);
+                }
+                closed = closesExchange(reply.right(kUnableReply.size() + kCrLf.size() + piece.size()));
                 return closed || cancelRequested();
             });
-            if (!piece.isEmpty()) {
-                reply += piece;
+            if (!piece.isEmpty())
                 lastData = clock.NowMs();
-                for (qsizetype end; (end = reply.indexOf(kCrLf, counted)) >= 0; counted = end + kCrLf.size())
-                    points += QStringView(reply).mid(counted, end - counted).startsWith(keyword) ? 1 : 0;
-                showReceived(points, expected, what);
-            }
             // Cancel keeps what came so far; a closing line that came with it wins.
             if (!closed && cancelRequested()) {
                 cancelled_ = true;

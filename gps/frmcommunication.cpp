@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -59,6 +60,10 @@ frmCommunication::frmCommunication(QWidget* parent) : QDialog(parent) {
         label->setObjectName(QStringLiteral("Dots%1").arg(i));
         label->setPixmap(dot);
         label->setFixedSize(19, 19);
+        // A hidden dot keeps its place, so the others do not move as the row fills.
+        QSizePolicy dotPolicy = label->sizePolicy();
+        dotPolicy.setRetainSizeWhenHidden(true);
+        label->setSizePolicy(dotPolicy);
         dots_[static_cast<size_t>(i)] = label;
         row->addWidget(label);
     }
@@ -67,6 +72,16 @@ frmCommunication::frmCommunication(QWidget* parent) : QDialog(parent) {
     Count->setObjectName(QStringLiteral("Count"));
     Count->setAlignment(Qt::AlignCenter);
     layout->addWidget(Count);
+    ProgressBar = new QProgressBar(this);
+    ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
+    ProgressBar->setTextVisible(false); // Count says it in words
+    // Its room is kept while hidden, so the window does not change size when
+    // an exchange learns its total.
+    QSizePolicy barPolicy = ProgressBar->sizePolicy();
+    barPolicy.setRetainSizeWhenHidden(true);
+    ProgressBar->setSizePolicy(barPolicy);
+    ProgressBar->setVisible(false);
+    layout->addWidget(ProgressBar);
     CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
     CancelButton->setObjectName(QStringLiteral("CancelButton"));
     CancelButton->setAutoDefault(false);
@@ -74,7 +89,8 @@ frmCommunication::frmCommunication(QWidget* parent) : QDialog(parent) {
     connect(CancelButton, &QPushButton::clicked, this, [this] {
         cancelled_ = true;
         CancelButton->setEnabled(false);
-        Count->setText(Count->text() + QStringLiteral(" — stopping"));
+        Count->setText(Count->text().isEmpty() ? QStringLiteral("Stopping...")
+                                               : Count->text() + QStringLiteral(" — stopping"));
     });
     layout->addWidget(CancelButton, 0, Qt::AlignHCenter);
     // Wide enough for the longest caption, "Searching For GPS Device On Comm Port 4",
@@ -96,12 +112,22 @@ void frmCommunication::setCaption(const QString& caption) {
 void frmCommunication::showProgress() {
     cancelled_ = false;
     Count->clear();
+    ProgressBar->setVisible(false);
     CancelButton->setEnabled(false);
     show();
 }
 void frmCommunication::setProgressText(const QString& text) {
     if (!cancelled_)
         Count->setText(text);
+}
+void frmCommunication::setProgressBar(int done, int total) {
+    if (total <= 0) {
+        ProgressBar->setVisible(false);
+        return;
+    }
+    ProgressBar->setRange(0, total);
+    ProgressBar->setValue(qBound(0, done, total));
+    ProgressBar->setVisible(true);
 }
 void frmCommunication::setCancellable(bool cancellable) {
     CancelButton->setEnabled(cancellable && !cancelled_);

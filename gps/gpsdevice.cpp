@@ -70,6 +70,12 @@ QString StaleInputMessage(const QString& text) {
            QStringLiteral("(%1 more lines were dropped.)").arg(count - kStaleLinesShown);
 }
 
+QString DownloadProgressText(int received, int expected, const QString& what) {
+    if (expected >= 0 && received <= expected)
+        return QStringLiteral("%1 of %2").arg(received).arg(expected);
+    return QStringLiteral("%1 %2 received").arg(received).arg(what);
+}
+
 int ReceiverNameLength(const QString& model) {
     for (const char* older : {"GPS 315/320", "ColorTrak", "Map 410"})
         if (model == QLatin1String(older))
@@ -91,6 +97,11 @@ void GPSDevice::hideProgress() {
         progress_->hideProgress();
 }
 
+void GPSDevice::withdrawCancel() {
+    if (progress_)
+        progress_->setCancellable(false);
+}
+
 void GPSDevice::stepDots(int& index) {
     if (progress_)
         progress_->DoDots(index);
@@ -105,36 +116,58 @@ void GPSDevice::closeQuietly() {
     }
 }
 
-QString GPSDevice::waitForLine(int intervalMs, int maxPolls, bool dots, bool events) {
-    return waitFor(intervalMs, maxPolls, dots, events, [](const QString& r) { return r.contains(kCrLf); });
+QString GPSDevice::waitForLine(int intervalMs, int maxPolls, bool dots, bool events, bool cancellable) {
+    return waitFor(
+        intervalMs, maxPolls, dots, events, [](const QString& r) { return r.contains(kCrLf); }, cancellable);
 }
 
 QString GPSDevice::waitFor(int intervalMs, int maxPolls, bool dots, bool events,
-                           const std::function<bool(const QString&)>& done) {
+                           const std::function<bool(const QString&)>& done, bool cancellable) {
     QString reply;
     int index = 0;
-    for (int poll = 0; poll < maxPolls && !done(reply); ++poll) {
+    auto stop = [&] { return cancellable && cancelRequested(); };
+    for (int poll = 0; poll < maxPolls && !done(reply) && !stop(); ++poll) {
         if (dots)
             stepDots(index);
         if (events)
             DoEvents();
-        Sleep(intervalMs);
+        CurrentClock().SleepUntil(intervalMs, stop);
+        if (stop())
+            break;
         reply += port_->Input();
     }
     return reply;
 }
 
+void GPSDevice::showReceived(int received, int expected, const QString& what) {
+    if (!progress_)
+        return;
+    progress_->setProgressText(DownloadProgressText(received, expected, what));
+    progress_->setProgressBar(received, expected >= received ? expected : 0);
+}
+
 bool GPSDevice::SearchForDevice() {
     if (!port_)
         return false;
+    heldNames_.reset(); // perhaps another receiver
+    // Cancel ends the search quietly: the user knows no receiver was taken.
+    auto giveUp = [this] {
+        closeQuietly();
+        hideProgress();
+        return false;
+    };
     try {
         port_->setSettings(QStringLiteral("4800,n,8,1"));
         port_->setHandshaking(0);
         showProgress(QStringLiteral("Searching For GPS Device"));
+        if (progress_)
+            progress_->setCancellable(true);
 
         QString reply;
         int found = 0;
         for (int n = 1; n <= 4 && !found; ++n) {
+            if (cancelRequested())
+                return giveUp();
             if (progress_)
                 progress_->setCaption(QStringLiteral("Searching For GPS Device On Comm Port ") +
                                       QString::number(n));
@@ -150,9 +183,14 @@ bool GPSDevice::SearchForDevice() {
             port_->setInputLen(0);
             // Only a version line makes a receiver: a port that refuses the
             // request, or answers with anything else, is not one.
-            reply = waitFor(kSearchPollMs, kSearchPolls, true, true, [](const QString& r) {
-                return !VersionLine(r).isEmpty() || completeLines(r).contains(kUnableReply);
-            });
+            reply = waitFor(
+                kSearchPollMs, kSearchPolls, true, true,
+                [](const QString& r) {
+                    return !VersionLine(r).isEmpty() || completeLines(r).contains(kUnableReply);
+                },
+                true);
+            if (cancelRequested())
+                return giveUp();
             reply = VersionLine(reply);
             if (!reply.isEmpty())
                 found = n;
@@ -160,6 +198,7 @@ bool GPSDevice::SearchForDevice() {
                 port_->setPortOpen(false);
         }
         if (!found) {
+            withdrawCancel(); // nothing is left to stop while the message shows
             MsgBox(QStringLiteral("No GPS Found!"));
             closeQuietly();
             hideProgress();
@@ -189,7 +228,10 @@ bool GPSDevice::SearchForDevice() {
 
         port_->Output(kTonCommand);
         port_->setInputLen(0);
-        const QString ton = waitForLine(kSearchPollMs, kTonWaitMs / kSearchPollMs, false, true);
+        const QString ton = waitForLine(kSearchPollMs, kTonWaitMs / kSearchPollMs, false, true, true);
+        if (cancelRequested())
+            return giveUp();
+        withdrawCancel();
         if (!ton.contains(kCrLf)) {
             closeQuietly();
             hideProgress();
@@ -207,6 +249,7 @@ bool GPSDevice::SearchForDevice() {
         return true;
     } catch (const CommError& e) {
         closeQuietly();
+        withdrawCancel();
         showCommError(e);
         hideProgress();
         return false;
@@ -216,6 +259,7 @@ bool GPSDevice::SearchForDevice() {
 bool GPSDevice::CloseDevice() {
     if (!port_)
         return false;
+    heldNames_.reset();
     try {
         port_->setPortOpen(false);
         return true;
@@ -226,8 +270,21 @@ bool GPSDevice::CloseDevice() {
 }
 
 bool GPSDevice::ReceiveWaypoints() {
-    return receive(QStringLiteral("Getting Waypoints From GPS Device"), kWaypointRequest,
-                   QStringLiteral("$PMGNWPL,"));
+    const bool ok = receive(QStringLiteral("Getting Waypoints From GPS Device"), kWaypointRequest,
+                            QStringLiteral("$PMGNWPL,"));
+    // A whole list read without a fault tells what the receiver holds.
+    heldNames_.reset();
+    if (ok && complete_ && !refused_) {
+        QSet<QString> names;
+        for (const QString& line : std::as_const(data_)) {
+            if (!HasValidChecksum(line))
+                return ok;
+            names.insert(SplitReceivedFields(line).value(7));
+        }
+        if (names.size() == data_.size()) // two of one name: which one changes cannot be told
+            heldNames_ = names;
+    }
+    return ok;
 }
 
 bool GPSDevice::ReceiveTracks() {
@@ -265,9 +322,14 @@ bool GPSDevice::receive(const QString& caption, const QString& request, const QS
         port_->Output(request);
         if (progress_)
             progress_->setCancellable(true);
+        const bool waypoints = keyword == QLatin1String("$PMGNWPL,");
+        const QString what = waypoints ? QStringLiteral("waypoints") : QStringLiteral("track points");
+        const int expected = waypoints ? expectedWaypoints() : -1;
+        int points = 0;        // complete lines of the requested kind so far
+        qsizetype counted = 0; // where the first line not yet counted begins
+        showReceived(points, expected, what);
 
         int index = 0;
-        qsizetype lines = 0;
         bool stalled = false;
         Clock& clock = CurrentClock();
         const qint64 start = clock.NowMs();
@@ -280,20 +342,25 @@ bool GPSDevice::receive(const QString& caption, const QString& request, const QS
             // ends when the receiver finishes rather than at the next poll. The
             // closing line may have begun in an earlier poll: look back as far
             // as the longer one ("UNABLE") with its CR LF.
+            // What arrives joins the reply at once, and the count follows it
+            // within the wait, not only once per poll.
             QString piece;
             bool closed = false;
             clock.SleepUntil(kDownloadPollMs, [&] {
-                piece += port_->Input();
-                closed = closesExchange(reply.right(kUnableReply.size() + kCrLf.size()) + piece);
+                const QString more = port_->Input();
+                if (!more.isEmpty()) {
+                    piece += more;
+                    reply += more;
+                    for (qsizetype end; (end = reply.indexOf(kCrLf, counted)) >= 0;
+                         counted = end + kCrLf.size())
+                        points += QStringView(reply).mid(counted, end - counted).startsWith(keyword) ? 1 : 0;
+                    showReceived(points, expected, what);
+                }
+                closed = closesExchange(reply.right(kUnableReply.size() + kCrLf.size() + piece.size()));
                 return closed || cancelRequested();
             });
-            if (!piece.isEmpty()) {
-                reply += piece;
+            if (!piece.isEmpty())
                 lastData = clock.NowMs();
-                lines += piece.count(QLatin1Char('\n'));
-                if (progress_)
-                    progress_->setProgressText(QStringLiteral("%1 lines received").arg(lines));
-            }
             // Cancel keeps what came so far; a closing line that came with it wins.
             if (!closed && cancelRequested()) {
                 cancelled_ = true;
@@ -398,8 +465,17 @@ bool GPSDevice::SendWaypoint(const QString& fields) {
         port_->setInputLen(0);
         DoEvents();
         Sleep(kReplyWaitMs);
-        return port_->Input().isEmpty();
+        const bool stored = port_->Input().isEmpty();
+        // The receiver reads the name from the sentence as it stands (field 7)
+        // and keeps as many characters as its model does.
+        if (stored && heldNames_)
+            heldNames_->insert(
+                DecodeEscapes(fields.split(QLatin1Char(',')).value(6)).left(ReceiverNameLength(model_)));
+        else
+            heldNames_.reset();
+        return stored;
     } catch (const CommError& e) {
+        heldNames_.reset();
         showCommError(e);
         return false;
     }
@@ -427,8 +503,12 @@ int GPSDevice::TakeLateRefusals() {
         late += port_->Input();
         refusals += int(late.count(kUnableReply));
     } catch (const CommError& e) {
+        heldNames_.reset();
         showCommError(e);
     }
+    // A waypoint counted as stored was refused after all; which one is unknown.
+    if (refusals > 0)
+        heldNames_.reset();
     return refusals;
 }
 
@@ -441,8 +521,14 @@ bool GPSDevice::DeleteDeviceWaypoint(const QString& name, const QString& icon) {
         port_->setInputLen(0);
         DoEvents();
         Sleep(kReplyWaitMs);
-        return port_->Input().isEmpty();
+        const bool deleted = port_->Input().isEmpty();
+        // A silent receiver deleted a waypoint; one this program did not know
+        // of means its list was out of date.
+        if (!deleted || !heldNames_ || !heldNames_->remove(name))
+            heldNames_.reset();
+        return deleted;
     } catch (const CommError& e) {
+        heldNames_.reset();
         showCommError(e);
         return false;
     }
@@ -457,8 +543,14 @@ bool GPSDevice::DeleteAllDeviceWaypoints() {
         port_->setInputLen(0);
         const QString reply = waitForLine(kDeleteAllPollMs, kDeleteAllWaitMs / kDeleteAllPollMs, true, true);
         hideProgress();
-        return reply == kEndReply + kCrLf;
+        const bool deleted = reply == kEndReply + kCrLf;
+        if (deleted)
+            heldNames_.emplace();
+        else
+            heldNames_.reset();
+        return deleted;
     } catch (const CommError& e) {
+        heldNames_.reset();
         hideProgress();
         showCommError(e);
         return false;

@@ -11,10 +11,12 @@
 //
 // Neither the port nor the progress view is owned; both must outlive the calls.
 #pragma once
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 class CommPort;
 class ProgressView;
@@ -53,7 +55,9 @@ public:
 
     // Tries ports 1 to 4 for a receiver and reports what it found. Only a port
     // that answers the version request with a "$PMGNVER" line holds one.
-    // Leaves the port open on the receiver (true) or closed (false).
+    // Leaves the port open on the receiver (true) or closed (false). The
+    // progress window offers Cancel throughout: it ends the search within one
+    // slice of the clock's wait, closes the port and says nothing more.
     bool SearchForDevice();
     // Closes the port; false (after a message) when closing failed.
     bool CloseDevice();
@@ -86,6 +90,16 @@ public:
     // The user stopped the last download with Cancel: receivedDataLines() then
     // holds the complete lines received before it.
     bool lastDownloadCancelled() const { return cancelled_; }
+    // How many waypoints the connected receiver holds, as far as this program
+    // can tell; -1 when it cannot. The protocol announces no count before a
+    // download, so the count is learnt from a complete waypoint download and
+    // kept up to date through this program's own uploads (a name the receiver
+    // holds is replaced, a new one added) and deletions. Anything uncertain
+    // (a refusal, a reply it cannot read, a port error, a new connection)
+    // makes it unknown again. A download shows "n of m" against it and falls
+    // back to counting alone when more come than expected (waypoints changed
+    // on the receiver by hand meanwhile).
+    int expectedWaypoints() const { return heldNames_ ? int(heldNames_->size()) : -1; }
 
     // Sends one waypoint ("$PMGNWPL," fields "*hh"); true when the receiver
     // stayed silent for kReplyWaitMs. Pending input is dropped first.
@@ -125,13 +139,19 @@ private:
     QStringList takeReply(const QString& reply, const QString& keyword);
     // Polls until the text read so far holds CR LF or maxPolls polls passed.
     // Pieces are joined: a line cut between two reads still counts as one.
-    QString waitForLine(int intervalMs, int maxPolls, bool dots, bool events);
+    // cancellable: Cancel in the progress window also ends the wait, within
+    // one slice of the clock's wait (the caller asks cancelRequested()).
+    QString waitForLine(int intervalMs, int maxPolls, bool dots, bool events, bool cancellable = false);
     // The same, until done(text read so far) holds.
     QString waitFor(int intervalMs, int maxPolls, bool dots, bool events,
-                    const std::function<bool(const QString&)>& done);
+                    const std::function<bool(const QString&)>& done, bool cancellable = false);
+    // Shows how many points of a download have come, against the expected
+    // total when there is one (-1: none).
+    void showReceived(int received, int expected, const QString& what);
     void showProgress(const QString& caption);
     void hideProgress();
     void stepDots(int& index);
+    void withdrawCancel();
     void closeQuietly();
 
     CommPort* port_;
@@ -144,7 +164,14 @@ private:
     bool refused_ = false;
     int lateRefusals_ = 0;
     bool cancelled_ = false;
+    // The names of the waypoints the receiver holds, as the receiver keeps
+    // them; empty optional when not known (see expectedWaypoints()).
+    std::optional<QSet<QString>> heldNames_;
 };
+
+// The progress text of a download: "n of m" while the expected total m is
+// known (m >= 0) and not passed, else "n <what> received".
+QString DownloadProgressText(int received, int expected, const QString& what);
 
 // The first complete "$PMGNVER," line of reply (without its CR LF); "" when
 // there is none.

@@ -20,11 +20,14 @@ void GPSDevice::beginBatch(const QString& caption, int total) {
     progress_->showProgress();
     progress_->setCancellable(true);
     progress_->setProgressText(ofText(0, total));
+    progress_->setProgressBar(0, total);
 }
 
 void GPSDevice::stepBatch(int done, int total) {
-    if (progress_)
+    if (progress_) {
         progress_->setProgressText(ofText(done, total));
+        progress_->setProgressBar(done, total);
+    }
 }
 
 void GPSDevice::endBatch() {
@@ -46,6 +49,7 @@ bool GPSDevice::drainCancelledTransfer(const QString& tail) {
     if (progress_) {
         progress_->clearCancelRequest();
         progress_->setProgressText(QStringLiteral("Discarding the rest of the receiver's answer..."));
+        progress_->setProgressBar(0, 0); // its length is unknown
         progress_->setCancellable(true);
     }
     Clock& clock = CurrentClock();

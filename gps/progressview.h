@@ -17,8 +17,15 @@ public:
     // exchange). A cycle of five calls: clear, then dots 1 to 4 one per call.
     virtual void DoDots(int& index) = 0;
 
-    // How far the exchange has come, e.g. "120 lines received" or "3 of 12".
+    // How far the exchange has come, e.g. "120 waypoints received" or "3 of 12".
     virtual void setProgressText(const QString& text) { (void)text; }
+    // The bar beside the text: done of total when the total is known
+    // (total > 0, 0 <= done <= total); total <= 0 takes the bar away, for an
+    // exchange whose end cannot be foreseen. showProgress takes it away too.
+    virtual void setProgressBar(int done, int total) {
+        (void)done;
+        (void)total;
+    }
     // Whether the window offers Cancel; showProgress withdraws the offer.
     virtual void setCancellable(bool cancellable) { (void)cancellable; }
     // True once the user chose Cancel since the window was last shown or the

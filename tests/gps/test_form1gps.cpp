@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -452,7 +453,7 @@ TEST_F(GpsTransfer, AfterCancelNoCommandStartsUntilTheAnswerIsOverOrTheWaitIsGiv
     clock.addListener([&](qint64 now) {
         if (!streaming)
             return;
-        if (count->text() == QLatin1String("5 lines received")) {
+        if (count->text() == QLatin1String("5 track points received")) {
             cancel->click();
             return;
         }
@@ -544,10 +545,14 @@ TEST(ProgressWindow, DotsCycleEveryFiveCalls) {
         return s;
     };
     EXPECT_EQ(shown(), QStringLiteral("ooooo"));
+    w.layout()->activate();
+    const int firstDotX = w.Dots(0)->x();
     int index = 7; // out of range: reset, so this call clears
     w.DoDots(index);
     EXPECT_EQ(index, 1);
     EXPECT_EQ(shown(), QStringLiteral("o...."));
+    w.layout()->activate();
+    EXPECT_EQ(w.Dots(0)->x(), firstDotX); // the row does not close up around hidden dots
     QStringList seen;
     for (int i = 0; i < 5; ++i) {
         w.DoDots(index);

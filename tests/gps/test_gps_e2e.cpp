@@ -12,6 +12,7 @@
 #include "support/tablerows.h"
 #include "table/flexgrid.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -411,7 +412,8 @@ struct CancelAfterLines final : ProgressView {
     void DoDots(int&) override {}
     void setProgressText(const QString& text) override {
         texts << text;
-        const QRegularExpressionMatch m = QRegularExpression("^(\\d+) lines received$").match(text);
+        const QRegularExpressionMatch m =
+            QRegularExpression("^(\\d+) (of \\d+|waypoints received|track points received)$").match(text);
         if (m.hasMatch())
             seen = m.captured(1).toInt();
     }
@@ -477,6 +479,88 @@ TEST(GpsEndToEnd, AfterCancelTheRestOfALongTrackIsDiscardedBeforeTheNextCommand)
     EXPECT_EQ(added.added, 3);
     EXPECT_EQ(added.skipped(), 0);
     EXPECT_EQ(r.grid.TextMatrix(1, 1), QStringLiteral("WP000"));
+}
+
+// A progress view that keeps every text and bar it is given and, when
+// cancelAfterMs >= 0, chooses Cancel that long after it was shown.
+struct WatchingView final : ProgressView {
+    void setCaption(const QString&) override {}
+    void showProgress() override {
+        shownAt.start();
+        visible = true;
+    }
+    void hideProgress() override { visible = false; }
+    void DoDots(int&) override {}
+    void setProgressText(const QString& text) override { texts << text; }
+    void setProgressBar(int done, int total) override {
+        bars << QStringLiteral("%1/%2").arg(done).arg(total);
+    }
+    bool cancelRequested() const override { return cancelAfterMs >= 0 && shownAt.elapsed() >= cancelAfterMs; }
+    QElapsedTimer shownAt;
+    qint64 cancelAfterMs = -1;
+    bool visible = false;
+    QStringList texts, bars;
+};
+
+// An upload counts "n of m"; the following download counts against the
+// receiver's waypoints as this program followed them (the first download
+// learnt 5, the upload replaced one and added three), and the simulator's
+// own store agrees.
+TEST(GpsEndToEnd, UploadAndADownloadWhoseCountIsKnownShowNOfM) {
+    ConnectedReceiver r(5, 0);
+    WatchingView view;
+    r.device.setProgress(&view);
+    ASSERT_TRUE(r.device.ReceiveWaypoints());
+    EXPECT_EQ(view.texts.last(), QStringLiteral("5 waypoints received")); // nothing known before
+    EXPECT_EQ(view.bars.last(), QStringLiteral("5/0"));                   // so no bar
+
+    for (const char* name : {"NEW1", "WP001", "NEW2", "NEW3"})
+        AppendTableRow(r.grid, {name, "35.5", "-86.5", "0000010M", "", "a"}, true);
+    view.texts.clear();
+    view.bars.clear();
+    ScriptedPrompts prompts;
+    prompts.answerMessage();
+    EXPECT_EQ(UploadSelectedWaypoints(r.grid, r.device).uploaded, 4);
+    EXPECT_EQ(view.texts, (QStringList{"0 of 4", "1 of 4", "2 of 4", "3 of 4", "4 of 4"}));
+    EXPECT_EQ(view.bars.last(), QStringLiteral("4/4"));
+    ASSERT_EQ(storedNames(r.store()).size(), 8);
+
+    view.texts.clear();
+    view.bars.clear();
+    ASSERT_TRUE(r.device.ReceiveWaypoints());
+    ASSERT_FALSE(view.texts.isEmpty());
+    EXPECT_EQ(view.texts.first(), QStringLiteral("0 of 8"));
+    EXPECT_EQ(view.texts.last(), QStringLiteral("8 of 8"));
+    EXPECT_EQ(view.bars.last(), QStringLiteral("8/8"));
+    for (const QString& text : std::as_const(view.texts))
+        EXPECT_TRUE(text.endsWith(QLatin1String(" of 8"))) << text.toStdString();
+}
+
+// Cancel half a second into a search over silent ports ends it at once, where
+// the search would otherwise wait 7.5 s on each: no message (in particular none
+// claiming a receiver), and the port is closed, so it opens again at once.
+TEST(GpsEndToEnd, CancelDuringThePortSearchEndsItPromptly) {
+    Simulator silent1({"--fault", "silent"});
+    Simulator silent2({"--fault", "silent"});
+    ASSERT_FALSE(silent1.path().isEmpty());
+    ASSERT_FALSE(silent2.path().isEmpty());
+    ScopedCommPorts ports({silent1.path(), silent2.path()});
+    SerialCommPort port;
+    WatchingView view;
+    view.cancelAfterMs = 500;
+    GPSDevice device(&port, &view);
+    ScriptedPrompts prompts; // any message fails the test
+    QElapsedTimer took;
+    took.start();
+    EXPECT_FALSE(device.SearchForDevice());
+    EXPECT_LT(took.elapsed(), 2500);
+    EXPECT_FALSE(port.PortOpen());
+    EXPECT_FALSE(view.visible);
+    EXPECT_EQ(device.deviceModel(), QString());
+    SerialCommPort again;
+    again.setCommPort(1);
+    EXPECT_NO_THROW(again.setPortOpen(true));
+    again.setPortOpen(false);
 }
 
 namespace {

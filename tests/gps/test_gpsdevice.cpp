@@ -14,8 +14,14 @@ const QString crlf = QStringLiteral("\r\n");
 
 struct RecordingProgress final : ProgressView {
     QStringList captions;
+    QStringList texts;
     int shows = 0, hides = 0, dots = 0;
     bool visible = false;
+    bool cancellable = false;
+    qint64 cancelAtMs = -1; // virtual time from which Cancel is chosen (-1: never)
+    void setProgressText(const QString& t) override { texts << t; }
+    void setCancellable(bool on) override { cancellable = on; }
+    bool cancelRequested() const override { return cancelAtMs >= 0 && CurrentClock().NowMs() >= cancelAtMs; }
     void setCaption(const QString& c) override { captions << c; }
     void showProgress() override {
         ++shows;
@@ -192,6 +198,31 @@ TEST_F(GpsDeviceTest, SilentAfterTonIsBoundedAndLeavesTheProgramDisconnected) {
         << prompts.messages().at(0).toStdString();
     EXPECT_EQ(device.deviceModel(), QString()); // no successful connection
     EXPECT_FALSE(progress.visible);
+}
+
+// Cancel while a silent port is polled, and while the receiver is asked for
+// "TON": the search ends at the next slice of the wait, the port is closed,
+// no further port is tried and nothing claims a receiver.
+TEST_F(GpsDeviceTest, CancelEndsThePortSearchPromptly) {
+    for (const bool duringTon : {false, true}) {
+        SCOPED_TRACE(duringTon ? "during TON" : "silent port");
+        FakeCommPort fresh(clock);
+        GPSDevice searching(&fresh, &progress);
+        FakeReceiver silentOrDeaf;
+        silentOrDeaf.answerTon = false;
+        silentOrDeaf.port = duringTon ? 1 : 5; // 5: ports 1 to 4 stay silent
+        silentOrDeaf.attach(fresh);
+        const qint64 start = clock.NowMs();
+        progress.cancelAtMs = start + (duringTon ? 800 : 1200);
+        EXPECT_FALSE(searching.SearchForDevice());
+        EXPECT_TRUE(progress.cancellable);
+        EXPECT_LE(clock.NowMs() - start, 1500);
+        EXPECT_EQ(fresh.opens(), std::vector<int>{1});
+        EXPECT_FALSE(fresh.PortOpen());
+        EXPECT_TRUE(prompts.messages().isEmpty()) << prompts.messages().join(" | ").toStdString();
+        EXPECT_EQ(searching.deviceModel(), QString());
+        EXPECT_FALSE(progress.visible);
+    }
 }
 
 TEST_F(GpsDeviceTest, CloseDevice) {
@@ -439,6 +470,46 @@ TEST_F(GpsDeviceTest, SendWaypointDropsPendingInputAndCountsOnlySilence) {
     EXPECT_FALSE(device.SendWaypoint(QStringLiteral("1,N,2,E,3,M,X,,a")));
     EXPECT_EQ(prompts.messages().last(),
               QStringLiteral("8010: The hardware is not available (locked by another device)"));
+}
+
+// The receiver's waypoint count is learnt from a complete download and
+// followed through uploads (a held name is replaced) and deletions; a refusal
+// makes it unknown. A download counts against it.
+TEST_F(GpsDeviceTest, TheWaypointCountIsFollowedUntilSomethingIsUncertain) {
+    connectOn(1);
+    EXPECT_EQ(device.expectedWaypoints(), -1);
+    receiver.waypointLines = {Framed("PMGNWPL,3549.499,N,08650.827,W,0000257,M,HOME,HOME,c"),
+                              Framed("PMGNWPL,3516.583,S,09016.583,W,0000028,M,CAMP,,a")};
+    ASSERT_TRUE(device.ReceiveWaypoints());
+    EXPECT_EQ(progress.texts.last(), QStringLiteral("2 waypoints received"));
+    EXPECT_EQ(device.expectedWaypoints(), 2);
+
+    port.responder = nullptr; // silence: stored, or deleted
+    EXPECT_TRUE(device.SendWaypoint(QStringLiteral("1,N,2,E,3,M,HOME,again,a")));
+    EXPECT_EQ(device.expectedWaypoints(), 2);
+    // The receiver cuts a name to the 8 characters a SporTrak keeps.
+    EXPECT_TRUE(device.SendWaypoint(QStringLiteral("1,N,2,E,3,M,RIVERBEND1,,a")));
+    EXPECT_TRUE(device.SendWaypoint(QStringLiteral("1,N,2,E,3,M,RIVERBEND2,,a")));
+    EXPECT_EQ(device.expectedWaypoints(), 3);
+    EXPECT_TRUE(device.DeleteDeviceWaypoint(QStringLiteral("CAMP"), QStringLiteral("a")));
+    EXPECT_EQ(device.expectedWaypoints(), 2);
+
+    receiver.attach(port);
+    receiver.waypointLines.removeLast();
+    receiver.waypointLines << Framed("PMGNWPL,1.000,N,2.000,E,0000003,M,RIVERBEN,,a");
+    progress.texts.clear();
+    ASSERT_TRUE(device.ReceiveWaypoints());
+    EXPECT_EQ(progress.texts.first(), QStringLiteral("0 of 2"));
+    EXPECT_EQ(progress.texts.last(), QStringLiteral("2 of 2"));
+
+    port.responder = [](FakeCommPort& self, int, const QString&) {
+        self.deliverAfter(100, kUnableReply + crlf);
+    };
+    EXPECT_FALSE(device.SendWaypoint(QStringLiteral("1,N,2,E,3,M,NEW,,a")));
+    EXPECT_EQ(device.expectedWaypoints(), -1);
+    // More lines than expected: the text counts alone.
+    EXPECT_EQ(DownloadProgressText(3, 2, QStringLiteral("waypoints")),
+              QStringLiteral("3 waypoints received"));
 }
 
 TEST_F(GpsDeviceTest, DeleteOneWaypoint) {

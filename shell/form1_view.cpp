@@ -71,7 +71,17 @@ public:
         return false;
     }
     static void fit(QLabel* label) {
-        const int needed = label->text().isEmpty() ? 0 : label->heightForWidth(label->width());
+        // Measured as the label draws its text (QLabel's own heightForWidth
+        // would include the minimum height set here, and never shrink back).
+        int needed = 0;
+        if (!label->text().isEmpty()) {
+            const QMargins m = label->contentsMargins();
+            const QRect room(0, 0, qMax(1, label->width() - m.left() - m.right()), QWIDGETSIZE_MAX);
+            needed = label->fontMetrics()
+                         .boundingRect(room, Qt::TextWordWrap | int(label->alignment()), label->text())
+                         .height() +
+                     m.top() + m.bottom();
+        }
         if (label->minimumHeight() != needed)
             label->setMinimumHeight(needed);
     }

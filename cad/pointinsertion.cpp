@@ -316,8 +316,12 @@ QString PointsClosingMessage(const InsertionReport& report, bool selectedOnly, U
 }
 
 QString LineClosingMessage(const InsertionReport& report, UnsavedChanges unsaved) {
-    if (report.markedRows < 2)
+    if (report.markedRows < 1)
         return QStringLiteral("No points were selected.");
+    // One marked row is a selection, just not a line: saying that nothing was
+    // selected would send the user looking for a selection that is there.
+    if (report.markedRows < 2)
+        return QStringLiteral("Only one point is selected. A line needs at least two selected points.");
     if (!report.lineDrawn)
         return QString();
     QStringList lines;

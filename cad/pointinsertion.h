@@ -115,7 +115,8 @@ enum class UnsavedChanges { KeptForNextCommand, Dropped };
 // counted after it.
 QString PointsClosingMessage(const InsertionReport& report, bool selectedOnly,
                              UnsavedChanges unsaved = UnsavedChanges::KeptForNextCommand);
-// Line: "No points were selected." below two marked rows; "The line was
+// Line: "No points were selected." with no marked row, a message that a line
+// needs two selected points with one; "The line was
 // Inserted." (with any rows left out or elevations not read counted after it);
 // "" when the drawing was not reached or the line was not drawn. A drawing that
 // could not be saved is reported as for points.

@@ -11,3 +11,10 @@ bool IsNumeric(const QString& text);
 double TextToNumber(const QString& text, bool* ok = nullptr);
 // The classic Val: the number at the start of the text, 0 when none.
 double Val(const QString& text);
+// For display only: a plain decimal text (optional sign, digits, ".", digits)
+// with more than `decimals` digits after the point, rounded half away from
+// zero to `decimals` digits, trailing zeros and a bare point dropped ("-0"
+// becomes "0"). Rounding works on the digits, so no binary error creeps in.
+// Any other text (exponent forms, hemisphere letters, blanks) and a number
+// with `decimals` digits or fewer come back unchanged.
+QString RoundedDecimalText(const QString& text, int decimals);

@@ -59,9 +59,16 @@ int impliedIcon(int buttons) {
 class QtResponder final : public PromptResponder {
 public:
     int msgBox(const QString& text, int buttons, const QString& title) override {
+        return msgBoxWithDetail(text, QString(), buttons, title);
+    }
+
+    int msgBoxWithDetail(const QString& text, const QString& detail, int buttons,
+                         const QString& title) override {
         QMessageBox box(dialogParent());
         box.setWindowTitle(title);
         box.setText(QString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+        if (!detail.isEmpty())
+            box.setInformativeText(QString(detail).replace(QLatin1String("\r\n"), QLatin1String("\n")));
         const int icon = (buttons & 0xF0) ? (buttons & 0xF0) : impliedIcon(buttons);
         switch (icon) {
         case vbCritical:
@@ -200,6 +207,11 @@ void SetPromptParent(QWidget* parent) {
 
 int MsgBox(const QString& text, int buttons, const QString& title) {
     return CurrentPromptResponder().msgBox(text, buttons, title.isEmpty() ? AppTitle() : title);
+}
+
+int MsgBoxWithDetail(const QString& text, const QString& detail, int buttons, const QString& title) {
+    return CurrentPromptResponder().msgBoxWithDetail(text, detail, buttons,
+                                                     title.isEmpty() ? AppTitle() : title);
 }
 
 QString InputBox(const QString& prompt, const QString& title, const QString& defaultText) {

@@ -57,6 +57,13 @@ public:
     virtual ~PromptResponder() = default;
     // buttons: a MsgBoxStyle sum. Returns a MsgBoxResult.
     virtual int msgBox(const QString& text, int buttons, const QString& title) = 0;
+    // The same with a line of detail shown under the text (what the question
+    // is about, such as the file it concerns). A responder that has no place
+    // for it keeps this default: the detail becomes the text's last line.
+    virtual int msgBoxWithDetail(const QString& text, const QString& detail, int buttons,
+                                 const QString& title) {
+        return msgBox(detail.isEmpty() ? text : text + QStringLiteral("\r\n") + detail, buttons, title);
+    }
     // Returns the answer, or "" when the user cancels.
     virtual QString inputBox(const QString& prompt, const QString& title, const QString& defaultText) = 0;
     // The same question, telling Cancel (no value) from an empty answer. A
@@ -78,6 +85,9 @@ void SetPromptResponder(PromptResponder* responder);
 PromptResponder& CurrentPromptResponder();
 
 int MsgBox(const QString& text, int buttons = vbOKOnly, const QString& title = QString());
+// A message box whose text stays exactly as given, with `detail` shown under it.
+int MsgBoxWithDetail(const QString& text, const QString& detail, int buttons = vbOKOnly,
+                     const QString& title = QString());
 QString InputBox(const QString& prompt, const QString& title = QString(),
                  const QString& defaultText = QString());
 // As InputBox, but Cancel gives no value, so that a command can stop on it

@@ -86,6 +86,59 @@ const std::vector<MenuDef>& menuTree() {
     return tree;
 }
 
+// The access key (Alt+letter) of a menu or item: which letter of its caption
+// is underlined. The captions keep their letters; only the marker is added.
+const QHash<QString, QString>& accessKeys() {
+    static const QHash<QString, QString> keys = {
+        {"mnuFile", "&File"},
+        {"mnuEdit", "&Edit"},
+        {"mnuACAD", "&AutoCAD"},
+        {"mnuGPS", "&GPS"},
+        {"mnuHelp", "&Help"},
+        {"cmdSelectAll", "&Select All"},
+        {"cmdUnselectAll", "&Unselect All"},
+        {"cmdInvert", "&Invert Selection"},
+        {"cmdRemoveRow", "&Remove Row"},
+        {"cmdInsertRow", "Insert Ro&w"},
+        {"cmdCopyCell", "&Copy Cell"},
+        {"cmdPasteCell", "&Paste Cell"},
+        {"cmdCopyRow", "C&opy Row"},
+        {"cmdPasteRow", "P&aste Row"},
+        {"cmdNewDB", "&New"},
+        {"cmdOpen", "&Open"},
+        {"cmdImport", "&Import..."},
+        {"cmdSave", "&Save"},
+        {"cmdSaveAs", "Save &As"},
+        {"cmdExport", "&Export..."},
+        {"cmdPrintGrid", "&Print"},
+        {"cmdExit", "E&xit"},
+        {"cmdAddNewRecord", "&Add New Row"},
+        {"cmdDeleteRecords", "&Delete Selected Rows"},
+        {"cmdInsertAll", "Insert &All Into DWG"},
+        {"cmdInsertSelected", "Insert &Selected Into DWG"},
+        {"cmdInsertLine", "Insert a &Line From Selected Points"},
+        {"cmdOptions", "&Options"},
+        {"cmdConnect", "&Connect to GPS"},
+        {"cmdDisconnect", "&Disconnect GPS"},
+        {"cmdGetWaypoints", "Get &Waypoints"},
+        {"cmdGetTrack", "Get &Track"},
+        {"cmdDeleteWaypoints", "D&elete Waypoints"},
+        {"cmdUploadWPs", "&Upload Selected Waypoints"},
+        {"cmdHelp", "&Help"},
+        {"cmdAbout", "&About Korvel"},
+    };
+    return keys;
+}
+
+// The caption as shown: with its access key when it has one. A marker that
+// would change the caption's letters is a slip in the table above: the
+// caption then shows without it.
+QString shownCaption(const char* name, const char* caption) {
+    const QString plain = QString::fromLatin1(caption);
+    const QString keyed = accessKeys().value(QString::fromLatin1(name));
+    return QString(keyed).remove(QLatin1Char('&')) == plain && !keyed.isEmpty() ? keyed : plain;
+}
+
 } // namespace
 
 Form1::Form1(QWidget* parent) : QMainWindow(parent) {
@@ -93,6 +146,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(QStringLiteral("Korvel Transfer"));
     auto* client = new QWidget(this);
     setCentralWidget(client);
+    client->installEventFilter(this);
 
     MSFlexGrid1 = new FlexGrid(client);
     MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
@@ -125,7 +179,7 @@ void Form1::buildMenus() {
             m = new QMenu(QString::fromLatin1(def.caption), this);
             mnuRightClick = m;
         } else {
-            m = menuBar()->addMenu(QString::fromLatin1(def.caption));
+            m = menuBar()->addMenu(shownCaption(def.name, def.caption));
         }
         m->setObjectName(menuName);
         menus_.insert(menuName, m);
@@ -134,7 +188,7 @@ void Form1::buildMenus() {
             if (QLatin1String(it.caption) == QLatin1String("-")) {
                 a = m->addSeparator();
             } else {
-                a = m->addAction(QString::fromLatin1(it.caption));
+                a = m->addAction(shownCaption(it.name, it.caption));
                 if (it.shortcut)
                     a->setShortcut(QKeySequence(QString::fromLatin1(it.shortcut)));
                 // Handlers are slots named after the control: cmdSave -> cmdSave_Click().
@@ -168,16 +222,28 @@ void Form1::Form_Resize() {
     // Outer measures: the frame and title bar count, as the window's own size did.
     const QRect outer = frameGeometry();
     const int widthTwips = PixelsToTwips(outer.width()) - 100;
-    // The status bar's height comes off too, so the table never lies under it.
-    const int statusTwips = statusBar()->isHidden() ? 0 : PixelsToTwips(statusBar()->sizeHint().height());
-    const int heightTwips = PixelsToTwips(outer.height()) - 700 - statusTwips;
+    // The classic 700 twips stood for the caption, menu bar and borders above
+    // and below the table. This window's own (title bar, frame, menu bar,
+    // status bar, which may grow to two lines for a long message) come off
+    // instead, so the table reaches down to the status bar, and its height
+    // still follows the window's one for one.
+    // What is left is the client area's height.
+    const int heightPixels = centralWidget()->height();
     // A window smaller than the margins leaves an empty table, never a negative size.
-    MSFlexGrid1->resize(TwipsToPixels(qMax(0, widthTwips)), TwipsToPixels(qMax(0, heightTwips)));
+    MSFlexGrid1->resize(TwipsToPixels(qMax(0, widthTwips)), qMax(0, heightPixels));
 }
 
 void Form1::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     Form_Resize();
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    // The client area also changes height without the window: when the status
+    // bar takes a second line for a long message, or gives it back.
+    if (watched == centralWidget() && event->type() == QEvent::Resize)
+        Form_Resize();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void Form1::changeEvent(QEvent* event) {

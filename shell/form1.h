@@ -176,6 +176,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildMenus();
@@ -209,6 +210,7 @@ private:
     // Opens the cell editor on the current data cell (double-click, F2, a
     // typed character); false when the current cell is not a data cell.
     bool editCurrentCell();
+    class QLabel* statusMessage_ = nullptr; // "StatusMessage": the last command's message
     class QLabel* statusRows_ = nullptr;
     class QLabel* statusFile_ = nullptr;
     class QLabel* statusReceiver_ = nullptr;

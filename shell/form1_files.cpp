@@ -9,6 +9,7 @@
 #include "table/flexgrid.h"
 #include "table/tablesetup.h"
 
+#include <QFileInfo>
 #include <QLineEdit>
 
 namespace {
@@ -54,8 +55,14 @@ bool Form1::OpenFile(const QString& strFile) {
 bool Form1::askToSaveChanges() {
     if (blnSaved)
         return true;
-    const int answer = MsgBox(QStringLiteral("Do you want to save changes?"), vbYesNoCancel,
-                              QStringLiteral("Korvel Transfer"));
+    // The question keeps its classic words; the line under it says which
+    // table it is about, as closing, New and Open all ask it.
+    const QString detail =
+        strCurrentFile.isEmpty()
+            ? QStringLiteral("The table is untitled: it has not been saved to a file yet.")
+            : QStringLiteral("%1 has unsaved changes.").arg(QFileInfo(strCurrentFile).fileName());
+    const int answer = MsgBoxWithDetail(QStringLiteral("Do you want to save changes?"), detail, vbYesNoCancel,
+                                        QStringLiteral("Korvel Transfer"));
     if (answer == vbCancel)
         return false;
     if (answer != vbYes)

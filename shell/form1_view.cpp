@@ -59,6 +59,34 @@ private:
     QLineEdit* editor_;
 };
 
+// Keeps a word-wrapping label as tall as its lines at its present width. The
+// status bar lays its widgets out by their minimum heights only, so a message
+// wrapped onto a second line would otherwise be cut to the first.
+class WrapHeight final : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Resize)
+            fit(static_cast<QLabel*>(watched));
+        return false;
+    }
+    static void fit(QLabel* label) {
+        // Measured as the label draws its text (QLabel's own heightForWidth
+        // would include the minimum height set here, and never shrink back).
+        int needed = 0;
+        if (!label->text().isEmpty()) {
+            const QMargins m = label->contentsMargins();
+            const QRect room(0, 0, qMax(1, label->width() - m.left() - m.right()), QWIDGETSIZE_MAX);
+            needed = label->fontMetrics()
+                         .boundingRect(room, Qt::TextWordWrap | int(label->alignment()), label->text())
+                         .height() +
+                     m.top() + m.bottom();
+        }
+        if (label->minimumHeight() != needed)
+            label->setMinimumHeight(needed);
+    }
+};
+
 QString plural(int n, const char* one, const char* many) {
     return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
 }
@@ -77,12 +105,26 @@ QLabel* statusLabel(QStatusBar* bar, const char* name) {
 void Form1::setUpView() {
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("StatusBar"));
+    // The last command's message, whole: it wraps onto more lines when the
+    // window is too narrow for it, and the status bar grows to hold them
+    // (the bar's own temporary message would be cut at the counts' edge).
+    statusMessage_ = new QLabel(bar);
+    statusMessage_->setObjectName(QStringLiteral("StatusMessage"));
+    statusMessage_->setTextFormat(Qt::PlainText);
+    statusMessage_->setWordWrap(true);
+    statusMessage_->setContentsMargins(6, 0, 6, 0);
+    statusMessage_->installEventFilter(new WrapHeight(statusMessage_));
+    bar->addWidget(statusMessage_, 1);
     statusRows_ = statusLabel(bar, "StatusRows");
     statusFile_ = statusLabel(bar, "StatusFile");
     statusReceiver_ = statusLabel(bar, "StatusReceiver");
     statusDrawing_ = statusLabel(bar, "StatusDrawing");
 
     MSFlexGrid1->setFillColumn(colMessage);
+    // Nine decimals of a degree are about 0.1 mm on the ground; the digits
+    // past them are conversion noise that only makes the columns hard to read.
+    MSFlexGrid1->setDisplayDecimals(colLatitude, 9);
+    MSFlexGrid1->setDisplayDecimals(colLongitude, 9);
     connect(MSFlexGrid1, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
         if (index.column() >= 1)
             editCurrentCell();
@@ -160,8 +202,9 @@ void Form1::updateTitleAndStatus() {
 }
 
 void Form1::showRowsAdded(int rows, const QString& from) {
-    statusBar()->showMessage(plural(rows, "row", "rows") + QStringLiteral(" added from ") + from +
-                             QLatin1Char('.'));
+    statusMessage_->setText(plural(rows, "row", "rows") + QStringLiteral(" added from ") + from +
+                            QLatin1Char('.'));
+    WrapHeight::fit(statusMessage_);
     updateTitleAndStatus();
 }
 
@@ -183,12 +226,24 @@ void Form1::restoreWindowPlace() {
     const QString saved = GetSetting(kProgram, kWindowSection, kGeometryKey);
     if (!saved.isEmpty() && restoreGeometry(QByteArray::fromBase64(saved.toLatin1())))
         return;
-    // First run: the designed size, as far as the screen allows (a large
-    // scale factor can make it wider than the screen).
-    if (const QScreen* s = screen()) {
-        const QSize room = s->availableGeometry().size() - (frameGeometry().size() - size());
-        resize(size().boundedTo(room));
-    }
+    // First run: a comfortable share of the screen, centred on it; never
+    // smaller than the designed size unless the screen is (a large scale
+    // factor can make the designed size wider than the screen).
+    const QScreen* s = screen();
+    if (!s)
+        return;
+    const QRect avail = s->availableGeometry();
+    // Before the window is first shown its frame is not known yet (it reads
+    // as none): room is kept for a usual title bar and borders instead.
+    QSize chrome = frameGeometry().size() - size();
+    if (chrome.isEmpty())
+        chrome = QSize(12, 36);
+    const QSize room = avail.size() - chrome;
+    const QSize share(avail.width() * 3 / 4, avail.height() * 7 / 10);
+    resize(size().expandedTo(share).boundedTo(room));
+    QRect outer(QPoint(0, 0), size() + chrome);
+    outer.moveCenter(avail.center());
+    move(outer.topLeft());
 }
 
 void Form1::saveWindowPlace() const {

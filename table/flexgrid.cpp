@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "table/flexgrid.h"
 
+#include "platform/numbers.h"
 #include "platform/programfolder.h"
 #include "platform/twips.h"
 
@@ -13,22 +14,40 @@
 
 namespace {
 
-// Paints column 0's mark picture centred in its cell.
+// Paints column 0's mark picture centred in its cell. The current cell's
+// frame there is a one-pixel outline at the cell's edge, drawn by this
+// delegate instead of the style (whose focus panel may fill the cell), and
+// the mark keeps two pixels clear of the edge: the two never overlap, so a
+// marked current cell always shows its mark.
 class MarkDelegate final : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
-        QStyledItemDelegate::paint(painter, option, index);
-        if (index.column() != 0 || !index.data(Qt::UserRole).toBool())
+        if (index.column() != 0) {
+            QStyledItemDelegate::paint(painter, option, index);
             return;
-        const QPixmap& pm = FlexGrid::markPicture();
-        QSize size = pm.size().scaled(option.rect.size() - QSize(2, 2), Qt::KeepAspectRatio);
-        if (size.width() > pm.width())
-            size = pm.size();
-        QRect target(QPoint(0, 0), size);
-        target.moveCenter(option.rect.center());
-        painter->drawPixmap(target, pm);
+        }
+        QStyleOptionViewItem plain(option);
+        plain.state &= ~QStyle::State_HasFocus;
+        QStyledItemDelegate::paint(painter, plain, index);
+        if (index.data(Qt::UserRole).toBool()) {
+            const QPixmap& pm = FlexGrid::markPicture();
+            const QRect room = option.rect.adjusted(2, 2, -2, -2);
+            QSize size = pm.size().scaled(room.size(), Qt::KeepAspectRatio);
+            if (size.width() > pm.width())
+                size = pm.size();
+            QRect target(QPoint(0, 0), size);
+            target.moveCenter(room.center());
+            painter->drawPixmap(target, pm);
+        }
+        if (option.state & QStyle::State_HasFocus) {
+            painter->save();
+            painter->setPen(QPen(option.palette.color(QPalette::Highlight), 1));
+            painter->setBrush(Qt::NoBrush);
+            painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
+            painter->restore();
+        }
     }
 };
 
@@ -106,7 +125,12 @@ QVariant FlexGridModel::data(const QModelIndex& index, int role) const {
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return grid_->cell(r, c);
+        return grid_->DisplayText(r, c);
+    case Qt::ToolTipRole: {
+        // The full text, where the screen shows it shortened.
+        const QString shown = grid_->DisplayText(r, c);
+        return shown == grid_->cell(r, c) ? QVariant() : QVariant(grid_->cell(r, c));
+    }
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(c < int(grid_->align_.size()) ? grid_->align_[c]
                                                                  : Qt::Alignment(Qt::AlignCenter));
@@ -305,6 +329,24 @@ void FlexGrid::updateGeometries() {
     // The viewport's width changes with the window and with the vertical
     // scroll bar coming or going; the fill column follows it.
     fitFillColumn();
+}
+
+void FlexGrid::setDisplayDecimals(int col, int decimals) {
+    // Columns not made yet may be named: the setting waits for them.
+    if (col < 0)
+        return;
+    if (int(displayDecimals_.size()) <= col)
+        displayDecimals_.resize(size_t(col) + 1, -1);
+    displayDecimals_[size_t(col)] = decimals;
+    if (bulk_ == 0 && rows_ > 1 && col < cols_)
+        emit model_->dataChanged(model_->index(0, col), model_->index(rows_ - 2, col), {Qt::DisplayRole});
+}
+
+QString FlexGrid::DisplayText(int row, int col) const {
+    const QString text = TextMatrix(row, col);
+    if (row < 1 || col >= int(displayDecimals_.size()) || displayDecimals_[size_t(col)] < 0)
+        return text;
+    return RoundedDecimalText(text, displayDecimals_[size_t(col)]);
 }
 
 QString FlexGrid::TextMatrix(int row, int col) const {

@@ -59,6 +59,13 @@ public:
     void setFillColumn(int col);
     int FillColumn() const { return fillCol_; }
 
+    // Columns whose decimal numbers are shown rounded to at most `decimals`
+    // places (-1: as stored). Only the screen changes: TextMatrix, the cell
+    // editor and files keep the full text, which the cell's tooltip shows.
+    void setDisplayDecimals(int col, int decimals);
+    // The text a cell shows on screen (data rows; the header as stored).
+    QString DisplayText(int row, int col) const;
+
     // Text of any cell, without moving the current cell. Out of range reads "".
     QString TextMatrix(int row, int col) const;
     void setTextMatrix(int row, int col, const QString& text);
@@ -133,7 +140,8 @@ private:
     std::vector<QString> cells_; // rows_ * cols_, row-major, row 0 = header
     std::vector<uint8_t> marks_; // one per row
     std::vector<Qt::Alignment> align_;
-    std::vector<int> colTwips_; // widths as set, in twips
+    std::vector<int> colTwips_;        // widths as set, in twips
+    std::vector<int> displayDecimals_; // per column, -1 = as stored
     int row_ = 0;
     int col_ = 0;
     int mouseRow_ = -1;

@@ -39,13 +39,19 @@ TEST_F(InsertTest, LineFollowsMarkedRowsInTableOrderWithTheirElevations) {
     EXPECT_EQ(r.value("inserts").toArray().size(), 0);
 }
 
-TEST_F(InsertTest, OneMarkedRowIsNotALineAndTheDrawingIsNotTouched) {
+// One marked row is told apart from none: the user did select a point.
+TEST_F(InsertTest, FewerThanTwoMarkedRowsAreNotALineAndTheDrawingIsNotTouched) {
     load("Message", "Flag", "Landmarks", true);
-    addRow({"A", "35.1", "-90.1", "", "", ""}, true);
+    addRow({"A", "35.1", "-90.1", "", "", ""});
     addRow({"B", "35.2", "-90.2", "", "", ""});
     prompts.answerMessage();
     form->cmdInsertLine_Click();
-    EXPECT_EQ(prompts.messages(), QStringList{"No points were selected."});
+    form->MSFlexGrid1->setMarked(1, true);
+    prompts.answerMessage();
+    form->cmdInsertLine_Click();
+    EXPECT_EQ(prompts.messages(),
+              QStringList({"No points were selected.",
+                           "Only one point is selected. A line needs at least two selected points."}));
     EXPECT_EQ(engine.running(), nullptr);
     EXPECT_FALSE(QFile::exists(drawing));
 }

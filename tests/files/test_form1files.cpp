@@ -97,6 +97,7 @@ TEST_F(FileMenu, CancelledOpenKeepsTheTableItsFileAndItsUnsavedState) {
             prompts.answerMessage(vbNo).answerFile("");
         form.cmdOpen_Click();
         ASSERT_EQ(prompts.messages(), QStringList{"Do you want to save changes?"});
+        EXPECT_EQ(prompts.prompts()[0].detail, QStringLiteral("old.gps has unsaved changes."));
         EXPECT_EQ(prompts.prompts()[0].buttons & 0xF, int(vbYesNoCancel));
         EXPECT_EQ(grid().Rows(), 2);
         EXPECT_EQ(form.strCurrentFile, path("old.gps"));
@@ -257,6 +258,9 @@ TEST_F(FileMenu, NewAsksToSaveThenStartsAnUntitledTable) {
         form.cmdNewDB_Click();
         ASSERT_FALSE(prompts.messages().isEmpty());
         EXPECT_EQ(prompts.messages()[0], QStringLiteral("Do you want to save changes?"));
+        EXPECT_EQ(prompts.prompts()[0].detail,
+                  c.titled ? QStringLiteral("t.gps has unsaved changes.")
+                           : QStringLiteral("The table is untitled: it has not been saved to a file yet."));
         EXPECT_EQ(prompts.prompts()[0].buttons & 0xF, int(vbYesNoCancel));
         EXPECT_EQ(fileBytes(path("t.gps")).size(), c.answer == vbYes && c.emptied ? 27 : old.size());
         EXPECT_EQ(grid().Rows(), c.emptied ? 1 : 2);

@@ -113,7 +113,7 @@ TEST_F(GpsMenu, DownloadSaysHowManyRowsCameAndMarksTheTableUnsaved) {
     EXPECT_TRUE(form.findChild<QLabel*>("StatusReceiver")->text().startsWith("Receiver: "));
     EXPECT_NE(form.findChild<QLabel*>("StatusReceiver")->text(), "Receiver: none");
     form.item("cmdGetWaypoints")->trigger();
-    EXPECT_EQ(form.statusBar()->currentMessage(), "2 rows added from the receiver.");
+    EXPECT_EQ(form.findChild<QLabel*>("StatusMessage")->text(), "2 rows added from the receiver.");
     EXPECT_EQ(form.windowTitle(), "Untitled* \u2014 Korvel Transfer");
     EXPECT_EQ(form.findChild<QLabel*>("StatusRows")->text(), "2 rows, 0 marked");
 }

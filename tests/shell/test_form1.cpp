@@ -58,7 +58,7 @@ struct Loaded {
 QStringList itemNames(const QMenu* m) {
     QStringList out;
     for (const QAction* a : m->actions())
-        out << a->objectName() + (a->isSeparator() ? "|-" : "|" + a->text()) +
+        out << a->objectName() + (a->isSeparator() ? "|-" : "|" + QString(a->text()).remove('&')) +
                    (a->shortcut().isEmpty() ? QString() : "|" + a->shortcut().toString());
     return out;
 }
@@ -70,7 +70,7 @@ TEST(Form1Menus, TreeNamesCaptionsOrderAndShortcuts) {
     EXPECT_EQ(f.form.windowTitle(), QStringLiteral("Korvel Transfer"));
     QStringList bar;
     for (QAction* a : f.form.menuBar()->actions())
-        bar << a->menu()->objectName() + "|" + a->text();
+        bar << a->menu()->objectName() + "|" + QString(a->text()).remove('&');
     EXPECT_EQ(bar,
               QStringList({"mnuFile|File", "mnuEdit|Edit", "mnuACAD|AutoCAD", "mnuGPS|GPS", "mnuHelp|Help"}));
     EXPECT_EQ(itemNames(f.form.mnuRightClick),
@@ -95,13 +95,28 @@ TEST(Form1Menus, TreeNamesCaptionsOrderAndShortcuts) {
                            "cmdUploadWPs|Upload Selected Waypoints"}));
     EXPECT_EQ(itemNames(f.form.menu("mnuHelp")),
               QStringList({"cmdHelp|Help|F1", "mnuFileBar5|-", "cmdAbout|About Korvel"}));
-    // Nothing starts disabled or checked, and no caption carries an access key.
-    for (QMenu* m : f.form.findChildren<QMenu*>())
+    // Nothing starts disabled or checked. Every menu and item has one access
+    // key (Alt+letter), and no two in one menu share it.
+    const auto expectKeys = [](const QList<QAction*>& actions, const QString& where) {
+        QSet<QChar> keys;
+        for (QAction* a : actions) {
+            if (a->isSeparator())
+                continue;
+            const QString text = a->text();
+            ASSERT_EQ(text.count('&'), 1) << text.toStdString();
+            const QChar key = text.at(text.indexOf('&') + 1).toLower();
+            EXPECT_FALSE(keys.contains(key)) << where.toStdString() << ": " << text.toStdString();
+            keys.insert(key);
+        }
+    };
+    expectKeys(f.form.menuBar()->actions(), "menu bar");
+    for (QMenu* m : f.form.findChildren<QMenu*>()) {
+        expectKeys(m->actions(), m->objectName());
         for (QAction* a : m->actions()) {
             EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
             EXPECT_FALSE(a->isChecked());
-            EXPECT_FALSE(a->text().contains('&'));
         }
+    }
 }
 
 TEST(Form1Menus, OpeningRulesFollowRowCountAndPortState) {
@@ -260,16 +275,18 @@ TEST(Form1Layout, ResizeRuleKeepsTheCornerAndClampsAtZero) {
     const auto expectRule = [&] {
         const QRect outer = f.form.frameGeometry();
         EXPECT_EQ(f.grid().width(), qMax(0, outer.width() - 7));
-        // The status bar's height comes off as well.
-        const int status = f.form.statusBar()->sizeHint().height();
-        EXPECT_EQ(f.grid().height(), qMax(0, outer.height() - 47 - status));
+        // In place of the classic 700 twips, the window's own menu bar, status
+        // bar and frame come off: the table reaches the status bar.
+        EXPECT_EQ(f.grid().height(), f.form.centralWidget()->height());
         EXPECT_EQ(f.grid().pos(), QPoint(0, 0));
     };
     f.form.resize(800, 400);
     expectRule();
     const int before = f.grid().width();
-    f.form.resize(800 + 100, 400); // 1500 twips wider
+    const int height = f.grid().height();
+    f.form.resize(800 + 100, 400 + 60); // 1500 twips wider, 900 higher
     EXPECT_EQ(f.grid().width(), before + 100);
+    EXPECT_EQ(f.grid().height(), height + 60);
     expectRule();
     f.form.resize(3, 3);
     expectRule();
@@ -286,10 +303,22 @@ TEST(Form1Close, CancelKeepsEverythingNoClosesAndShutsThePort) {
         EXPECT_FALSE(f.form.Form_QueryUnload());
         ASSERT_EQ(prompts.prompts().size(), 1);
         EXPECT_EQ(prompts.prompts()[0].text, QStringLiteral("Do you want to save changes?"));
+        // The line under the question says which table it is about.
+        EXPECT_EQ(prompts.prompts()[0].detail,
+                  QStringLiteral("The table is untitled: it has not been saved to a file yet."));
         EXPECT_EQ(prompts.prompts()[0].title, QStringLiteral("Korvel Transfer"));
         EXPECT_EQ(prompts.prompts()[0].buttons & 0xF, int(vbYesNoCancel));
         EXPECT_TRUE(f.form.MSComm1->PortOpen());
         EXPECT_EQ(f.grid().Rows(), 2);
+    }
+    {
+        ScriptedPrompts prompts;
+        prompts.answerMessage(vbCancel);
+        f.form.strCurrentFile = QStringLiteral("/data/trips/trip1.gps");
+        EXPECT_FALSE(f.form.Form_QueryUnload());
+        ASSERT_EQ(prompts.prompts().size(), 1);
+        EXPECT_EQ(prompts.prompts()[0].text, QStringLiteral("Do you want to save changes?"));
+        EXPECT_EQ(prompts.prompts()[0].detail, QStringLiteral("trip1.gps has unsaved changes."));
     }
     {
         ScriptedPrompts prompts;

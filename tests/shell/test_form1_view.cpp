@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -178,4 +179,68 @@ TEST(Form1View, FirstWindowShowsEveryColumnAndMessageTakesTheRest) {
     f.form.resize(1400, 600);
     QCoreApplication::processEvents();
     EXPECT_EQ(g.columnWidth(colMessage), g.viewport()->width() - others);
+}
+
+// The first window (no saved place) takes a good share of the screen, lies on
+// it, and its table reaches down to the status bar; a message too long for
+// one line wraps and the table gives it the room, still reaching down to it.
+TEST(Form1View, FirstWindowTakesAShareOfTheScreenAndTheTableFillsTheHeight) {
+    Form1 form;
+    LoadForm(&form);
+    form.restoreWindowPlace();
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    const QRect avail = form.screen()->availableGeometry();
+    EXPECT_GE(form.frameGeometry().width(), avail.width() * 7 / 10);
+    EXPECT_GE(form.frameGeometry().height(), avail.height() * 6 / 10);
+    EXPECT_TRUE(avail.contains(form.frameGeometry())) << form.frameGeometry().width();
+
+    const auto expectFilled = [&] {
+        QCoreApplication::processEvents();
+        const FlexGrid& g = *form.MSFlexGrid1;
+        const QPoint bottom = g.mapTo(&form, QPoint(0, g.height()));
+        EXPECT_EQ(bottom.y(), form.statusBar()->geometry().top());
+        EXPECT_EQ(g.pos(), QPoint(0, 0));
+    };
+    expectFilled();
+    const int oneLine = form.statusBar()->height();
+
+    const QString from = QStringLiteral("the receiver w2-receiver-download-from-the-field-trip.gpx");
+    form.showRowsAdded(2434, from);
+    QTest::qWait(100);
+    form.resize(480, 400);
+    auto* message = form.findChild<QLabel*>(QStringLiteral("StatusMessage"));
+    ASSERT_NE(message, nullptr);
+    EXPECT_EQ(message->text(), QStringLiteral("2434 rows added from ") + from + QLatin1Char('.'));
+    // The status bar takes the new height once its layout request is served.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.statusBar()->height() > oneLine; }, 2000));
+    // Every line of it has room: nothing is cut at the bottom or the side.
+    EXPECT_TRUE(message->isVisible());
+    const QRect inside = message->contentsRect();
+    const QRect drawn = message->fontMetrics().boundingRect(QRect(0, 0, inside.width(), 10000),
+                                                            Qt::TextWordWrap, message->text());
+    EXPECT_GE(inside.height(), drawn.height()) << inside.width();
+    EXPECT_GT(drawn.height(), message->fontMetrics().height()); // it did wrap
+    EXPECT_GE(message->width(), message->fontMetrics().horizontalAdvance(QStringLiteral("receiver.")));
+    expectFilled();
+}
+
+// Latitude and longitude show nine decimals at most; the editor and the cell
+// keep every digit.
+TEST(Form1View, CoordinateCellsShowNineDecimalsAndEditTheFullText) {
+    Shown f;
+    AppendTableRow(f.grid(), {"1.23456789012", "35.2763888888889", "-90.2511111111111"});
+    FlexGrid& g = f.grid();
+    const auto shown = [&](int col) { return g.gridModel()->index(0, col).data(Qt::DisplayRole).toString(); };
+    EXPECT_EQ(shown(colLatitude), "35.276388889");
+    EXPECT_EQ(shown(colLongitude), "-90.251111111");
+    EXPECT_EQ(shown(colName), "1.23456789012");
+    g.setRow(1);
+    g.setCol(colLatitude);
+    g.setFocus();
+    QTest::keyClick(&g, Qt::Key_F2);
+    ASSERT_TRUE(f.form.Text1->isVisible());
+    EXPECT_EQ(f.form.Text1->text(), "35.2763888888889");
+    QTest::keyClick(f.form.Text1, Qt::Key_Return);
+    EXPECT_EQ(g.TextMatrix(1, colLatitude), "35.2763888888889");
 }

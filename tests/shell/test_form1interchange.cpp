@@ -8,7 +8,7 @@
 #include "table/flexgrid.h"
 
 #include <QFile>
-#include <QStatusBar>
+#include <QLabel>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -39,7 +39,7 @@ TEST(Form1Interchange, ImportAppendsAndExportTakesTheMarkedRows) {
                                grid.TextMatrix(2, 4)};
     EXPECT_EQ(added, (QStringList{QStringLiteral("Čakovec"), "35.5", "-90.25", "0000028M"}));
     EXPECT_FALSE(form.blnSaved);
-    EXPECT_EQ(form.statusBar()->currentMessage(), "1 row added from in.gpx.");
+    EXPECT_EQ(form.findChild<QLabel*>("StatusMessage")->text(), "1 row added from in.gpx.");
     ASSERT_EQ(prompts.messages().size(), 1);
     EXPECT_TRUE(prompts.messages()[0].startsWith("2 point(s) in")) << prompts.messages()[0].toStdString();
     EXPECT_EQ(prompts.prompts()[0].file.filters.size(), 4);

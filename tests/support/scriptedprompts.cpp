@@ -70,7 +70,12 @@ bool ScriptedPrompts::take(PromptRecord::Kind kind, const QString& what, Answer*
 }
 
 int ScriptedPrompts::msgBox(const QString& text, int buttons, const QString& title) {
-    records_.push_back({PromptRecord::Message, text, title, buttons, {}, {}});
+    return msgBoxWithDetail(text, QString(), buttons, title);
+}
+
+int ScriptedPrompts::msgBoxWithDetail(const QString& text, const QString& detail, int buttons,
+                                      const QString& title) {
+    records_.push_back({PromptRecord::Message, text, title, buttons, {}, {}, detail});
     Answer a;
     if (!take(PromptRecord::Message, text, &a))
         return (buttons & 0x0F) == vbOKOnly ? vbOK : vbCancel;
@@ -83,7 +88,7 @@ QString ScriptedPrompts::inputBox(const QString& prompt, const QString& title, c
 
 std::optional<QString> ScriptedPrompts::inputBoxOrCancel(const QString& prompt, const QString& title,
                                                          const QString& defaultText) {
-    records_.push_back({PromptRecord::Input, prompt, title, 0, defaultText, {}});
+    records_.push_back({PromptRecord::Input, prompt, title, 0, defaultText, {}, {}});
     Answer a;
     if (!take(PromptRecord::Input, prompt, &a) || a.result == vbCancel)
         return std::nullopt;

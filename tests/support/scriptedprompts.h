@@ -18,6 +18,7 @@ struct PromptRecord {
     int buttons = 0;
     QString defaultText;
     FileChooserRequest file;
+    QString detail; // the line shown under a message box's text
 };
 
 class ScriptedPrompts final : public PromptResponder {
@@ -44,6 +45,8 @@ public:
     void clear() { records_.clear(); }
 
     int msgBox(const QString& text, int buttons, const QString& title) override;
+    int msgBoxWithDetail(const QString& text, const QString& detail, int buttons,
+                         const QString& title) override;
     QString inputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
     std::optional<QString> inputBoxOrCancel(const QString& prompt, const QString& title,
                                             const QString& defaultText) override;

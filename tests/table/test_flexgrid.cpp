@@ -2,7 +2,9 @@
 #include "table/flexgrid.h"
 #include "table/tablesetup.h"
 
+#include <QColor>
 #include <QHeaderView>
+#include <QImage>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -251,4 +253,89 @@ TEST(FlexGrid, BulkUpdateTellsViewsOnceAtTheEnd) {
     EXPECT_EQ(g.gridModel()->rowCount(), 1000);
     EXPECT_EQ(g.gridModel()->data(g.gridModel()->index(999, 1), Qt::DisplayRole).toString(),
               QStringLiteral("1000"));
+}
+
+namespace {
+// Pixels of the check mark's dark green inside rect of the grabbed image.
+int tickPixels(const QImage& image, const QRect& rect) {
+    int n = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        for (int x = rect.left(); x <= rect.right(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            n += (c.green() > c.red() + 40 && c.green() > c.blue() + 40) ? 1 : 0;
+        }
+    return n;
+}
+} // namespace
+
+// Every marked row shows its tick, also the one whose mark cell is the
+// current cell of a focused grid (its frame is drawn under the tick).
+TEST(FlexGrid, TheCurrentCellsFrameNeverHidesTheMark) {
+    for (const bool focused : {true, false}) {
+        FlexGrid g;
+        fill(g, 5);
+        g.resize(600, 200);
+        g.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&g));
+        for (int r = 1; r <= 4; ++r)
+            g.setMarked(r, true);
+        if (focused) {
+            g.activateWindow();
+            g.setFocus(Qt::OtherFocusReason);
+        }
+        for (const int current : {1, 3, 4}) {
+            g.setRow(current);
+            g.setCol(0);
+            QCoreApplication::processEvents();
+            ASSERT_EQ(g.currentIndex(), g.gridModel()->index(current - 1, 0));
+            const QImage image = g.viewport()->grab().toImage();
+            for (int r = 1; r <= 5; ++r) {
+                const QRect cell = g.visualRect(g.gridModel()->index(r - 1, 0));
+                const int ticks = tickPixels(image, cell);
+                if (r <= 4)
+                    EXPECT_GT(ticks, 15) << "row " << r << ", current " << current << ", focused " << focused;
+                else
+                    EXPECT_EQ(ticks, 0) << "current " << current;
+            }
+        }
+    }
+}
+
+// Latitude and longitude show at most nine decimals; the cell keeps its text.
+TEST(FlexGrid, DisplayDecimalsShortenTheScreenTextOnly) {
+    FlexGrid g;
+    fill(g, 1);
+    g.setDisplayDecimals(colLatitude, 9);
+    const struct {
+        const char* stored;
+        const char* shown;
+    } cases[] = {
+        {"35.2763888888889", "35.276388889"},
+        {"-90.2511111111111", "-90.251111111"},
+        {"12.1234567895", "12.12345679"},
+        {"9.9999999999", "10"},
+        {"-0.0000000001", "0"},
+        {"0.1000000000004", "0.1"},
+        {".12345678912", "0.123456789"},
+        {"35.123456789", "35.123456789"},
+        {"35.5", "35.5"},
+        {"1E-05", "1E-05"},
+        {"35N 12'", "35N 12'"},
+        {"1.2.34567890123", "1.2.34567890123"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        g.setTextMatrix(1, colLatitude, QString::fromLatin1(c.stored));
+        g.setTextMatrix(1, colName, QString::fromLatin1(c.stored));
+        const QModelIndex lat = g.gridModel()->index(0, colLatitude);
+        EXPECT_EQ(lat.data(Qt::DisplayRole).toString(), QString::fromLatin1(c.shown)) << c.stored;
+        EXPECT_EQ(g.TextMatrix(1, colLatitude), QString::fromLatin1(c.stored));
+        // The full text is one hover away where the screen shortens it.
+        EXPECT_EQ(lat.data(Qt::ToolTipRole).toString(), QLatin1String(c.stored) == QLatin1String(c.shown)
+                                                            ? QString()
+                                                            : QString::fromLatin1(c.stored));
+        // A column without the setting shows its text as it is.
+        EXPECT_EQ(g.gridModel()->index(0, colName).data(Qt::DisplayRole).toString(),
+                  QString::fromLatin1(c.stored));
+    }
 }

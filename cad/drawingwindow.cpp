@@ -184,10 +184,11 @@ void DrawingWindow::placeFirstTime() {
     const QRect avail = on->availableGeometry();
     if (avail.isEmpty())
         return;
-    // The frame (title bar, borders) counts in the two thirds and must fit too;
-    // before the first showing it is not known, so a typical one stands in.
-    const QSize decoration = frameGeometry().size() - geometry().size();
-    const QSize frame = decoration.isEmpty() ? QSize(8, 30) : decoration;
+    // The frame (title bar, borders) counts in the two thirds and must fit too.
+    // Before its first showing this window has none yet: the main window's,
+    // drawn by the same window manager, stands in for it.
+    const QWidget& framed = main ? *main : static_cast<const QWidget&>(*this);
+    const QSize frame = framed.frameGeometry().size() - framed.geometry().size();
     const QSize outer(std::max(400, avail.width() * 2 / 3), std::max(300, avail.height() * 2 / 3));
     const QSize inner = (outer.boundedTo(avail.size()) - frame).expandedTo(QSize(200, 150));
     resize(inner);

@@ -200,8 +200,8 @@ TEST_F(DrawingWindowTest, ItOpensOverTheMainWindowComesToTheFrontAndRemembersIts
         << "over the main window, not at the screen's corner";
     const QRect screen = main.screen()->availableGeometry();
     EXPECT_TRUE(screen.contains(window->frameGeometry()));
-    EXPECT_NEAR(window->frameGeometry().width(), screen.width() * 2 / 3, 10) << "two thirds of the screen";
-    EXPECT_NEAR(window->frameGeometry().height(), screen.height() * 2 / 3, 40);
+    EXPECT_NEAR(window->frameGeometry().width(), screen.width() * 2 / 3, 2) << "two thirds of the screen";
+    EXPECT_NEAR(window->frameGeometry().height(), screen.height() * 2 / 3, 2);
     window->bringForward();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get())) << "brought forward, it has the keyboard";
 

@@ -17,7 +17,9 @@ protected:
         form.reset();
         DxfAutomation::setStartedHook(nullptr);
     }
-    QString mainStatus() const { return form->findChild<QLabel*>(QStringLiteral("StatusDrawing"))->text(); }
+    std::string mainStatus() const {
+        return form->findChild<QLabel*>(QStringLiteral("StatusDrawing"))->text().toStdString();
+    }
     static int insertsIn(const QString& path) { return readBack(path).value("inserts").toArray().size(); }
 };
 
@@ -32,7 +34,7 @@ TEST_F(DrawingFollowTest, AnotherDrawingOpenedOrMadeInTheWindowTakesTheNextInser
     DrawingWindow* window = DrawingWindow::of(*engine.running());
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isVisible()) << "an insertion shows the drawing";
-    EXPECT_EQ(mainStatus(), QStringLiteral("Drawing: Site.dxf"));
+    EXPECT_EQ(mainStatus(), "Drawing: Site.dxf");
 
     // Open Drawing while the insertion is not written yet: it is written to
     // its own drawing first, and everything follows the new one at once.
@@ -40,7 +42,7 @@ TEST_F(DrawingFollowTest, AnotherDrawingOpenedOrMadeInTheWindowTakesTheNextInser
     writeAll(other, DxfDrawing::createNew().toBytes());
     prompts.answerFile(other);
     window->openDrawing();
-    EXPECT_EQ(mainStatus(), QStringLiteral("Drawing: text_alignments.dxf"));
+    EXPECT_EQ(mainStatus(), "Drawing: text_alignments.dxf");
     EXPECT_EQ(window->windowTitle(), QDir::toNativeSeparators(other));
     EXPECT_EQ(window->statusBar()->currentMessage(),
               QStringLiteral("Insertions now go into text_alignments.dxf."));
@@ -55,7 +57,7 @@ TEST_F(DrawingFollowTest, AnotherDrawingOpenedOrMadeInTheWindowTakesTheNextInser
 
     // New Drawing: the first free DrawingN.dxf beside it, named at once.
     window->newDrawing();
-    EXPECT_EQ(mainStatus(), QStringLiteral("Drawing: Drawing1.dxf"));
+    EXPECT_EQ(mainStatus(), "Drawing: Drawing1.dxf");
     prompts.answerMessage();
     form->cmdInsertLine_Click(); // one marked row: no line, and the drawing is not contacted
     EXPECT_EQ(prompts.messages().last(), QStringLiteral("No points were selected."));

@@ -91,9 +91,9 @@ QStringList ChooseFile(const FileChooserRequest& request);
 // window). Otherwise a dialog opens over, in this order: the window a
 // PromptOwner names; the modal window open now; the active window; the window
 // that was active last and is still shown (while focus comes back from a
-// dialog just closed, no window is active). A message box is thus always
-// transient for the window it is about, and the window manager never raises
-// the main window over it.
+// dialog just closed, no window is active). A message box is thus transient
+// for the window it is about, which the window manager raises with it, rather
+// than for the main window, which it would raise over that window.
 void SetPromptParent(QWidget* parent);
 
 // While one lives, prompts open over window: for a command whose message is

@@ -23,6 +23,9 @@
 
 namespace {
 
+// How long the status line says which drawing insertions now go into.
+constexpr int kChangeMessageMs = 15000;
+
 QVector<QPair<QString, QString>> drawingFilters() {
     return {{QStringLiteral("Drawing Files (*.dxf)"), QStringLiteral("*.dxf")},
             {QStringLiteral("All Files (*.*)"), QStringLiteral("*")}};
@@ -97,6 +100,7 @@ DrawingWindow::DrawingWindow(DxfApplication& engine, QWidget* parent) : QMainWin
 
     connect(&engine_, &DxfApplication::visibleChanged, this, &DrawingWindow::engineVisibleChanged);
     connect(&engine_, &DxfApplication::drawingChanged, this, &DrawingWindow::drawingChanged);
+    connect(&engine_, &DxfApplication::activeDrawingChanged, this, &DrawingWindow::activeDrawingChanged);
     connect(&engine_, &DxfApplication::zoomedToExtents, view_, &DrawingView::zoomExtents);
     connect(&engine_, &DxfApplication::unsavedAtExit, this, &DrawingWindow::settleUnsavedChanges);
     drawingChanged();
@@ -127,12 +131,27 @@ void DrawingWindow::showCoordinates(const QPointF& world) {
 }
 
 void DrawingWindow::engineVisibleChanged(bool visible) {
-    if (!visible) {
-        hide();
-        return;
-    }
-    show();
+    // Mapped only: the command that made it visible brings it forward when done.
+    setVisible(visible);
+}
+
+DrawingWindow* DrawingWindow::of(const DxfApplication& engine) {
+    for (const QPointer<DrawingWindow>& w : installedWindows())
+        if (w && &w->engine_ == &engine)
+            return w.data();
+    return nullptr;
+}
+
+void DrawingWindow::bringForward() {
+    engine_.setVisible(true);
+    if (!isVisible())
+        show(); // a window not made by install() follows no engine signal
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
     raise();
+    // Asked by the active window, this is a hand-over the window manager
+    // grants even where it keeps windows in the background from raising
+    // themselves; before the window is mapped it waits for the mapping.
     activateWindow();
 }
 
@@ -159,18 +178,35 @@ void DrawingWindow::placeFirstTime() {
         QByteArray::fromBase64(GetSetting(DrawingSetting::kApp, kSettingsSection, kGeometryKey).toLatin1());
     if (!saved.isEmpty() && restoreGeometry(saved))
         return;
-    // Over the program's main window, a little smaller, so both can be seen.
+    // Two thirds of the screen the program's main window is on, centred over
+    // that window as far as the screen allows: big enough to read a drawing,
+    // and the main window still shows around it.
     QWidget* main = nullptr;
     for (QWidget* w : QApplication::topLevelWidgets())
         if (w != this && w->isVisible() && qobject_cast<QMainWindow*>(w) && !qobject_cast<DrawingWindow*>(w))
             main = w;
-    const QRect area = main ? main->frameGeometry() : (screen() ? screen()->availableGeometry() : QRect());
-    if (area.isEmpty())
+    QScreen* on = main && main->screen() ? main->screen() : screen();
+    if (!on)
         return;
-    const QSize size(std::max(400, area.width() * 2 / 3), std::max(300, area.height() * 2 / 3));
-    const QSize fitted = size.boundedTo(screen() ? screen()->availableGeometry().size() : size);
-    resize(fitted);
-    move(area.center() - QPoint(fitted.width() / 2, fitted.height() / 2));
+    const QRect avail = on->availableGeometry();
+    if (avail.isEmpty())
+        return;
+    // The frame (title bar, borders) counts in the two thirds and must fit too.
+    // Before its first showing this window has none yet: the main window's,
+    // drawn by the same window manager, stands in for it.
+    const QWidget& framed = main ? *main : static_cast<const QWidget&>(*this);
+    const QSize frame = framed.frameGeometry().size() - framed.geometry().size();
+    const QSize outer(std::max(400, avail.width() * 2 / 3), std::max(300, avail.height() * 2 / 3));
+    const QSize inner = (outer.boundedTo(avail.size()) - frame).expandedTo(QSize(200, 150));
+    resize(inner);
+    const QPoint centre = main ? main->frameGeometry().center() : avail.center();
+    QRect placed(QPoint(0, 0), inner + frame);
+    placed.moveCenter(centre);
+    placed.moveLeft(
+        std::clamp(placed.left(), avail.left(), std::max(avail.left(), avail.right() + 1 - placed.width())));
+    placed.moveTop(
+        std::clamp(placed.top(), avail.top(), std::max(avail.top(), avail.bottom() + 1 - placed.height())));
+    move(placed.topLeft()); // a top-level window's position is its frame's
 }
 
 void DrawingWindow::install() {
@@ -194,17 +230,17 @@ void DrawingWindow::drawingChanged() {
     const QString path = engine_.currentPath();
     setWindowTitle(path.isEmpty() ? QStringLiteral("Drawing") : QDir::toNativeSeparators(path));
     view_->invalidate();
-    if (isVisible()) {
-        // To the front, but the keyboard stays where it is; a dialog stays on top.
-        raise();
-        if (QWidget* modal = QApplication::activeModalWidget())
-            modal->raise();
-    }
     if (path != shownPath_) {
         // Another drawing: show it whole.
         shownPath_ = path;
         view_->zoomExtents();
     }
+}
+
+void DrawingWindow::activeDrawingChanged(const QString& path) {
+    statusBar()->showMessage(QStringLiteral("Insertions now go into %1.")
+                                 .arg(QDir::toNativeSeparators(QFileInfo(path).fileName())),
+                             kChangeMessageMs);
 }
 
 void DrawingWindow::zoomExtents() {
@@ -264,9 +300,8 @@ void DrawingWindow::settleUnsavedDrawing() {
     const std::shared_ptr<DxfApplication> engine = automation ? automation->running() : nullptr;
     if (!engine)
         return;
-    for (const QPointer<DrawingWindow>& w : installedWindows())
-        if (w && &w->engine_ == engine.get())
-            return w->settleUnsavedChanges();
+    if (DrawingWindow* w = of(*engine))
+        return w->settleUnsavedChanges();
     DrawingWindow window(*engine); // an engine without a window still offers Save As
     window.settleUnsavedChanges();
 }

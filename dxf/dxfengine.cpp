@@ -377,10 +377,13 @@ void DxfApplication::adopt(std::shared_ptr<DxfDrawing> drawing, const QString& p
     session_ = std::make_shared<DxfSession>();
     session_->drawing = std::move(drawing);
     session_->engine = weak_from_this();
+    const bool moved = !path_.isEmpty() && path != path_; // the first drawing replaces none
     path_ = path;
     stamp_ = stamp;
     saveError_.clear();
     emit drawingChanged();
+    if (moved)
+        emit activeDrawingChanged(path_);
 }
 
 void DxfApplication::syncWithDisk() {
@@ -545,8 +548,9 @@ QString DxfApplication::newDrawing() {
         if (!error.isEmpty())
             throw AcadError(acadErrFailed, error);
         fresh->markSaved();
-        adopt(std::move(fresh), path, stampOf(path));
+        // The setting first: whoever hears of the new drawing finds it named there.
         makeActive(path);
+        adopt(std::move(fresh), path, stampOf(path));
         return path;
     }
 }
@@ -559,8 +563,10 @@ void DxfApplication::openDrawing(const QString& path) {
     if (!QFileInfo(full).isFile())
         throw AcadError(acadErrFailed, QStringLiteral("The drawing %1 does not exist.").arg(full));
     flushOrThrow(*this);
-    open(full); // throws before anything changes when the file is refused
+    Stamp stamp;
+    auto drawing = readDrawing(full, &stamp); // throws before anything changes when the file is refused
     makeActive(full);
+    adopt(std::move(drawing), full, stamp);
 }
 
 void DxfApplication::saveDrawingAs(const QString& path) {
@@ -576,9 +582,12 @@ void DxfApplication::saveDrawingAs(const QString& path) {
     const QString error = writeTo(*session_->drawing, full);
     if (!error.isEmpty())
         throw AcadError(acadErrFailed, error);
-    markWritten(full);
+    const bool moved = full != path_;
     makeActive(full);
+    markWritten(full);
     emit drawingChanged();
+    if (moved)
+        emit activeDrawingChanged(path_);
 }
 
 // ---------------------------------------------------------------- automation

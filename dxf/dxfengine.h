@@ -100,6 +100,9 @@ signals:
     void visibleChanged(bool visible);
     // The drawing changed (after Update) or another drawing became active.
     void drawingChanged();
+    // Another file became the active drawing, the one insertions go into from
+    // now on (path: absolute). By the time it is emitted the setting names it.
+    void activeDrawingChanged(const QString& path);
     // ZoomExtents was called: views fit themselves to the drawing's extents.
     void zoomedToExtents();
     void saveFailed(const QString& description);

@@ -3,6 +3,7 @@
 // of both programs goes through the responder installed here. The default
 // responder shows Qt dialogs; tests install a scripted one.
 #pragma once
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -96,5 +97,28 @@ std::optional<QString> InputBoxOrCancel(const QString& prompt, const QString& ti
                                         const QString& defaultText = QString());
 QStringList ChooseFile(const FileChooserRequest& request);
 
-// Parent widget for the Qt dialogs (the main window), so they stay on top of it.
+// The window the Qt dialogs open over when nothing better is known (the main
+// window). Otherwise a dialog opens over, in this order: the window a
+// PromptOwner names; the modal window open now; the active window; the window
+// that was active last and is still shown (while focus comes back from a
+// dialog just closed, no window is active). A message box is thus transient
+// for the window it is about, which the window manager raises with it, rather
+// than for the main window, which it would raise over that window.
 void SetPromptParent(QWidget* parent);
+
+// While one lives, prompts open over window: for a command whose message is
+// about a window it has just brought forward, whose activation the window
+// manager may not have granted yet. Nested owners restore the one before.
+class PromptOwner {
+public:
+    explicit PromptOwner(QWidget* window);
+    ~PromptOwner();
+    PromptOwner(const PromptOwner&) = delete;
+    PromptOwner& operator=(const PromptOwner&) = delete;
+
+private:
+    QPointer<QWidget> previous_;
+};
+
+// The window a Qt dialog asked for now opens over (null: none, a window of its own).
+QWidget* PromptDialogParent();

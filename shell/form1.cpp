@@ -68,6 +68,7 @@ const std::vector<MenuDef>& menuTree() {
          {{"cmdInsertAll", "Insert All Into DWG", nullptr},
           {"cmdInsertSelected", "Insert Selected Into DWG", nullptr},
           {"cmdInsertLine", "Insert a Line From Selected Points", nullptr},
+          {"cmdShowDrawing", "Show Drawing", nullptr},
           {"cmdOptions", "Options", nullptr}}},
         {"mnuGPS",
          "GPS",

@@ -158,6 +158,9 @@ public slots:
     void cmdInsertAll_Click();
     void cmdInsertSelected_Click();
     void cmdInsertLine_Click();
+    // Brings the drawing window forward (starting the drawing engine first when
+    // it does not run yet); the window goes on showing the active drawing.
+    void cmdShowDrawing_Click();
     void cmdOptions_Click();
 
     // GPS menu (form1_gps.cpp).
@@ -197,6 +200,13 @@ private:
     bool endCellEdit();
     // Insertion options and rules windows (form1_cad.cpp), loaded hidden at load time.
     void loadInsertionWindows();
+    // After a command connected to the drawing engine (form1_cad.cpp): the status
+    // bar follows the engine's active drawing from now on, and the drawing
+    // window comes forward. Returns that window (null without one) so the
+    // command's closing message can open over it.
+    QWidget* showDrawingAfter(const class ACADStuff& acad);
+    // Insert All / Insert Selected (form1_cad.cpp).
+    void insertPoints(bool selectedOnly);
     // Closes the serial port on the way out (form1_gps.cpp); shows nothing.
     void closePortOnExit();
     // True, after telling the user, while another GPS command is still running

@@ -3,8 +3,10 @@
 #include "shell/form1.h"
 
 #include "cad/acadstuff.h"
+#include "cad/drawingwindow.h"
 #include "cad/frmoptions.h"
 #include "cad/pointinsertion.h"
+#include "dxf/dxfengine.h"
 #include "gps/gpsdevice.h"
 #include "platform/prompts.h"
 #include "rules/frmrules.h"
@@ -42,34 +44,51 @@ InsertionContext insertionContext(Form1& form, ACADStuff& acad) {
     return c;
 }
 
-void insertPoints(Form1& form, bool selectedOnly) {
+} // namespace
+
+QWidget* Form1::showDrawingAfter(const ACADStuff& acad) {
+    auto* engine = dynamic_cast<DxfApplication*>(acad.AcadApp.get());
+    if (!engine)
+        return nullptr;
+    // Opening or creating a drawing in the drawing window changes where the
+    // next insertion goes; the status bar says so at once.
+    connect(engine, &DxfApplication::activeDrawingChanged, this, &Form1::updateTitleAndStatus,
+            Qt::UniqueConnection);
+    updateTitleAndStatus();
+    DrawingWindow* window = DrawingWindow::of(*engine);
+    if (window)
+        window->bringForward(); // once per command, asked by this (the active) window
+    return window;
+}
+
+void Form1::insertPoints(bool selectedOnly) {
     ACADStuff acad;
     InsertionReport report;
     {
         // The view is back where it was before the closing message shows.
-        const TableViewKeeper keep(*form.MSFlexGrid1);
-        report = PointInsertion::InsertPoints(*form.MSFlexGrid1, insertionContext(form, acad), selectedOnly);
+        const TableViewKeeper keep(*MSFlexGrid1);
+        report = PointInsertion::InsertPoints(*MSFlexGrid1, insertionContext(*this, acad), selectedOnly);
     }
+    // The closing message is about the drawing now in front: it opens over it.
+    const PromptOwner over(report.connected ? showDrawingAfter(acad) : nullptr);
     const QString text = PointInsertion::PointsClosingMessage(report, selectedOnly);
     if (!text.isEmpty())
         MsgBox(text, vbOKOnly);
 }
-
-} // namespace
 
 void Form1::cmdInsertAll_Click() {
     if (!endCellEdit())
         return;
     if (!optionsWindow)
         loadInsertionWindows();
-    insertPoints(*this, false);
+    insertPoints(false);
 }
 void Form1::cmdInsertSelected_Click() {
     if (!endCellEdit())
         return;
     if (!optionsWindow)
         loadInsertionWindows();
-    insertPoints(*this, true);
+    insertPoints(true);
 }
 void Form1::cmdInsertLine_Click() {
     if (!endCellEdit())
@@ -83,9 +102,15 @@ void Form1::cmdInsertLine_Click() {
         const TableViewKeeper keep(*MSFlexGrid1);
         report = PointInsertion::InsertLine(*MSFlexGrid1, insertionContext(*this, acad));
     }
+    const PromptOwner over(report.connected ? showDrawingAfter(acad) : nullptr);
     const QString text = PointInsertion::LineClosingMessage(report);
     if (!text.isEmpty())
         MsgBox(text, vbOKOnly);
+}
+void Form1::cmdShowDrawing_Click() {
+    ACADStuff acad;
+    if (acad.ConnectAcad()) // else the user has been told why
+        showDrawingAfter(acad);
 }
 void Form1::cmdOptions_Click() {
     if (!LoadForm(optionsWindow))

@@ -251,15 +251,20 @@ TEST_F(DrawingWindowTest, ItOpensOverTheMainWindowComesToTheFrontAndRemembersIts
     SaveSetting(DrawingSetting::kApp, DrawingWindow::kSettingsSection, DrawingWindow::kGeometryKey,
                 QString());
     QMainWindow main;
-    main.setGeometry(200, 150, 900, 700);
+    main.setGeometry(100, 100, 500, 400);
     main.show();
     window = std::make_unique<DrawingWindow>(*engine);
     engine->setVisible(true);
     EXPECT_LE((window->geometry().center() - main.geometry().center()).manhattanLength(), 60)
         << "over the main window, not at the screen's corner";
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get())) << "Visible activates it";
+    const QRect screen = main.screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(window->frameGeometry()));
+    EXPECT_NEAR(window->frameGeometry().width(), screen.width() * 2 / 3, 2) << "two thirds of the screen";
+    EXPECT_NEAR(window->frameGeometry().height(), screen.height() * 2 / 3, 2);
+    window->bringForward();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get())) << "brought forward, it has the keyboard";
 
-    // After an insertion it comes forward, but a dialog open meanwhile keeps the keyboard.
+    // Changes of the drawing never raise it: a dialog open meanwhile keeps the keyboard.
     QDialog dialog(&main);
     dialog.setModal(true);
     dialog.show();

@@ -87,7 +87,8 @@ TEST(Form1Menus, TreeNamesCaptionsOrderAndShortcuts) {
         QStringList({"cmdAddNewRecord|Add New Row|Ctrl+A", "cmdDeleteRecords|Delete Selected Rows|Ctrl+D"}));
     EXPECT_EQ(itemNames(f.form.menu("mnuACAD")),
               QStringList({"cmdInsertAll|Insert All Into DWG", "cmdInsertSelected|Insert Selected Into DWG",
-                           "cmdInsertLine|Insert a Line From Selected Points", "cmdOptions|Options"}));
+                           "cmdInsertLine|Insert a Line From Selected Points", "cmdShowDrawing|Show Drawing",
+                           "cmdOptions|Options"}));
     EXPECT_EQ(itemNames(f.form.menu("mnuGPS")),
               QStringList({"cmdConnect|Connect to GPS", "cmdDisconnect|Disconnect GPS", "mnuFileBar3|-",
                            "cmdGetWaypoints|Get Waypoints", "cmdGetTrack|Get Track",
@@ -139,6 +140,7 @@ TEST(Form1Menus, OpeningRulesFollowRowCountAndPortState) {
     EXPECT_TRUE(f.enabled("cmdAddNewRecord"));
     f.form.mnuACAD_Click();
     EXPECT_TRUE(f.enabled("cmdOptions"));
+    EXPECT_TRUE(f.enabled("cmdShowDrawing")) << "the drawing can be looked at without waypoints";
     EXPECT_FALSE(f.enabled("cmdInsertAll"));
     f.rows(2);
     f.form.mnuACAD_Click();

@@ -3,6 +3,7 @@
 
 #include "calculator/utmcalculation.h"
 #include "conversion/numbertext.h"
+#include "crs/coordinatesystem.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -149,6 +150,11 @@ std::string tooLongLine(std::string_view start, std::uint64_t bytes) {
 
 } // namespace
 
+BatchConverter::BatchConverter(const BatchOptions& options) : options_(options) {
+    if (!options_.crs.empty())
+        system_ = std::make_shared<const CoordinateSystem>(options_.crs);
+}
+
 bool BatchConverter::parseArguments(const std::vector<std::string>& args, BatchOptions* options,
                                     std::string* error) {
     BatchOptions o;
@@ -163,10 +169,21 @@ bool BatchConverter::parseArguments(const std::vector<std::string>& args, BatchO
             }
             o.zone = static_cast<int>(*z);
             ++i;
+        } else if (args[i] == "--crs") {
+            if (i + 1 >= args.size() || args[i + 1].empty() || args[i + 1].starts_with("--")) {
+                *error = "--crs needs a coordinate system code, such as EPSG:2274";
+                return false;
+            }
+            o.crs = args[++i];
         } else {
             *error = "unknown argument: " + args[i];
             return false;
         }
+    }
+    if (!o.crs.empty() && (!o.metric || o.zone != 0)) {
+        *error =
+            "--crs gives results in the coordinate system's own unit: --feet and --zone do not go with it";
+        return false;
     }
     *options = o;
     return true;
@@ -181,6 +198,15 @@ std::string BatchConverter::convertLine(std::string_view line) const {
     try {
         double latitude = InputDegrees(latitudeText, "latitude");
         double longitude = InputDegrees(longitudeText, "longitude");
+        if (system_) {
+            const ProjectedPoint p = CalculateInSystem(*system_, latitude, longitude);
+            std::string out = options_.crs;
+            out += ' ';
+            out += ResultText(p.easting);
+            out += ' ';
+            out += ResultText(p.northing);
+            return out;
+        }
         UtmCalculation r = CalculateUtm(latitude, longitude, options_.metric, options_.zone);
         std::string out = std::to_string(r.zone);
         out += ' ';

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// zenobar --batch [--feet] [--zone N]: the window's Calculate for many points.
+// zenobar --batch [--feet] [--zone N | --crs CODE]: the window's Calculate for
+// many points.
 // Reads lines of "LATITUDE LONGITUDE" (each as the window accepts it: decimal
 // degrees or angle text) and writes one line per input line: "ZONE EASTING
 // NORTHING" in the texts the window shows, or "ERROR: reason". The two values
@@ -8,10 +9,14 @@
 // longitude. Each line is converted on its own: --zone N (1 to 60) forces zone
 // N (special areas still apply) on every line, without it every line gets its
 // own zone. Metres unless --feet.
+// --crs CODE converts into a projected coordinate system of the PROJ database
+// instead of UTM (crs/coordinatesystem.h): "CODE EASTING NORTHING", CODE as
+// given, in the system's own unit (so --feet and --zone do not go with it).
 #pragma once
 #include <cstddef>
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,7 +24,10 @@
 struct BatchOptions {
     bool metric = true;
     int zone = 0;
+    std::string crs; // a coordinate system code; empty: the built-in UTM
 };
+
+class CoordinateSystem;
 
 // Reads up to size bytes of input into buffer: the number read, 0 at the end of
 // the input, or -1 on a read error with errno saying why.
@@ -31,11 +39,15 @@ inline constexpr std::size_t kMaxBatchLineBytes = 4096;
 
 class BatchConverter {
 public:
-    explicit BatchConverter(const BatchOptions& options) : options_(options) {}
+    // Throws CoordinateSystemError (crs/coordinatesystem.h), naming the code,
+    // when options.crs is not a projected system PROJ knows.
+    explicit BatchConverter(const BatchOptions& options);
 
     // Parses the arguments that follow "--batch". False, with the reason in
     // *error, for an unknown argument or a zone that is not a whole number
-    // from 0 to 60 (0: each point its own zone).
+    // from 0 to 60 (0: each point its own zone), --crs without a code, and
+    // --crs with --feet or --zone. The code itself is checked by the
+    // constructor.
     static bool parseArguments(const std::vector<std::string>& args, BatchOptions* options,
                                std::string* error);
 
@@ -63,4 +75,5 @@ public:
 
 private:
     BatchOptions options_;
+    std::shared_ptr<const CoordinateSystem> system_; // null: the built-in UTM
 };

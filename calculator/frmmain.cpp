@@ -2,6 +2,7 @@
 #include "calculator/frmmain.h"
 
 #include "calculator/utmcalculation.h"
+#include "crs/coordinatesystem.h"
 #include "platform/numbers.h"
 #include "platform/prompts.h"
 #include "platform/settings.h"
@@ -43,10 +44,11 @@ public:
         scaleY_ = qMax(1.0, double(fm.height() + frame + 2) / TwipsToPixels(285));
     }
     int width() const { return 3120 + extraCaption_ + extraValue_; }
-    int height() const { return y(2700); }
+    // The classic height and two rows below it for the coordinate system.
+    int height() const { return y(3420); }
     int noteHeight() const { return TwipsToPixels(y(255)) * 4 + TwipsToPixels(120); }
     QRect note() const {
-        return {TwipsToPixels(53), TwipsToPixels(y(2760)), TwipsToPixels(3015 + extraCaption_ + extraValue_),
+        return {TwipsToPixels(53), TwipsToPixels(y(3420)), TwipsToPixels(3015 + extraCaption_ + extraValue_),
                 TwipsToPixels(y(255)) * 4};
     }
     // A caption or option in the left column.
@@ -98,6 +100,10 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent) {
     UTM[0] = place(new QLineEdit(this), l.value(1253, 2040, 1815, 285));
     Label2[1] = place(new QLabel(QStringLiteral("Easting"), this), l.caption(53, 2400, 1215, 255));
     UTM[1] = place(new QLineEdit(this), l.value(1253, 2400, 1815, 285));
+    lblCoordinateSystem = place(new QLabel(QStringLiteral("Coordinate system (empty: UTM)"), this),
+                                l.both(53, 2760, 3015, 255));
+    txtCoordinateSystem = place(new QLineEdit(this), l.both(53, 3060, 3015, 285));
+    txtCoordinateSystem->setPlaceholderText(QStringLiteral("EPSG:2274, EPSG:27700, ..."));
     lblZoneNote = place(new QLabel(this), l.note());
     lblZoneNote->setWordWrap(true);
     lblZoneNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -108,19 +114,64 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent) {
     Option1[0]->setChecked(true); // Feet at design; start-up may select Meters
 
     // Tab order by the classic tab indices; labels take no focus.
-    QWidget* order[] = {Text[0], Text[1], UTM[0], UTM[1], Option1[0], Option1[1], Command1, UTM[2]};
+    QWidget* order[] = {
+        Text[0], Text[1], UTM[0], UTM[1], Option1[0], Option1[1], Command1, UTM[2], txtCoordinateSystem};
     for (std::size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 
     connect(Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);
-    for (QLineEdit* box : {Text[0], Text[1], UTM[2]})
+    for (QLineEdit* box : {Text[0], Text[1], UTM[2], txtCoordinateSystem})
         connect(box, &QLineEdit::returnPressed, this, &frmMain::Command1_Click);
+    connect(txtCoordinateSystem, &QLineEdit::textChanged, this, &frmMain::txtCoordinateSystem_Change);
+}
+
+void frmMain::txtCoordinateSystem_Change() {
+    const bool utm = txtCoordinateSystem->text().trimmed().isEmpty();
+    Option1[0]->setEnabled(utm);
+    Option1[1]->setEnabled(utm);
+    Label2[2]->setText(utm ? QStringLiteral("UTM Zone") : QStringLiteral("System"));
+}
+
+void frmMain::calculateInSystem(double latitude, double longitude) {
+    const std::string code = txtCoordinateSystem->text().trimmed().toStdString();
+    if (!system_ || system_->code() != code) {
+        try {
+            system_ = std::make_shared<const CoordinateSystem>(code);
+        } catch (const CoordinateSystemError& e) {
+            system_.reset();
+            throw CalculationError(e.what());
+        }
+    }
+    const ProjectedPoint p = CalculateInSystem(*system_, latitude, longitude);
+    UTM[0]->setText(QString::fromStdString(ResultText(p.northing)));
+    UTM[1]->setText(QString::fromStdString(ResultText(p.easting)));
+    UTM[2]->setText(QString::fromStdString(system_->name()));
+    UTM[2]->setCursorPosition(0);
+    UTM[2]->setToolTip(QString::fromStdString(system_->name()));
+    // Four short lines at most: the name, the unit, how good the datum shift is.
+    QString note =
+        QStringLiteral("%1, unit: %2; ")
+            .arg(QString::fromStdString(system_->name()), QString::fromStdString(system_->unitName()));
+    if (system_->isBallpark())
+        note += QStringLiteral("datum shift ballpark only (off by up to some hundred metres).");
+    else if (system_->transformationAccuracy() >= 0)
+        note += QStringLiteral("datum shift good to %1\u00A0m.").arg(system_->transformationAccuracy());
+    else
+        note += QStringLiteral("datum shift of unknown accuracy.");
+    if (!p.insideArea)
+        note = QStringLiteral("This point lies outside the area the system is meant for. ") + note;
+    lblZoneNote->setText(note);
+    lblZoneNote->setStyleSheet(p.insideArea ? QString() : QStringLiteral("color: #b00000;"));
 }
 
 void frmMain::Command1_Click() {
     try {
         double latitude = InputDegrees(Text[0]->text().toStdString(), "latitude");
         double longitude = InputDegrees(Text[1]->text().toStdString(), "longitude");
+        if (!txtCoordinateSystem->text().trimmed().isEmpty()) {
+            calculateInSystem(latitude, longitude);
+            return;
+        }
         // A zone box that is not a number counts as 0; it is only written
         // (with the zone used) once the whole calculation succeeded.
         int zone = ZoneFromText(UTM[2]->text().toStdString());
@@ -141,5 +192,7 @@ void frmMain::Command1_Click() {
 void frmMain::closeEvent(QCloseEvent* event) {
     SaveSetting(QStringLiteral("Zenobar"), QStringLiteral("Options"), QStringLiteral("Metric"),
                 Option1[1]->isChecked() ? QStringLiteral("True") : QStringLiteral("False"));
+    SaveSetting(QStringLiteral("Zenobar"), QStringLiteral("Options"), QStringLiteral("CoordinateSystem"),
+                txtCoordinateSystem->text().trimmed());
     event->accept();
 }

@@ -5,7 +5,9 @@
 #include <QWidget>
 
 #include <array>
+#include <memory>
 
+class CoordinateSystem;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -25,6 +27,12 @@ public:
     // Below the results: which zone was used and why, and a warning when a
     // zone kept in the zone box puts the point outside that zone's band.
     QLabel* lblZoneNote = nullptr;
+    // A projected coordinate system to convert into instead of UTM (an EPSG
+    // code such as EPSG:2274, crs/coordinatesystem.h); empty: the built-in
+    // UTM. With a system, Feet and Meters are disabled (the results are in
+    // the system's own unit) and the zone box shows the system's name.
+    QLabel* lblCoordinateSystem = nullptr;
+    QLineEdit* txtCoordinateSystem = nullptr;
 
 public slots:
     // Converts the two boxes with the chosen unit and the zone box's zone. A
@@ -33,7 +41,17 @@ public slots:
     // does the same.
     void Command1_Click();
 
+private slots:
+    void txtCoordinateSystem_Change();
+
 protected:
     // Saves the unit choice ("Metric") before the window, and so the program, ends.
+    // Also keeps the coordinate system box ("CoordinateSystem").
     void closeEvent(QCloseEvent* event) override;
+
+private:
+    // Calculate with a coordinate system from txtCoordinateSystem.
+    void calculateInSystem(double latitude, double longitude);
+    // The system of the last Calculate, kept while the box holds its code.
+    std::shared_ptr<const CoordinateSystem> system_;
 };

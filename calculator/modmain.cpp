@@ -4,6 +4,7 @@
 #include "calculator/frmmain.h"
 #include "platform/settings.h"
 
+#include <QLineEdit>
 #include <QRadioButton>
 
 std::unique_ptr<frmMain> ZenobarStartUp() {
@@ -13,6 +14,9 @@ std::unique_ptr<frmMain> ZenobarStartUp() {
     // Only this program writes the value; anything but "False" (a hand-edited or
     // damaged file) falls back to the default, Meters.
     form->Option1[1]->setChecked(metric != QLatin1String("False"));
+    // Checked on the first Calculate, which names a code that is no longer known.
+    form->txtCoordinateSystem->setText(GetSetting(QStringLiteral("Zenobar"), QStringLiteral("Options"),
+                                                  QStringLiteral("CoordinateSystem"), QString()));
     form->show();
     return form;
 }

@@ -7,6 +7,7 @@ class frmMain;
 
 // Reads the unit choice ("Zenobar"/"Options"/"Metric", default "True"; any
 // stored text other than "False" selects Meters), builds the window with that
-// unit selected and shows it. The caller owns the window; the program ends
-// when it closes.
+// unit selected, puts the coordinate system kept on closing
+// ("CoordinateSystem", default empty: UTM) into its box and shows it. The caller owns the window; the program
+// ends when it closes.
 std::unique_ptr<frmMain> ZenobarStartUp();

@@ -5,6 +5,7 @@
 #include "conversion/conversionerror.h"
 #include "conversion/gpsconversion.h"
 #include "conversion/numbertext.h"
+#include "crs/coordinatesystem.h"
 
 #include <algorithm>
 #include <cmath>
@@ -38,11 +39,17 @@ int ZoneFromText(std::string_view text, bool* numeric) {
     return static_cast<int>(z);
 }
 
-UtmCalculation CalculateUtm(double latitude, double longitude, bool metric, int zone) {
+namespace {
+void CheckRange(double latitude, double longitude) {
     if (!(latitude >= -90 && latitude <= 90))
         throw CalculationError("The latitude must lie between -90 and 90 degrees.");
     if (!(longitude >= -180 && longitude <= 180))
         throw CalculationError("The longitude must lie between -180 and 180 degrees.");
+}
+} // namespace
+
+UtmCalculation CalculateUtm(double latitude, double longitude, bool metric, int zone) {
+    CheckRange(latitude, longitude);
     UtmCalculation r;
     r.zone = zone;
     try {
@@ -97,4 +104,12 @@ std::string ZoneNote(double latitude, double longitude, int asked, int used, boo
     std::snprintf(degrees, sizeof degrees, "%.1f", off);
     return zone + " from the UTM Zone box: this point lies in zone " + std::to_string(own) + ", " + degrees +
            "\u00B0 outside zone " + std::to_string(used) + "." + empty;
+}
+
+ProjectedPoint CalculateInSystem(const CoordinateSystem& system, double latitude, double longitude) {
+    CheckRange(latitude, longitude);
+    const ProjectedPoint p = system.forward(latitude, longitude);
+    if (!std::isfinite(p.easting) || !std::isfinite(p.northing))
+        throw CalculationError("This latitude and longitude cannot be converted to " + system.name() + ".");
+    return p;
 }

@@ -51,3 +51,11 @@ std::string ZoneNote(double latitude, double longitude, int asked, int used, boo
 // and the results must be finite, else CalculationError; zone 0 lets the
 // conversion choose.
 UtmCalculation CalculateUtm(double latitude, double longitude, bool metric, int zone);
+
+class CoordinateSystem;
+struct ProjectedPoint;
+
+// Projects one point into a coordinate system of the PROJ database, easting
+// and northing in its unit. latitude must lie in -90..90, longitude in
+// -180..180 and the results must be finite, else CalculationError.
+ProjectedPoint CalculateInSystem(const CoordinateSystem& system, double latitude, double longitude);

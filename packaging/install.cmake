@@ -120,14 +120,16 @@ set(CPACK_INSTALL_PREFIX /opt/korvel-transfer)
 set(CPACK_PACKAGING_INSTALL_PREFIX /opt/korvel-transfer)
 set(CPACK_STRIP_FILES ON)
 # The SQLite driver is a Qt plugin, loaded at run time, so no linked library
-# names it; the linked libraries are found by dpkg-shlibdeps when present.
+# names it; nor does any name PROJ's database (proj.db, in proj-data), which
+# zenobar --crs reads at run time. The linked libraries (libproj25 among them)
+# are found by dpkg-shlibdeps when present.
 find_program(KORVEL_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(KORVEL_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, proj-data")
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
-      "libc6, libstdc++6, libqt6core6, libqt6gui6, libqt6widgets6, libqt6serialport6, libqt6sql6, libqt6sql6-sqlite, libqt6printsupport6, zlib1g, libxml2")
+      "libc6, libstdc++6, libqt6core6, libqt6gui6, libqt6widgets6, libqt6serialport6, libqt6sql6, libqt6sql6-sqlite, libqt6printsupport6, zlib1g, libxml2, libproj25, proj-data")
 endif()
 # The report and table ask for Arial: Liberation Sans has its metrics.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation")

@@ -5,18 +5,18 @@ set -euo pipefail
 what=${1:-run}
 
 packages=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite qt6-image-formats-plugins
-          fonts-liberation zlib1g-dev libxml2-dev)
+          fonts-liberation zlib1g-dev libxml2-dev libproj-dev proj-data)
 case "$what" in
   test)
     packages+=(libgtest-dev python3-ezdxf poppler-utils gpsbabel libgeographiclib-dev clang libclang-rt-14-dev
                clang-format locales desktop-file-utils shared-mime-info libglib2.0-bin sqlite3 dpkg-dev file strace
-               libxml2-utils gdal-bin librecad)
+               libxml2-utils gdal-bin librecad proj-bin)
     ;;
   package)
     packages+=(dpkg-dev file)
     ;;
   bench)
-    packages+=(libgtest-dev libbenchmark-dev python3-ezdxf gpsbabel libgeographiclib-dev libproj-dev sqlite3)
+    packages+=(libgtest-dev libbenchmark-dev python3-ezdxf gpsbabel libgeographiclib-dev proj-bin sqlite3)
     ;;
 esac
 

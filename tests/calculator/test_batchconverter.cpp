@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "calculator/batchconverter.h"
+#include "calculator/utmcalculation.h"
+#include "crs/coordinatesystem.h"
 
 #include "support/angletextcases.h"
 
@@ -48,11 +50,11 @@ TEST(BatchConverter, OneOutputLinePerInputLine) {
 }
 
 TEST(BatchConverter, FeetAndForcedZone) {
-    BatchConverter feet14({false, 14});
+    BatchConverter feet14({false, 14, {}});
     EXPECT_EQ(feet14.convertLine("35.2763888888889 -90.2763888888889"),
               "14 4246646.1173 12922465.0389"); // 1294381.6404 m and 3938779.2232 m in feet, to 4 decimals
                                                 // as the metres (they used to print 15 digits)
-    BatchConverter zone33({true, 33});
+    BatchConverter zone33({true, 33, {}});
     EXPECT_EQ(zone33.convertLine("60 5").substr(0, 3), "32 ") << "special areas still apply";
 }
 
@@ -67,6 +69,9 @@ TEST(BatchConverter, Arguments) {
     EXPECT_EQ(o.zone, 14);
     EXPECT_TRUE(BatchConverter::parseArguments({"--zone", "0"}, &o, &error));
     EXPECT_EQ(o.zone, 0);
+    EXPECT_TRUE(BatchConverter::parseArguments({"--crs", "2274"}, &o, &error));
+    EXPECT_EQ(o.crs, "2274");
+    EXPECT_TRUE(o.metric);
     for (auto bad : std::vector<std::vector<std::string>>{{"--zone"},
                                                           {"--zone", "x"},
                                                           {"--zone", "14.5"},
@@ -74,6 +79,10 @@ TEST(BatchConverter, Arguments) {
                                                           {"--zone", "-1"},
                                                           {"--zone", "40000"},
                                                           {"--zone", "1e300"},
+                                                          {"--crs"},
+                                                          {"--crs", "--feet"},
+                                                          {"--crs", "EPSG:2274", "--feet"},
+                                                          {"--zone", "14", "--crs", "EPSG:2274"},
                                                           {"-x"}}) {
         EXPECT_FALSE(BatchConverter::parseArguments(bad, &o, &error)) << bad.back();
         EXPECT_FALSE(error.empty());
@@ -98,6 +107,41 @@ TEST(BatchConverter, TheProgram) {
     ASSERT_TRUE(p.waitForFinished(30000));
     EXPECT_EQ(p.exitCode(), 2);
     EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
+}
+
+// --crs: the system's code as given and its own unit (US survey feet here),
+// the usual ERROR lines and status; an unknown or unprojected code is named,
+// with status 2 and nothing written.
+TEST(BatchConverter, CoordinateSystemThroughTheProgram) {
+    const CoordinateSystem tennessee("EPSG:2274");
+    const ProjectedPoint nashville = tennessee.forward(36.16, -86.78);
+    const ProjectedPoint memphis = tennessee.forward(35.2763888888889, -90.2763888888889);
+    QProcess p;
+    p.start(QStringLiteral(KORVEL_BIN_DIR "/zenobar"), {"--batch", "--crs", "2274"});
+    ASSERT_TRUE(p.waitForStarted());
+    p.write("36.16 -86.78\n35N16'35\" 90W16'35\"\n95 10\n");
+    p.closeWriteChannel();
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.readAllStandardOutput().toStdString(),
+              "2274 " + ResultText(nashville.easting) + " " + ResultText(nashville.northing) + "\n2274 " +
+                  ResultText(memphis.easting) + " " + ResultText(memphis.northing) +
+                  "\nERROR: The latitude must lie between -90 and 90 degrees.\n");
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_NEAR(nashville.easting, 1738244.1972, 0.001) << "cs2cs -f %.4f EPSG:4326 EPSG:2274, in ftUS";
+
+    for (const char* code : {"EPSG:999999", "EPSG:4326", "nonsense"}) {
+        p.start(QStringLiteral(KORVEL_BIN_DIR "/zenobar"), {"--batch", "--crs", code});
+        ASSERT_TRUE(p.waitForStarted());
+        p.write("36.16 -86.78\n");
+        p.closeWriteChannel();
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitCode(), 2) << code;
+        EXPECT_TRUE(p.readAllStandardOutput().isEmpty()) << code;
+        EXPECT_TRUE(
+            QString::fromUtf8(p.readAllStandardError())
+                .startsWith(QString("zenobar: The coordinate system \"%1\" cannot be used: ").arg(code)))
+            << code;
+    }
 }
 
 // The shared table of typed coordinates through the program: every readable

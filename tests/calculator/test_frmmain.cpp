@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "calculator/frmmain.h"
 #include "calculator/modmain.h"
+#include "calculator/utmcalculation.h"
+#include "crs/coordinatesystem.h"
 #include "platform/settings.h"
 #include "platform/twips.h"
 #include "support/scriptedprompts.h"
@@ -270,4 +272,52 @@ TEST_F(ZenobarWindow, TheWidestValueFitsItsBoxAtAnyFontSize) {
             EXPECT_GE(caption->width(), QFontMetrics(caption->font()).horizontalAdvance(caption->text()));
     }
     QApplication::setFont(original);
+}
+
+// A coordinate system in its box: results in its own unit with its name in
+// the zone box, Feet and Meters out of play, a warning for a point outside
+// its area, a refused code told without touching the results; empty again
+// gives UTM. The box is kept between runs.
+TEST_F(ZenobarWindow, CoordinateSystemInsteadOfUtm) {
+    ScriptedPrompts prompts;
+    std::unique_ptr<frmMain> f = ZenobarStartUp();
+    EXPECT_TRUE(f->txtCoordinateSystem->text().isEmpty()) << "UTM on a first run";
+    f->txtCoordinateSystem->setText("EPSG:2274");
+    EXPECT_FALSE(f->Option1[0]->isEnabled());
+    EXPECT_FALSE(f->Option1[1]->isEnabled());
+    calculate(*f, "36.16", "-86.78", "15");
+    const ProjectedPoint nashville = CoordinateSystem("EPSG:2274").forward(36.16, -86.78);
+    EXPECT_EQ(results(*f),
+              (QStringList{"NAD83 / Tennessee (ftUS)", QString::fromStdString(ResultText(nashville.easting)),
+                           QString::fromStdString(ResultText(nashville.northing))}));
+    EXPECT_NEAR(f->UTM[1]->text().toDouble(), 1738244.1972, 0.001) << "cs2cs, in US survey feet";
+    EXPECT_TRUE(f->lblZoneNote->text().contains(
+        QStringLiteral("unit: US survey foot; datum shift good to 4\u00A0m.")))
+        << f->lblZoneNote->text().toStdString();
+    EXPECT_TRUE(f->lblZoneNote->styleSheet().isEmpty());
+
+    calculate(*f, "51.5", "-0.12", "");
+    EXPECT_TRUE(f->lblZoneNote->text().contains("outside the area")) << f->lblZoneNote->text().toStdString();
+    EXPECT_FALSE(f->lblZoneNote->styleSheet().isEmpty());
+    EXPECT_TRUE(prompts.prompts().isEmpty());
+
+    const QStringList before = results(*f);
+    prompts.answerMessage(vbOK);
+    f->txtCoordinateSystem->setText("EPSG:4326");
+    QTest::mouseClick(f->Command1, Qt::LeftButton);
+    ASSERT_EQ(prompts.prompts().size(), 1);
+    EXPECT_TRUE(prompts.prompts()[0].text.startsWith("The coordinate system \"EPSG:4326\" cannot be used"))
+        << prompts.prompts()[0].text.toStdString();
+    EXPECT_EQ(results(*f), before);
+
+    f->txtCoordinateSystem->setText("27700");
+    f->close();
+    f = ZenobarStartUp();
+    EXPECT_EQ(f->txtCoordinateSystem->text(), "27700");
+    f->txtCoordinateSystem->clear();
+    EXPECT_TRUE(f->Option1[1]->isEnabled());
+    f->Option1[1]->setChecked(true);
+    calculate(*f, "35.2763888888889", "-90.2763888888889", "NAD83 / Tennessee (ftUS)");
+    EXPECT_EQ(results(*f), (QStringList{"15", "747726.7435", "3907096.1763"})) << "UTM again";
+    f->close();
 }

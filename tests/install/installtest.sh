@@ -138,7 +138,7 @@ deb=${debs[0]}
 check "package name" test "$(dpkg-deb -f "$deb" Package)" = korvel-transfer
 check "package version $version" test "$(dpkg-deb -f "$deb" Version)" = "$version"
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libqt6widgets6 libqt6serialport6 libqt6printsupport6 libqt6sql6-sqlite; do
+for lib in libqt6widgets6 libqt6serialport6 libqt6printsupport6 libqt6sql6-sqlite libproj25 proj-data; do
     check "depends on $lib" grep -q "\b$lib\b" <<<"$depends"
 done
 check "package holds no world-writable folder" \
@@ -260,6 +260,9 @@ line='35.5 -90.25'
 installed=$(timeout 60 zenobar --batch <<<"$line" 2>&1)
 built=$(timeout 60 "$build/bin/zenobar" --batch <<<"$line" 2>&1)
 check "zenobar --batch runs installed ($installed)" test -n "$installed" -a "$installed" = "$built"
+installed=$(timeout 60 zenobar --batch --crs EPSG:2274 <<<"$line" 2>&1)
+built=$(timeout 60 "$build/bin/zenobar" --batch --crs EPSG:2274 <<<"$line" 2>&1)
+check "zenobar --batch --crs runs installed ($installed)" test -n "$installed" -a "$installed" = "$built"
 
 zenobar >"$tmp/zenobar.out" 2>&1 &
 zpid=$!

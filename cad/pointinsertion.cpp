@@ -139,7 +139,7 @@ double Elevation(const QString& text, bool metric, bool* read) {
 }
 
 std::optional<RowPosition> Position(const QString& latitude, const QString& longitude,
-                                    const QString& elevation, bool metric) {
+                                    const QString& elevation, bool metric, int zone) {
     bool latOk = false;
     bool lonOk = false;
     const double lat = TextToNumber(latitude, &latOk);
@@ -150,7 +150,7 @@ std::optional<RowPosition> Position(const QString& latitude, const QString& long
     double easting = 0;
     double northing = 0;
     try {
-        GPSConversion::LatLongToUTM(lat, lon, easting, northing);
+        GPSConversion::LatLongToUTM(lat, lon, easting, northing, metric, zone);
     } catch (const ConversionError&) {
         return std::nullopt;
     }
@@ -205,7 +205,8 @@ InsertionReport InsertPoints(FlexGrid& grid, const InsertionContext& context, bo
             ++report.noCoordinates;
             continue;
         }
-        const auto position = Position(latitude, longitude, grid.TextMatrix(row, colElevation), o.blnMetric);
+        const auto position =
+            Position(latitude, longitude, grid.TextMatrix(row, colElevation), o.blnMetric, o.intZone);
         if (!position) {
             report.unusableCoordinates << row;
             continue;
@@ -274,8 +275,8 @@ InsertionReport InsertLine(FlexGrid& grid, const InsertionContext& context) {
             ++report.noCoordinates;
             continue;
         }
-        const auto position =
-            Position(latitude, longitude, grid.TextMatrix(row, colElevation), context.options.blnMetric);
+        const auto position = Position(latitude, longitude, grid.TextMatrix(row, colElevation),
+                                       context.options.blnMetric, context.options.intZone);
         if (!position) {
             report.unusableCoordinates << row;
             continue;

@@ -30,7 +30,7 @@ InsertionContext insertionContext(Form1& form, ACADStuff& acad) {
     InsertionContext c;
     c.acad = &acad;
     if (frmOptions* o = form.optionsWindow)
-        c.options = {o->strAttribute, o->strBlock, o->strLayer, o->blnMetric};
+        c.options = o->insertionOptions();
     if (form.gpsDevice_)
         c.deviceModel = form.gpsDevice_->deviceModel();
     frmRules* rules = form.rulesWindow;

@@ -234,20 +234,18 @@ InsertionReport InsertPoints(FlexGrid& grid, const InsertionContext& context, bo
 
         if (!position->elevationRead)
             report.unreadableElevations << row;
-        const QVariantList point{position->easting, position->northing, position->elevation};
-        const QString handle = acad.InsertPointBlock(point, blockPath, o.strLayer);
-        if (handle.isEmpty()) {
+        if (acad.InsertLabelledBlock({position->easting, position->northing, position->elevation}, blockPath,
+                                     o.strLayer, tag, strMessage)) {
+            ++report.inserted;
+        } else {
             report.failedInsertions << row;
             if (const QString why = acad.lastFailure(); !why.isEmpty() && !report.refusals.contains(why))
                 report.refusals << why;
-        } else {
-            ++report.inserted;
         }
-        acad.SetBlockAttribute(handle, tag, strMessage); // fails quietly for an empty handle
     }
     // The command's changes are written before its closing message, which
     // must be able to say when they could not be.
-    report.saveError = acad.SaveDrawing();
+    report.saveError = acad.Commit(report.inserted > 0);
     return report;
 }
 

@@ -297,7 +297,7 @@ int insertIntoDrawing(FlexGrid& grid, const QString& path, const DrawingOptions&
     c.acad = &acad;
     c.options = optionsWindow.insertionOptions();
     c.deviceModel = deviceModel;
-    c.checkRules = [&rules](QString& message) { return rules.CheckRules(message); };
+    c.checkRules = rules.CheckRulesSnapshot();
     c.loadOptions = [&optionsWindow] { return LoadForm(&optionsWindow); };
 
     if (o.model)

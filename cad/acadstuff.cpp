@@ -175,6 +175,49 @@ bool ACADStuff::SetBlockAttribute(const QString& handle, const QString& tag, con
     return true;
 }
 
+bool ACADStuff::InsertLabelledBlock(const std::array<double, 3>& point, const QString& blockPath,
+                                    const QString& layer, const QString& tag, const QString& text) {
+    lastFailure_.clear();
+    if (!AcadDoc) {
+        lastFailure_ = QStringLiteral("The drawing is not connected.");
+        return false;
+    }
+    std::shared_ptr<AcadBlockReference> ref;
+    auto addLayer = [&] { need(need(AcadDoc).Layers()).Add(layer); };
+    const std::vector<std::function<void()>> steps = {
+        [&] { ref = need(need(AcadDoc).ModelSpace()).InsertBlock(point, blockPath, 1.0, 1.0, 1.0, 0.0); },
+        [&] { need(ref).setLayer(layer); },
+    };
+    for (const auto& step : steps)
+        if (run(step, addLayer) != Ending::None)
+            return false;
+    if (text.isEmpty())
+        return true;
+    const QString kept = lastFailure_;
+    run([&] {
+        if (!need(ref).HasAttributes())
+            return;
+        for (const auto& attribute : ref->GetAttributes()) {
+            if (need(attribute).TagString() == tag) {
+                attribute->setTextString(text);
+                break; // only the first attribute with the tag is ever changed
+            }
+        }
+    });
+    lastFailure_ = kept; // the block is in; a label that could not be written is not its failure
+    return true;
+}
+
+QString ACADStuff::Commit(bool changed) {
+    if (changed && AcadApp) {
+        // A view that cannot be refreshed leaves the changes as they are.
+        run([&] { need(AcadApp).ZoomExtents(); });
+        run([&] { need(AcadApp).Update(); });
+        lastFailure_.clear();
+    }
+    return SaveDrawing();
+}
+
 bool ACADStuff::AddPolyline3D(const std::vector<double>& points) {
     lastFailure_.clear();
     if (!ConnectAcad())

@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // ACADStuff: the only code that talks to the CAD application, through the
-// automation surface (automation.h). Every operation first connects again
-// (attach to the running instance or start one, show it, take the active
-// document), so nothing is cached between calls. Only ConnectAcad speaks to the
+// automation surface (automation.h). Every operation of the classic surface
+// first connects again (attach to the running instance or start one, show it,
+// take the active document), so nothing is cached between calls; the insertion
+// commands use the narrow surface below, which connects once per command. Only ConnectAcad speaks to the
 // user; every other failure is silent and shows only in the results.
 #pragma once
 #include "dxf/automation.h"
 
 #include <QString>
 #include <QVariantList>
+
+#include <array>
 
 #include <functional>
 #include <memory>
@@ -35,6 +38,19 @@ public:
     // reference with that handle; empty text leaves the default. False when a
     // failure ended the operation or no connection could be made.
     bool SetBlockAttribute(const QString& handle, const QString& tag, const QString& text);
+    // The narrow surface of one insertion command: after one ConnectAcad, each
+    // call works on that connection (no connecting again, no zoom or view update
+    // per block) and Commit ends the command. Inserts the block drawing at point
+    // (x, y, z) on layer (created when the drawing lacks it) and writes text into
+    // its first attribute tagged tag (exact case; empty text keeps the default;
+    // a failure there is silent, as with SetBlockAttribute). False when the block
+    // was not inserted; lastFailure() then says why ("" when it gave up quietly).
+    bool InsertLabelledBlock(const std::array<double, 3>& point, const QString& blockPath,
+                             const QString& layer, const QString& tag, const QString& text);
+    // Ends an insertion command: zooms to the extents and updates the views
+    // once when anything was added (changed), then SaveDrawing. Returns what
+    // SaveDrawing returns.
+    QString Commit(bool changed);
     // One 3D polyline through x1, y1, z1, x2, ... False when a failure ended it.
     bool AddPolyline3D(const std::vector<double>& points);
     // Writes the drawing's changes now, through the connection the last

@@ -156,6 +156,10 @@ frmRules* frmOptions::loadedRules() {
     return rules_->databaseOpen() ? rules_ : nullptr;
 }
 
+InsertionOptions frmOptions::insertionOptions() const {
+    return {strAttribute, strBlock, strLayer, blnMetric, intZone};
+}
+
 void frmOptions::publishUtmOptions() {
     UtmOptions& options = CurrentUtmOptions();
     options.intZone = intZone;

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // frmOptions: "Options", the insertion options. Its five public fields are
-// what point and line insertion read; intZone and blnMetric are also handed
-// to the UTM conversion (CurrentUtmOptions()) whenever they are loaded or
-// applied. The dialog is hidden, never destroyed, when closed. Settings live
-// in "Korvel Transfer" / "Options": Attribute, Block, Layer, Metric, Zone.
+// what point and line insertion are given (insertionOptions()); intZone and
+// blnMetric are also published to CurrentUtmOptions() whenever they are loaded
+// or applied, for the four-argument LatLongToUTM that reads them from there. The dialog is hidden, never
+// destroyed, when closed. Settings live in "Korvel Transfer" / "Options": Attribute, Block, Layer, Metric,
+// Zone.
 #pragma once
+#include "cad/pointinsertion.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -31,6 +34,9 @@ public:
     QString strLayer = QStringLiteral("Landmarks");
     bool blnMetric = false;
     short intZone = 0; // 0: each point's own zone; otherwise that zone for every point
+
+    // The five fields as one value, as insertion takes them.
+    InsertionOptions insertionOptions() const;
 
     QGroupBox* Frame1 = nullptr; // "Attribute Field"
     QGroupBox* Frame2 = nullptr; // "Block Options"

@@ -139,7 +139,7 @@ double Elevation(const QString& text, bool metric, bool* read) {
 }
 
 std::optional<RowPosition> Position(const QString& latitude, const QString& longitude,
-                                    const QString& elevation, bool metric) {
+                                    const QString& elevation, bool metric, int zone) {
     bool latOk = false;
     bool lonOk = false;
     const double lat = TextToNumber(latitude, &latOk);
@@ -150,7 +150,7 @@ std::optional<RowPosition> Position(const QString& latitude, const QString& long
     double easting = 0;
     double northing = 0;
     try {
-        GPSConversion::LatLongToUTM(lat, lon, easting, northing);
+        GPSConversion::LatLongToUTM(lat, lon, easting, northing, metric, zone);
     } catch (const ConversionError&) {
         return std::nullopt;
     }
@@ -205,7 +205,8 @@ InsertionReport InsertPoints(FlexGrid& grid, const InsertionContext& context, bo
             ++report.noCoordinates;
             continue;
         }
-        const auto position = Position(latitude, longitude, grid.TextMatrix(row, colElevation), o.blnMetric);
+        const auto position =
+            Position(latitude, longitude, grid.TextMatrix(row, colElevation), o.blnMetric, o.intZone);
         if (!position) {
             report.unusableCoordinates << row;
             continue;
@@ -233,20 +234,18 @@ InsertionReport InsertPoints(FlexGrid& grid, const InsertionContext& context, bo
 
         if (!position->elevationRead)
             report.unreadableElevations << row;
-        const QVariantList point{position->easting, position->northing, position->elevation};
-        const QString handle = acad.InsertPointBlock(point, blockPath, o.strLayer);
-        if (handle.isEmpty()) {
+        if (acad.InsertLabelledBlock({position->easting, position->northing, position->elevation}, blockPath,
+                                     o.strLayer, tag, strMessage)) {
+            ++report.inserted;
+        } else {
             report.failedInsertions << row;
             if (const QString why = acad.lastFailure(); !why.isEmpty() && !report.refusals.contains(why))
                 report.refusals << why;
-        } else {
-            ++report.inserted;
         }
-        acad.SetBlockAttribute(handle, tag, strMessage); // fails quietly for an empty handle
     }
     // The command's changes are written before its closing message, which
     // must be able to say when they could not be.
-    report.saveError = acad.SaveDrawing();
+    report.saveError = acad.Commit(report.inserted > 0);
     return report;
 }
 
@@ -274,8 +273,8 @@ InsertionReport InsertLine(FlexGrid& grid, const InsertionContext& context) {
             ++report.noCoordinates;
             continue;
         }
-        const auto position =
-            Position(latitude, longitude, grid.TextMatrix(row, colElevation), context.options.blnMetric);
+        const auto position = Position(latitude, longitude, grid.TextMatrix(row, colElevation),
+                                       context.options.blnMetric, context.options.intZone);
         if (!position) {
             report.unusableCoordinates << row;
             continue;

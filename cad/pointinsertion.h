@@ -26,11 +26,13 @@ struct InsertionOptions {
     QString strBlock = QStringLiteral("Flag"); // "Flag", "By Icon", "By Message"
     QString strLayer = QStringLiteral("Landmarks");
     bool blnMetric = false; // metres; false: feet
+    // 0: each point in the zone of its longitude; 1..60: every point in that
+    // zone (the special areas of Norway and Svalbard still apply).
+    int intZone = 0;
 };
 
-// What insertion needs besides the table. The UTM conversion reads zone and
-// unit from CurrentUtmOptions(), which the options dialog keeps in step with
-// options.blnMetric.
+// What insertion needs besides the table. Zone and unit reach the UTM
+// conversion from options; nothing is read from elsewhere.
 struct InsertionContext {
     ACADStuff* acad = nullptr; // not owned
     InsertionOptions options;
@@ -59,7 +61,7 @@ struct InsertionReport {
 };
 
 // One row's insertion point (easting, northing, elevation), each rounded to
-// two decimals with halves to even. Units as options.blnMetric chooses.
+// two decimals with halves to even. Units as the options' blnMetric chooses.
 struct RowPosition {
     double easting = 0;
     double northing = 0;
@@ -82,8 +84,10 @@ double Elevation(const QString& text, bool metric, bool* read = nullptr);
 // The position of a row from its latitude, longitude and elevation texts, or
 // nothing when either coordinate is not a number, the latitude is not strictly
 // between -90 and 90, or the conversion gives no finite position.
+// Zone: 0 for the zone of the longitude, else that zone (LatLongToUTM's in-out
+// zone, not written back here).
 std::optional<RowPosition> Position(const QString& latitude, const QString& longitude,
-                                    const QString& elevation, bool metric);
+                                    const QString& elevation, bool metric, int zone);
 
 // The label for a row by strAttribute. An unknown value composes as "Message".
 QString AttributeText(const QString& strAttribute, const QString& name, const QString& message);

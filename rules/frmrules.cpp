@@ -145,6 +145,13 @@ QString frmRules::CheckRules(QString& strMessage) {
     return FromProgramRelative(MatchBlockRule(rsRules.get(), strMessage, defaultBlock()));
 }
 
+std::function<QString(QString&)> frmRules::CheckRulesSnapshot() {
+    std::vector<BlockRule> rules = ReadBlockRules(rsRules.get());
+    return [rules = std::move(rules), fallback = defaultBlock()](QString& strMessage) {
+        return FromProgramRelative(MatchBlockRule(rules, strMessage, fallback));
+    };
+}
+
 void frmRules::showFailure(const RecordsetError& e) {
     MsgBox(QString::number(e.number()) + QStringLiteral(": ") + e.description());
 }

@@ -11,6 +11,7 @@
 #pragma once
 #include "rules/recordset.h"
 #include "rules/rulesdb.h"
+#include <functional>
 
 #include <QString>
 #include <QWidget>
@@ -52,6 +53,10 @@ public:
     // default block Support/Inserts/Flag.dxf when no rule matches or the
     // database is not open.
     QString CheckRules(QString& strMessage);
+    // CheckRules over the rules as they stand now, read once: for a command
+    // that looks up many messages without a database query per message. Moves
+    // the shared cursor as CheckRules does.
+    std::function<QString(QString&)> CheckRulesSnapshot();
     static QString defaultBlock();
 
     // True when the rules table has no row (also while the database is not open).

@@ -98,3 +98,37 @@ QString MatchBlockRule(Recordset* rs, QString& strMessage, const QString& defaul
     }
     return defaultBlock;
 }
+
+std::vector<BlockRule> ReadBlockRules(Recordset* rs) {
+    std::vector<BlockRule> rules;
+    if (!rs)
+        return rules;
+    try {
+        rs->MoveFirst();
+        while (!rs->isEOF()) {
+            if (rs->hasCurrent())
+                rules.push_back({rs->text(QStringLiteral("Value")), rs->text(QStringLiteral("Location")),
+                                 rs->text(QStringLiteral("BlockPath"))});
+            rs->MoveNext();
+        }
+    } catch (const RecordsetError&) {
+        // The rows read so far are the ones MatchBlockRule would have tried.
+    }
+    return rules;
+}
+
+QString MatchBlockRule(const std::vector<BlockRule>& rules, QString& strMessage,
+                       const QString& defaultBlock) {
+    for (const BlockRule& rule : rules) {
+        const qsizetype n = rule.value.size();
+        if (rule.location == QLatin1String("Left") && strMessage.left(n) == rule.value) {
+            strMessage = strMessage.right(strMessage.size() - n);
+            return rule.blockPath;
+        }
+        if (rule.location == QLatin1String("Right") && strMessage.right(n) == rule.value) {
+            strMessage = strMessage.left(strMessage.size() - n);
+            return rule.blockPath;
+        }
+    }
+    return defaultBlock;
+}

@@ -5,6 +5,7 @@
 // block drawing for a waypoint message.
 #pragma once
 #include "rules/recordset.h"
+#include <vector>
 
 #include <QSqlDatabase>
 #include <QString>
@@ -39,3 +40,19 @@ private:
 // recordset, or when the table cannot be read) the result is defaultBlock and
 // strMessage is unchanged. Leaves rs on the matching row, or at its end.
 QString MatchBlockRule(Recordset* rs, QString& strMessage, const QString& defaultBlock);
+
+// One rule row as MatchBlockRule reads it.
+struct BlockRule {
+    QString value;
+    QString location; // "Left" or "Right"; anything else never matches
+    QString blockPath;
+};
+
+// The rows of rs in table order, read once, for commands that look up many
+// messages: matching them gives what MatchBlockRule gives on the same table.
+// A table that cannot be read ends the list where reading failed. Leaves rs at
+// its end.
+std::vector<BlockRule> ReadBlockRules(Recordset* rs);
+
+// MatchBlockRule over rows read by ReadBlockRules (same contract).
+QString MatchBlockRule(const std::vector<BlockRule>& rules, QString& strMessage, const QString& defaultBlock);

@@ -295,10 +295,9 @@ int insertIntoDrawing(FlexGrid& grid, const QString& path, const DrawingOptions&
     ACADStuff acad;
     InsertionContext c;
     c.acad = &acad;
-    c.options = {optionsWindow.strAttribute, optionsWindow.strBlock, optionsWindow.strLayer,
-                 optionsWindow.blnMetric};
+    c.options = optionsWindow.insertionOptions();
     c.deviceModel = deviceModel;
-    c.checkRules = [&rules](QString& message) { return rules.CheckRules(message); };
+    c.checkRules = rules.CheckRulesSnapshot();
     c.loadOptions = [&optionsWindow] { return LoadForm(&optionsWindow); };
 
     if (o.model)

@@ -32,13 +32,14 @@ InsertionContext insertionContext(Form1& form, ACADStuff& acad) {
     InsertionContext c;
     c.acad = &acad;
     if (frmOptions* o = form.optionsWindow)
-        c.options = {o->strAttribute, o->strBlock, o->strLayer, o->blnMetric};
+        c.options = o->insertionOptions();
     if (form.gpsDevice_)
         c.deviceModel = form.gpsDevice_->deviceModel();
-    frmRules* rules = form.rulesWindow;
-    c.checkRules = [rules](QString& message) {
-        return rules ? rules->CheckRules(message) : frmRules::defaultBlock();
-    };
+    // Rules are read once per command, only when blocks are chosen by message.
+    if (c.options.strBlock == QLatin1String("By Message") && form.rulesWindow)
+        c.checkRules = form.rulesWindow->CheckRulesSnapshot();
+    else
+        c.checkRules = [](QString&) { return frmRules::defaultBlock(); };
     frmOptions* options = form.optionsWindow;
     c.loadOptions = [options] { return LoadForm(options); };
     return c;

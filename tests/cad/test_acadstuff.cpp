@@ -396,3 +396,35 @@ TEST(ACADStuffWithEngine, PointsLabelsLayersAndALineLandInTheDrawing) {
     EXPECT_EQ(r.value("polylines").toArray().size(), 1);
     EXPECT_EQ(prompts.prompts().size(), 0);
 }
+
+// The insertion commands' surface: one connection for every block, the
+// labels written on the blocks just inserted, one zoom and update at the end.
+TEST_F(ACADStuffTest, OneCommandConnectsOnceLabelsEachBlockAndRefreshesOnce) {
+    ASSERT_TRUE(acad.ConnectAcad());
+    fake.script.log.clear();
+    fake.drawing.nextTags = {"OTHER", "TRANSFERTEXT", "TRANSFERTEXT"};
+    EXPECT_TRUE(acad.InsertLabelledBlock({1, 2, 3}, "/b/Flag.dxf", "Waypoints", "TRANSFERTEXT", "Gate"));
+    fake.drawing.nextTags = {"TRANSFERTEXT"};
+    EXPECT_TRUE(acad.InsertLabelledBlock({4, 5, 6}, "/b/Flag.dxf", "Waypoints", "TRANSFERTEXT", ""));
+    fake.script.fail("InsertBlock /b/Broken.dxf 1,1,1 0", {acadErrFailed});
+    EXPECT_FALSE(acad.InsertLabelledBlock({7, 8, 9}, "/b/Broken.dxf", "Waypoints", "TRANSFERTEXT", "x"));
+    EXPECT_EQ(acad.lastFailure(), "fake failure of InsertBlock /b/Broken.dxf 1,1,1 0");
+    EXPECT_EQ(acad.Commit(true), "");
+
+    const QStringList& log = fake.script.log;
+    EXPECT_EQ(log.count("GetObject") + log.count("ActiveDocument") + log.count("Visible=True"), 0);
+    EXPECT_EQ(log.count("Layers.Add Waypoints"), 1);
+    EXPECT_EQ(log.count("HandleToObject 100"), 0) << "the label goes on the block just inserted";
+    EXPECT_EQ(log.mid(log.size() - 2), (QStringList{"ZoomExtents", "Update"}));
+    EXPECT_EQ(log.count("ZoomExtents"), 1);
+    const auto& refs = fake.drawing.refs;
+    ASSERT_EQ(refs.size(), 2u);
+    EXPECT_EQ(refs[0]->attrs[0]->text, "default");
+    EXPECT_EQ(refs[0]->attrs[1]->text, "Gate");
+    EXPECT_EQ(refs[0]->attrs[2]->text, "default");
+    EXPECT_EQ(refs[1]->attrs[0]->text, "default") << "empty text keeps the default";
+
+    fake.script.log.clear();
+    EXPECT_EQ(acad.Commit(false), "");
+    EXPECT_FALSE(fake.script.log.contains("ZoomExtents")) << "nothing added: the view is left as it is";
+}

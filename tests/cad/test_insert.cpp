@@ -34,7 +34,7 @@ TEST_F(InsertTest, InsertAllPlacesEachRowAtItsRoundedUtmOnANewLayer) {
     ASSERT_EQ(got.size(), 2);
     // The conversion's own reference point: 747726.7435 E, 3907096.1763 N.
     EXPECT_EQ(got[0].toObject().value("point").toArray(), (QJsonArray{747726.74, 3907096.18, 28.0}));
-    EXPECT_TRUE(placedAt(got[1].toObject().value("point"), -33.5, 151.25, 0));
+    EXPECT_TRUE(placedAt(got[1].toObject().value("point"), -33.5, 151.25, 0, true));
     for (const auto& v : got) {
         EXPECT_EQ(v.toObject().value("block").toString(), "Flag");
         EXPECT_EQ(v.toObject().value("layer").toString(), "Survey Points");
@@ -55,6 +55,20 @@ TEST_F(InsertTest, FeetScalePositionsAndElevations) {
     EXPECT_EQ(got[0].toObject().value("point").toArray(), (QJsonArray{2453164.33, 12818518.35, 91.86}));
     EXPECT_EQ(got[1].toObject().value("point").toArray()[2].toDouble(), 120.0);
     EXPECT_EQ(label(got[0].toObject()), "WP1");
+}
+
+// The zone chosen in Options reaches the conversion with the other options,
+// whatever the process-wide copy for the four-argument LatLongToUTM says.
+TEST_F(InsertTest, AZoneChosenInOptionsPlacesEveryPointInThatZone) {
+    SaveSetting(kApp, "Options", "Zone", "15");
+    load("Name", "Flag", "Landmarks", true);
+    CurrentUtmOptions() = UtmOptions{};
+    addRow({"EAST", "35", "-89.8", "", "", ""}); // zone 16 by its longitude, 0.2 degrees from 15
+    prompts.answerMessage();
+    form->cmdInsertAll_Click();
+    const QJsonArray got = inserts(drawn());
+    ASSERT_EQ(got.size(), 1);
+    EXPECT_TRUE(placedAt(got[0].toObject().value("point"), 35, -89.8, 0, true, 15));
 }
 
 TEST_F(InsertTest, LabelFollowsTheAttributeChoiceAndAnUnknownOneActsAsMessage) {
@@ -173,7 +187,7 @@ TEST_F(InsertTest, InsertSelectedTakesMarkedRowsOnly) {
     QJsonArray got = inserts(drawn());
     ASSERT_EQ(got.size(), 1);
     EXPECT_EQ(label(got[0].toObject()), "THREE");
-    EXPECT_TRUE(placedAt(got[0].toObject().value("point"), 36, -90, 5));
+    EXPECT_TRUE(placedAt(got[0].toObject().value("point"), 36, -90, 5, true));
 }
 
 TEST_F(InsertTest, AnUnreachableDrawingIsReportedAndNoRowIsProcessed) {

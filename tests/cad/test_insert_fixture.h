@@ -28,14 +28,16 @@
 inline const QString kApp = QStringLiteral("Korvel Transfer");
 
 // Whether a drawn point (E, N, Z) is where GeographicLib's exact transverse
-// Mercator puts (lat, lon) in the unit now chosen, and rounded to 0.01 as the
-// drawing must hold it. The program's classic series is within 15 mm of
-// GeographicLib and then rounds, so 2 cm (in metres) is allowed.
-inline ::testing::AssertionResult placedAt(const QJsonValue& got, double lat, double lon, double elevation) {
-    const int zone = static_cast<int>(std::floor((lon + 180) / 6)) + 1;
+// Mercator puts (lat, lon) in metres or feet (metric), in the given zone (0:
+// the zone of the longitude), and rounded to 0.01 as the drawing must hold it. The program's classic series
+// is within 15 mm of GeographicLib and then rounds, so 2 cm (in metres) is allowed.
+inline ::testing::AssertionResult placedAt(const QJsonValue& got, double lat, double lon, double elevation,
+                                           bool metric, int zone = 0) {
+    if (zone == 0)
+        zone = static_cast<int>(std::floor((lon + 180) / 6)) + 1;
     double x = 0, y = 0;
     GeographicLib::TransverseMercator::UTM().Forward(6.0 * zone - 183, lat, lon, x, y);
-    const double unit = CurrentUtmOptions().blnMetric ? 1 : 3.28083;
+    const double unit = metric ? 1 : 3.28083;
     const double want[] = {(x + 500000) * unit, (lat < 0 ? y + 10000000 : y) * unit, elevation};
     const QJsonArray a = got.toArray();
     if (a.size() != 3)

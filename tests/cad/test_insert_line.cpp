@@ -34,8 +34,8 @@ TEST_F(InsertTest, LineFollowsMarkedRowsInTableOrderWithTheirElevations) {
     QJsonArray lines = r.value("polylines").toArray();
     ASSERT_EQ(lines.size(), 1);
     ASSERT_EQ(lines[0].toArray().size(), 2);
-    EXPECT_TRUE(placedAt(lines[0].toArray()[0], 35.1, -90.1, 10));
-    EXPECT_TRUE(placedAt(lines[0].toArray()[1], 35.3, -90.3, 30));
+    EXPECT_TRUE(placedAt(lines[0].toArray()[0], 35.1, -90.1, 10, true));
+    EXPECT_TRUE(placedAt(lines[0].toArray()[1], 35.3, -90.3, 30, true));
     EXPECT_EQ(r.value("inserts").toArray().size(), 0);
 }
 
@@ -71,8 +71,8 @@ TEST_F(InsertTest, MarkedRowsWithoutAUsablePositionAddNoVertexAndAreCounted) {
     QJsonArray lines = drawn().value("polylines").toArray();
     ASSERT_EQ(lines.size(), 1);
     ASSERT_EQ(lines[0].toArray().size(), 2);
-    EXPECT_TRUE(placedAt(lines[0].toArray()[0], 35.1, -90.1, 100));
-    EXPECT_TRUE(placedAt(lines[0].toArray()[1], 35.2, -90.2, 32.81));
+    EXPECT_TRUE(placedAt(lines[0].toArray()[0], 35.1, -90.1, 100, false));
+    EXPECT_TRUE(placedAt(lines[0].toArray()[1], 35.2, -90.2, 32.81, false));
 }
 
 // The classic command counted marked rows in 16 bits and could not draw more
@@ -97,7 +97,7 @@ TEST_F(InsertTest, LineThroughMoreRowsThanASixteenBitCountHolds) {
     ASSERT_EQ(lines.size(), 1);
     QJsonArray vertices = lines[0].toArray();
     ASSERT_EQ(vertices.size(), n);
-    EXPECT_TRUE(placedAt(vertices[n - 1], 35 + n * 1e-5, -90 - n * 1e-5, n % 100));
+    EXPECT_TRUE(placedAt(vertices[n - 1], 35 + n * 1e-5, -90 - n * 1e-5, n % 100, true));
 }
 
 TEST(PointInsertionRules, RoundingToHundredthsSendsHalvesToTheEvenNeighbour) {

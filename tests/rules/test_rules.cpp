@@ -94,6 +94,26 @@ TEST_F(RulesFile, EmptyTableOrNoDatabaseGivesTheDefault) {
     EXPECT_EQ(message, "CAMP 1");
 }
 
+// Rules read once for a command answer every message as the walk over the table does.
+TEST_F(RulesFile, RulesReadOnceMatchAsTheTableWalkDoes) {
+    auto r = open({{"OAK", "left-lower.dxf", "left"},
+                   {"AB", "ab.dxf", "Left"},
+                   {"-T", "tree.dxf", "Right"},
+                   {"WELL", "well.dxf", "Right"},
+                   {"", "any.dxf", "Left"}});
+    const std::vector<BlockRule> rules = ReadBlockRules(&r->rs);
+    EXPECT_EQ(rules.size(), 5u);
+    for (const char* text : {"ABCD", "OAK-T", "WELL", "XLL", "", "ab"}) {
+        QString walked = QString::fromUtf8(text);
+        QString read = walked;
+        EXPECT_EQ(MatchBlockRule(rules, read, kDefault), MatchBlockRule(&r->rs, walked, kDefault)) << text;
+        EXPECT_EQ(read, walked) << text;
+    }
+    QString message = QStringLiteral("CAMP");
+    EXPECT_EQ(MatchBlockRule(std::vector<BlockRule>{}, message, kDefault), kDefault);
+    EXPECT_TRUE(ReadBlockRules(nullptr).empty());
+}
+
 // ---- recordset ----------------------------------------------------------
 
 TEST_F(RulesFile, EmptySetIsAtBothEndsAndHasNoCurrentRecord) {

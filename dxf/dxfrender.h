@@ -8,9 +8,9 @@
 // so a frame costs little more than the lines it draws. Text smaller than a
 // few pixels is left out, as it could not be read anyway.
 //
-// Drawn: LINE, CIRCLE, ARC, POINT, TEXT, MTEXT (plain text, wrapped at its
-// width), ATTRIB (and a model space ATTDEF's tag), SOLID, TRACE, 3DFACE,
-// POLYLINE with its VERTEXes and LWPOLYLINE (bulges as arcs), ELLIPSE and
+// Drawn: LINE, CIRCLE, ARC, POINT, TEXT (Aligned and Fit along their two
+// points), MTEXT (formatted, wrapped and aligned: dxf/mtextlayout.h), ATTRIB (and a model space ATTDEF's
+// tag), SOLID, TRACE, 3DFACE, POLYLINE with its VERTEXes and LWPOLYLINE (bulges as arcs), ELLIPSE and
 // elliptic arcs, SPLINE (along its control points, else through its fit
 // points), HATCH (boundary; filled when solid), DIMENSION (its block), and
 // INSERT with its point, scales, rotation, rows and columns and nested blocks.
@@ -140,10 +140,15 @@ private:
         // width factor included) to drawing units.
         QTransform frame;
         double height; // drawing units, for the size test
-        int hAlign;    // 0 left, 1 center, 2 right, 4 middle (3, 5: as 1 at the midpoint)
+        int hAlign;    // 0 left, 1 center, 2 right, 4 middle
         int vAlign;    // 0 baseline, 1 bottom, 2 middle, 3 top
         QRgb color;
         QString text;
+        // Text units the text is stretched to along its baseline, whatever the
+        // font's own width at the size it is painted (fitted TEXT, MTEXT runs
+        // placed by the layout); 0: its own width.
+        double fitWidth = 0;
+        unsigned style = 0; // MTextRun::Style flags
     };
     struct Block {
         QPointF base;

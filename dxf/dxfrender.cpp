@@ -619,6 +619,11 @@ QStringList DxfScene::texts() const {
     return out;
 }
 
+DxfScene::PlacedText DxfScene::placedText(size_t i) const {
+    const Text& t = texts_.at(i);
+    return {t.text, t.frame, t.fitWidth, t.style, t.color};
+}
+
 size_t DxfScene::primitiveCount() const {
     size_t n = texts_.size();
     for (const Batch& b : batches_)

@@ -101,6 +101,17 @@ public:
     size_t lineCount() const;
     size_t textCount() const { return texts_.size(); }
     QStringList texts() const; // as shown, in drawing order
+    // A text as placed, for tests: frame maps text units (x along the baseline,
+    // y up, one unit the text's height) to drawing units; fitWidth is the
+    // length in text units it is stretched to (0: the font's own width).
+    struct PlacedText {
+        QString text;
+        QTransform frame;
+        double fitWidth;
+        unsigned style; // MTextRun::Style flags
+        QRgb color;
+    };
+    PlacedText placedText(size_t i) const;
     // Everything a frame paints (lines, curves, fills, texts).
     size_t primitiveCount() const;
     // Entities that were not drawn: types the renderer cannot draw, and

@@ -399,10 +399,15 @@ std::vector<MTextRun> MTextLayout::layout(const QString& content, double boxWidt
     }
 
     // Baselines from the top edge down, then moved by the attachment's row.
+    // The top of a line is the spacing times its height below the top of the
+    // line before: a tall line pushes the next one down, not the one before.
     std::vector<double> baselines(lines.size());
-    for (size_t k = 0; k < lines.size(); ++k)
-        baselines[k] = k == 0 ? -lines[0].height
-                              : baselines[k - 1] - spacing * std::max(lines[k - 1].height, lines[k].height);
+    double top = 0;
+    for (size_t k = 0; k < lines.size(); ++k) {
+        if (k > 0)
+            top -= spacing * lines[k - 1].height;
+        baselines[k] = top - lines[k].height;
+    }
     const double bottom = lines.empty() ? 0 : baselines.back();
     const double shift = row == 0 ? 0 : row == 1 ? -bottom / 2 : -bottom;
 

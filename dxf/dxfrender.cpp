@@ -29,8 +29,9 @@ constexpr int kColorByBlock = 0, kColorByLayer = 256;
 // and memory and frame time grow with what is drawn. What is beyond is counted.
 constexpr long long kEntityBudget = 3000000;
 // For the extents of a TEXT: measuring every label would cost more than the
-// rest of building; an average glyph is about 0.6 of the height wide.
-constexpr double kAverageGlyphWidth = 0.6;
+// rest of building; an average glyph is about 0.8 of the height (of the
+// capitals) wide.
+constexpr double kAverageGlyphWidth = 0.8;
 
 QByteArray upper(const QByteArray& s) {
     return s.trimmed().toUpper();
@@ -1304,6 +1305,7 @@ void DxfScene::render(QPainter& painter, const QRectF& target, const DxfView& vi
     QFontMetricsF fm(font);
     int fontPixels = -1;
     unsigned fontStyle = 0;
+    const double cap = MTextLayout::capHeight();
     for (const Text& t : texts_) {
         const double pixels = t.height * view.scale;
         if (pixels < kMinTextPixels || pixels > 1e5)
@@ -1312,12 +1314,15 @@ void DxfScene::render(QPainter& painter, const QRectF& target, const DxfView& vi
         const QPointF anchor = toDevice.map(QPointF(0, 0));
         // Anchors far outside cannot put text into view (the text runs at most
         // its estimated length from the anchor).
-        const double length = t.fitWidth > 0 ? t.fitWidth : 0.8 * t.text.size(); // text units
+        const double length = t.fitWidth > 0 ? t.fitWidth : 1.5 * t.text.size(); // text units, generous
         const double reach =
             pixels * (1 + std::hypot(t.frame.m11(), t.frame.m12()) / std::max(t.height, 1e-300) * length);
         if (!visible.adjusted(-reach, -reach, reach, reach).contains(anchor))
             continue;
-        const int px = std::max(1, static_cast<int>(std::lround(pixels)));
+        // The font's pixel size puts the capitals at the text's height; unit:
+        // font pixels per text unit.
+        const int px = std::max(1, static_cast<int>(std::lround(pixels / cap)));
+        const double unit = px * cap;
         if (px != fontPixels || t.style != fontStyle) {
             font.setPixelSize(px);
             font.setBold(t.style & MTextRun::Bold);
@@ -1333,7 +1338,7 @@ void DxfScene::render(QPainter& painter, const QRectF& target, const DxfView& vi
         const double width = fm.horizontalAdvance(t.text);
         // Hinting makes a font's width at one pixel size differ from another's:
         // a text that must fill a given length is stretched to it.
-        const double stretch = t.fitWidth > 0 && width > 0 ? t.fitWidth * px / width : 1;
+        const double stretch = t.fitWidth > 0 && width > 0 ? t.fitWidth * unit / width : 1;
         double dx = 0, dy = 0;
         switch (t.hAlign) {
         case 1:
@@ -1349,22 +1354,22 @@ void DxfScene::render(QPainter& painter, const QRectF& target, const DxfView& vi
             break;
         }
         if (t.hAlign == 4)
-            dy = px / 2.0; // middle: centred on the cap height
+            dy = unit / 2; // middle: centred on the cap height
         switch (t.vAlign) {
         case 1:
-            dy = -fm.descent() * px / fm.height();
+            dy = -fm.descent();
             break;
         case 2:
-            dy = px / 2.0;
+            dy = unit / 2;
             break;
         case 3:
-            dy = px;
+            dy = unit;
             break;
         default:
             break;
         }
         // Font pixels (y down) -> text units (y up) -> device.
-        painter.setTransform(QTransform::fromScale(stretch / px, -1.0 / px) * toDevice);
+        painter.setTransform(QTransform::fromScale(stretch / unit, -1.0 / unit) * toDevice);
         painter.setPen(QColor(t.color));
         painter.drawText(QPointF(dx, dy), t.text);
     }

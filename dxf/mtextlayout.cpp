@@ -318,6 +318,16 @@ MTextLayout::MTextLayout() : font_(QStringLiteral("DejaVu Sans")) {
     font_.setPixelSize(100);
 }
 
+double MTextLayout::capHeight() {
+    static const double cap = [] {
+        QFont f(QStringLiteral("DejaVu Sans"));
+        f.setPixelSize(100);
+        const double c = QFontMetricsF(f).capHeight() / 100;
+        return c > 0.3 && c < 1.5 ? c : 0.73;
+    }();
+    return cap;
+}
+
 double MTextLayout::width(const QString& text, unsigned style) {
     const size_t k = (style & MTextRun::Bold ? 1 : 0) | (style & MTextRun::Italic ? 2 : 0);
     if (!metrics_[k]) {
@@ -326,7 +336,7 @@ double MTextLayout::width(const QString& text, unsigned style) {
         f.setItalic(k & 2);
         metrics_[k].emplace(f);
     }
-    return metrics_[k]->horizontalAdvance(text) / 100;
+    return metrics_[k]->horizontalAdvance(text) / (100 * capHeight());
 }
 
 std::vector<MTextRun> MTextLayout::layout(const QString& content, double boxWidth, int attachment,

@@ -56,9 +56,12 @@ public:
     // without a line through them are left out.
     std::vector<MTextRun> layout(const QString& content, double boxWidth, int attachment, double lineSpacing);
 
-    // Width of text drawn in the renderer's face, in units of the font's
-    // pixel size (that is, of the text height), by bold and italic style.
+    // Width of text drawn in the renderer's face, in units of the text
+    // height, by bold and italic style.
     double width(const QString& text, unsigned style = 0);
+    // A text's height in CAD programs is the height of its capitals: the
+    // face's cap height over its pixel size (about 0.73).
+    static double capHeight();
 
 private:
     QFont font_;

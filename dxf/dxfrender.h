@@ -100,7 +100,7 @@ public:
     // Counts, for tests and figures.
     size_t lineCount() const;
     size_t textCount() const { return texts_.size(); }
-    QStringList texts() const; // as shown, in drawing order
+    QStringList texts() const; // as shown, in drawing order; an MTEXT gives one per run (dxf/mtextlayout.h)
     // A text as placed, for tests: frame maps text units (x along the baseline,
     // y up, one unit the text's height) to drawing units; fitWidth is the
     // length in text units it is stretched to (0: the font's own width).

@@ -170,10 +170,12 @@ std::vector<Paragraph> parse(const QString& s) {
             put(u' ');
             continue;
         }
-        if (c != u'\\' || i + 1 >= s.size()) {
+        if (c != u'\\') {
             put(c);
             continue;
         }
+        if (i + 1 >= s.size())
+            break; // a code cut off at the end
         if (i + 6 < s.size() && (s[i + 1] == u'U' || s[i + 1] == u'u') && s[i + 2] == u'+') {
             bool ok = false;
             const uint v = s.mid(i + 3, 4).toUInt(&ok, 16);
@@ -240,7 +242,7 @@ std::vector<Paragraph> parse(const QString& s) {
             break;
         }
         case 'c': {
-            if (auto v = readNumber(s, j); v && *v >= 0) {
+            if (auto v = readNumber(s, j); v && *v >= 0 && *v < 4294967296.0) {
                 const auto bgr = static_cast<unsigned long long>(*v) & 0xFFFFFF;
                 f.rgb = qRgb(bgr & 255, (bgr >> 8) & 255, (bgr >> 16) & 255);
             }

@@ -82,6 +82,13 @@ TEST(MTextLayout, InlineCodesMakeRunsAndAreNeverShown) {
             }
         }
     }
+    // Broken or hostile codes show nothing of themselves (and stay within UBSan's rules).
+    for (const char* broken : {"\\c1e30;x", "\\H1e400;x", "\\C-5;x", "\\S;x", "\\p;\\f;x}}}{", "x\\",
+                               "\\Z\\U+zzzzx", "\\W0;\\H0x;x", "\\S1^", "^"}) {
+        for (const MTextRun& r : layout.layout(QString::fromUtf8(broken), 5, 5, 1))
+            EXPECT_FALSE(r.text.contains(u'\\') || r.text.contains(u';'))
+                << broken << ": " << r.text.toStdString();
+    }
     // Width factor and height widen the text they apply to.
     const double plain = layout.layout(QStringLiteral("wide"), 0, 1, 1)[0].advance;
     EXPECT_NEAR(layout.layout(QStringLiteral("\\W2;wide"), 0, 1, 1)[0].advance, 2 * plain, 1e-9);

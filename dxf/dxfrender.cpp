@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "dxf/dxfrender.h"
 
+#include "dxf/mtextlayout.h"
 #include "platform/ansi.h"
 
 #include <QElapsedTimer>
@@ -27,10 +28,10 @@ constexpr int kColorByBlock = 0, kColorByLayer = 256;
 // Entities drawn at most per scene: nested and arrayed references multiply,
 // and memory and frame time grow with what is drawn. What is beyond is counted.
 constexpr long long kEntityBudget = 3000000;
-constexpr double kMTextLineSpacing = 5.0 / 3; // of the text height, at spacing factor 1
 // For the extents of a TEXT: measuring every label would cost more than the
-// rest of building; an average glyph is about 0.6 of the height wide.
-constexpr double kAverageGlyphWidth = 0.6;
+// rest of building; an average glyph is about 0.8 of the height (of the
+// capitals) wide.
+constexpr double kAverageGlyphWidth = 0.8;
 
 QByteArray upper(const QByteArray& s) {
     return s.trimmed().toUpper();
@@ -590,8 +591,7 @@ struct DxfScene::Context {
     long long budget = kEntityBudget;
     bool utf8 = false;
     std::optional<QStringDecoder> codepage; // null: Windows-1252
-    QFont font{QStringLiteral("DejaVu Sans")};
-    std::optional<QFontMetricsF> metrics;
+    MTextLayout text;                       // measures and lays out in the face render paints with
     // What step() needs to find the document as begin() left it.
     const DxfDocument* doc = nullptr;
     std::pair<const DxfObject*, size_t> entitiesAt, blocksAt;
@@ -613,13 +613,7 @@ struct DxfScene::Context {
         return s;
     }
     // Width of text in units of its height.
-    double width(const QString& text) {
-        if (!metrics) {
-            font.setPixelSize(100);
-            metrics.emplace(font);
-        }
-        return metrics->horizontalAdvance(text) / 100;
-    }
+    double width(const QString& s, unsigned style = 0) { return text.width(s, style); }
 };
 
 DxfScene::DxfScene() = default;
@@ -650,6 +644,11 @@ QStringList DxfScene::texts() const {
     for (const Text& t : texts_)
         out << t.text;
     return out;
+}
+
+DxfScene::PlacedText DxfScene::placedText(size_t i) const {
+    const Text& t = texts_.at(i);
+    return {t.text, t.frame, t.fitWidth, t.style, t.color};
 }
 
 size_t DxfScene::primitiveCount() const {
@@ -1157,23 +1156,46 @@ void DxfScene::emitText(Context& cx, const DxfObject& o, const QByteArray& type,
         decodeUnicodeEscapes(cx.decode(type == "ATTDEF" ? o.value(2).trimmed() : o.value(1))));
     if (text.trimmed().isEmpty())
         return;
-    const double height = std::abs(num(o, 40, 1));
-    const double widthFactor = std::abs(num(o, 41, 1));
+    double height = std::abs(num(o, 40, 1));
+    double widthFactor = std::abs(num(o, 41, 1));
+    double rotation = num(o, 50);
+    QPointF at = aligned ? xy(o, 11) : xy(o, 10);
+    int h = aligned ? hAlign : 0, v = aligned ? vAlign : 0;
+    // Aligned (3) and Fit (5) run along the baseline from the first point to
+    // the second and fill that length: Aligned scales the height with the
+    // width, Fit the width only. Their own rotation and vertical alignment do
+    // not count.
+    double fitWidth = 0;
+    const QPointF chord = xy(o, 11) - xy(o, 10);
+    const double length = std::hypot(chord.x(), chord.y());
+    if (aligned && (hAlign == 3 || hAlign == 5) && length > 0 && std::isfinite(length)) {
+        fitWidth = cx.width(text); // in units of the height
+        if (fitWidth > 0) {
+            if (hAlign == 3 && widthFactor > 0)
+                height = length / (fitWidth * widthFactor);
+            else if (height > 0)
+                widthFactor = length / (fitWidth * height);
+            rotation = degrees(std::atan2(chord.y(), chord.x()));
+            at = xy(o, 10);
+            h = v = 0;
+        }
+    }
     // Text units -> OCS: scale, rotate, move to the anchor; then OCS -> plan -> reference.
     QTransform local = QTransform::fromScale(height * widthFactor, height);
     const int mirror = intValue(o, 71, 0); // 2: backwards, 4: upside down
+    // A fitted text mirrors within its two points.
     if (mirror & 2)
-        local = QTransform::fromScale(-1, 1) * local;
+        local = (fitWidth > 0 ? QTransform(-1, 0, 0, 1, fitWidth, 0) : QTransform::fromScale(-1, 1)) * local;
     if (mirror & 4)
         local = QTransform::fromScale(1, -1) * local;
     QTransform rot;
-    rot.rotate(num(o, 50));
-    const QPointF at = aligned ? xy(o, 11) : xy(o, 10);
+    rot.rotate(rotation);
     const QTransform frame =
         local * rot * QTransform::fromTranslate(at.x(), at.y()) * ocsToPlan(extrusion(o), num(o, 30)) * m;
     const Shape s = shapeOf(frame);
-    addText({frame, s.sy, aligned ? hAlign : 0, aligned ? vAlign : 0, rgb, text},
-            kAverageGlyphWidth * text.size() * widthFactor);
+    Text t{frame, s.sy, h, v, rgb, text};
+    t.fitWidth = fitWidth;
+    addText(std::move(t), fitWidth > 0 ? fitWidth : kAverageGlyphWidth * text.size() * widthFactor);
 }
 
 void DxfScene::emitMText(Context& cx, const DxfObject& o, const QTransform& m, QRgb rgb) {
@@ -1182,38 +1204,13 @@ void DxfScene::emitMText(Context& cx, const DxfObject& o, const QTransform& m, Q
         if (t.code == 3)
             raw += t.value;
     raw += o.value(1);
-    const QString plain = textSpecialCodes(mtextPlainText(cx.decode(raw)));
-    if (plain.trimmed().isEmpty())
-        return;
     const double height = std::abs(num(o, 40, 1));
     if (!(height > 0))
         return;
-    const double width = num(o, 41) / height; // in text units; 0: no wrapping
-    // Break paragraphs into lines no wider than the width, at spaces.
-    QStringList lines;
-    for (const QString& paragraph : plain.split(u'\n')) {
-        if (!(width > 0)) {
-            lines << paragraph;
-            continue;
-        }
-        QString line;
-        for (const QString& word : paragraph.split(u' ')) {
-            const QString candidate = line.isEmpty() ? word : line + u' ' + word;
-            if (!line.isEmpty() && cx.width(candidate) > width * 1.001) {
-                lines << line;
-                line = word;
-            } else {
-                line = candidate;
-            }
-        }
-        lines << line;
-    }
-    const double spacing = kMTextLineSpacing * std::clamp(num(o, 44, 1), 0.25, 4.0);
-    const int attach = std::clamp(intValue(o, 71, 1), 1, 9);
-    const int column = (attach - 1) % 3; // 0 left, 1 centre, 2 right
-    const int row = (attach - 1) / 3;    // 0 top, 1 middle, 2 bottom
-    const double blockHeight = 1 + (lines.size() - 1) * spacing;
-    const double firstBaseline = row == 0 ? -1 : row == 1 ? blockHeight / 2 - 1 : blockHeight - 1;
+    const std::vector<MTextRun> runs =
+        cx.text.layout(cx.decode(raw), num(o, 41) / height, intValue(o, 71, 1), num(o, 44, 1));
+    if (runs.empty())
+        return;
     // Direction of the text: the x axis vector (11, in the plan), else the rotation in the OCS.
     const QTransform ocs = ocsToPlan(extrusion(o));
     QTransform toPlan;
@@ -1229,13 +1226,20 @@ void DxfScene::emitMText(Context& cx, const DxfObject& o, const QTransform& m, Q
         toPlan = rot * QTransform(ocs.m11(), ocs.m12(), ocs.m21(), ocs.m22(), 0, 0);
     }
     const QPointF at = xy(o, 10);
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (lines[i].trimmed().isEmpty())
-            continue;
-        const QTransform frame = QTransform::fromScale(height, height) *
-                                 QTransform::fromTranslate(0, firstBaseline * height - i * spacing * height) *
-                                 toPlan * QTransform::fromTranslate(at.x(), at.y()) * m;
-        addText({frame, shapeOf(frame).sy, column, 0, rgb, lines[i]}, cx.width(lines[i]));
+    // Layout units (the MTEXT's height) -> drawing units.
+    const QTransform place =
+        QTransform::fromScale(height, height) * toPlan * QTransform::fromTranslate(at.x(), at.y()) * m;
+    for (const MTextRun& r : runs) {
+        // Run text units (one unit: the run's height, width factor included) -> layout units.
+        const QTransform run = QTransform::fromScale(r.height * r.widthFactor, r.height) *
+                               QTransform::fromTranslate(r.x, r.y) * place;
+        const QTransform shear(1, 0, std::tan(radians(r.oblique)), 1, 0, 0);
+        const QRgb color = r.rgb ? *r.rgb : r.aci > 0 ? aciColor(r.aci).rgb() : rgb;
+        Text t{shear * run, shapeOf(run).sy, 0, 0, color, r.text};
+        t.fitWidth = r.advance / (r.height * r.widthFactor);
+        t.style = r.style;
+        const double extent = t.fitWidth;
+        addText(std::move(t), extent);
     }
 }
 
@@ -1365,6 +1369,8 @@ void DxfScene::render(QPainter& painter, const QRectF& target, const DxfView& vi
     QFont font(QStringLiteral("DejaVu Sans"));
     QFontMetricsF fm(font);
     int fontPixels = -1;
+    unsigned fontStyle = 0;
+    const double cap = MTextLayout::capHeight();
     for (const Text& t : texts_) {
         const double pixels = t.height * view.scale;
         if (pixels < kMinTextPixels || pixels > 1e5)
@@ -1373,18 +1379,31 @@ void DxfScene::render(QPainter& painter, const QRectF& target, const DxfView& vi
         const QPointF anchor = toDevice.map(QPointF(0, 0));
         // Anchors far outside cannot put text into view (the text runs at most
         // its estimated length from the anchor).
-        const double reach = pixels * (1 + 0.8 * std::hypot(t.frame.m11(), t.frame.m12()) /
-                                               std::max(t.height, 1e-300) * t.text.size());
+        const double length = t.fitWidth > 0 ? t.fitWidth : 1.5 * t.text.size(); // text units, generous
+        const double reach =
+            pixels * (1 + std::hypot(t.frame.m11(), t.frame.m12()) / std::max(t.height, 1e-300) * length);
         if (!visible.adjusted(-reach, -reach, reach, reach).contains(anchor))
             continue;
-        const int px = std::max(1, static_cast<int>(std::lround(pixels)));
-        if (px != fontPixels) {
+        // The font's pixel size puts the capitals at the text's height; unit:
+        // font pixels per text unit.
+        const int px = std::max(1, static_cast<int>(std::lround(pixels / cap)));
+        const double unit = px * cap;
+        if (px != fontPixels || t.style != fontStyle) {
             font.setPixelSize(px);
+            font.setBold(t.style & MTextRun::Bold);
+            font.setItalic(t.style & MTextRun::Italic);
+            font.setUnderline(t.style & MTextRun::Underline);
+            font.setOverline(t.style & MTextRun::Overline);
+            font.setStrikeOut(t.style & MTextRun::Strike);
             painter.setFont(font);
             fm = QFontMetricsF(font);
             fontPixels = px;
+            fontStyle = t.style;
         }
         const double width = fm.horizontalAdvance(t.text);
+        // Hinting makes a font's width at one pixel size differ from another's:
+        // a text that must fill a given length is stretched to it.
+        const double stretch = t.fitWidth > 0 && width > 0 ? t.fitWidth * unit / width : 1;
         double dx = 0, dy = 0;
         switch (t.hAlign) {
         case 1:
@@ -1400,22 +1419,22 @@ void DxfScene::render(QPainter& painter, const QRectF& target, const DxfView& vi
             break;
         }
         if (t.hAlign == 4)
-            dy = px / 2.0; // middle: centred on the cap height
+            dy = unit / 2; // middle: centred on the cap height
         switch (t.vAlign) {
         case 1:
-            dy = -fm.descent() * px / fm.height();
+            dy = -fm.descent();
             break;
         case 2:
-            dy = px / 2.0;
+            dy = unit / 2;
             break;
         case 3:
-            dy = px;
+            dy = unit;
             break;
         default:
             break;
         }
         // Font pixels (y down) -> text units (y up) -> device.
-        painter.setTransform(QTransform::fromScale(1.0 / px, -1.0 / px) * toDevice);
+        painter.setTransform(QTransform::fromScale(stretch / unit, -1.0 / unit) * toDevice);
         painter.setPen(QColor(shownColor(t.color, background)));
         painter.drawText(QPointF(dx, dy), t.text);
     }

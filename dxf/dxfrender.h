@@ -8,9 +8,9 @@
 // so a frame costs little more than the lines it draws. Text smaller than a
 // few pixels is left out, as it could not be read anyway.
 //
-// Drawn: LINE, CIRCLE, ARC, POINT, TEXT, MTEXT (plain text, wrapped at its
-// width), ATTRIB (and a model space ATTDEF's tag), SOLID, TRACE, 3DFACE,
-// POLYLINE with its VERTEXes and LWPOLYLINE (bulges as arcs), ELLIPSE and
+// Drawn: LINE, CIRCLE, ARC, POINT, TEXT (Aligned and Fit along their two
+// points), MTEXT (formatted, wrapped and aligned: dxf/mtextlayout.h), ATTRIB (and a model space ATTDEF's
+// tag), SOLID, TRACE, 3DFACE, POLYLINE with its VERTEXes and LWPOLYLINE (bulges as arcs), ELLIPSE and
 // elliptic arcs, SPLINE (along its control points, else through its fit
 // points), HATCH (boundary; filled when solid), DIMENSION (its block), and
 // INSERT with its point, scales, rotation, rows and columns and nested blocks.
@@ -109,7 +109,18 @@ public:
     // Counts, for tests and figures.
     size_t lineCount() const;
     size_t textCount() const { return texts_.size(); }
-    QStringList texts() const; // as shown, in drawing order
+    QStringList texts() const; // as shown, in drawing order; an MTEXT gives one per run (dxf/mtextlayout.h)
+    // A text as placed, for tests: frame maps text units (x along the baseline,
+    // y up, one unit the text's height) to drawing units; fitWidth is the
+    // length in text units it is stretched to (0: the font's own width).
+    struct PlacedText {
+        QString text;
+        QTransform frame;
+        double fitWidth;
+        unsigned style; // MTextRun::Style flags
+        QRgb color;
+    };
+    PlacedText placedText(size_t i) const;
     // Everything a frame paints (lines, curves, fills, texts).
     size_t primitiveCount() const;
     // Entities that were not drawn: types the renderer cannot draw, and
@@ -164,10 +175,15 @@ private:
         // width factor included) to drawing units.
         QTransform frame;
         double height; // drawing units, for the size test
-        int hAlign;    // 0 left, 1 center, 2 right, 4 middle (3, 5: as 1 at the midpoint)
+        int hAlign;    // 0 left, 1 center, 2 right, 4 middle
         int vAlign;    // 0 baseline, 1 bottom, 2 middle, 3 top
         QRgb color;
         QString text;
+        // Text units the text is stretched to along its baseline, whatever the
+        // font's own width at the size it is painted (fitted TEXT, MTEXT runs
+        // placed by the layout); 0: its own width.
+        double fitWidth = 0;
+        unsigned style = 0; // MTextRun::Style flags
     };
     struct Block {
         QPointF base;

@@ -3,6 +3,7 @@
 // colour, through block references, and what is left out.
 #include "dxf/dxfdrawing.h"
 #include "dxf/dxfrender.h"
+#include "dxf/mtextlayout.h"
 #include "support/drawingfixture.h"
 
 #include <QImage>
@@ -361,13 +362,77 @@ TEST(DrawingRender, HatchesDimensionsAndMirroredEntitiesAreDrawnAsCadProgramsSho
 }
 
 TEST(DrawingRender, MTextShowsItsPlainTextWrappedAtItsWidth) {
-    // Top left at (-10, 10), 2 high, 6 wide: "AAAA" on the first line, "BBBB" on the second.
-    const Picture pic = modelSpace({"0", "MTEXT", "10", "-10", "20", "10", "40", "2", "41", "6", "71", "1",
+    // Top left at (-10, 10), 2 high, 10 wide: "AAAA" on the first line, "BBBB" on the second.
+    const Picture pic = modelSpace({"0", "MTEXT", "10", "-10", "20", "10", "40", "2", "41", "10", "71", "1",
                                     "1", "{\\fDejaVu Sans|b1;AAAA} \\C1;BBBB"});
     EXPECT_EQ(pic.scene.texts(), QStringList({"AAAA", "BBBB"}));
     EXPECT_GT(pic.inkIn(-10, 8.2, -5, 9.8), 20) << "first line";
     EXPECT_GT(pic.inkIn(-10, 4.9, -5, 6.4), 20) << "second line, a line space below";
-    EXPECT_EQ(pic.inkIn(-3, 7.9, 5, 10), 0) << "nothing beyond the width";
+    EXPECT_EQ(pic.inkIn(0.5, 4, 5, 10), 0) << "nothing beyond the width";
+}
+
+TEST(DrawingRender, AlignedAndFitTextRunAlongTheirTwoPointsAndFillThem) {
+    // From (0, 0) to (30, 40): 50 long, at 53.13 degrees; height 2, width factor 0.5.
+    auto placed = [](const char* justification) {
+        DxfScene scene;
+        scene.build(DxfDocument::parse(
+            dxf({"0",  "SECTION",     "2",  "ENTITIES", "0",  "TEXT",  "10", "0",      "20", "0",
+                 "11", "30",          "21", "40",       "40", "2",     "41", "0.5",    "50", "90",
+                 "72", justification, "73", "2",        "1",  "Along", "0",  "ENDSEC", "0",  "EOF"})));
+        EXPECT_EQ(scene.textCount(), 1u);
+        return scene.placedText(0);
+    };
+    for (const char* j : {"3", "5"}) {
+        const DxfScene::PlacedText t = placed(j);
+        ASSERT_GT(t.fitWidth, 0) << j;
+        const QPointF start = t.frame.map(QPointF(0, 0)), end = t.frame.map(QPointF(t.fitWidth, 0));
+        EXPECT_NEAR(start.x(), 0, 1e-9) << j;
+        EXPECT_NEAR(start.y(), 0, 1e-9) << j;
+        EXPECT_NEAR(end.x(), 30, 1e-9) << j << ": the text ends at the second point";
+        EXPECT_NEAR(end.y(), 40, 1e-9) << j;
+        const QPointF up = t.frame.map(QPointF(0, 1)) - start;
+        const double height = std::hypot(up.x(), up.y());
+        EXPECT_NEAR(std::atan2(up.y(), up.x()), std::atan2(40, 30) + std::numbers::pi / 2, 1e-9)
+            << j << ": upright on its baseline";
+        if (j[0] == '5')
+            EXPECT_NEAR(height, 2, 1e-9) << "Fit keeps the height";
+        else // Aligned keeps the proportions: the width factor's share of the 50 units
+            EXPECT_NEAR(height, 50 / (t.fitWidth * 0.5), 1e-9) << "Aligned scales the height";
+    }
+    // Painted: a horizontal Fit text from (-15, 0) to (5, 0) fills those 20 units, and no more.
+    const Picture fit = modelSpace(
+        {"0", "TEXT", "10", "-15", "20", "0", "11", "5", "21", "0", "40", "3", "72", "5", "1", "WIDE"});
+    EXPECT_GT(fit.inkIn(-15, 0, -13, 2.5), 0) << "from the first point";
+    EXPECT_GT(fit.inkIn(3, 0, 5, 2.5), 0) << "to the second";
+    EXPECT_EQ(fit.inkIn(5.5, -1, 20, 4), 0) << "not beyond it";
+}
+
+TEST(DrawingRender, MTextRunsKeepTheirFormatAndColour) {
+    // Top left at (-15, 10), 3 high; \c gives blue as 0xFF0000 (its low byte is red).
+    const Picture pic = modelSpace({"0", "MTEXT", "10", "-15", "20", "10", "40", "3", "71", "1", "1",
+                                    "{\\fDejaVu Sans|b1|i1;Bold} \\L\\C1;Red\\l \\c16711680;Blue\\P\\S1^2;"});
+    ASSERT_EQ(pic.scene.texts(), QStringList({"Bold", "Red", "Blue", "1/2"}));
+    const DxfScene::PlacedText bold = pic.scene.placedText(0), red = pic.scene.placedText(1),
+                               blue = pic.scene.placedText(2), half = pic.scene.placedText(3);
+    EXPECT_EQ(bold.style, unsigned(MTextRun::Bold | MTextRun::Italic));
+    EXPECT_EQ(red.style, unsigned(MTextRun::Underline));
+    EXPECT_EQ(blue.style, 0u);
+    EXPECT_EQ(red.color, qRgb(255, 0, 0));
+    EXPECT_EQ(blue.color, qRgb(0, 0, 255));
+    // One line: each run starts where the one before ends (a space between), on one baseline.
+    const QPointF b0 = bold.frame.map(QPointF(0, 0)), r0 = red.frame.map(QPointF(0, 0));
+    EXPECT_NEAR(b0.x(), -15, 1e-9);
+    EXPECT_NEAR(b0.y(), 7, 1e-9) << "the top line's baseline a height below the top";
+    EXPECT_NEAR(r0.y(), b0.y(), 1e-9);
+    EXPECT_GT(r0.x(), bold.frame.map(QPointF(bold.fitWidth, 0)).x());
+    EXPECT_NEAR(half.frame.map(QPointF(0, 0)).y(), 7 - 5, 1e-9) << "the next paragraph 5/3 heights lower";
+    // Painted in their colours.
+    const QPointF redEnd = red.frame.map(QPointF(red.fitWidth, 0));
+    int reds = 0;
+    for (double x = r0.x(); x < redEnd.x(); x += 0.1)
+        for (double y = r0.y() - 0.5; y < r0.y() + 3; y += 0.1)
+            reds += pic.near(x, y) == QColor(Qt::red);
+    EXPECT_GT(reds, 50) << "the \\C1 run is red";
 }
 
 TEST(DrawingRender, TextCodesAndCodePages) {
@@ -477,7 +542,9 @@ doc.saveas(sys.argv[1])
     Picture pic(DxfDocument::parse(readAll(path)));
     EXPECT_EQ(pic.scene.notDrawn(), 0) << pic.scene.notDrawnTypes().join(u' ').toStdString();
     EXPECT_TRUE(pic.scene.texts().contains(QString::fromUtf8("N 45°")));
-    EXPECT_TRUE(pic.scene.texts().contains(QStringLiteral("Wrapped text")))
+    // The bold word is a run of its own; the words come in order, wrapped.
+    EXPECT_EQ(pic.scene.texts().join(u' ').split(u' ', Qt::SkipEmptyParts).mid(0, 4),
+              QStringList({"Wrapped", "text", "over", "lines"}))
         << pic.scene.texts().join(u'|').toStdString();
     EXPECT_FALSE(pic.scene.texts().filter(QRegularExpression(QStringLiteral("^\\d+$"))).isEmpty())
         << "the dimension's measurement";

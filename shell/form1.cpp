@@ -118,6 +118,7 @@ const QHash<QString, QString>& accessKeys() {
         {"cmdInsertAll", "Insert &All Into DWG"},
         {"cmdInsertSelected", "Insert &Selected Into DWG"},
         {"cmdInsertLine", "Insert a &Line From Selected Points"},
+        {"cmdShowDrawing", "Show &Drawing"},
         {"cmdOptions", "&Options"},
         {"cmdConnect", "&Connect to GPS"},
         {"cmdDisconnect", "&Disconnect GPS"},

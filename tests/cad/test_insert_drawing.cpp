@@ -60,7 +60,8 @@ TEST_F(DrawingFollowTest, AnotherDrawingOpenedOrMadeInTheWindowTakesTheNextInser
     EXPECT_EQ(mainStatus(), "Drawing: Drawing1.dxf");
     prompts.answerMessage();
     form->cmdInsertLine_Click(); // one marked row: no line, and the drawing is not contacted
-    EXPECT_EQ(prompts.messages().last(), QStringLiteral("No points were selected."));
+    EXPECT_EQ(prompts.messages().last(),
+              QStringLiteral("Only one point is selected. A line needs at least two selected points."));
     EXPECT_EQ(prompts.pending(), 0);
 }
 

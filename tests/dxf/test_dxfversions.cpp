@@ -123,8 +123,14 @@ TEST_F(OtherWriters, EveryVersionTakesPointsAndALineAndLosesNothing) {
         const QString out = path(QStringLiteral("out-%1.dxf").arg(v));
         const QByteArray handle = addPoints(in, out);
         const QByteArray before = readFile(in), after = readFile(out);
-        for (const char* section : {"ENTITIES", "OBJECTS", "CLASSES"})
-            EXPECT_TRUE(after.contains(sectionText(before, section))) << section << " changed";
+        for (const char* section : {"ENTITIES", "OBJECTS", "CLASSES"}) {
+            // R12 has neither OBJECTS nor CLASSES; every other writer here has all three.
+            if (QByteArray(v) == "R12" && QByteArray(section) != "ENTITIES")
+                continue;
+            const QByteArray text = sectionText(before, section);
+            ASSERT_FALSE(text.isEmpty()) << section << " not found in the drawing before";
+            EXPECT_TRUE(after.contains(text)) << section << " changed";
+        }
 
         QJsonObject r = compare(in, out);
         EXPECT_EQ(lines(r.value("audit_errors")), "");

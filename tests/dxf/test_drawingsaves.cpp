@@ -63,21 +63,7 @@ TEST_F(DrawingSavesTest, AFailingDiskAtEachWriteLeavesTheOldDrawingAndSaysWhy) {
     app->ActiveDocument()->ModelSpace()->InsertBlock({2, 2, 0}, flag(), 1, 1, 1, 0);
     const qint64 size = app->drawing()->toBytes().size();
 
-    struct Case {
-        const char* what;
-        FaultInjection::Faults faults;
-        const char* reason;
-    };
-    const Case cases[] = {
-        {"disk full at once", {0, ENOSPC, 0, 0, 0}, "No space left on device"},
-        {"disk full mid-way", {size / 2, ENOSPC, 0, 0, 0}, "No space left on device"},
-        {"disk full one byte short", {size - 1, ENOSPC, 0, 0, 0}, "No space left on device"},
-        {"fsync fails", {-1, ENOSPC, EIO, 0, 0}, "Input/output error"},
-        {"close fails", {-1, ENOSPC, 0, ENOSPC, 0}, "No space left on device"},
-        {"rename refused", {-1, ENOSPC, 0, 0, EACCES}, "Permission denied"},
-        {"read-only", {-1, ENOSPC, 0, 0, EROFS}, "Read-only file system"},
-    };
-    for (const Case& c : cases) {
+    for (const WriteFault& c : DurableWriteFaults(size)) {
         SCOPED_TRACE(c.what);
         {
             FaultInjection inject("Drawing1.dxf", c.faults);

@@ -296,19 +296,8 @@ TEST_F(FileMenu, FailingDiskAtAnyStepLeavesTheFileAndSaysWhy) {
     addRow("WP1", "35.5", "-90.25");
     addRow("WP2", "1", "2");
     addRow("WP3", "3", "4");
-    struct Case {
-        FaultInjection::Faults faults;
-        const char* reason;
-    };
-    const Case cases[] = {
-        {{0, ENOSPC, 0, 0, 0}, "No space left on device"},
-        {{30, ENOSPC, 0, 0, 0}, "No space left on device"},
-        {{-1, ENOSPC, EIO, 0, 0}, "Input/output error"},
-        {{-1, ENOSPC, 0, ENOSPC, 0}, "No space left on device"},
-        {{-1, ENOSPC, 0, 0, EROFS}, "Read-only file system"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.reason);
+    for (const WriteFault& c : DurableWriteFaults(3 * 27)) { // three 27-byte records
+        SCOPED_TRACE(c.what);
         form.blnSaved = false;
         ScriptedPrompts prompts;
         prompts.answerMessage(vbOK);

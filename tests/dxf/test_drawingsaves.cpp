@@ -6,6 +6,7 @@
 #include "support/drawingfixture.h"
 #include "support/dxfreadback.h"
 #include "support/faultinjection.h"
+#include "support/smalltmpfs.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -90,7 +91,7 @@ TEST(DrawingSavesOnATmpfs, AFullDiskLeavesTheOldDrawingAndSaysWhy) {
         probe.start("unshare", {"-Urm", "true"});
         if (!probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit ||
             probe.exitCode() != 0)
-            GTEST_SKIP() << "no user namespace to mount a tmpfs in";
+            SKIP_WITHOUT_A_REAL_DISK("no user namespace to mount a tmpfs in");
         QProcess inside;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("KORVEL_TMPFS", dir.path());

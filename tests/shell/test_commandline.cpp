@@ -286,7 +286,7 @@ TEST_F(CommandLine, ReceiveEqualsGetWaypointsAndGetTrack) {
                   QString("%1 %2 written to %3\n").arg(c.count).arg(c.noun, path(c.file)));
 
         // The same download as the window's GPS menu makes it.
-        qputenv("KORVEL_COMM_PORTS", receiver.path().toLocal8Bit());
+        ScopedCommPorts ports({receiver.path()});
         ScriptedPrompts prompts;
         prompts.setAnswerMessagesWithOk(true);
         SerialCommPort port;
@@ -297,7 +297,6 @@ TEST_F(CommandLine, ReceiveEqualsGetWaypointsAndGetTrack) {
         ASSERT_TRUE(c.what == "track" ? device.ReceiveTracks() : device.ReceiveWaypoints());
         AppendReceivedPoints(grid, device.receivedDataLines());
         device.CloseDevice();
-        qunsetenv("KORVEL_COMM_PORTS");
         PointRows expected = TableRows(grid, false);
         if (c.file.endsWith(".gpx")) // GPX carries elevations in metres
             for (PointRow& e : expected)

@@ -57,7 +57,6 @@ public:
     // changes: ColWidth still reports the width as set, so a printed report
     // keeps its layout.
     void setFillColumn(int col);
-    int FillColumn() const { return fillCol_; }
 
     // Text of any cell, without moving the current cell. Out of range reads "".
     QString TextMatrix(int row, int col) const;

@@ -59,12 +59,15 @@ QJsonObject compare(const QString& before, const QString& after) {
     return QJsonDocument::fromJson(out.mid(out.indexOf('{'))).object();
 }
 
-// The text of a section as the file holds it, from its name to its ENDSEC.
+// The text of a section as the file holds it, from its name to its ENDSEC,
+// with the file's own line ends (CR LF or LF); "" when there is none.
 QByteArray sectionText(const QByteArray& file, const char* name) {
-    qsizetype at = file.indexOf(QByteArray("\n") + name + "\n");
+    const qsizetype firstLf = file.indexOf('\n');
+    const QByteArray eol = firstLf > 0 && file.at(firstLf - 1) == '\r' ? "\r\n" : "\n";
+    qsizetype at = file.indexOf(eol + name + eol);
     if (at < 0)
         return {};
-    qsizetype end = file.indexOf("\nENDSEC", at);
+    qsizetype end = file.indexOf(eol + "ENDSEC", at);
     return file.mid(at, end - at);
 }
 

@@ -107,7 +107,9 @@ TEST(GpsEndToEnd, ConnectOnPortThreeThenDownloadWaypointsAndTrack) {
     EXPECT_EQ(added.added, 2000);
     ASSERT_EQ(grid.Rows(), 1 + 2500);
     for (int r = 1; r < grid.Rows(); ++r)
-        ASSERT_EQ(tableRow(grid, r), expectedRow(data.at(r - 1))) << "row " << r;
+        ASSERT_EQ(tableRow(grid, r).join('|').toStdString(),
+                  expectedRow(data.at(r - 1)).join('|').toStdString())
+            << "row " << r;
     // Worked by hand from the data lines: "W|1200.074|N|00200.182|E|0000006|M|WP002|gate 2|c",
     // "W|1300.111|S|00300.273|W|0000009|M|WP003||d" and the last track point
     // "T|3525.987|N|08633.983|W|00299|M|121999.00|RIVER|140602".
@@ -470,7 +472,9 @@ TEST(GpsEndToEnd, CancelDuringATrackDownloadKeepsTheCompleteLines) {
     EXPECT_LT(added.added, 150);
     EXPECT_EQ(added.skipped(), 0); // no half line
     for (int r = 1; r < grid.Rows(); ++r)
-        ASSERT_EQ(tableRow(grid, r), expectedRow(data.at(2 + r - 1))) << "row " << r;
+        ASSERT_EQ(tableRow(grid, r).join('|').toStdString(),
+                  expectedRow(data.at(2 + r - 1)).join('|').toStdString())
+            << "row " << r;
 
     // The rest of the track did not stay in the port: the next download is clean.
     progress.after = 1 << 30;

@@ -369,9 +369,9 @@ TEST_F(CommandLine, DrawingOptionsPlaceAndLabelEveryPointAsGeographicLibPutsIt) 
         for (int i = 0; i < 3; ++i) {
             const Spot& p = kSpots[i];
             const QJsonObject insert = inserts[i].toObject();
-            EXPECT_EQ(labelOf(insert), c.labels[i]);
-            EXPECT_EQ(insert["block"].toString(), c.blocks[i]);
-            EXPECT_EQ(insert["layer"].toString(), "Survey");
+            EXPECT_EQ(labelOf(insert).toStdString(), c.labels[i].toStdString());
+            EXPECT_EQ(insert["block"].toString().toStdString(), c.blocks[i].toStdString());
+            EXPECT_EQ(insert["layer"].toString().toStdString(), "Survey");
             EXPECT_TRUE(drawnAt(insert["point"], p.lat, p.lon, p.elevation, c.zone, c.metric)) << p.name;
             EXPECT_TRUE(drawnAt(line[0].toArray()[i], p.lat, p.lon, p.elevation, c.zone, c.metric)) << p.name;
         }
@@ -402,8 +402,8 @@ TEST_F(CommandLine, ReceiveIntoADrawingPlacesTheReceiversWaypoints) {
         const QStringList f = data[i].split('|');
         SCOPED_TRACE(data[i].toStdString());
         const QJsonObject insert = inserts[i].toObject();
-        EXPECT_EQ(labelOf(insert), f[7]);
-        EXPECT_EQ(insert["layer"].toString(), "GPS");
+        EXPECT_EQ(labelOf(insert).toStdString(), f[7].toStdString());
+        EXPECT_EQ(insert["layer"].toString().toStdString(), "GPS");
         EXPECT_TRUE(drawnAt(insert["point"], receivedDegrees(f[1], 2, f[2]), receivedDegrees(f[3], 3, f[4]),
                             f[5].toDouble(), 0, true));
     }

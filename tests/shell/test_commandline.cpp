@@ -176,74 +176,6 @@ TEST_F(CommandLine, ExitStatusTellsWhatWentAndNothingIsWrittenOnFailure) {
         EXPECT_TRUE(help.out.contains(word)) << word;
 }
 
-// The drawing as ezdxf reads it: layers, inserts with attributes, polylines.
-QJsonObject entities(const QString& path) {
-    QJsonObject r = readBack(path);
-    EXPECT_EQ(problemsOf(r), "");
-    return {{"layers", r["layers"]}, {"inserts", r["inserts"]}, {"polylines", r["polylines"]}};
-}
-
-TEST_F(CommandLine, ConvertToDrawingEqualsInsertAllAndInsertALine) {
-    const QString rows = path("rows.gps");
-    {
-        FlexGrid grid;
-        SetUpEmptyTable(grid);
-        AppendRowsToTable(grid, SamplePoints());
-        AppendRowsToTable(grid, {{"odd", "91", "1", "", "", ""}});
-        ASSERT_TRUE(SavePointsFile(rows, grid).ok);
-    }
-    // Stored options, and the same choices given on the command line instead.
-    const QString app = QStringLiteral("Korvel Transfer");
-    const struct {
-        QStringList stored; // Attribute, Block, Layer, Metric, Zone
-        QStringList args;
-    } cases[] = {
-        {{"Message && Name", "Flag", "Landmarks", "False", "0"}, {}},
-        {{"Message", "Flag", "Landmarks", "False", "0"},
-         {"--label", "name-message", "--layer", "Survey", "--metres", "--zone", "16"}},
-    };
-    int n = 0;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.args.join(' ').toStdString());
-        const QStringList keys = {"Attribute", "Block", "Layer", "Metric", "Zone"};
-        for (int k = 0; k < keys.size(); ++k)
-            SaveSetting(app, "Options", keys[k], c.stored[k]);
-        const QString viaCli = path(QString("cli%1.dxf").arg(n));
-        const ToolRun r = korvel(QStringList{"--convert", rows, viaCli, "--line"} + c.args);
-        EXPECT_EQ(r.exitCode, 1) << r.err.toStdString(); // the out-of-range row
-        EXPECT_EQ(r.out, "5 waypoints inserted into " + viaCli.toUtf8() + " with a line, 1 skipped\n");
-
-        // The window, with the command line's choices stored as its options.
-        if (!c.args.isEmpty()) {
-            SaveSetting(app, "Options", "Attribute", "Name && Message");
-            SaveSetting(app, "Options", "Layer", "Survey");
-            SaveSetting(app, "Options", "Metric", "True");
-            SaveSetting(app, "Options", "Zone", "16");
-        }
-        const QString viaWindow = path(QString("window%1.dxf").arg(n++));
-        setDrawingPath(viaWindow);
-        {
-            DxfAutomation engine;
-            SetAcadAutomation(&engine);
-            ScriptedPrompts prompts;
-            prompts.setAnswerMessagesWithOk(true);
-            Form1 form;
-            ASSERT_TRUE(LoadForm(&form));
-            ASSERT_TRUE(form.OpenFile(rows));
-            form.cmdInsertAll_Click();
-            form.cmdSelectAll_Click();
-            form.cmdInsertLine_Click();
-            ASSERT_TRUE(engine.running() && engine.running()->flush());
-            SetAcadAutomation(nullptr);
-        }
-        setDrawingPath(QString());
-        const QJsonObject cli = entities(viaCli);
-        EXPECT_EQ(cli["inserts"].toArray().size(), 5);
-        EXPECT_EQ(cli["polylines"].toArray().size(), 1);
-        EXPECT_EQ(cli, entities(viaWindow));
-    }
-}
-
 // A waypoint of the drawing tests: where it is and what it says.
 struct Spot {
     const char* name;
@@ -313,6 +245,87 @@ void writeSpots(const QString& gpx, const QString& kmz) {
 QString labelOf(const QJsonObject& insert) {
     const QJsonArray attribs = insert["attribs"].toArray();
     return attribs.isEmpty() ? QString() : attribs[0].toArray()[1].toString();
+}
+
+// The drawing as ezdxf reads it: layers, inserts with attributes, polylines.
+QJsonObject entities(const QString& path) {
+    QJsonObject r = readBack(path);
+    EXPECT_EQ(problemsOf(r), "");
+    return {{"layers", r["layers"]}, {"inserts", r["inserts"]}, {"polylines", r["polylines"]}};
+}
+
+TEST_F(CommandLine, ConvertToDrawingEqualsInsertAllAndInsertALine) {
+    const QString rows = path("rows.gps");
+    {
+        FlexGrid grid;
+        SetUpEmptyTable(grid);
+        AppendRowsToTable(grid, SamplePoints());
+        AppendRowsToTable(grid, {{"odd", "91", "1", "", "", ""}});
+        ASSERT_TRUE(SavePointsFile(rows, grid).ok);
+    }
+    // Stored options, and the same choices given on the command line instead.
+    const QString app = QStringLiteral("Korvel Transfer");
+    const struct {
+        QStringList stored; // Attribute, Block, Layer, Metric, Zone
+        QStringList args;
+    } cases[] = {
+        {{"Message && Name", "Flag", "Landmarks", "False", "0"}, {}},
+        {{"Message", "Flag", "Landmarks", "False", "0"},
+         {"--label", "name-message", "--layer", "Survey", "--metres", "--zone", "16"}},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const QStringList keys = {"Attribute", "Block", "Layer", "Metric", "Zone"};
+        for (int k = 0; k < keys.size(); ++k)
+            SaveSetting(app, "Options", keys[k], c.stored[k]);
+        const QString viaCli = path(QString("cli%1.dxf").arg(n));
+        const ToolRun r = korvel(QStringList{"--convert", rows, viaCli, "--line"} + c.args);
+        EXPECT_EQ(r.exitCode, 1) << r.err.toStdString(); // the out-of-range row
+        EXPECT_EQ(r.out, "5 waypoints inserted into " + viaCli.toUtf8() + " with a line, 1 skipped\n");
+
+        // The window, with the command line's choices stored as its options.
+        if (!c.args.isEmpty()) {
+            SaveSetting(app, "Options", "Attribute", "Name && Message");
+            SaveSetting(app, "Options", "Layer", "Survey");
+            SaveSetting(app, "Options", "Metric", "True");
+            SaveSetting(app, "Options", "Zone", "16");
+        }
+        const QString viaWindow = path(QString("window%1.dxf").arg(n++));
+        setDrawingPath(viaWindow);
+        {
+            DxfAutomation engine;
+            SetAcadAutomation(&engine);
+            ScriptedPrompts prompts;
+            prompts.setAnswerMessagesWithOk(true);
+            Form1 form;
+            ASSERT_TRUE(LoadForm(&form));
+            ASSERT_TRUE(form.OpenFile(rows));
+            form.cmdInsertAll_Click();
+            form.cmdSelectAll_Click();
+            form.cmdInsertLine_Click();
+            ASSERT_TRUE(engine.running() && engine.running()->flush());
+            SetAcadAutomation(nullptr);
+        }
+        setDrawingPath(QString());
+        const QJsonObject cli = entities(viaCli);
+        EXPECT_EQ(cli["inserts"].toArray().size(), 5);
+        EXPECT_EQ(cli["polylines"].toArray().size(), 1);
+        EXPECT_EQ(cli, entities(viaWindow));
+        // Both could be wrong alike: the stored choice (feet, each point's
+        // own zone) also puts every point where GeographicLib does.
+        if (c.args.isEmpty()) {
+            const PointRows sample = SamplePoints();
+            const QJsonArray inserts = cli["inserts"].toArray();
+            for (size_t i = 0; i < size_t(inserts.size()) && i < sample.size(); ++i) {
+                const PointRow& p = sample[i];
+                const double metres = p.elevation.isEmpty() ? 0 : p.elevation.chopped(1).toDouble();
+                EXPECT_TRUE(drawnAt(inserts[qsizetype(i)].toObject()["point"], p.latitude.toDouble(),
+                                    p.longitude.toDouble(), metres, 0, false))
+                    << p.name.toStdString();
+            }
+        }
+    }
 }
 
 // Every label, block choice, unit and zone choice, from a GPX and a KMZ file:

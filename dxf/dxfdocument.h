@@ -124,7 +124,6 @@ public:
 
     // The $ACADVER value ("" when the drawing has none).
     QByteArray version() const;
-    const QByteArray& lineEnd() const { return eol_; }
 
     static DxfTag tag(int code, const QByteArray& value);
     static DxfTag tag(int code, const char* value) { return tag(code, QByteArray(value)); }

@@ -475,11 +475,7 @@ bool DxfApplication::flush() {
     saving_ = true;
     saveError_ = save();
     saving_ = false;
-    if (!saveError_.isEmpty()) {
-        emit saveFailed(saveError_);
-        return false;
-    }
-    return true;
+    return saveError_.isEmpty();
 }
 
 QString DxfApplication::save() {

@@ -105,7 +105,6 @@ signals:
     void activeDrawingChanged(const QString& path);
     // ZoomExtents was called: views fit themselves to the drawing's extents.
     void zoomedToExtents();
-    void saveFailed(const QString& description);
     // The program is ending and the drawing's changes could not be written.
     void unsavedAtExit(const QString& description);
 

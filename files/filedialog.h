@@ -41,7 +41,6 @@ public:
     // Owner window handle: a native window id (QWidget::winId()), truncated to
     // 32 bits as the handle has always been; 0 = no owner.
     void setOwnerHwnd(std::int32_t WindowHandle) { owner_ = WindowHandle; }
-    std::int32_t OwnerHwnd() const { return owner_; }
 
     // Writing "" keeps the previous title; "" lets the chooser use its own.
     void setTitle(const QString& Caption);

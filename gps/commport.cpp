@@ -33,7 +33,6 @@ void CommPort::Output(const QString& text) {
         throw commError(comPortNotOpen);
     const QByteArray bytes = ToAnsi(text);
     writeBytes(bytes);
-    written_ += bytes.size();
 }
 
 QString CommPort::Input() {

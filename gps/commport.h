@@ -68,9 +68,6 @@ public:
     // 8018 when the port is closed, 8020 when the device cannot be read.
     QString Input();
 
-    // Bytes handed to Output since the port object was made (for measurements).
-    qint64 bytesWritten() const { return written_; }
-
 protected:
     // Sends bytes; raises as Output does.
     virtual void writeBytes(const QByteArray& bytes) = 0;
@@ -85,5 +82,4 @@ private:
     int number_ = 1;
     int inputLen_ = 0;
     QByteArray pending_;
-    qint64 written_ = 0;
 };

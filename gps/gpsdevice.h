@@ -51,7 +51,6 @@ public:
 
     void setPort(CommPort* port) { port_ = port; }
     CommPort* port() const { return port_; }
-    void setProgress(ProgressView* progress) { progress_ = progress; }
 
     // Tries ports 1 to 4 for a receiver and reports what it found. Only a port
     // that answers the version request with a "$PMGNVER" line holds one.

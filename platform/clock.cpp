@@ -62,7 +62,6 @@ qint64 RealClock::NowMs() {
 }
 
 void VirtualClock::Sleep(int ms) {
-    ++sleepCalls_;
     if (ms < 0)
         ms = 0;
     now_ += ms;
@@ -79,9 +78,6 @@ void VirtualClock::DoEvents() {
         QCoreApplication::processEvents();
 }
 
-void SetClock(Clock* clock) {
-    installed() = clock;
-}
 Clock& CurrentClock() {
     return installed() ? *installed() : static_cast<Clock&>(realClock());
 }

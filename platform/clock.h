@@ -50,20 +50,17 @@ public:
     // Whether DoEvents also runs Qt's pending events (default true).
     void setProcessEvents(bool on) { processEvents_ = on; }
     qint64 totalSlept() const { return slept_; }
-    int sleepCalls() const { return sleepCalls_; }
     int doEventsCalls() const { return doEventsCalls_; }
 
 private:
     qint64 now_ = 0;
     qint64 slept_ = 0;
-    int sleepCalls_ = 0;
     int doEventsCalls_ = 0;
     bool processEvents_ = true;
     std::vector<Listener> listeners_;
 };
 
-// Installs a clock (not owned); nullptr restores the real one.
-void SetClock(Clock* clock);
+// The installed clock (ScopedClock below), else the real one.
 Clock& CurrentClock();
 
 inline void Sleep(int ms) {

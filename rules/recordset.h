@@ -59,7 +59,6 @@ public:
     bool hasCurrent() const { return !isBOF() && !isEOF() && !deleted_; }
     int RecordCount() const { return static_cast<int>(keys_.size()); }
     EditModeKind EditMode() const { return editMode_; }
-    QStringList fieldNames() const { return fields_; }
 
     // MoveFirst/MoveLast on an empty set leave it at BOF and EOF without a
     // failure. MoveNext at EOF and MovePrevious at BOF throw 3021. Moving

@@ -58,7 +58,8 @@ QString CommandLinePath(const QString& commandLine) {
 Form1* StartUp(const QStringList& arguments) {
     const QString commandLine = CommandLineText(arguments);
     auto* form = new Form1;
-    if (LoadForm(form)) {
+    const bool loaded = LoadForm(form);
+    if (loaded) {
         const QString path = CommandLinePath(commandLine);
         if (!path.isEmpty() && FormatForPath(path))
             form->ImportFile(path); // into the new, empty table; Save asks for a name
@@ -75,7 +76,8 @@ Form1* StartUp(const QStringList& arguments) {
         form->show();
     }
     const bool cadRegistered = AcadMenuEnabledAtStartUp();
-    if (!LoadForm(form)) {
+    // A window that failed to load gets one more attempt; a loaded one needs none.
+    if (!loaded && !LoadForm(form)) {
         delete form;
         return nullptr;
     }

@@ -57,7 +57,6 @@ public:
     // changes: ColWidth still reports the width as set, so a printed report
     // keeps its layout.
     void setFillColumn(int col);
-    int FillColumn() const { return fillCol_; }
 
     // Columns whose decimal numbers are shown rounded to at most `decimals`
     // places (-1: as stored). Only the screen changes: TextMatrix, the cell

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "conversion/numbertext.h"
+#include "support/scopedenv.h"
 
 #include <QTemporaryDir>
 
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
+#include <optional>
 #include <string>
 
 using namespace numtext;
@@ -111,11 +113,12 @@ protected:
             if (std::system(command.c_str()) != 0)
                 GTEST_SKIP() << "no decimal-comma locale available (needs the locales package)";
         }
-        setenv("LOCPATH", dir.c_str(), 1);
+        locpath_.emplace("LOCPATH", QByteArray(dir.c_str()));
         if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
             GTEST_SKIP() << "no decimal-comma locale available";
     }
     void TearDown() override { std::setlocale(LC_NUMERIC, "C"); }
+    std::optional<ScopedEnv> locpath_; // put back when the test ends
 };
 
 TEST_F(DecimalCommaLocale, NumbersKeepTheirPoint) {

@@ -3,7 +3,10 @@
 // shared between programs: into the drawing the settings name, inserts `count` flag blocks labelled
 // "<label> <n>" through the drawing engine, `batch` at a time with an update
 // (and the save it schedules) after each batch. Starts when a line arrives on
-// standard input, so that a test can start two at once. Prints "rereads N"
+// standard input, so that a test can start two at once. When that line is
+// "step", each batch waits for a line of its own and is saved before "saved"
+// is printed, until a line "run" lets the rest go freely: a test can then
+// interleave two programs' saves for certain. Prints "rereads N"
 // (how often another program's version had to be read) and exits 0 when every
 // insert was saved, 1 otherwise.
 #include "dxf/dxfengine.h"
@@ -30,11 +33,16 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     std::string go;
     std::getline(std::cin, go);
+    bool stepping = go == "step";
 
     try {
         DxfAutomation automation;
         auto engine = std::dynamic_pointer_cast<DxfApplication>(automation.CreateObject());
         for (int n = 0; n < count;) {
+            if (stepping) {
+                std::string next;
+                stepping = std::getline(std::cin, next) && next != "run";
+            }
             auto ms = engine->ActiveDocument()->ModelSpace();
             for (int i = 0; i < batch && n < count; ++i, ++n) {
                 auto ref = ms->InsertBlock({double(n), label.size() * 10.0, 0}, block, 1, 1, 1, 0);
@@ -42,6 +50,13 @@ int main(int argc, char** argv) {
             }
             engine->ZoomExtents();
             engine->Update();
+            if (stepping) {
+                if (!engine->flush())
+                    std::fprintf(stderr, "%s\n", qPrintable(engine->lastSaveError()));
+                std::printf("saved\n");
+                std::fflush(stdout);
+                continue;
+            }
             QCoreApplication::processEvents(); // the scheduled save
             Sleep(5);                          // give the other program its turn
         }

@@ -300,19 +300,8 @@ TEST_F(FileMenu, FailingDiskAtAnyStepLeavesTheFileAndSaysWhy) {
     addRow("WP1", "35.5", "-90.25");
     addRow("WP2", "1", "2");
     addRow("WP3", "3", "4");
-    struct Case {
-        FaultInjection::Faults faults;
-        const char* reason;
-    };
-    const Case cases[] = {
-        {{0, ENOSPC, 0, 0, 0}, "No space left on device"},
-        {{30, ENOSPC, 0, 0, 0}, "No space left on device"},
-        {{-1, ENOSPC, EIO, 0, 0}, "Input/output error"},
-        {{-1, ENOSPC, 0, ENOSPC, 0}, "No space left on device"},
-        {{-1, ENOSPC, 0, 0, EROFS}, "Read-only file system"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.reason);
+    for (const WriteFault& c : DurableWriteFaults(3 * 27)) { // three 27-byte records
+        SCOPED_TRACE(c.what);
         form.blnSaved = false;
         ScriptedPrompts prompts;
         prompts.answerMessage(vbOK);
@@ -426,7 +415,7 @@ TEST_F(FileMenu, PipesAndDevicesAreRefusedAtOnce) {
 TEST_F(FileMenu, ARealFullDiskLeavesTheFileAndSaysWhy) {
     SmallTmpfs disk(path("disk"));
     if (!disk.mounted())
-        GTEST_SKIP() << disk.why().toStdString();
+        SKIP_WITHOUT_A_REAL_DISK(disk.why().toStdString());
     const QString keep = disk.path() + "/keep.gps";
     ASSERT_TRUE(writeBytes(keep, twoRecords()));
     ASSERT_TRUE(disk.fill());

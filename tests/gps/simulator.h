@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Starts magellan-sim (from the build's bin/) for a test and stops it after.
 #pragma once
+#include "support/scopedenv.h"
+
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -20,15 +22,15 @@ private:
 };
 
 // Sets KORVEL_COMM_PORTS (the devices behind port numbers 1, 2, ...) for a
-// scope, so a failed assertion cannot leave it set for the next test.
+// scope and restores it after, so a failed assertion cannot leave it set for
+// the next test.
 class ScopedCommPorts {
 public:
-    explicit ScopedCommPorts(const QStringList& devices) {
-        qputenv("KORVEL_COMM_PORTS", devices.join(QLatin1Char(',')).toLocal8Bit());
-    }
-    ~ScopedCommPorts() { qunsetenv("KORVEL_COMM_PORTS"); }
-    ScopedCommPorts(const ScopedCommPorts&) = delete;
-    ScopedCommPorts& operator=(const ScopedCommPorts&) = delete;
+    explicit ScopedCommPorts(const QStringList& devices)
+        : env_("KORVEL_COMM_PORTS", devices.join(QLatin1Char(',')).toLocal8Bit()) {}
+
+private:
+    ScopedEnv env_;
 };
 
 // Writes a data file of the simulator's format; returns the lines written.

@@ -5,7 +5,6 @@
 #include "gps/receivedpoints.h"
 #include "gps/serialcommport.h"
 #include "gps/waypointtransfer.h"
-#include "platform/numbers.h"
 #include "platform/settings.h"
 #include "simulator.h"
 #include "support/scriptedprompts.h"
@@ -30,16 +29,40 @@
 
 namespace {
 
-// The table row a data file line must give, by the same arithmetic as the
-// program: a refactoring guard over every row. The rows checked by hand below
-// are the independent check.
+// Degrees and minutes with three decimals ("1200.074": 12 degrees, 0.074
+// minutes) as decimal degrees in the table's text: 15 significant digits,
+// trailing zeros dropped, worked in whole numbers (the value is
+// units / 60000 exactly), not by the program's number parsing or formatting.
+QString decimalDegrees(const QString& field, int degreeDigits, bool negative) {
+    const qint64 units = field.left(degreeDigits).toLongLong() * 60000 +
+                         QString(field.mid(degreeDigits)).remove(QLatin1Char('.')).toLongLong();
+    if (units == 0)
+        return QStringLiteral("0");
+    const int intDigits = QString::number(units / 60000).size();
+    const int decimals = units / 60000 == 0 ? 15 : 15 - intDigits; // degrees >= 0.1 here
+    __int128 scaled = units;
+    for (int i = 0; i < decimals; ++i)
+        scaled *= 10;
+    scaled = (scaled + 30000) / 60000; // half up; never a tie (60000 holds a factor 3)
+    QString digits;
+    for (__int128 v = scaled; v > 0; v /= 10)
+        digits.prepend(QChar(char('0' + int(v % 10))));
+    digits = digits.rightJustified(decimals + 1, QLatin1Char('0'));
+    QString text = digits.left(digits.size() - decimals) + QLatin1Char('.') + digits.right(decimals);
+    while (text.endsWith(QLatin1Char('0')))
+        text.chop(1);
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    return negative ? QLatin1Char('-') + text : text;
+}
+
+// The table row a data file line must give: name, latitude, longitude,
+// elevation with its unit, message ("A" for a track point), first letter of
+// the icon (of the track name).
 QStringList expectedRow(const QString& dataLine) {
     const QStringList f = dataLine.split(QLatin1Char('|'));
-    auto degrees = [](const QString& field, const QString& hem, int digits) {
-        const double v = Val(field.left(digits)) + Val(field.mid(digits)) / 60;
-        return NumberToText(hem == QLatin1String("S") || hem == QLatin1String("W") ? -v : v);
-    };
-    const QString lat = degrees(f[1], f[2], 2), lon = degrees(f[3], f[4], 3);
+    const QString lat = decimalDegrees(f[1], 2, f[2] == QLatin1String("S"));
+    const QString lon = decimalDegrees(f[3], 3, f[4] == QLatin1String("W"));
     if (f[0] == QLatin1String("W"))
         return {f[7], lat, lon, f[5] + f[6], f[8], f[9].left(1)};
     return {f[7], lat, lon, f[5] + f[6], QStringLiteral("A"), f[8].left(1)};
@@ -85,7 +108,9 @@ TEST(GpsEndToEnd, ConnectOnPortThreeThenDownloadWaypointsAndTrack) {
     EXPECT_EQ(added.added, 2000);
     ASSERT_EQ(grid.Rows(), 1 + 2500);
     for (int r = 1; r < grid.Rows(); ++r)
-        ASSERT_EQ(tableRow(grid, r), expectedRow(data.at(r - 1))) << "row " << r;
+        ASSERT_EQ(tableRow(grid, r).join('|').toStdString(),
+                  expectedRow(data.at(r - 1)).join('|').toStdString())
+            << "row " << r;
     // Worked by hand from the data lines: "W|1200.074|N|00200.182|E|0000006|M|WP002|gate 2|c",
     // "W|1300.111|S|00300.273|W|0000009|M|WP003||d" and the last track point
     // "T|3525.987|N|08633.983|W|00299|M|121999.00|RIVER|140602".
@@ -215,7 +240,9 @@ constexpr double kThousandthMinute = 0.001 / 60;
 // the simulator's store is written to store() as it changes. It sends at full
 // speed unless paced (4800 baud, as a receiver sends).
 struct ConnectedReceiver {
-    ConnectedReceiver(int waypoints, int tracks, QStringList extra = {}, bool paced = false) {
+    ConnectedReceiver(int waypoints, int tracks, QStringList extra = {}, bool paced = false,
+                      ProgressView* progress = nullptr)
+        : progressView(progress) {
         QStringList args{"--dump", dir.filePath("store.txt")};
         if (!paced)
             args << "--no-pacing";
@@ -237,7 +264,8 @@ struct ConnectedReceiver {
     std::unique_ptr<Simulator> receiver;
     std::unique_ptr<ScopedCommPorts> ports;
     SerialCommPort port;
-    GPSDevice device{&port};
+    ProgressView* progressView;
+    GPSDevice device{&port, progressView};
     FlexGrid grid;
 };
 
@@ -446,7 +474,9 @@ TEST(GpsEndToEnd, CancelDuringATrackDownloadKeepsTheCompleteLines) {
     EXPECT_LT(added.added, 150);
     EXPECT_EQ(added.skipped(), 0); // no half line
     for (int r = 1; r < grid.Rows(); ++r)
-        ASSERT_EQ(tableRow(grid, r), expectedRow(data.at(2 + r - 1))) << "row " << r;
+        ASSERT_EQ(tableRow(grid, r).join('|').toStdString(),
+                  expectedRow(data.at(2 + r - 1)).join('|').toStdString())
+            << "row " << r;
 
     // The rest of the track did not stay in the port: the next download is clean.
     progress.after = 1 << 30;
@@ -455,16 +485,14 @@ TEST(GpsEndToEnd, CancelDuringATrackDownloadKeepsTheCompleteLines) {
     EXPECT_TRUE(device.lastDownloadComplete());
     EXPECT_EQ(device.receivedDataLines().size(), 2);
     device.CloseDevice();
-    qunsetenv("KORVEL_COMM_PORTS");
 }
 
 // A receiver deaf to the host while it sends a 2,434-point track, about 14 s
 // at 115200 baud: after Cancel the rest is discarded up to its end line,
 // however long that takes, so the next command gets its own answer.
 TEST(GpsEndToEnd, AfterCancelTheRestOfALongTrackIsDiscardedBeforeTheNextCommand) {
-    ConnectedReceiver r(3, 2434, {"--fault", "stream-on", "--baud", "115200"}, true);
     CancelAfterLines progress(10);
-    r.device.setProgress(&progress);
+    ConnectedReceiver r(3, 2434, {"--fault", "stream-on", "--baud", "115200"}, true, &progress);
     ASSERT_TRUE(r.device.ReceiveTracks());
     EXPECT_TRUE(r.device.lastDownloadCancelled());
     const qsizetype kept = r.device.receivedDataLines().size();

@@ -6,6 +6,7 @@
 #include "gps/serialcommport.h"
 #include "gps/waypointtransfer.h"
 #include "simulator.h"
+#include "support/scopedenv.h"
 #include "support/scriptedprompts.h"
 #include "support/tablerows.h"
 #include "table/flexgrid.h"
@@ -17,10 +18,8 @@
 namespace {
 
 struct PortList {
-    explicit PortList(const QStringList& paths) {
-        qputenv("KORVEL_COMM_PORTS", paths.join(',').toLocal8Bit());
-    }
-    ~PortList() { qunsetenv("KORVEL_COMM_PORTS"); }
+    explicit PortList(const QStringList& paths) : env("KORVEL_COMM_PORTS", paths.join(',').toLocal8Bit()) {}
+    ScopedEnv env;
 };
 
 } // namespace

@@ -55,21 +55,7 @@ TEST(DurableWrite, EveryFaultLeavesTheOldFileAndNamesTheSystemReason) {
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0640), 0);
     const QByteArray fresh(10000, 'n');
 
-    struct Case {
-        const char* what;
-        FaultInjection::Faults faults;
-        const char* reason;
-    };
-    const Case cases[] = {
-        {"disk full at once", {0, ENOSPC, 0, 0, 0}, "No space left on device"},
-        {"disk full mid-way", {4096, ENOSPC, 0, 0, 0}, "No space left on device"},
-        {"disk full one byte short", {9999, ENOSPC, 0, 0, 0}, "No space left on device"},
-        {"read error on the device", {100, EIO, 0, 0, 0}, "Input/output error"},
-        {"fsync fails", {-1, ENOSPC, EIO, 0, 0}, "Input/output error"},
-        {"close fails", {-1, ENOSPC, 0, ENOSPC, 0}, "No space left on device"},
-        {"rename refused", {-1, ENOSPC, 0, 0, EROFS}, "Read-only file system"},
-    };
-    for (const Case& c : cases) {
+    for (const WriteFault& c : DurableWriteFaults(fresh.size())) {
         SCOPED_TRACE(c.what);
         QString error;
         {

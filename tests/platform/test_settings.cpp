@@ -66,22 +66,12 @@ TEST(Settings, AFailedWriteIsToldOnceAndTheValuesStayInUse) {
     const QString file = SettingsFilePath(app);
     ASSERT_TRUE(SaveSetting(app, "Options", "Metric", "True"));
     const QByteArray old = contents(file);
-    struct Case {
-        FaultInjection::Faults faults;
-        const char* reason;
-    };
-    const Case cases[] = {
-        {{0, ENOSPC, 0, 0, 0}, "No space left on device"},
-        {{10, ENOSPC, 0, 0, 0}, "No space left on device"},
-        {{-1, ENOSPC, EIO, 0, 0}, "Input/output error"},
-        {{-1, ENOSPC, 0, EIO, 0}, "Input/output error"},
-        {{-1, ENOSPC, 0, 0, EROFS}, "Read-only file system"},
-    };
     ScriptedPrompts prompts;
     prompts.answerMessage(vbOK);
     int zone = 10;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.reason);
+    // At least the size of the file before, one value shorter than after.
+    for (const WriteFault& c : DurableWriteFaults(old.size())) {
+        SCOPED_TRACE(c.what);
         const QString value = QString::number(++zone);
         {
             FaultInjection inject("Failing Disk.ini", c.faults);

@@ -19,12 +19,14 @@
 #include "support/drawingfixture.h"
 #include "support/dxfreadback.h"
 #include "support/scriptedprompts.h"
+#include "support/utmreference.h"
 #include "table/flexgrid.h"
 #include "table/tablesetup.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <cmath>
 #include <unistd.h>
 
 namespace {
@@ -174,6 +176,77 @@ TEST_F(CommandLine, ExitStatusTellsWhatWentAndNothingIsWrittenOnFailure) {
         EXPECT_TRUE(help.out.contains(word)) << word;
 }
 
+// A waypoint of the drawing tests: where it is and what it says.
+struct Spot {
+    const char* name;
+    double lat, lon;
+    double elevation; // metres; 0: none given
+    const char* message;
+    const char* icon;
+};
+
+// One point in zone 15; one south of the equator in zone 16; one in the band
+// of zone 31 that is drawn in zone 32 (the Norway area), forced zone or not.
+const Spot kSpots[] = {
+    {"P1", 35.2763888888889, -90.2763888888889, 28, "CAMP 4", "c"},
+    {"P2", -33.5, -84.5, 0, "OAK-T", ""},
+    {"P3", 60.5, 5.5, 100, "plain", "a"},
+};
+
+// The spots as a GPX file and as a KMZ (a zip holding doc.kml), both written here.
+void writeSpots(const QString& gpx, const QString& kmz) {
+    QByteArray g = "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"test\" "
+                   "xmlns=\"http://www.topografix.com/GPX/1/1\">\n";
+    QByteArray k = "<?xml version=\"1.0\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document>\n";
+    for (const Spot& p : kSpots) {
+        const QByteArray lat = QByteArray::number(p.lat, 'g', 15), lon = QByteArray::number(p.lon, 'g', 15);
+        const QByteArray ele = p.elevation != 0 ? QByteArray::number(p.elevation) : QByteArray();
+        g += "<wpt lat=\"" + lat + "\" lon=\"" + lon + "\">" +
+             (ele.isEmpty() ? "" : "<ele>" + ele + "</ele>") + "<name>" + p.name + "</name><desc>" +
+             p.message + "</desc><sym>" + p.icon + "</sym></wpt>\n";
+        k += QByteArray("<Placemark><name>") + p.name + "</name><description>" + p.message +
+             "</description><Point><coordinates>" + lon + "," + lat + (ele.isEmpty() ? "" : "," + ele) +
+             "</coordinates></Point></Placemark>\n";
+    }
+    QFile f(gpx);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(g + "</gpx>\n");
+    f.close();
+    QFile kml(kmz + ".kml");
+    ASSERT_TRUE(kml.open(QIODevice::WriteOnly));
+    kml.write(k + "</Document></kml>\n");
+    kml.close();
+    const ToolRun zip = RunTool("/usr/bin/python3", {"-c",
+                                                     "import sys, zipfile\n"
+                                                     "with zipfile.ZipFile(sys.argv[2], 'w') as z:\n"
+                                                     "    z.write(sys.argv[1], 'doc.kml')\n",
+                                                     kmz + ".kml", kmz});
+    ASSERT_EQ(zip.exitCode, 0) << zip.err.toStdString();
+}
+
+// Where a drawn point lies, as ezdxf reads it, against where GeographicLib puts
+// (lat, lon) in the zone and unit given, and the elevation in that unit; the
+// program's series is within 15 mm of it and rounds to hundredths.
+::testing::AssertionResult drawnAt(const QJsonValue& point, double lat, double lon, double elevation,
+                                   int forcedZone, bool metric) {
+    const auto [e, n] = UtmReference(lat, lon, UtmZoneOf(lat, lon, forcedZone), metric);
+    const double unit = metric ? 1 : 3.28083;
+    const double want[] = {e, n, elevation * unit};
+    const QJsonArray got = point.toArray();
+    if (got.size() != 3)
+        return ::testing::AssertionFailure() << "not a point: " << got.size() << " values";
+    for (int k = 0; k < 3; ++k)
+        if (std::fabs(got[k].toDouble() - want[k]) > (k < 2 ? 0.02 * unit : 0.0051))
+            return ::testing::AssertionFailure()
+                   << "value " << k << " = " << got[k].toDouble() << ", expected about " << want[k];
+    return ::testing::AssertionSuccess();
+}
+
+QString labelOf(const QJsonObject& insert) {
+    const QJsonArray attribs = insert["attribs"].toArray();
+    return attribs.isEmpty() ? QString() : attribs[0].toArray()[1].toString();
+}
+
 // The drawing as ezdxf reads it: layers, inserts with attributes, polylines.
 QJsonObject entities(const QString& path) {
     QJsonObject r = readBack(path);
@@ -239,6 +312,113 @@ TEST_F(CommandLine, ConvertToDrawingEqualsInsertAllAndInsertALine) {
         EXPECT_EQ(cli["inserts"].toArray().size(), 5);
         EXPECT_EQ(cli["polylines"].toArray().size(), 1);
         EXPECT_EQ(cli, entities(viaWindow));
+        // Both could be wrong alike: the stored choice (feet, each point's
+        // own zone) also puts every point where GeographicLib does.
+        if (c.args.isEmpty()) {
+            const PointRows sample = SamplePoints();
+            const QJsonArray inserts = cli["inserts"].toArray();
+            for (size_t i = 0; i < size_t(inserts.size()) && i < sample.size(); ++i) {
+                const PointRow& p = sample[i];
+                const double metres = p.elevation.isEmpty() ? 0 : p.elevation.chopped(1).toDouble();
+                EXPECT_TRUE(drawnAt(inserts[qsizetype(i)].toObject()["point"], p.latitude.toDouble(),
+                                    p.longitude.toDouble(), metres, 0, false))
+                    << p.name.toStdString();
+            }
+        }
+    }
+}
+
+// Every label, block choice, unit and zone choice, from a GPX and a KMZ file:
+// the drawing as ezdxf reads it holds each point where GeographicLib puts it.
+TEST_F(CommandLine, DrawingOptionsPlaceAndLabelEveryPointAsGeographicLibPutsIt) {
+    writeSpots(path("spots.gpx"), path("spots.kmz"));
+    const struct {
+        const char* input;
+        QStringList args;
+        QStringList labels, blocks;
+        bool metric;
+        int zone;
+    } cases[] = {
+        // The shipped rules: "CAMP " at the left and "-T" at the right, cut off a message label.
+        {"spots.gpx",
+         {"--label", "message", "--block", "rules", "--metres", "--zone", "0"},
+         {"4", "OAK", "plain"},
+         {"a", "b", "Flag"},
+         true,
+         0},
+        {"spots.gpx",
+         {"--label", "name", "--block", "icon", "--model", "Meridian", "--feet", "--zone", "0"},
+         {"P1", "P2", "P3"},
+         {"c", "Flag", "a"},
+         false,
+         0},
+        {"spots.gpx",
+         {"--label", "name-message", "--block", "flag", "--metres", "--zone", "16"},
+         {"P1: CAMP 4", "P2: OAK-T", "P3: plain"},
+         {"Flag", "Flag", "Flag"},
+         true,
+         16},
+        {"spots.kmz",
+         {"--label", "message-name", "--block", "flag", "--feet", "--zone", "16"},
+         {"CAMP 4: P1", "OAK-T: P2", "plain: P3"},
+         {"Flag", "Flag", "Flag"},
+         false,
+         16},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE((c.input + (" " + c.args.join(' '))).toStdString());
+        const QString out = path(QStringLiteral("spots%1.dxf").arg(n++));
+        const ToolRun r = korvel(QStringList{"--convert", path(c.input), out, "--layer", "Survey"} + c.args +
+                                 QStringList{"--line"});
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        const QJsonObject drawing = readBack(out);
+        EXPECT_EQ(problemsOf(drawing), "");
+        const QJsonArray inserts = drawing["inserts"].toArray();
+        ASSERT_EQ(inserts.size(), 3);
+        const QJsonArray line = drawing["polylines"].toArray();
+        ASSERT_EQ(line.size(), 1);
+        ASSERT_EQ(line[0].toArray().size(), 3);
+        for (int i = 0; i < 3; ++i) {
+            const Spot& p = kSpots[i];
+            const QJsonObject insert = inserts[i].toObject();
+            EXPECT_EQ(labelOf(insert).toStdString(), c.labels[i].toStdString());
+            EXPECT_EQ(insert["block"].toString().toStdString(), c.blocks[i].toStdString());
+            EXPECT_EQ(insert["layer"].toString().toStdString(), "Survey");
+            EXPECT_TRUE(drawnAt(insert["point"], p.lat, p.lon, p.elevation, c.zone, c.metric)) << p.name;
+            EXPECT_TRUE(drawnAt(line[0].toArray()[i], p.lat, p.lon, p.elevation, c.zone, c.metric)) << p.name;
+        }
+    }
+}
+
+// Degrees and minutes as the receiver sends them ("1200.074", two or three
+// degree digits), as decimal degrees.
+double receivedDegrees(const QString& field, int degreeDigits, const QString& hemisphere) {
+    const double v = field.left(degreeDigits).toDouble() + field.mid(degreeDigits).toDouble() / 60;
+    return hemisphere == "S" || hemisphere == "W" ? -v : v;
+}
+
+TEST_F(CommandLine, ReceiveIntoADrawingPlacesTheReceiversWaypoints) {
+    const QStringList data = WriteSimulatorData(path("receiver.txt"), 12, 0);
+    Simulator receiver({"--data", path("receiver.txt"), "--no-pacing"});
+    ASSERT_FALSE(receiver.path().isEmpty());
+    const QString out = path("received.dxf");
+    const ToolRun r = korvel({"--receive", "waypoints", out, "--port", receiver.path(), "--label", "name",
+                              "--block", "flag", "--layer", "GPS", "--metres", "--zone", "0"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QJsonObject drawing = readBack(out);
+    EXPECT_EQ(problemsOf(drawing), "");
+    const QJsonArray inserts = drawing["inserts"].toArray();
+    ASSERT_EQ(inserts.size(), data.size());
+    for (int i = 0; i < data.size(); ++i) {
+        // "W|1200.074|N|00200.182|E|0000006|M|WP002|gate 2|c"
+        const QStringList f = data[i].split('|');
+        SCOPED_TRACE(data[i].toStdString());
+        const QJsonObject insert = inserts[i].toObject();
+        EXPECT_EQ(labelOf(insert).toStdString(), f[7].toStdString());
+        EXPECT_EQ(insert["layer"].toString().toStdString(), "GPS");
+        EXPECT_TRUE(drawnAt(insert["point"], receivedDegrees(f[1], 2, f[2]), receivedDegrees(f[3], 3, f[4]),
+                            f[5].toDouble(), 0, true));
     }
 }
 
@@ -286,7 +466,7 @@ TEST_F(CommandLine, ReceiveEqualsGetWaypointsAndGetTrack) {
                   QString("%1 %2 written to %3\n").arg(c.count).arg(c.noun, path(c.file)));
 
         // The same download as the window's GPS menu makes it.
-        qputenv("KORVEL_COMM_PORTS", receiver.path().toLocal8Bit());
+        ScopedCommPorts ports({receiver.path()});
         ScriptedPrompts prompts;
         prompts.setAnswerMessagesWithOk(true);
         SerialCommPort port;
@@ -297,7 +477,6 @@ TEST_F(CommandLine, ReceiveEqualsGetWaypointsAndGetTrack) {
         ASSERT_TRUE(c.what == "track" ? device.ReceiveTracks() : device.ReceiveWaypoints());
         AppendReceivedPoints(grid, device.receivedDataLines());
         device.CloseDevice();
-        qunsetenv("KORVEL_COMM_PORTS");
         PointRows expected = TableRows(grid, false);
         if (c.file.endsWith(".gpx")) // GPX carries elevations in metres
             for (PointRow& e : expected)

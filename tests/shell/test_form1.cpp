@@ -431,3 +431,41 @@ TEST(StartUp, PointsFileFromTheCommandLineIsTheCurrentFile) {
     EXPECT_EQ(untitled->MSFlexGrid1->Rows(), 4);
     EXPECT_EQ(untitled->strCurrentFile, QString());
 }
+
+// A GPX file named on the command line is imported into an untitled table:
+// its waypoints are the rows, and Save asks for a name instead of writing
+// points over the GPX file.
+TEST(StartUp, GpxFileFromTheCommandLineIsImportedUntitled) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("start.gpx");
+    const QByteArray gpx = "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"test\" "
+                           "xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
+                           "<wpt lat=\"35.5\" lon=\"-90.25\"><name>Gate</name><desc>east gate</desc></wpt>\n"
+                           "<wpt lat=\"-1.125\" lon=\"2.5\"><name>Well</name></wpt>\n</gpx>\n";
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(gpx);
+    }
+    std::unique_ptr<Form1> form(StartUp({path}));
+    ASSERT_TRUE(form);
+    EXPECT_TRUE(form->isVisible());
+    const FlexGrid& grid = *form->MSFlexGrid1;
+    ASSERT_EQ(grid.Rows(), 3);
+    EXPECT_EQ(QStringList({grid.TextMatrix(1, colName), grid.TextMatrix(1, colLatitude),
+                           grid.TextMatrix(1, colLongitude), grid.TextMatrix(1, colMessage)}),
+              QStringList({"Gate", "35.5", "-90.25", "east gate"}));
+    EXPECT_EQ(QStringList({grid.TextMatrix(2, colName), grid.TextMatrix(2, colLatitude),
+                           grid.TextMatrix(2, colLongitude)}),
+              QStringList({"Well", "-1.125", "2.5"}));
+    EXPECT_EQ(form->strCurrentFile, QString());
+    ScriptedPrompts prompts;
+    prompts.answerFile(QString()); // Cancel
+    form->blnSaved = false;
+    form->cmdSave_Click();
+    EXPECT_EQ(prompts.prompts().size(), 1);
+    EXPECT_FALSE(form->blnSaved);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), gpx);
+}

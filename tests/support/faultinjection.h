@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <string>
+#include <vector>
 
 class FaultInjection {
 public:
@@ -50,3 +51,27 @@ private:
     long long (*failures_)() = nullptr;
     bool loaded_ = false;
 };
+
+// One way a write through the durable-write helper can fail, and the system's
+// reason the writer must give for it.
+struct WriteFault {
+    const char* what;
+    FaultInjection::Faults faults;
+    const char* reason;
+};
+
+// The faults every writer that goes through the durable-write helper is
+// checked against, for a write of at least `size` bytes (the part-way cases
+// stop inside it). The first is a full disk from the first byte.
+inline std::vector<WriteFault> DurableWriteFaults(long long size) {
+    return {
+        {"disk full at once", {0, ENOSPC, 0, 0, 0}, "No space left on device"},
+        {"disk full mid-way", {size / 2, ENOSPC, 0, 0, 0}, "No space left on device"},
+        {"disk full one byte short", {size - 1, ENOSPC, 0, 0, 0}, "No space left on device"},
+        {"write error on the device", {size / 4, EIO, 0, 0, 0}, "Input/output error"},
+        {"fsync fails", {-1, ENOSPC, EIO, 0, 0}, "Input/output error"},
+        {"close fails", {-1, ENOSPC, 0, ENOSPC, 0}, "No space left on device"},
+        {"rename refused", {-1, ENOSPC, 0, 0, EACCES}, "Permission denied"},
+        {"read-only", {-1, ENOSPC, 0, 0, EROFS}, "Read-only file system"},
+    };
+}

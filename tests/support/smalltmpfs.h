@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A real full disk for one test: a 64 KiB tmpfs mounted on a folder, filled
 // on demand. Mounting needs root (CI runs as root); where it is refused,
-// mounted() is false and why() says so, and the test skips with that reason.
+// mounted() is false and why() says so, and the test skips with that reason
+// on a developer's machine and fails under CI (SKIP_WITHOUT_A_REAL_DISK).
 #pragma once
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,24 @@
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <unistd.h>
+
+#include <gtest/gtest.h>
+
+// Whether this run is CI's (.ci/run exports CI=true), where a real-disk case
+// that cannot run is a failure, not a skip.
+inline bool RunningUnderCi() {
+    const QByteArray ci = qgetenv("CI");
+    return !ci.isEmpty() && ci != "false" && ci != "0";
+}
+
+// Ends the test when its real disk cannot be had: a skip with the reason on a
+// developer's machine, a failure under CI.
+#define SKIP_WITHOUT_A_REAL_DISK(why)                                                                        \
+    do {                                                                                                     \
+        if (RunningUnderCi())                                                                                \
+            FAIL() << "CI must run the real full-disk case: " << (why);                                      \
+        GTEST_SKIP() << (why);                                                                               \
+    } while (false)
 
 class SmallTmpfs {
 public:

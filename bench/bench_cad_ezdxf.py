@@ -1,8 +1,12 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-# ezdxf doing the drawing engine's benchmark job: one R12 drawing, the block of
-# a block drawing file defined once, N inserts each with the block's attributes
-# (text set), file written at the end. Prints the seconds taken, one number.
+# ezdxf doing the drawing engine's benchmark job: one R12 drawing (or the drawing
+# BASE, read first, when given), the block of a block drawing file defined once,
+# N inserts each with the block's attributes (text set), file written at the end.
+# Prints the seconds taken, one number.
+#   bench_cad_ezdxf.py BLOCK OUT N [BASE]
+#   bench_cad_ezdxf.py --base OUT MB     writes an R2018 drawing of about MB
+#                                        megabytes of lines, to insert into
 import sys
 import time
 
@@ -10,17 +14,30 @@ import ezdxf
 from ezdxf.addons import Importer
 
 
+def base(out_path, megabytes):
+    doc = ezdxf.new("R2018")
+    msp = doc.modelspace()
+    # A LINE of an R2018 drawing takes about 260 bytes.
+    for i in range(int(megabytes * 1e6 / 260)):
+        msp.add_line((i % 1000, i // 1000), (i % 1000 + 0.5, i // 1000 + 0.5), dxfattribs={"layer": "SITE"})
+    doc.saveas(out_path)
+
+
 def main():
+    if sys.argv[1] == "--base":
+        base(sys.argv[2], float(sys.argv[3]))
+        return
     block_file, out_path, count = sys.argv[1], sys.argv[2], int(sys.argv[3])
     start = time.perf_counter()
     source = ezdxf.readfile(block_file)
-    doc = ezdxf.new("R12")
+    doc = ezdxf.readfile(sys.argv[4]) if len(sys.argv) > 4 else ezdxf.new("R12")
     block = doc.blocks.new(name="FLAG")
     attdefs = [e for e in source.modelspace() if e.dxftype() == "ATTDEF"]
     importer = Importer(source, doc)
     importer.import_entities(source.modelspace(), block)
     importer.finalize()
-    doc.layers.add("POINTS")
+    if "POINTS" not in doc.layers:
+        doc.layers.add("POINTS")
     msp = doc.modelspace()
     for i in range(count):
         ref = msp.add_blockref("FLAG", (i * 1.5, (i % 100) * 2.0), dxfattribs={"layer": "POINTS"})

@@ -535,9 +535,8 @@ struct WatchingView final : ProgressView {
 // learnt 5, the upload replaced one and added three), and the simulator's
 // own store agrees.
 TEST(GpsEndToEnd, UploadAndADownloadWhoseCountIsKnownShowNOfM) {
-    ConnectedReceiver r(5, 0);
     WatchingView view;
-    r.device.setProgress(&view);
+    ConnectedReceiver r(5, 0, {}, false, &view);
     ASSERT_TRUE(r.device.ReceiveWaypoints());
     EXPECT_EQ(view.texts.last(), QStringLiteral("5 waypoints received")); // nothing known before
     EXPECT_EQ(view.bars.last(), QStringLiteral("5/0"));                   // so no bar

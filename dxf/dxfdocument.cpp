@@ -125,7 +125,10 @@ bool DxfTagReader::line(const char** start, qsizetype* len) {
     const void* nl = std::memchr(*start, '\n', size_ - pos_);
     qsizetype n = nl ? static_cast<const char*>(nl) - *start : size_ - pos_;
     pos_ += n + (nl ? 1 : 0);
-    if (n > 0 && (*start)[n - 1] == '\r')
+    // Every carriage return before the line feed ends the line with it: one
+    // kept in the text would be written back before the document's own line
+    // end and read as a line end again, so the text would shrink at each save.
+    while (n > 0 && (*start)[n - 1] == '\r')
         --n;
     *len = n;
     ++line_;

@@ -437,6 +437,13 @@ TEST(DxfDocument, ReadingAndWritingGivesBackTheSameBytes) {
     const QByteArray odd = "0\nSECTION\n2\nENTITIES\n 0\nPOINT\n   8\n  layer with blanks  \n10\n1\n20\n2\n"
                            "0\nENDSEC\n0\nEOF\ntrailing words\n";
     EXPECT_EQ(DxfDocument::parse(odd).toBytes(), odd);
+    // Lines ending in several carriage returns: what is written once reads
+    // back to the same bytes (a kept return used to be lost at every save).
+    const QByteArray returns =
+        "0\nSECTION\n2\nENTITIES\n0\nTEXT\n  8\r\r\r\n0\n1\nA\r\r\n0\nENDSEC\n0\nEOF\n";
+    const QByteArray once = DxfDocument::parse(returns).toBytes();
+    EXPECT_EQ(DxfDocument::parse(once).toBytes(), once);
+    EXPECT_FALSE(once.contains('\r'));
     EXPECT_EQ(DxfDocument::formatNumber(0.1), "0.1");
     EXPECT_EQ(DxfDocument::formatNumber(-0.0), "0.0");
     EXPECT_EQ(DxfDocument::formatNumber(4100000), "4100000.0");

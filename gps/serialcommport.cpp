@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <utility>
 
 QStringList commPortDevices() {
     const QByteArray env = qgetenv("KORVEL_COMM_PORTS");
@@ -77,6 +78,7 @@ QString SerialDeviceProblem(const QString& path) {
 }
 
 SerialCommPort::SerialCommPort() = default;
+SerialCommPort::SerialCommPort(QStringList devices) : devices_(std::move(devices)) {}
 SerialCommPort::~SerialCommPort() {
     if (port_)
         port_->close();
@@ -103,7 +105,7 @@ void SerialCommPort::setPortOpen(bool open) {
     if (PortOpen())
         throw commError(comPortAlreadyOpen);
     const int n = commPortNumber();
-    const QStringList devices = commPortDevices();
+    const QStringList devices = devices_ ? *devices_ : commPortDevices();
     if (n < 1 || n > devices.size() || devices.at(n - 1).isEmpty())
         throw commError(comInvalidPort);
 

@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 class QSerialPort;
 
@@ -35,7 +36,11 @@ QString SerialDeviceProblem(const QString& path);
 
 class SerialCommPort final : public CommPort {
 public:
+    // devices: the device paths behind port numbers 1, 2, ... (as
+    // commPortDevices() gives them); without it commPortDevices() is asked at
+    // each open, so a changed setting or environment takes effect.
     SerialCommPort();
+    explicit SerialCommPort(QStringList devices);
     ~SerialCommPort() override;
 
     bool PortOpen() const override;
@@ -50,6 +55,7 @@ protected:
 
 private:
     void applySettings();
+    std::optional<QStringList> devices_;
     std::unique_ptr<QSerialPort> port_;
     QString device_;
 };

@@ -442,9 +442,9 @@ int receive(const Arguments& a, FlexGrid& grid) {
             err(problem);
             return kFailed;
         }
-        qputenv("KORVEL_COMM_PORTS", QFile::encodeName(a.port));
     }
-    SerialCommPort port;
+    // --port searches that device alone; otherwise the ports the program finds.
+    SerialCommPort port = a.port.isEmpty() ? SerialCommPort() : SerialCommPort(QStringList{a.port});
     StderrProgress progress;
     GPSDevice device(&port, isatty(STDERR_FILENO) ? &progress : nullptr);
     if (!device.SearchForDevice())

@@ -6,7 +6,7 @@
 // labels, polyline) must keep the drawing readable with its old text intact.
 #include "dxf/dxfdocument.h"
 #include "dxf/dxfdrawing.h"
-#include "dxf/dxfrender.h"
+#include "render/dxfrender.h"
 
 #include <QGuiApplication>
 

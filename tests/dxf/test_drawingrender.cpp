@@ -2,8 +2,8 @@
 // The model space renderer, painted into images: where things land, in which
 // colour, through block references, and what is left out.
 #include "dxf/dxfdrawing.h"
-#include "dxf/dxfrender.h"
-#include "dxf/mtextlayout.h"
+#include "render/dxfrender.h"
+#include "render/mtextlayout.h"
 #include "support/drawingfixture.h"
 
 #include <QImage>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "dxf/dxfrender.h"
+#include "render/dxfrender.h"
 
-#include "dxf/mtextlayout.h"
 #include "platform/ansi.h"
+#include "render/mtextlayout.h"
 
 #include <QElapsedTimer>
 #include <QFont>

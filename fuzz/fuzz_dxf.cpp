@@ -101,6 +101,12 @@ void asBlock(const QByteArray& bytes) {
 
 } // namespace
 
+// fontconfig keeps what it loads for a font asked for the first time (a text
+// style's face) for the life of the process; it is not ours.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+
 // The drawing window's scene measures text with the fonts of a GUI
 // application, as in the program: one without a screen.
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {

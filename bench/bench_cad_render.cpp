@@ -4,7 +4,7 @@
 // (zoom extents), views where labels are drawn, and the scene rebuild that
 // follows a change of the drawing.
 #include "dxf/dxfdrawing.h"
-#include "dxf/dxfrender.h"
+#include "render/dxfrender.h"
 
 #include <QApplication>
 #include <QImage>

@@ -8,7 +8,7 @@
 // meanwhile; until then the view shows the previous picture. Model space is
 // drawn on a dark background, or a light one for printing-like viewing.
 #pragma once
-#include "dxf/dxfrender.h"
+#include "render/dxfrender.h"
 
 #include <QPoint>
 #include <QPointF>

@@ -459,17 +459,26 @@ std::vector<DxfObject> adapt(const std::vector<DxfObject>& entities, bool fromMo
     return out;
 }
 
-namespace {
-
-// The Qt codec for a $DWGCODEPAGE value ("ANSI_1251" -> "windows-1251").
 QByteArray codecName(const QByteArray& codepage) {
-    QByteArray cp = codepage.trimmed().toUpper();
-    if (cp.startsWith("ANSI_"))
-        return "windows-" + cp.mid(5);
+    const QByteArray cp = codepage.trimmed().toUpper();
+    if (cp.startsWith("ANSI_")) {
+        const QByteArray n = cp.mid(5);
+        if (n == "932")
+            return "Shift_JIS";
+        if (n == "936")
+            return "GBK";
+        if (n == "949")
+            return "windows-949";
+        if (n == "950")
+            return "Big5";
+        return "windows-" + n;
+    }
+    if (cp.startsWith("DOS"))
+        return "IBM" + cp.mid(3);
+    if (cp.startsWith("ISO8859-"))
+        return "ISO-8859-" + cp.mid(8);
     return "windows-1252";
 }
-
-} // namespace
 
 QByteArray encodeText(const QString& text, const QByteArray& version, const QByteArray& codepage) {
     if (isUtf8(version))

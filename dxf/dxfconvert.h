@@ -66,6 +66,12 @@ using Recode = std::function<QByteArray(const QByteArray&)>;
 std::vector<DxfObject> adapt(const std::vector<DxfObject>& entities, bool fromModern,
                              const QByteArray& toVersion, const Recode& recode, const QString& path);
 
+// The Qt codec name for a $DWGCODEPAGE value: "ANSI_1251" -> "windows-1251",
+// "ANSI_932" -> "Shift_JIS", "DOS850" -> "IBM850", "ISO8859-2" -> "ISO-8859-2";
+// "windows-1252" for anything else (the default code page). The engine and the
+// renderer both read text through it, so a drawing's text reads alike in both.
+QByteArray codecName(const QByteArray& codepage);
+
 // Text as a drawing of that version and $DWGCODEPAGE holds it: UTF-8 from
 // AC1021 on; before, the code page with \U+XXXX for characters outside it.
 QByteArray encodeText(const QString& text, const QByteArray& version, const QByteArray& codepage);

@@ -6,7 +6,7 @@
 // labels, polyline) must keep the drawing readable with its old text intact.
 #include "dxf/dxfdocument.h"
 #include "dxf/dxfdrawing.h"
-#include "dxf/dxfrender.h"
+#include "render/dxfrender.h"
 
 #include <QGuiApplication>
 
@@ -100,6 +100,12 @@ void asBlock(const QByteArray& bytes) {
 }
 
 } // namespace
+
+// fontconfig keeps what it loads for a font asked for the first time (a text
+// style's face) for the life of the process; it is not ours.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
 
 // The drawing window's scene measures text with the fonts of a GUI
 // application, as in the program: one without a screen.

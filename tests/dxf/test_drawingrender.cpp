@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The model space renderer, painted into images: where things land, in which
 // colour, through block references, and what is left out.
+#include "dxf/dxfconvert.h"
 #include "dxf/dxfdrawing.h"
-#include "dxf/dxfrender.h"
-#include "dxf/mtextlayout.h"
+#include "render/dxfrender.h"
+#include "render/mtextlayout.h"
 #include "support/drawingfixture.h"
 
 #include <QImage>
@@ -460,6 +461,12 @@ TEST(DrawingRender, TextCodesAndCodePages) {
         {"AC1015", "ANSI_1251", "\xcf\xf0\xe8\xe2\xe5\xf2", QString::fromUtf8("Привет")},
         {"AC1032", "ANSI_1252", "Caf\xc3\xa9", QString::fromUtf8("Café")},
         {"AC1018", "ANSI_1252", "Caf\\U+00E9", QString::fromUtf8("Café")},
+        {"AC1009", "DOS850", "Caf\x82", QString::fromUtf8("Café")},
+        {"AC1015", "ISO8859-2",
+         "\xa3\xf3"
+         "d\xbc",
+         QString::fromUtf8("Łódź")},
+        {"AC2.10", "ANSI_1252", "Caf\xe9", QString::fromUtf8("Café")}, // older than any UTF-8 drawing
     };
     for (const auto& p : pages) {
         const QByteArray bytes = QByteArray("0\nSECTION\n2\nHEADER\n9\n$ACADVER\n1\n") + p.version +
@@ -469,6 +476,13 @@ TEST(DrawingRender, TextCodesAndCodePages) {
         DxfScene scene;
         scene.build(DxfDocument::parse(bytes));
         EXPECT_EQ(scene.texts(), QStringList{p.text}) << p.version << " " << p.codepage;
+        // The engine reads (and writes) the drawing's text as the window shows it.
+        EXPECT_EQ(DxfConvert::decodeText(p.bytes, p.version, p.codepage), p.text)
+            << p.version << " " << p.codepage;
+        EXPECT_EQ(DxfConvert::decodeText(DxfConvert::encodeText(p.text, p.version, p.codepage), p.version,
+                                         p.codepage),
+                  p.text)
+            << p.version << " " << p.codepage;
     }
 }
 

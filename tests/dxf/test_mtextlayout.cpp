@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // MTEXT layout: which runs the inline codes make, and where paragraphs go.
 // Lengths are in units of the MTEXT's height, as the layout gives them.
-#include "dxf/mtextlayout.h"
+#include "render/mtextlayout.h"
 
 #include <QStringList>
 

@@ -4,9 +4,9 @@
 // whose drawing is Drawing1.dxf in a temporary folder of its own.
 #pragma once
 #include "dxf/dxfengine.h"
-#include "dxf/dxfrender.h"
 #include "platform/programfolder.h"
 #include "platform/settings.h"
+#include "render/dxfrender.h"
 
 #include <QFile>
 #include <QImage>

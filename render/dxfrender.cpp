@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "dxf/dxfrender.h"
+#include "render/dxfrender.h"
 
-#include "dxf/mtextlayout.h"
+#include "dxf/dxfconvert.h"
 #include "platform/ansi.h"
+#include "render/mtextlayout.h"
 
 #include <QElapsedTimer>
 #include <QFont>
@@ -329,27 +330,6 @@ std::vector<std::vector<QPointF>> hatchLoops(const DxfObject& o) {
             loops.push_back(std::move(loop));
     }
     return loops;
-}
-
-QString codecNameFor(QByteArray codepage) {
-    codepage = upper(codepage);
-    if (codepage.startsWith("ANSI_")) {
-        const QByteArray n = codepage.mid(5);
-        if (n == "932")
-            return QStringLiteral("Shift_JIS");
-        if (n == "936")
-            return QStringLiteral("GBK");
-        if (n == "949")
-            return QStringLiteral("windows-949");
-        if (n == "950")
-            return QStringLiteral("Big5");
-        return QStringLiteral("windows-") + QString::fromLatin1(n);
-    }
-    if (codepage.startsWith("DOS"))
-        return QStringLiteral("IBM") + QString::fromLatin1(codepage.mid(3));
-    if (codepage.startsWith("ISO8859-"))
-        return QStringLiteral("ISO-8859-") + QString::fromLatin1(codepage.mid(8));
-    return QString();
 }
 
 } // namespace
@@ -848,12 +828,12 @@ void DxfScene::begin(const DxfDocument& doc) {
                 cx.layers.insert(upper(o.value(2)),
                                  {color == 0 ? 7 : std::abs(color), color >= 0 && !(flags & 1)});
             }
-    cx.utf8 = doc.version().trimmed() >= "AC1021";
+    cx.utf8 = DxfConvert::isUtf8(doc.version().trimmed());
     if (!cx.utf8)
         if (const DxfObject* cp = doc.headerVariable("$DWGCODEPAGE")) {
-            const QString name = codecNameFor(cp->value(3));
-            if (!name.isEmpty() && name != QLatin1String("windows-1252")) {
-                QStringDecoder decoder(name.toLatin1().constData());
+            const QByteArray name = DxfConvert::codecName(cp->value(3));
+            if (name != "windows-1252") {
+                QStringDecoder decoder(name.constData());
                 if (decoder.isValid())
                     cx.codepage.emplace(std::move(decoder));
             }

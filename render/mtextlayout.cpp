@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "dxf/mtextlayout.h"
+#include "render/mtextlayout.h"
 
-#include "dxf/dxfrender.h"
+#include "render/dxfrender.h"
 
 #include <algorithm>
 #include <cmath>

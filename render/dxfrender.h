@@ -9,7 +9,7 @@
 // few pixels is left out, as it could not be read anyway.
 //
 // Drawn: LINE, CIRCLE, ARC, POINT, TEXT (Aligned and Fit along their two
-// points), MTEXT (formatted, wrapped and aligned: dxf/mtextlayout.h), ATTRIB (and a model space ATTDEF's
+// points), MTEXT (formatted, wrapped and aligned: render/mtextlayout.h), ATTRIB (and a model space ATTDEF's
 // tag), SOLID, TRACE, 3DFACE, POLYLINE with its VERTEXes and LWPOLYLINE (bulges as arcs), ELLIPSE and
 // elliptic arcs, SPLINE (along its control points, else through its fit
 // points), HATCH (boundary; filled when solid), DIMENSION (its block), and
@@ -109,7 +109,8 @@ public:
     // Counts, for tests and figures.
     size_t lineCount() const;
     size_t textCount() const { return texts_.size(); }
-    QStringList texts() const; // as shown, in drawing order; an MTEXT gives one per run (dxf/mtextlayout.h)
+    QStringList
+    texts() const; // as shown, in drawing order; an MTEXT gives one per run (render/mtextlayout.h)
     // A text as placed, for tests: frame maps text units (x along the baseline,
     // y up, one unit the text's height) to drawing units; fitWidth is the
     // length in text units it is stretched to (0: the font's own width).

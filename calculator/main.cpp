@@ -12,6 +12,7 @@
 #include "calculator/modmain.h"
 #include "crs/coordinatesystem.h"
 #include "platform/prompts.h"
+#include "platform/qtpromptresponder.h"
 #include "platform/windowplacement.h"
 
 #include <QApplication>
@@ -76,6 +77,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zenobar"));
     SetAppTitle(QStringLiteral("Zenobar"));
+    UseQtPrompts();
     InstallWindowPlacement();
     std::unique_ptr<frmMain> form = ZenobarStartUp();
     return QApplication::exec();

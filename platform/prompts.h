@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The one prompt service: every modal message box, input box and file chooser
-// of both programs goes through the responder installed here. The default
-// responder shows Qt dialogs; tests install a scripted one.
+// of both programs goes through the responder installed here. Qt Core only, so
+// that headless code can ask; the responder that shows Qt dialogs lives beside
+// the widgets (platform/qtpromptresponder.h) and the programs make it the
+// default at start-up. Tests install a scripted one.
 #pragma once
-#include <QPointer>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -37,6 +39,10 @@ enum MsgBoxResult : int {
     vbYes = 6,
     vbNo = 7
 };
+
+// The answer a message box with these buttons gives when closed with Escape
+// or its close box: No for Yes/No, OK for OK alone, else Cancel.
+int EscapeAnswer(int buttons);
 
 // Carriage return + line feed, as the system's messages separate their lines.
 inline const QString vbCrLf = QStringLiteral("\r\n");
@@ -81,8 +87,12 @@ public:
 void SetAppTitle(const QString& title);
 QString AppTitle();
 
-// Installs a responder (not owned); nullptr restores the Qt dialogs.
+// Installs a responder (not owned); nullptr restores the default.
 void SetPromptResponder(PromptResponder* responder);
+// The responder used while none is installed (not owned): the Qt dialogs in
+// the programs. Without one, every prompt is written to the error output and
+// answered as if cancelled (the answer Escape gives), since there is no one to ask.
+void SetDefaultPromptResponder(PromptResponder* responder);
 PromptResponder& CurrentPromptResponder();
 
 int MsgBox(const QString& text, int buttons = vbOKOnly, const QString& title = QString());
@@ -96,29 +106,3 @@ QString InputBox(const QString& prompt, const QString& title = QString(),
 std::optional<QString> InputBoxOrCancel(const QString& prompt, const QString& title = QString(),
                                         const QString& defaultText = QString());
 QStringList ChooseFile(const FileChooserRequest& request);
-
-// The window the Qt dialogs open over when nothing better is known (the main
-// window). Otherwise a dialog opens over, in this order: the window a
-// PromptOwner names; the modal window open now; the active window; the window
-// that was active last and is still shown (while focus comes back from a
-// dialog just closed, no window is active). A message box is thus transient
-// for the window it is about, which the window manager raises with it, rather
-// than for the main window, which it would raise over that window.
-void SetPromptParent(QWidget* parent);
-
-// While one lives, prompts open over window: for a command whose message is
-// about a window it has just brought forward, whose activation the window
-// manager may not have granted yet. Nested owners restore the one before.
-class PromptOwner {
-public:
-    explicit PromptOwner(QWidget* window);
-    ~PromptOwner();
-    PromptOwner(const PromptOwner&) = delete;
-    PromptOwner& operator=(const PromptOwner&) = delete;
-
-private:
-    QPointer<QWidget> previous_;
-};
-
-// The window a Qt dialog asked for now opens over (null: none, a window of its own).
-QWidget* PromptDialogParent();

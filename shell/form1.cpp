@@ -5,6 +5,7 @@
 
 #include "cad/drawingwindow.h"
 #include "gps/commport.h"
+#include "platform/promptowner.h"
 #include "platform/prompts.h"
 #include "platform/twips.h"
 #include "table/flexgrid.h"

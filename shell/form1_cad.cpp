@@ -8,6 +8,7 @@
 #include "cad/pointinsertion.h"
 #include "dxf/dxfengine.h"
 #include "gps/gpsdevice.h"
+#include "platform/promptowner.h"
 #include "platform/prompts.h"
 #include "rules/frmrules.h"
 #include "shell/modmain.h"

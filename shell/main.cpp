@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cad/drawingwindow.h"
+#include "platform/qtpromptresponder.h"
 #include "platform/windowplacement.h"
 #include "shell/commandline.h"
 #include "shell/form1.h"
@@ -15,6 +16,7 @@ int main(int argc, char* argv[]) {
         return RunCommandLine(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvel Transfer"));
+    UseQtPrompts();
     InstallWindowPlacement();
     DrawingWindow::install(); // the drawing engine shows its drawing in this window
     std::unique_ptr<Form1> form(StartUp(QApplication::arguments().mid(1)));

@@ -5,6 +5,7 @@
 #include "platform/numbers.h"
 #include "platform/programfolder.h"
 #include "platform/prompts.h"
+#include "platform/qtpromptresponder.h"
 #include "platform/settings.h"
 #include "platform/twips.h"
 #include "support/scriptedprompts.h"
@@ -162,6 +163,29 @@ TEST(Prompts, DefaultTitleIsTheApplicationsAndAnswersComeFromTheScript) {
     EXPECT_EQ(prompts.prompts()[0].buttons, int(vbYesNoCancel));
     EXPECT_EQ(prompts.prompts()[1].title, QStringLiteral("Title"));
     EXPECT_EQ(prompts.prompts()[1].defaultText, QStringLiteral("a"));
+}
+
+// With no responder installed, the default answers; with no default either
+// (a program without windows), every prompt gets the answer Escape gives.
+TEST(Prompts, UninstalledFallsToTheDefaultAndWithoutOneToTheEscapeAnswer) {
+    ScriptedPrompts fallback; // installs itself; taken out again below to act as the default
+    SetPromptResponder(nullptr);
+    SetDefaultPromptResponder(&fallback);
+    fallback.answerMessage(vbRetry);
+    EXPECT_EQ(MsgBox(QStringLiteral("Again?"), vbRetryCancel), vbRetry);
+    EXPECT_EQ(fallback.prompts().size(), 1);
+
+    SetDefaultPromptResponder(nullptr);
+    EXPECT_EQ(MsgBox(QStringLiteral("Save?"), vbYesNo), vbNo);
+    EXPECT_EQ(MsgBox(QStringLiteral("Save?"), vbYesNoCancel | vbDefaultButton2), vbCancel);
+    EXPECT_EQ(MsgBox(QStringLiteral("Done.")), vbOK);
+    EXPECT_EQ(MsgBoxWithDetail(QStringLiteral("Stop?"), QStringLiteral("x.gps"), vbRetryCancel), vbCancel);
+    EXPECT_FALSE(InputBoxOrCancel(QStringLiteral("Name"), QString(), QStringLiteral("a")).has_value());
+    EXPECT_EQ(InputBox(QStringLiteral("Name"), QString(), QStringLiteral("a")), QString());
+    EXPECT_TRUE(ChooseFile(FileChooserRequest{}).isEmpty());
+    EXPECT_EQ(fallback.prompts().size(), 1);
+
+    UseQtPrompts(); // as the test main left it; fallback's destructor reinstalls the responder before it
 }
 
 TEST(ProgramFolder, SupportPathsHangOffTheProgramFolder) {

@@ -2,6 +2,7 @@
 // Which window the Qt dialogs of the prompt service open over. A dialog over
 // the wrong window makes the window manager raise that window (and the
 // dialog) over the one the user works in.
+#include "platform/promptowner.h"
 #include "platform/prompts.h"
 
 #include <QApplication>

@@ -3,6 +3,7 @@
 // and data folders, the program folder at the build's bin/ (where Support/ is).
 #include "platform/programfolder.h"
 #include "platform/prompts.h"
+#include "platform/qtpromptresponder.h"
 #include "platform/settings.h"
 #include "support/scriptedprompts.h"
 
@@ -50,6 +51,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     ::testing::UnitTest::GetInstance()->listeners().Append(new FreshSettings(config.path()));
     SetAppTitle(QStringLiteral("Korvel Transfer"));
+    UseQtPrompts(); // SetPromptResponder(nullptr) gives the Qt dialogs, as in the programs
     UnexpectedPrompts unexpected;
     SetPromptResponder(&unexpected);
     const int result = RUN_ALL_TESTS();

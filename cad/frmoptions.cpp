@@ -157,7 +157,7 @@ frmRules* frmOptions::loadedRules() {
 }
 
 InsertionOptions frmOptions::insertionOptions() const {
-    return {strAttribute, strBlock, strLayer, blnMetric, intZone};
+    return {strAttribute, strBlock, strLayer, blnMetric, intZone, strCrs};
 }
 
 void frmOptions::publishUtmOptions() {
@@ -173,6 +173,7 @@ void frmOptions::OptionSettings() {
     blnMetric = textToBool(setting(QStringLiteral("Metric"), QStringLiteral("False")), false);
     bool overflow = false;
     intZone = textToShort(setting(QStringLiteral("Zone"), QStringLiteral("0")), &overflow);
+    strCrs = setting(QStringLiteral("CRS"), QString()).trimmed();
     publishUtmOptions();
 
     selectByCaption(Option1, 4, strAttribute);

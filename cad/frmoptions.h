@@ -34,6 +34,9 @@ public:
     QString strLayer = QStringLiteral("Landmarks");
     bool blnMetric = false;
     short intZone = 0; // 0: each point's own zone; otherwise that zone for every point
+    // Setting "CRS": a projected coordinate system's code ("EPSG:2274") that
+    // replaces the UTM zone and units; "" for the built-in UTM conversion.
+    QString strCrs;
 
     // The five fields as one value, as insertion takes them.
     InsertionOptions insertionOptions() const;

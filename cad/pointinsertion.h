@@ -29,6 +29,10 @@ struct InsertionOptions {
     // 0: each point in the zone of its longitude; 1..60: every point in that
     // zone (the special areas of Norway and Svalbard still apply).
     int intZone = 0;
+    // A projected coordinate system of the PROJ database ("EPSG:2274"): points
+    // go in at its easting and northing, in its unit, and blnMetric and
+    // intZone are not used. "": the built-in UTM conversion.
+    QString strCrs;
 };
 
 // What insertion needs besides the table. Zone and unit reach the UTM

@@ -4,6 +4,7 @@
 #include "cad/acadstuff.h"
 #include "conversion/conversionerror.h"
 #include "conversion/gpsconversion.h"
+#include "crs/coordinatesystem.h"
 #include "dxf/dxfdrawing.h"
 #include "platform/numbers.h"
 #include "platform/programfolder.h"
@@ -163,6 +164,54 @@ std::optional<RowPosition> Position(const QString& latitude, const QString& long
     return p;
 }
 
+double ElevationInUnit(const QString& text, double unitToMetres, bool* read) {
+    if (unitToMetres == 1.0)
+        return Elevation(text, true, read);
+    if (read)
+        *read = true;
+    if (text.isEmpty())
+        return 0.0;
+    // The text before the first "M" (metres), else before the first "F"
+    // (feet), else the whole text (already in the unit), as for feet.
+    double toUnit = 1.0;
+    qsizetype unit = text.indexOf(QLatin1Char('M'), 0, Qt::CaseInsensitive);
+    if (unit >= 0) {
+        toUnit = 1.0 / unitToMetres;
+    } else if (unit = text.indexOf(QLatin1Char('F'), 0, Qt::CaseInsensitive); unit >= 0) {
+        toUnit = 1.0 / GPSConversion::FeetPerMetre / unitToMetres;
+    }
+    bool ok = false;
+    const double value = TextToNumber(unit < 0 ? text : text.left(unit), &ok);
+    if (!ok) {
+        if (read)
+            *read = false;
+        return 0.0;
+    }
+    return value * toUnit;
+}
+
+std::optional<RowPosition> Position(const QString& latitude, const QString& longitude,
+                                    const QString& elevation, const CoordinateSystem& system,
+                                    bool* insideArea) {
+    bool latOk = false;
+    bool lonOk = false;
+    const double lat = TextToNumber(latitude, &latOk);
+    const double lon = TextToNumber(longitude, &lonOk);
+    if (!latOk || !lonOk || !std::isfinite(lat) || !std::isfinite(lon) || !(std::fabs(lat) < 90.0) ||
+        !(std::fabs(lon) <= 180.0))
+        return std::nullopt;
+    const ProjectedPoint projected = system.forward(lat, lon);
+    if (insideArea)
+        *insideArea = projected.insideArea;
+    RowPosition p;
+    p.easting = RoundTo2(projected.easting);
+    p.northing = RoundTo2(projected.northing);
+    p.elevation = RoundTo2(ElevationInUnit(elevation, system.unitToMetres(), &p.elevationRead));
+    if (!std::isfinite(p.easting) || !std::isfinite(p.northing) || !std::isfinite(p.elevation))
+        return std::nullopt;
+    return p;
+}
+
 QString AttributeText(const QString& strAttribute, const QString& name, const QString& message) {
     if (strAttribute == QLatin1String("Name"))
         return name;
@@ -173,8 +222,54 @@ QString AttributeText(const QString& strAttribute, const QString& name, const QS
     return message;
 }
 
+namespace {
+
+// The coordinate system the options choose, or none for the built-in UTM. One
+// that cannot be used leaves its reason in report; a transformation PROJ
+// calls a ballpark one, or gives no accuracy for, is noted there too.
+std::optional<CoordinateSystem> chosenSystem(const InsertionOptions& o, InsertionReport& report) {
+    if (o.strCrs.isEmpty())
+        return std::nullopt;
+    try {
+        CoordinateSystem system(o.strCrs.toStdString());
+        report.crsName = QString::fromStdString(system.name());
+        if (system.isBallpark())
+            report.crsCaution =
+                QStringLiteral("PROJ has only a ballpark transformation to %1: positions may be off by up to "
+                               "some hundred metres.")
+                    .arg(report.crsName);
+        else if (system.transformationAccuracy() < 0)
+            report.crsCaution = QStringLiteral("PROJ states no accuracy for its transformation to %1 (%2).")
+                                    .arg(report.crsName, QString::fromStdString(system.transformationName()));
+        return system;
+    } catch (const CoordinateSystemError& e) {
+        report.crsProblem = QString::fromStdString(e.what());
+        return std::nullopt;
+    }
+}
+
+// The closing lines about the chosen coordinate system.
+QStringList systemLines(const InsertionReport& r) {
+    QStringList lines;
+    if (r.outsideArea == 1)
+        lines << QStringLiteral("1 point lies outside the area of use of %1.").arg(r.crsName);
+    else if (r.outsideArea > 1)
+        lines << QStringLiteral("%1 points lie outside the area of use of %2.")
+                     .arg(r.outsideArea)
+                     .arg(r.crsName);
+    if (!r.crsCaution.isEmpty())
+        lines << r.crsCaution;
+    return lines;
+}
+
+} // namespace
+
 InsertionReport InsertPoints(FlexGrid& grid, const InsertionContext& context, bool selectedOnly) {
     InsertionReport report;
+    // A system that cannot be used is found before the drawing is touched.
+    const std::optional<CoordinateSystem> system = chosenSystem(context.options, report);
+    if (!report.crsProblem.isEmpty())
+        return report;
     ACADStuff& acad = *context.acad;
     if (!acad.ConnectAcad())
         return report;
@@ -205,8 +300,11 @@ InsertionReport InsertPoints(FlexGrid& grid, const InsertionContext& context, bo
             ++report.noCoordinates;
             continue;
         }
+        bool inside = true;
         const auto position =
-            Position(latitude, longitude, grid.TextMatrix(row, colElevation), o.blnMetric, o.intZone);
+            system
+                ? Position(latitude, longitude, grid.TextMatrix(row, colElevation), *system, &inside)
+                : Position(latitude, longitude, grid.TextMatrix(row, colElevation), o.blnMetric, o.intZone);
         if (!position) {
             report.unusableCoordinates << row;
             continue;
@@ -237,6 +335,8 @@ InsertionReport InsertPoints(FlexGrid& grid, const InsertionContext& context, bo
         if (acad.InsertLabelledBlock({position->easting, position->northing, position->elevation}, blockPath,
                                      o.strLayer, tag, strMessage)) {
             ++report.inserted;
+            if (!inside)
+                ++report.outsideArea;
         } else {
             report.failedInsertions << row;
             if (const QString why = acad.lastFailure(); !why.isEmpty() && !report.refusals.contains(why))
@@ -257,6 +357,9 @@ InsertionReport InsertLine(FlexGrid& grid, const InsertionContext& context) {
     report.rowSelected = report.markedRows > 0;
     if (report.markedRows < 2)
         return report;
+    const std::optional<CoordinateSystem> system = chosenSystem(context.options, report);
+    if (!report.crsProblem.isEmpty())
+        return report;
     ACADStuff& acad = *context.acad;
     if (!acad.ConnectAcad())
         return report;
@@ -273,8 +376,11 @@ InsertionReport InsertLine(FlexGrid& grid, const InsertionContext& context) {
             ++report.noCoordinates;
             continue;
         }
-        const auto position = Position(latitude, longitude, grid.TextMatrix(row, colElevation),
-                                       context.options.blnMetric, context.options.intZone);
+        bool inside = true;
+        const auto position =
+            system ? Position(latitude, longitude, grid.TextMatrix(row, colElevation), *system, &inside)
+                   : Position(latitude, longitude, grid.TextMatrix(row, colElevation),
+                              context.options.blnMetric, context.options.intZone);
         if (!position) {
             report.unusableCoordinates << row;
             continue;
@@ -283,6 +389,8 @@ InsertionReport InsertLine(FlexGrid& grid, const InsertionContext& context) {
             report.unreadableElevations << row;
         vertices.insert(vertices.end(), {position->easting, position->northing, position->elevation});
         ++report.inserted;
+        if (!inside)
+            ++report.outsideArea;
     }
     report.lineDrawn = acad.AddPolyline3D(vertices);
     if (report.lineDrawn)
@@ -291,6 +399,8 @@ InsertionReport InsertLine(FlexGrid& grid, const InsertionContext& context) {
 }
 
 QString PointsClosingMessage(const InsertionReport& report, bool selectedOnly, UnsavedChanges unsaved) {
+    if (!report.crsProblem.isEmpty())
+        return report.crsProblem + vbCrLf + QStringLiteral("No way points were inserted.");
     if (!report.connected)
         return QString();
     if (!report.layerProblem.isEmpty())
@@ -310,7 +420,7 @@ QString PointsClosingMessage(const InsertionReport& report, bool selectedOnly, U
     else
         lines << (report.inserted == 1 ? QStringLiteral("1 way point was Inserted.")
                                        : QStringLiteral("%1 way points were Inserted.").arg(report.inserted));
-    lines << problemLines(report, QStringLiteral("not inserted"));
+    lines << problemLines(report, QStringLiteral("not inserted")) << systemLines(report);
     return lines.join(vbCrLf);
 }
 
@@ -321,6 +431,8 @@ QString LineClosingMessage(const InsertionReport& report, UnsavedChanges unsaved
     // selected would send the user looking for a selection that is there.
     if (report.markedRows < 2)
         return QStringLiteral("Only one point is selected. A line needs at least two selected points.");
+    if (!report.crsProblem.isEmpty())
+        return report.crsProblem + vbCrLf + QStringLiteral("The line was not inserted.");
     if (!report.lineDrawn)
         return QString();
     QStringList lines;
@@ -329,7 +441,7 @@ QString LineClosingMessage(const InsertionReport& report, UnsavedChanges unsaved
               << unsavedNote(unsaved, QStringLiteral("the line"));
     else
         lines << QStringLiteral("The line was Inserted.");
-    lines << problemLines(report, QStringLiteral("left out of the line"));
+    lines << problemLines(report, QStringLiteral("left out of the line")) << systemLines(report);
     return lines.join(vbCrLf);
 }
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 class ACADStuff;
+class CoordinateSystem;
 class FlexGrid;
 
 // The insertion options as frmOptions holds them.
@@ -32,7 +33,7 @@ struct InsertionOptions {
     // A projected coordinate system of the PROJ database ("EPSG:2274"): points
     // go in at its easting and northing, in its unit, and blnMetric and
     // intZone are not used. "": the built-in UTM conversion.
-    QString strCrs;
+    QString strCrs = QString();
 };
 
 // What insertion needs besides the table. Zone and unit reach the UTM
@@ -62,6 +63,11 @@ struct InsertionReport {
     bool lineDrawn = false;          // line: AddPolyline3D succeeded
     QString layerProblem;            // points: why the layer name cannot be used (no row was processed)
     QString saveError;               // why the drawing could not be saved at the end ("" when it was)
+    // With a coordinate system chosen (options.strCrs):
+    QString crsProblem;  // why it cannot be used (nothing was done); "" when it can
+    QString crsName;     // its name, for the closing message
+    QString crsCaution;  // a ballpark or unknown-accuracy transformation, in words; "" otherwise
+    int outsideArea = 0; // points placed outside its area of use
 };
 
 // One row's insertion point (easting, northing, elevation), each rounded to
@@ -92,6 +98,19 @@ double Elevation(const QString& text, bool metric, bool* read = nullptr);
 // zone, not written back here).
 std::optional<RowPosition> Position(const QString& latitude, const QString& longitude,
                                     const QString& elevation, bool metric, int zone);
+
+// The same in a projected coordinate system: easting, northing and elevation
+// in its unit (unitToMetres metres), rounded as above. Elevation rules as for
+// feet with that unit in place of feet: "28M" is 28 metres in the unit, "91F"
+// 91 feet (of 3.28083 per metre) in the unit, a bare number is in the unit
+// already. *insideArea says whether the point lies in the system's area of use.
+std::optional<RowPosition> Position(const QString& latitude, const QString& longitude,
+                                    const QString& elevation, const CoordinateSystem& system,
+                                    bool* insideArea = nullptr);
+
+// Elevation text in the unit of unitToMetres metres (rules above); 0 with
+// *read false for text that cannot be read.
+double ElevationInUnit(const QString& text, double unitToMetres, bool* read = nullptr);
 
 // The label for a row by strAttribute. An unknown value composes as "Message".
 QString AttributeText(const QString& strAttribute, const QString& name, const QString& message);

@@ -4,6 +4,7 @@
 #include "cad/acadstuff.h"
 #include "cad/frmoptions.h"
 #include "cad/pointinsertion.h"
+#include "crs/coordinatesystem.h"
 #include "dxf/dxfengine.h"
 #include "files/pointstable.h"
 #include "gps/gpsdevice.h"
@@ -47,6 +48,11 @@ const char* const kUsage =
     "        --layer NAME                                     the layer\n"
     "        --metres | --feet                                drawing units\n"
     "        --zone N                                         UTM zone 1..60 (0: each point its own)\n"
+    "        --crs CODE                                       a projected coordinate system of PROJ's\n"
+    "                                                         database (EPSG:2274, 27700, ...), in its\n"
+    "                                                         own unit, instead of UTM (utm: the\n"
+    "                                                         built-in UTM); not with --zone,\n"
+    "                                                         --metres or --feet\n"
     "        --model NAME                                     receiver model whose icon blocks\n"
     "                                                         --block icon uses (Support/Inserts/NAME/);\n"
     "                                                         with --receive, instead of the model\n"
@@ -122,8 +128,9 @@ struct DrawingOptions {
     std::optional<QString> attribute, block, layer, model;
     std::optional<bool> metric;
     std::optional<int> zone;
+    std::optional<QString> crs; // a coordinate system's code, or "utm" for the built-in UTM
     bool line = false;
-    bool any() const { return attribute || block || layer || model || metric || zone || line; }
+    bool any() const { return attribute || block || layer || model || metric || zone || crs || line; }
 };
 
 struct Arguments {
@@ -184,6 +191,11 @@ std::optional<Arguments> parse(const QStringList& args) {
             if (!ok || zone < 0 || zone > 60)
                 return bad(QStringLiteral("--zone takes a UTM zone from 1 to 60, or 0 for each point's own"));
             a.drawing.zone = zone;
+        } else if (arg == QLatin1String("--crs")) {
+            if (!value(&v) || v.trimmed().isEmpty())
+                return bad(
+                    QStringLiteral("--crs takes a coordinate system's code, such as EPSG:2274, or utm"));
+            a.drawing.crs = v.trimmed();
         } else if (arg == QLatin1String("--model")) {
             // A folder name under Support/Inserts, never a path out of it.
             const bool named = value(&v) && !v.trimmed().isEmpty() && v != QLatin1String(".") &&
@@ -227,6 +239,18 @@ std::optional<Arguments> parse(const QStringList& args) {
     if (!drawing && ext != QLatin1String("gps") && !(format && format->write))
         return bad(QStringLiteral("%1: the output's extension must be .gps, .gpx, .csv, .kml or .dxf")
                        .arg(a.output));
+    if (a.drawing.crs && a.drawing.crs->compare(QLatin1String("utm"), Qt::CaseInsensitive) != 0) {
+        if (a.drawing.metric || a.drawing.zone)
+            return bad(
+                QStringLiteral("--crs %1 gives the units and the grid: it goes without --zone, --metres "
+                               "and --feet")
+                    .arg(*a.drawing.crs));
+        try {
+            CoordinateSystem(a.drawing.crs->toStdString());
+        } catch (const CoordinateSystemError& e) {
+            return bad(QString::fromStdString(e.what()));
+        }
+    }
     if (!drawing && a.drawing.any())
         return bad(QStringLiteral("the drawing options go with a .dxf output"));
     if (a.mode == QLatin1String("convert")) {
@@ -296,6 +320,9 @@ int insertIntoDrawing(FlexGrid& grid, const QString& path, const DrawingOptions&
     InsertionContext c;
     c.acad = &acad;
     c.options = optionsWindow.insertionOptions();
+    if (o.crs)
+        c.options.strCrs =
+            o.crs->compare(QLatin1String("utm"), Qt::CaseInsensitive) == 0 ? QString() : *o.crs;
     c.deviceModel = deviceModel;
     c.checkRules = rules.CheckRulesSnapshot();
     c.loadOptions = [&optionsWindow] { return LoadForm(&optionsWindow); };
@@ -313,7 +340,9 @@ int insertIntoDrawing(FlexGrid& grid, const QString& path, const DrawingOptions&
         ClearSettingOverrides();
         return s;
     };
-    if (!points.connected || !points.layerProblem.isEmpty()) {
+    if (!points.crsProblem.isEmpty() || !points.connected || !points.layerProblem.isEmpty()) {
+        if (!points.crsProblem.isEmpty())
+            err(points.crsProblem);
         if (!points.layerProblem.isEmpty())
             err(points.layerProblem);
         return finish(kFailed);
@@ -330,7 +359,8 @@ int insertIntoDrawing(FlexGrid& grid, const QString& path, const DrawingOptions&
     };
     using PointInsertion::UnsavedChanges;
     const QString closing = PointInsertion::PointsClosingMessage(points, false, UnsavedChanges::Dropped);
-    if (leftOut > 0 || !points.unreadableElevations.isEmpty() || !points.saveError.isEmpty())
+    if (leftOut > 0 || !points.unreadableElevations.isEmpty() || !points.saveError.isEmpty() ||
+        points.outsideArea > 0 || !points.crsCaution.isEmpty())
         err(closing);
     if (!points.saveError.isEmpty())
         return dropUnsaved();

@@ -284,3 +284,30 @@ TEST_F(InsertTest, ALayerNameNoDrawingAllowsInsertsNothingAndSaysWhy) {
     }
     EXPECT_EQ(inserts(drawn()).size(), 0);
 }
+
+// A coordinate system stored in Options replaces the UTM zone and units; one
+// that cannot be used stops the command before the drawing is touched.
+TEST_F(InsertTest, AStoredCoordinateSystemPlacesThePointsInItsGrid) {
+    SaveSetting(kApp, "Options", "CRS", "EPSG:27700");
+    load("Name", "Flag", "Landmarks", false);
+    addRow({"EYE", "51.5033", "-0.1196", "10M", "", ""}); // the London Eye
+    prompts.answerMessage();
+    form->cmdInsertAll_Click();
+    EXPECT_EQ(prompts.messages().last(), kAllInserted);
+    const QJsonArray got = inserts(drawn());
+    ASSERT_EQ(got.size(), 1);
+    const QJsonArray at = got[0].toObject().value("point").toArray();
+    // "cs2cs -f %.3f EPSG:4326 EPSG:27700" gives 530609.501 179938.749, in
+    // metres: the feet option no longer applies.
+    EXPECT_NEAR(at[0].toDouble(), 530609.50, 0.006);
+    EXPECT_NEAR(at[1].toDouble(), 179938.75, 0.006);
+    EXPECT_DOUBLE_EQ(at[2].toDouble(), 10);
+
+    reoption("CRS", "EPSG:4326");
+    prompts.answerMessage();
+    form->cmdInsertAll_Click();
+    EXPECT_TRUE(prompts.messages().last().startsWith("The coordinate system \"EPSG:4326\" cannot be used"))
+        << prompts.messages().last().toStdString();
+    EXPECT_TRUE(prompts.messages().last().endsWith("No way points were inserted."));
+    EXPECT_EQ(inserts(drawn()).size(), 1);
+}

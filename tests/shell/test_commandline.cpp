@@ -24,6 +24,8 @@
 #include "table/tablesetup.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -614,3 +616,50 @@ TEST_F(CommandLine, ReceiveWritesNothingWhenNothingCameAndNamesWhatIsNoSerialDev
 }
 
 } // namespace
+
+// --crs: points at the easting and northing cs2cs gives (EPSG:4326 to the
+// system), elevations in the system's unit, points outside its area of use
+// placed and counted; a code that is not a projected system, or one given with
+// the UTM options, writes nothing.
+TEST_F(CommandLine, ACoordinateSystemPlacesPointsAsCs2csDoes) {
+    QFile gpx(path("two.gpx"));
+    ASSERT_TRUE(gpx.open(QIODevice::WriteOnly));
+    gpx.write("<?xml version=\"1.0\"?><gpx version=\"1.1\" creator=\"t\" "
+              "xmlns=\"http://www.topografix.com/GPX/1/1\">"
+              "<wpt lat=\"36.1\" lon=\"-86.8\"><ele>28</ele><name>NASH</name></wpt>"
+              "<wpt lat=\"51.5\" lon=\"-0.1\"><ele>0</ele><name>LONDON</name></wpt></gpx>\n");
+    gpx.close();
+    const ToolRun r = korvel({"--convert", path("two.gpx"), path("tn.dxf"), "--crs", "EPSG:2274"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("1 point lies outside the area of use of NAD83 / Tennessee (ftUS)."))
+        << r.err.toStdString();
+
+    QProcess cs2cs;
+    cs2cs.start("cs2cs", {"-f", "%.6f", "EPSG:4326", "EPSG:2274"});
+    ASSERT_TRUE(cs2cs.waitForStarted());
+    cs2cs.write("36.1 -86.8\n51.5 -0.1\n");
+    cs2cs.closeWriteChannel();
+    ASSERT_TRUE(cs2cs.waitForFinished());
+    const QStringList lines =
+        QString::fromUtf8(cs2cs.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2);
+    const QJsonArray inserts = readBack(path("tn.dxf"))["inserts"].toArray();
+    ASSERT_EQ(inserts.size(), 2);
+    const double elevations[] = {28 / 0.3048006096012192, 0};
+    for (int i = 0; i < 2; ++i) {
+        const QStringList want = lines[i].split(QRegularExpression("\\s+"), Qt::SkipEmptyParts);
+        const QJsonArray got = inserts[i].toObject()["point"].toArray();
+        ASSERT_EQ(got.size(), 3);
+        EXPECT_NEAR(got[0].toDouble(), want[0].toDouble(), 0.005) << i;
+        EXPECT_NEAR(got[1].toDouble(), want[1].toDouble(), 0.005) << i;
+        EXPECT_NEAR(got[2].toDouble(), elevations[i], 0.005) << i;
+    }
+
+    for (const QStringList& args : {QStringList{"--crs", "EPSG:4326"}, QStringList{"--crs", "2274", "--feet"},
+                                    QStringList{"--crs", "no such system"}}) {
+        const ToolRun refused = korvel(QStringList{"--convert", path("two.gpx"), path("no.dxf")} + args);
+        EXPECT_EQ(refused.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(refused.err.contains(args[1].toUtf8())) << refused.err.toStdString();
+        EXPECT_FALSE(QFile::exists(path("no.dxf")));
+    }
+}

@@ -2,6 +2,7 @@
 #include "cad/frmoptions.h"
 
 #include "conversion/utmoptions.h"
+#include "crs/coordinatesystem.h"
 #include "platform/numbers.h"
 #include "platform/prompts.h"
 #include "platform/settings.h"
@@ -11,10 +12,13 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -64,6 +68,35 @@ bool selectByCaption(const std::array<QRadioButton*, N>& options, std::size_t co
         }
     }
     return false;
+}
+
+// What is stored for a code the user typed: a bare number is an EPSG code.
+QString normalisedCode(const QString& text) {
+    const QString t = text.trimmed();
+    bool digits = !t.isEmpty();
+    for (const QChar c : t)
+        digits = digits && c.isDigit();
+    return digits ? QStringLiteral("EPSG:") + t : t;
+}
+
+// Text that names a system rather than words of a name: "EPSG:2274", "2274".
+bool looksLikeCode(const QString& text) {
+    const QString t = normalisedCode(text);
+    return t.contains(QLatin1Char(':')) || t.startsWith(QLatin1Char('+'));
+}
+
+// The transformation from WGS 84 in words, with PROJ's own name and accuracy.
+QString describeTransformation(const CoordinateSystem& system) {
+    QString text = QStringLiteral("Transformation: ") + QString::fromStdString(system.transformationName());
+    if (system.isBallpark())
+        return text +
+               QStringLiteral("\nPROJ has only a ballpark transformation: positions may be off by up to "
+                              "some hundred metres.");
+    if (system.transformationAccuracy() < 0)
+        return text + QStringLiteral("\nPROJ states no accuracy for it: positions may be off by up to some "
+                                     "hundred metres.");
+    return text + QStringLiteral("\nAccuracy: %1 m, as PROJ states it.")
+                      .arg(QString::number(system.transformationAccuracy(), 'g', 4));
 }
 
 template <std::size_t N> int checkedIndex(const std::array<QRadioButton*, N>& options, std::size_t count) {
@@ -121,6 +154,33 @@ frmOptions::frmOptions(QWidget* parent, frmRules* rules, FormLoader loadForm)
     zoneBox->addWidget(Option5[0], 0, 0);
     zoneBox->addWidget(Option5[1], 1, 0);
     zoneBox->addWidget(Text2, 1, 1);
+    lblUnit = new QLabel(Frame4);
+    lblUnit->hide();
+    unitBox->addWidget(lblUnit);
+
+    Frame6 = new QGroupBox(QStringLiteral("Coordinate System"), this);
+    auto* crsBox = new QGridLayout(Frame6);
+    Option6[0] = new QRadioButton(QStringLiteral("UTM NAD 83 (built in)"), Frame6);
+    Option6[1] = new QRadioButton(QStringLiteral("Other (EPSG code or name):"), Frame6);
+    Text3 = new QLineEdit(Frame6);
+    Text3->setPlaceholderText(QStringLiteral("EPSG:2274, or words of a name"));
+    cmdFind = new QPushButton(QStringLiteral("Search"), Frame6);
+    lstCrs = new QTreeWidget(Frame6);
+    lstCrs->setColumnCount(3);
+    lstCrs->setHeaderLabels({QStringLiteral("Code"), QStringLiteral("Name"), QStringLiteral("Area of use")});
+    lstCrs->setRootIsDecorated(false);
+    lstCrs->setUniformRowHeights(true);
+    lstCrs->setMinimumHeight(lstCrs->fontMetrics().height() * 7);
+    lstCrs->header()->setSectionResizeMode(QHeaderView::Interactive);
+    lblCrs = new QLabel(Frame6);
+    lblCrs->setWordWrap(true);
+    crsBox->addWidget(Option6[0], 0, 0, 1, 3);
+    crsBox->addWidget(Option6[1], 1, 0);
+    crsBox->addWidget(Text3, 1, 1);
+    crsBox->addWidget(cmdFind, 1, 2);
+    crsBox->addWidget(lstCrs, 2, 0, 1, 3);
+    crsBox->addWidget(lblCrs, 3, 0, 1, 3);
+    crsBox->setColumnStretch(1, 1);
 
     Command1 = new QPushButton(QStringLiteral("Apply"), this);
     Command2 = new QPushButton(QStringLiteral("Cancel"), this);
@@ -135,6 +195,7 @@ frmOptions::frmOptions(QWidget* parent, frmRules* rules, FormLoader loadForm)
     buttons->addWidget(Command1);
     buttons->addWidget(Command2);
     grid->addLayout(buttons, 2, 1);
+    grid->addWidget(Frame6, 3, 0, 1, 2);
 
     connect(Command1, &QPushButton::clicked, this, &frmOptions::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &frmOptions::Command2_Click);
@@ -143,8 +204,16 @@ frmOptions::frmOptions(QWidget* parent, frmRules* rules, FormLoader loadForm)
         connect(Option2[i], &QRadioButton::clicked, this, [this, i] { Option2_Click(i); });
     for (int i = 0; i < 2; ++i)
         connect(Option5[i], &QRadioButton::clicked, this, [this, i] { Option5_Click(i); });
+    for (int i = 0; i < 2; ++i)
+        connect(Option6[i], &QRadioButton::clicked, this, [this, i] { Option6_Click(i); });
+    connect(cmdFind, &QPushButton::clicked, this, &frmOptions::cmdFind_Click);
+    connect(Text3, &QLineEdit::returnPressed, this, &frmOptions::cmdFind_Click);
+    connect(lstCrs, &QTreeWidget::itemClicked, this, &frmOptions::lstCrs_Click);
     Text2->installEventFilter(this);
+    Option6[0]->setChecked(true);
 }
+
+frmOptions::~frmOptions() = default;
 
 void frmOptions::Form_Load() {
     OptionSettings();
@@ -203,9 +272,59 @@ void frmOptions::OptionSettings() {
         Option5[1]->setChecked(true);
         Text2->setText(QString::number(intZone));
     }
+
+    Option6[strCrs.isEmpty() ? 0 : 1]->setChecked(true);
+    Text3->setText(strCrs);
+    lstCrs->clear();
+    showCrs(strCrs);
+}
+
+const CoordinateSystem* frmOptions::showCrs(const QString& code, QString* error) {
+    const QString wanted = normalisedCode(code);
+    if (!wanted.isEmpty() && !(shownCrs_ && QString::fromStdString(shownCrs_->code()) == wanted)) {
+        shownCrs_.reset();
+        try {
+            shownCrs_ = std::make_unique<CoordinateSystem>(wanted.toStdString());
+        } catch (const CoordinateSystemError& e) {
+            if (error)
+                *error = QString::fromStdString(e.what());
+            lblCrs->setText(QString::fromStdString(e.what()));
+        }
+    }
+    const CoordinateSystem* system = wanted.isEmpty() ? nullptr : shownCrs_.get();
+    Frame4->setEnabled(!system);
+    Frame5->setEnabled(!system);
+    lblUnit->setVisible(system != nullptr);
+    if (system) {
+        lblUnit->setText(QString::fromStdString(system->unitName()));
+        lblCrs->setText(QString::fromStdString(system->name()) + QStringLiteral(" (") +
+                        QString::fromStdString(system->code()) + QStringLiteral(")\n") +
+                        QString::fromStdString(system->areaOfUse().name) + QStringLiteral("\n") +
+                        describeTransformation(*system));
+    } else if (wanted.isEmpty()) {
+        lblCrs->clear();
+    }
+    return system;
 }
 
 void frmOptions::Command1_Click() {
+    // The system is checked first: a refused code keeps every setting as it
+    // was and the window open to correct it.
+    QString crs;
+    if (Option6[1]->isChecked()) {
+        crs = normalisedCode(Text3->text());
+        if (crs.isEmpty()) {
+            MsgBox(QStringLiteral("Please type an EPSG code or choose a coordinate system from the list."));
+            return;
+        }
+        QString error;
+        if (!showCrs(crs, &error)) {
+            MsgBox(error + vbCrLf + QStringLiteral("The options were not changed."));
+            return;
+        }
+    }
+    strCrs = crs;
+
     if (const int i = checkedIndex(Option1, 4); i >= 0)
         strAttribute = Option1[i]->text();
     if (const int i = checkedIndex(Option2, 3); i >= 0)
@@ -240,6 +359,7 @@ void frmOptions::Command1_Click() {
     SaveSetting(kApp, kSection, QStringLiteral("Metric"),
                 blnMetric ? QStringLiteral("True") : QStringLiteral("False"));
     SaveSetting(kApp, kSection, QStringLiteral("Zone"), QString::number(intZone));
+    SaveSetting(kApp, kSection, QStringLiteral("CRS"), strCrs);
     publishUtmOptions();
     hide();
 }
@@ -277,6 +397,44 @@ void frmOptions::Option2_Click(int Index) {
 void frmOptions::Option5_Click(int Index) {
     if (Index == 0)
         Text2->clear();
+}
+
+void frmOptions::Option6_Click(int Index) {
+    showCrs(Index == 0 ? QString() : Text3->text());
+}
+
+void frmOptions::cmdFind_Click() {
+    const QString text = Text3->text().trimmed();
+    if (text.isEmpty())
+        return;
+    if (looksLikeCode(text)) {
+        Option6[1]->setChecked(true);
+        showCrs(text);
+        return;
+    }
+    lstCrs->clear();
+    const std::vector<CoordinateSystemInfo> found = FindCoordinateSystems(text.toStdString());
+    QList<QTreeWidgetItem*> items;
+    items.reserve(static_cast<qsizetype>(found.size()));
+    for (const CoordinateSystemInfo& info : found)
+        items.append(new QTreeWidgetItem(QStringList{QString::fromStdString(info.code),
+                                                     QString::fromStdString(info.name),
+                                                     QString::fromStdString(info.areaName)}));
+    lstCrs->addTopLevelItems(items);
+    lstCrs->resizeColumnToContents(0);
+    lstCrs->resizeColumnToContents(1);
+    lblCrs->setText(found.empty()
+                        ? QStringLiteral("No projected coordinate system has a name with those words.")
+                        : QStringLiteral("%1 found: pick one from the list.").arg(found.size()));
+}
+
+void frmOptions::lstCrs_Click() {
+    const QTreeWidgetItem* item = lstCrs->currentItem();
+    if (!item)
+        return;
+    Text3->setText(item->text(0));
+    Option6[1]->setChecked(true);
+    showCrs(item->text(0));
 }
 
 void frmOptions::Text2_KeyPress(int& KeyAscii) {

@@ -10,11 +10,14 @@
 #include "support/test_rules_fixture.h"
 
 #include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
 #include <QTest>
+#include <QTreeWidget>
 
 #include <memory>
 
@@ -189,6 +192,73 @@ TEST_F(Options, ApplyStoresEveryChoiceAndHandsZoneAndUnitsOn) {
     GPSConversion::LatLongToUTM(45.0, 10.0, e2, n2, true, zone); // automatic zone would be 32
     GPSConversion::LatLongToUTM(45.0, 10.0, e1, n1);
     EXPECT_NE(e1, e2);
+}
+
+TEST_F(Options, AnotherCoordinateSystemFixesUnitsAndZoneAndIsStored) {
+    open();
+    EXPECT_TRUE(form->Option6[0]->isChecked());
+    form->Text3->setText("Tennessee");
+    form->cmdFind_Click();
+    QTreeWidgetItem* tennessee = nullptr;
+    for (int i = 0; i < form->lstCrs->topLevelItemCount(); ++i)
+        if (form->lstCrs->topLevelItem(i)->text(1) == "NAD83 / Tennessee (ftUS)")
+            tennessee = form->lstCrs->topLevelItem(i);
+    ASSERT_NE(tennessee, nullptr);
+    EXPECT_EQ(tennessee->text(0), "EPSG:2274");
+    EXPECT_TRUE(tennessee->text(2).contains("Tennessee"));
+
+    form->lstCrs->setCurrentItem(tennessee);
+    form->lstCrs_Click();
+    EXPECT_TRUE(form->Option6[1]->isChecked());
+    EXPECT_EQ(form->Text3->text(), "EPSG:2274");
+    EXPECT_FALSE(form->Frame4->isEnabled());
+    EXPECT_FALSE(form->Frame5->isEnabled());
+    EXPECT_EQ(form->lblUnit->text(), "US survey foot");
+    EXPECT_TRUE(form->lblCrs->text().contains("Transformation: "));
+    EXPECT_EQ(stored("CRS"), "<none>"); // only Apply stores
+
+    form->show();
+    form->Command1_Click();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(stored("CRS"), "EPSG:2274");
+    EXPECT_EQ(form->insertionOptions().strCrs, "EPSG:2274");
+
+    // Read back by a fresh dialog.
+    auto* again = new frmOptions(owner.get(), rules, loadOnce);
+    loadOnce(again);
+    EXPECT_TRUE(again->Option6[1]->isChecked());
+    EXPECT_EQ(again->Text3->text(), "EPSG:2274");
+    EXPECT_FALSE(again->Frame4->isEnabled());
+
+    // Back to the built-in conversion: units and zone are the user's again.
+    again->Option6[0]->setChecked(true);
+    again->Option6_Click(0);
+    EXPECT_TRUE(again->Frame4->isEnabled());
+    EXPECT_TRUE(again->Frame5->isEnabled());
+    EXPECT_FALSE(again->lblUnit->isVisibleTo(again));
+    again->Command1_Click();
+    EXPECT_EQ(stored("CRS"), "");
+    EXPECT_EQ(again->strCrs, "");
+}
+
+TEST_F(Options, RefusedCoordinateSystemIsNamedAndNothingIsStored) {
+    open();
+    form->show();
+    form->Option4[0]->setChecked(true);
+    form->Option6[1]->setChecked(true);
+    for (const char* code : {"EPSG:4326", "999999"}) {
+        form->Text3->setText(code);
+        prompts.answerMessage();
+        form->Command1_Click();
+        ASSERT_FALSE(prompts.messages().isEmpty());
+        EXPECT_TRUE(prompts.messages().last().contains(QString::fromLatin1(code)))
+            << prompts.messages().last().toStdString();
+        EXPECT_TRUE(form->isVisible());
+    }
+    EXPECT_EQ(stored("CRS"), "<none>");
+    EXPECT_EQ(stored("Metric"), "<none>");
+    EXPECT_EQ(form->strCrs, "");
+    EXPECT_TRUE(form->Frame4->isEnabled());
 }
 
 TEST_F(Options, CancelRestoresEveryControlFromTheStore) {

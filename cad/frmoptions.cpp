@@ -161,26 +161,32 @@ frmOptions::frmOptions(QWidget* parent, frmRules* rules, FormLoader loadForm)
     Frame6 = new QGroupBox(QStringLiteral("Coordinate System"), this);
     auto* crsBox = new QGridLayout(Frame6);
     Option6[0] = new QRadioButton(QStringLiteral("UTM NAD 83 (built in)"), Frame6);
-    Option6[1] = new QRadioButton(QStringLiteral("Other (EPSG code or name):"), Frame6);
+    Option6[1] = new QRadioButton(QStringLiteral("Other, by EPSG code or name:"), Frame6);
     Text3 = new QLineEdit(Frame6);
-    Text3->setPlaceholderText(QStringLiteral("EPSG:2274, or words of a name"));
+    Text3->setPlaceholderText(QStringLiteral("EPSG:2274 or a name"));
     cmdFind = new QPushButton(QStringLiteral("Search"), Frame6);
     lstCrs = new QTreeWidget(Frame6);
     lstCrs->setColumnCount(3);
     lstCrs->setHeaderLabels({QStringLiteral("Code"), QStringLiteral("Name"), QStringLiteral("Area of use")});
     lstCrs->setRootIsDecorated(false);
     lstCrs->setUniformRowHeights(true);
-    lstCrs->setMinimumHeight(lstCrs->fontMetrics().height() * 7);
+    // Beside the other frames rather than under them, so the window still fits
+    // a 1600 x 1000 screen at scale 2.
+    lstCrs->setMinimumSize(lstCrs->fontMetrics().averageCharWidth() * 48, lstCrs->fontMetrics().height() * 6);
     lstCrs->header()->setSectionResizeMode(QHeaderView::Interactive);
     lblCrs = new QLabel(Frame6);
     lblCrs->setWordWrap(true);
-    crsBox->addWidget(Option6[0], 0, 0, 1, 3);
-    crsBox->addWidget(Option6[1], 1, 0);
-    crsBox->addWidget(Text3, 1, 1);
-    crsBox->addWidget(cmdFind, 1, 2);
-    crsBox->addWidget(lstCrs, 2, 0, 1, 3);
-    crsBox->addWidget(lblCrs, 3, 0, 1, 3);
-    crsBox->setColumnStretch(1, 1);
+    // Room for the system, its area and the transformation, so the window
+    // does not change size as systems are picked.
+    lblCrs->setMinimumHeight(lblCrs->fontMetrics().lineSpacing() * 7);
+    lblCrs->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    crsBox->addWidget(Option6[0], 0, 0, 1, 2);
+    crsBox->addWidget(Option6[1], 1, 0, 1, 2);
+    crsBox->addWidget(Text3, 2, 0);
+    crsBox->addWidget(cmdFind, 2, 1);
+    crsBox->addWidget(lstCrs, 3, 0, 1, 2);
+    crsBox->addWidget(lblCrs, 4, 0, 1, 2);
+    crsBox->setRowStretch(3, 1);
 
     Command1 = new QPushButton(QStringLiteral("Apply"), this);
     Command2 = new QPushButton(QStringLiteral("Cancel"), this);
@@ -195,7 +201,7 @@ frmOptions::frmOptions(QWidget* parent, frmRules* rules, FormLoader loadForm)
     buttons->addWidget(Command1);
     buttons->addWidget(Command2);
     grid->addLayout(buttons, 2, 1);
-    grid->addWidget(Frame6, 3, 0, 1, 2);
+    grid->addWidget(Frame6, 0, 2, 3, 1);
 
     connect(Command1, &QPushButton::clicked, this, &frmOptions::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &frmOptions::Command2_Click);
@@ -297,12 +303,16 @@ const CoordinateSystem* frmOptions::showCrs(const QString& code, QString* error)
     lblUnit->setVisible(system != nullptr);
     if (system) {
         lblUnit->setText(QString::fromStdString(system->unitName()));
+        // An area can list dozens of counties: one line of it here, all of it in the tooltip.
+        const QString area = QString::fromStdString(system->areaOfUse().name);
         lblCrs->setText(QString::fromStdString(system->name()) + QStringLiteral(" (") +
                         QString::fromStdString(system->code()) + QStringLiteral(")\n") +
-                        QString::fromStdString(system->areaOfUse().name) + QStringLiteral("\n") +
-                        describeTransformation(*system));
+                        lblCrs->fontMetrics().elidedText(area, Qt::ElideRight, lstCrs->minimumWidth()) +
+                        QStringLiteral("\n") + describeTransformation(*system));
+        lblCrs->setToolTip(area);
     } else if (wanted.isEmpty()) {
         lblCrs->clear();
+        lblCrs->setToolTip(QString());
     }
     return system;
 }
@@ -416,10 +426,13 @@ void frmOptions::cmdFind_Click() {
     const std::vector<CoordinateSystemInfo> found = FindCoordinateSystems(text.toStdString());
     QList<QTreeWidgetItem*> items;
     items.reserve(static_cast<qsizetype>(found.size()));
-    for (const CoordinateSystemInfo& info : found)
-        items.append(new QTreeWidgetItem(QStringList{QString::fromStdString(info.code),
-                                                     QString::fromStdString(info.name),
-                                                     QString::fromStdString(info.areaName)}));
+    for (const CoordinateSystemInfo& info : found) {
+        const QString area = QString::fromStdString(info.areaName);
+        auto* item = new QTreeWidgetItem(
+            QStringList{QString::fromStdString(info.code), QString::fromStdString(info.name), area});
+        item->setToolTip(2, area);
+        items.append(item);
+    }
     lstCrs->addTopLevelItems(items);
     lstCrs->resizeColumnToContents(0);
     lstCrs->resizeColumnToContents(1);

@@ -139,14 +139,26 @@ double Elevation(const QString& text, bool metric, bool* read) {
     return 0.0;
 }
 
-std::optional<RowPosition> Position(const QString& latitude, const QString& longitude,
-                                    const QString& elevation, bool metric, int zone) {
+namespace {
+
+// Latitude and longitude texts as finite numbers, the latitude strictly
+// between -90 and 90; false when either cannot be used.
+bool readLatLong(const QString& latitude, const QString& longitude, double* lat, double* lon) {
     bool latOk = false;
     bool lonOk = false;
-    const double lat = TextToNumber(latitude, &latOk);
-    const double lon = TextToNumber(longitude, &lonOk);
+    *lat = TextToNumber(latitude, &latOk);
+    *lon = TextToNumber(longitude, &lonOk);
+    return latOk && lonOk && std::isfinite(*lat) && std::isfinite(*lon) && std::fabs(*lat) < 90.0;
+}
+
+} // namespace
+
+std::optional<RowPosition> Position(const QString& latitude, const QString& longitude,
+                                    const QString& elevation, bool metric, int zone) {
+    double lat = 0;
+    double lon = 0;
     // UTM has no position at or beyond a pole: the series gives meaningless values there.
-    if (!latOk || !lonOk || !std::isfinite(lat) || !std::isfinite(lon) || !(std::fabs(lat) < 90.0))
+    if (!readLatLong(latitude, longitude, &lat, &lon))
         return std::nullopt;
     double easting = 0;
     double northing = 0;
@@ -193,12 +205,9 @@ double ElevationInUnit(const QString& text, double unitToMetres, bool* read) {
 std::optional<RowPosition> Position(const QString& latitude, const QString& longitude,
                                     const QString& elevation, const CoordinateSystem& system,
                                     bool* insideArea) {
-    bool latOk = false;
-    bool lonOk = false;
-    const double lat = TextToNumber(latitude, &latOk);
-    const double lon = TextToNumber(longitude, &lonOk);
-    if (!latOk || !lonOk || !std::isfinite(lat) || !std::isfinite(lon) || !(std::fabs(lat) < 90.0) ||
-        !(std::fabs(lon) <= 180.0))
+    double lat = 0;
+    double lon = 0;
+    if (!readLatLong(latitude, longitude, &lat, &lon) || !(std::fabs(lon) <= 180.0))
         return std::nullopt;
     const ProjectedPoint projected = system.forward(lat, lon);
     if (insideArea)

@@ -43,8 +43,8 @@ bool IsInstalledProgram() {
 
 namespace {
 
-// $XDG_DATA_HOME as the XDG base directory specification reads it: a
-// relative path is invalid and ignored.
+// $XDG_DATA_HOME under the freedesktop.org base-directory rules: a relative
+// path is invalid and ignored.
 QString dataHome() {
     const QString env = qEnvironmentVariable("XDG_DATA_HOME");
     if (env.startsWith(QLatin1Char('/')))

@@ -226,7 +226,7 @@ TEST(ProgramFolder, InstalledProgramsKeepEachUsersFilesInTheirDataFolder) {
     } cases[] = {
         {"XDG_DATA_HOME", xdg, xdg + "/korvel-transfer/"},
         {"unset", QString(), fallback + "/korvel-transfer/"},
-        {"relative, which the specification ignores", "data", fallback + "/korvel-transfer/"},
+        {"relative, which the base-directory rules ignore", "data", fallback + "/korvel-transfer/"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -604,8 +604,7 @@ DxfScene& DxfScene::operator=(DxfScene&&) noexcept = default;
 void DxfScene::clear() {
     batches_.clear();
     texts_.clear();
-    extents_ = QRectF();
-    hasExtents_ = false;
+    extents_ = Bounds();
     cx_.reset();
     done_ = total_ = 0;
     notDrawn_ = 0;
@@ -681,15 +680,7 @@ void DxfScene::include(const QPointF& p) {
         return;
     if (tracking_)
         tracking_->add(p);
-    if (!hasExtents_) {
-        extents_ = QRectF(p, QSizeF(0, 0));
-        hasExtents_ = true;
-        return;
-    }
-    extents_.setLeft(std::min(extents_.left(), p.x()));
-    extents_.setRight(std::max(extents_.right(), p.x()));
-    extents_.setTop(std::min(extents_.top(), p.y()));
-    extents_.setBottom(std::max(extents_.bottom(), p.y()));
+    extents_.add(p);
 }
 
 void DxfScene::addLine(QRgb color, const QPointF& a, const QPointF& b) {
@@ -922,8 +913,8 @@ bool DxfScene::step(const DxfDocument& doc, double maxMilliseconds) {
 void DxfScene::finish() {
     done_ = total_;
     cx_.reset();
-    if (hasExtents_ && extents_.width() == 0 && extents_.height() == 0)
-        extents_.adjust(-1, -1, 1, 1); // a single point: a small box round it, not a null one
+    if (extents_.any && extents_.box.width() == 0 && extents_.box.height() == 0)
+        extents_.box.adjust(-1, -1, 1, 1); // a single point: a small box round it, not a null one
 }
 
 void DxfScene::emitEntities(Context& cx, const std::vector<DxfObject>& objects, size_t from, size_t to,

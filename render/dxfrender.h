@@ -104,8 +104,8 @@ public:
 
     // Plan extents of everything drawn (text by an estimate of its width);
     // a null rectangle when nothing is drawn.
-    QRectF extents() const { return extents_; }
-    bool isEmpty() const { return extents_.isNull(); }
+    QRectF extents() const { return extents_.box; }
+    bool isEmpty() const { return extents_.box.isNull(); }
     // Counts, for tests and figures.
     size_t lineCount() const;
     size_t textCount() const { return texts_.size(); }
@@ -217,8 +217,7 @@ private:
 
     std::vector<Batch> batches_;
     std::vector<Text> texts_;
-    QRectF extents_;
-    bool hasExtents_ = false;
+    Bounds extents_;
     Bounds* tracking_ = nullptr;  // also given what include() sees, while not null
     std::unique_ptr<Context> cx_; // while building
     size_t done_ = 0, total_ = 0;

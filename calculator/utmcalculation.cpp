@@ -8,8 +8,10 @@
 #include "crs/coordinatesystem.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <stdexcept>
 
 double InputDegrees(std::string_view text, std::string_view what) {
     if (auto v = numtext::ParseNumber(text))
@@ -88,16 +90,9 @@ std::string ZoneNote(double latitude, double longitude, int asked, int used, boo
             *outside = true;
         return zone + " from the UTM Zone box is not a UTM zone (1 to 60)." + empty;
     }
-    const double west = -180.0 + (used - 1) * 6.0;
-    const double east = west + 6.0;
-    if (own == used || (longitude >= west && longitude <= east))
+    const double off = GPSConversion::DegreesOutsideZone(used, latitude, longitude);
+    if (own == used || off == 0)
         return zone + " from the UTM Zone box.";
-    // Degrees outside the band, the short way round (zone 1 lies just east of 180).
-    double off = 360;
-    for (double shift : {-360.0, 0.0, 360.0}) {
-        const double lon = longitude + shift;
-        off = std::min(off, lon < west ? west - lon : lon > east ? lon - east : 0.0);
-    }
     if (outside)
         *outside = true;
     char degrees[32];
@@ -112,4 +107,81 @@ ProjectedPoint CalculateInSystem(const CoordinateSystem& system, double latitude
     if (!std::isfinite(p.easting) || !std::isfinite(p.northing))
         throw CalculationError("This latitude and longitude cannot be converted to " + system.name() + ".");
     return p;
+}
+
+double GridValue(std::string_view text, std::string_view what) {
+    const auto v = numtext::ParseNumber(text);
+    if (!v || !std::isfinite(*v))
+        throw CalculationError("The " + std::string(what) + " must be a number of metres or feet, such as " +
+                               (what == "northing" ? "3907096.1763" : "747726.7435") + ", not \"" +
+                               std::string(text) + "\".");
+    return *v;
+}
+
+int InverseZone(std::string_view text) {
+    const auto v = numtext::ParseNumber(text);
+    if (!v || !(*v >= 1 && *v <= 60) || *v != std::trunc(*v))
+        throw CalculationError("The UTM zone must be a whole number from 1 to 60, not \"" +
+                               std::string(text) + "\".");
+    return static_cast<int>(*v);
+}
+
+bool SouthFromText(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    if (text == "N" || text == "n")
+        return false;
+    if (text == "S" || text == "s")
+        return true;
+    throw CalculationError("The hemisphere must be N or S, not \"" + std::string(text) + "\".");
+}
+
+LatLongCalculation CalculateLatLong(int zone, bool south, double easting, double northing, bool metric) {
+    if (zone < 1 || zone > 60)
+        throw CalculationError("The UTM zone must be a whole number from 1 to 60.");
+    LatLongCalculation r;
+    try {
+        const GPSConversion::GeographicPosition p =
+            GPSConversion::UTMToLatLong(zone, south, easting, northing, metric);
+        r.latitude = p.latitude;
+        r.longitude = p.longitude;
+    } catch (const std::invalid_argument&) {
+        r.latitude = NAN; // reported below
+    }
+    if (!std::isfinite(r.latitude) || !std::isfinite(r.longitude))
+        throw CalculationError("This easting and northing cannot be converted to latitude and longitude.");
+    r.outsideZone = GPSConversion::DegreesOutsideZone(zone, r.latitude, r.longitude);
+    return r;
+}
+
+GeographicPoint CalculateFromSystem(const CoordinateSystem& system, double easting, double northing) {
+    const GeographicPoint p = system.inverse(easting, northing);
+    if (!std::isfinite(p.latitude) || !std::isfinite(p.longitude))
+        throw CalculationError("This easting and northing of " + system.name() +
+                               " cannot be converted to latitude and longitude.");
+    return p;
+}
+
+std::string DegreesText(double degrees) {
+    char buffer[64];
+    const auto r = std::to_chars(buffer, buffer + sizeof buffer, degrees, std::chars_format::fixed, 10);
+    std::string out(buffer, r.ptr);
+    if (out == "-0.0000000000")
+        out.erase(0, 1);
+    return out;
+}
+
+std::string DmsText(double degrees, bool latitude) {
+    const char letter = latitude ? (degrees < 0 ? 'S' : 'N') : (degrees < 0 ? 'W' : 'E');
+    // Whole units of 1e-5 second, so that rounding never shows 60 seconds.
+    const long long units = std::llround(std::fabs(degrees) * 3600 * 1e5);
+    const long long wholeDegrees = units / (3600LL * 100000);
+    const long long minutes = units / (60LL * 100000) % 60;
+    const long long seconds = units % (60LL * 100000);
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%lld\u00B0%lld'%lld.%05lld\"%c", wholeDegrees, minutes,
+                  seconds / 100000, seconds % 100000, units == 0 ? (latitude ? 'N' : 'E') : letter);
+    return buffer;
 }

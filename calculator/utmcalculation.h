@@ -54,8 +54,51 @@ UtmCalculation CalculateUtm(double latitude, double longitude, bool metric, int 
 
 class CoordinateSystem;
 struct ProjectedPoint;
+struct GeographicPoint;
 
 // Projects one point into a coordinate system of the PROJ database, easting
 // and northing in its unit. latitude must lie in -90..90, longitude in
 // -180..180 and the results must be finite, else CalculationError.
 ProjectedPoint CalculateInSystem(const CoordinateSystem& system, double latitude, double longitude);
+
+// The reverse direction: grid coordinates back to latitude and longitude.
+
+// An easting or northing typed for the reverse direction: a plain number
+// (numbertext.h's ParseNumber). what names the box ("easting", "northing").
+// Throws CalculationError for anything else.
+double GridValue(std::string_view text, std::string_view what);
+
+// The zone of the reverse direction: a whole number from 1 to 60, else
+// CalculationError.
+int InverseZone(std::string_view text);
+
+// The hemisphere letter: "N" or "S", any case, blanks around allowed. True
+// for S. Else CalculationError.
+bool SouthFromText(std::string_view text);
+
+struct LatLongCalculation {
+    double latitude = 0;  // degrees, south negative
+    double longitude = 0; // degrees, west negative, -180..180
+    // Degrees of longitude the point lies outside the zone's band (0 inside,
+    // GPSConversion::DegreesOutsideZone).
+    double outsideZone = 0;
+};
+
+// Unprojects one UTM position (easting and northing in metres, or feet when
+// metric is false; the northing with the southern false northing when south).
+// Throws CalculationError for a zone outside 1..60, and when the position is
+// so far out that it has no latitude and longitude.
+LatLongCalculation CalculateLatLong(int zone, bool south, double easting, double northing, bool metric);
+
+// Unprojects one point of a coordinate system (its unit) to WGS 84.
+// Throws CalculationError when PROJ cannot reach it.
+GeographicPoint CalculateFromSystem(const CoordinateSystem& system, double easting, double northing);
+
+// Decimal degrees as a result box (and a batch line) shows them: fixed, 10
+// decimals (about 0.01 mm on the ground), "-" for south and west.
+std::string DegreesText(double degrees);
+
+// Degrees, minutes and seconds, seconds to 5 decimals (0.3 mm), with the
+// hemisphere letter after: 35°16'35.00000"N (UTF-8). latitude chooses N/S or
+// E/W. The text reads back through InputDegrees.
+std::string DmsText(double degrees, bool latitude);

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <limits>
+#include <stdexcept>
 
 namespace GPSConversion {
 
@@ -137,6 +139,119 @@ void LatLongToUTM(double latitude, double longitude, double& easting, double& no
     }
     easting = e;
     northing = nn;
+}
+
+namespace {
+
+// The inverse uses textbook constants (not the stored ones above): it is held
+// to an exact transverse Mercator, not to the drawings.
+constexpr double InvPi = 3.141592653589793238462643383279502884;
+constexpr double SemiMajorAxis = 6378137;
+constexpr double ScaleFactor = 0.9996;
+
+// Krueger's series for the inverse, to sixth order in the third flattening n
+// (Karney, "Transverse Mercator with an accuracy of a few nanometers", 2011,
+// eq. 36 and 14): the rectifying radius A and the coefficients beta_1..6.
+struct KruegerInverse {
+    double e; // eccentricity
+    double oneMinusE2;
+    double radius; // k0 * A, metres
+    double beta[6];
+    KruegerInverse() {
+        const double e2 = E2;
+        e = std::sqrt(e2);
+        oneMinusE2 = 1 - e2;
+        const double f = 1 - std::sqrt(1 - e2);
+        const double n = f / (2 - f);
+        const double n2 = n * n, n3 = n2 * n, n4 = n3 * n, n5 = n4 * n, n6 = n5 * n;
+        radius = ScaleFactor * SemiMajorAxis / (1 + n) * (1 + n2 / 4 + n4 / 64 + n6 / 256);
+        beta[0] = n / 2 - 2 * n2 / 3 + 37 * n3 / 96 - n4 / 360 - 81 * n5 / 512 + 96199 * n6 / 604800;
+        beta[1] = n2 / 48 + n3 / 15 - 437 * n4 / 1440 + 46 * n5 / 105 - 1118711 * n6 / 3870720;
+        beta[2] = 17 * n3 / 480 - 37 * n4 / 840 - 209 * n5 / 4480 + 5569 * n6 / 90720;
+        beta[3] = 4397 * n4 / 161280 - 11 * n5 / 504 - 830251 * n6 / 7257600;
+        beta[4] = 4583 * n5 / 161280 - 108847 * n6 / 3991680;
+        beta[5] = 20648693 * n6 / 638668800;
+    }
+};
+
+const KruegerInverse& krueger() {
+    static const KruegerInverse k;
+    return k;
+}
+
+// The tangent of the geographic latitude from that of the conformal latitude,
+// by Newton's method (as GeographicLib's Math::tauf): a few iterations reach
+// full double precision.
+double geographicTangent(double conformalTan, const KruegerInverse& k) {
+    const auto eatanhe = [&](double x) { return k.e * std::atanh(k.e * x); };
+    const double tol = std::sqrt(std::numeric_limits<double>::epsilon()) / 10;
+    double tau =
+        std::fabs(conformalTan) > 70 ? conformalTan * std::exp(eatanhe(1)) : conformalTan / k.oneMinusE2;
+    for (int i = 0; i < 5; ++i) {
+        const double tau1 = std::hypot(1.0, tau);
+        const double sig = std::sinh(eatanhe(tau / tau1));
+        const double taupa = std::hypot(1.0, sig) * tau - sig * tau1;
+        const double dtau = (conformalTan - taupa) * (1 + k.oneMinusE2 * tau * tau) /
+                            (k.oneMinusE2 * tau1 * std::hypot(1.0, taupa));
+        tau += dtau;
+        if (!(std::fabs(dtau) >= tol * std::max(1.0, std::fabs(tau))))
+            break;
+    }
+    return tau;
+}
+
+} // namespace
+
+GeographicPosition UTMToLatLong(int zone, bool south, double easting, double northing, bool metric) {
+    if (zone < 1 || zone > 60)
+        throw std::invalid_argument("The UTM zone must be a whole number from 1 to 60.");
+    if (!std::isfinite(easting) || !std::isfinite(northing))
+        throw std::invalid_argument("The easting and the northing must be numbers.");
+    if (!metric) {
+        easting /= FeetPerMetre;
+        northing /= FeetPerMetre;
+    }
+    const KruegerInverse& k = krueger();
+    const double x = easting - FalseEasting;
+    const double y = south ? northing - FalseNorthingSouth : northing;
+    const double xi = y / k.radius;
+    const double eta = x / k.radius;
+    double xip = xi, etap = eta;
+    for (int j = 1; j <= 6; ++j) {
+        const double b = k.beta[j - 1];
+        xip -= b * std::sin(2 * j * xi) * std::cosh(2 * j * eta);
+        etap -= b * std::cos(2 * j * xi) * std::sinh(2 * j * eta);
+    }
+    const double sinhEtap = std::sinh(etap);
+    const double cosXip = std::cos(xip);
+    const double conformalTan = std::sin(xip) / std::hypot(sinhEtap, cosXip);
+    const double lambda = std::atan2(sinhEtap, cosXip);
+
+    const double degrees = 180 / InvPi;
+    const double latitude = std::atan(geographicTangent(conformalTan, k)) * degrees;
+    double longitude = lambda * degrees + (6.0 * zone - 183);
+    longitude = std::remainder(longitude, 360.0); // -180..180
+    if (longitude == -180 && lambda > 0)
+        longitude = 180;
+    return {latitude, longitude};
+}
+
+double DegreesOutsideZone(int zone, double latitude, double longitude) {
+    if (zone < 1 || zone > 60 || !std::isfinite(latitude) || !std::isfinite(longitude))
+        return HUGE_VAL;
+    longitude = std::remainder(longitude, 360.0);
+    int own = automaticZone(longitude);
+    UTMZoneExceptions(latitude, longitude, own);
+    if (own == zone)
+        return 0;
+    const double west = -180.0 + (zone - 1) * 6.0;
+    const double east = west + 6.0;
+    double off = 360;
+    for (double shift : {-360.0, 0.0, 360.0}) {
+        const double lon = longitude + shift;
+        off = std::min(off, lon < west ? west - lon : lon > east ? lon - east : 0.0);
+    }
+    return off;
 }
 
 void LatLongToUTM(double latitude, double longitude, double& easting, double& northing) {

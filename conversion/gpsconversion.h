@@ -15,6 +15,7 @@
 // and the truncation (not rounding) to 0.1 mm are part of that budget; they are
 // kept because stored drawings were made with them.
 #pragma once
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -46,6 +47,38 @@ void LatLongToUTM(double latitude, double longitude, double& easting, double& no
 // longitudes strictly inside (0,9), (9,21), (21,33), (33,42) (Svalbard). Bounds
 // are strict: a point exactly on one keeps its zone. Degrees in, zone in-out.
 void UTMZoneExceptions(double latitude, double longitude, int& zone);
+
+// A latitude and longitude in degrees, south and west negative.
+struct GeographicPosition {
+    double latitude;
+    double longitude;
+};
+
+// The inverse of the UTM conversion: grid coordinates of `zone` back to
+// latitude and longitude on the same ellipsoid (a = 6378137 m,
+// e^2 = 0.00669437999013, scale 0.9996, false easting 500000 m).
+//   zone: 1..60; its central meridian is 6 * zone - 183 degrees.
+//   south: the northing carries the 10000000 m false northing of the southern
+//     hemisphere (a point north of the equator then has a northing above it).
+//   easting, northing: metres when metric is true, else feet (FeetPerMetre).
+// Result: longitude normalised to -180..180.
+// Accuracy: within 1e-9 degree of an exact transverse Mercator for points
+// within 6 degrees of longitude of the central meridian (the zone's band and
+// 3 degrees beyond); it uses Krueger's series to sixth order in the third
+// flattening, as GeographicLib's TransverseMercator does. Points farther out
+// still convert, less accurately; grid values far beyond the ellipsoid
+// (thousands of km of easting) give non-finite results, which callers check.
+// The results are not cut or rounded.
+// Throws std::invalid_argument for a zone outside 1..60 or a non-finite
+// easting or northing.
+GeographicPosition UTMToLatLong(int zone, bool south, double easting, double northing, bool metric);
+
+// How many degrees of longitude a point lies outside the 6-degree band of
+// `zone` (the shorter way round, so zone 1 lies just east of 180): 0 inside
+// the band, on its edges, or where the special zones of Norway and Svalbard
+// (UTMZoneExceptions) make `zone` the point's own. A zone outside 1..60 or a
+// non-finite input gives +infinity. Degrees in.
+double DegreesOutsideZone(int zone, double latitude, double longitude);
 
 // Angle text (UTF-8, any form ReadAngleText reads, angletext.h) to decimal
 // degrees as text (main program): 35N16'35" gives "35.2763888888889",

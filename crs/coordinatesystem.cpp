@@ -221,6 +221,47 @@ void CoordinateSystem::forward(const double* latitude, const double* longitude, 
     }
 }
 
+GeographicPoint CoordinateSystem::inverse(double easting, double northing) const {
+    GeographicPoint p;
+    unsigned char inside = 0;
+    inverse(&easting, &northing, 1, &p.latitude, &p.longitude, &inside);
+    p.insideArea = inside != 0;
+    return p;
+}
+
+void CoordinateSystem::inverse(const double* easting, const double* northing, std::size_t n, double* latitude,
+                               double* longitude, unsigned char* insideArea) const {
+    PJ* op = threadProj().operation(projText_);
+    constexpr std::size_t kChunk = 1024;
+    double x[kChunk], y[kChunk];
+    for (std::size_t start = 0; start < n; start += kChunk) {
+        const std::size_t count = std::min(kChunk, n - start);
+        for (std::size_t i = 0; i < count; ++i) {
+            const double e = easting[start + i], nn = northing[start + i];
+            const bool valid = std::isfinite(e) && std::isfinite(nn);
+            x[i] = valid ? e : HUGE_VAL;
+            y[i] = valid ? nn : HUGE_VAL;
+        }
+        if (op) {
+            proj_trans_generic(op, PJ_INV, x, sizeof(double), count, y, sizeof(double), count, nullptr, 0, 0,
+                               nullptr, 0, 0);
+            proj_errno_reset(op);
+        } else {
+            std::fill(x, x + count, HUGE_VAL);
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            // x is the longitude, y the latitude (normalised axis order).
+            const bool ok = std::isfinite(x[i]) && std::isfinite(y[i]) && y[i] >= -90 && y[i] <= 90;
+            const double lon = ok ? std::remainder(x[i], 360.0) : HUGE_VAL;
+            const double lat = ok ? y[i] : HUGE_VAL;
+            latitude[start + i] = lat;
+            longitude[start + i] = lon;
+            if (insideArea)
+                insideArea[start + i] = ok && area_.contains(lat, lon);
+        }
+    }
+}
+
 std::vector<CoordinateSystemInfo> FindCoordinateSystems(std::string_view text, std::string_view authority) {
     std::vector<std::string> words;
     const std::string wanted = lowered(text);

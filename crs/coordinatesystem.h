@@ -4,7 +4,8 @@
 // the transformation into it from WGS 84 latitude and longitude. Plain C++;
 // PROJ stays behind this header.
 //
-// The transformation is the one cs2cs chooses for "cs2cs EPSG:4326 CODE":
+// The transformation is the one cs2cs chooses for "cs2cs EPSG:4326 CODE" (and
+// backwards for "cs2cs CODE EPSG:4326"):
 // PROJ's candidate operations from EPSG:4326 to the system, the best one for
 // each point picked by PROJ (so a datum shift with a grid or published
 // parameters inside its area, a ballpark one elsewhere), with the axes put in
@@ -47,6 +48,13 @@ struct ProjectedPoint {
     bool insideArea = false; // whether the point lies in the system's area of use
 };
 
+// One point back in WGS 84, degrees.
+struct GeographicPoint {
+    double latitude = 0;
+    double longitude = 0;
+    bool insideArea = false; // whether the point lies in the system's area of use
+};
+
 class CoordinateSystem {
 public:
     // code: "EPSG:2274", a bare number ("2274", taken as EPSG), or any other
@@ -81,6 +89,18 @@ public:
     // written with 0 or 1; any output may be the same array as an input.
     void forward(const double* latitude, const double* longitude, std::size_t n, double* easting,
                  double* northing, unsigned char* insideArea = nullptr) const;
+
+    // The reverse: easting and northing in the system's unit to WGS 84
+    // latitude (-90..90) and longitude (-180..180), degrees, by the same
+    // transformation run backwards (as "cs2cs CODE EPSG:4326", agreeing to
+    // well below 1e-8 degree). Both are infinite where PROJ cannot reach the
+    // point (non-finite input included); insideArea is then false.
+    GeographicPoint inverse(double easting, double northing) const;
+
+    // The same for n points at once, with the aliasing and insideArea rules
+    // of the batch forward().
+    void inverse(const double* easting, const double* northing, std::size_t n, double* latitude,
+                 double* longitude, unsigned char* insideArea = nullptr) const;
 
 private:
     std::string code_;

@@ -176,3 +176,77 @@ TEST(FindCoordinateSystems, ByWordsOfTheName) {
         ASSERT_NE(i.code, "EPSG:4326") << "projected systems only";
     EXPECT_TRUE(FindCoordinateSystems("no such system anywhere").empty());
 }
+
+namespace {
+
+// Latitudes and longitudes of cs2cs code EPSG:4326 for the grid points.
+std::vector<Point> Cs2csInverse(const std::string& code, const std::vector<std::pair<double, double>>& grid) {
+    QProcess p;
+    p.start(QStringLiteral(CS2CS), {"-f", "%.12f", QString::fromStdString(code), "EPSG:4326"});
+    EXPECT_TRUE(p.waitForStarted());
+    for (const auto& [e, n] : grid)
+        p.write(QString("%1 %2\n").arg(e, 0, 'g', 17).arg(n, 0, 'g', 17).toUtf8());
+    p.closeWriteChannel();
+    EXPECT_TRUE(p.waitForFinished(30000));
+    std::vector<Point> out;
+    for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts)) {
+        const QStringList f = line.split(QRegularExpression("\\s+"), Qt::SkipEmptyParts);
+        out.push_back({f.value(0).toDouble(), f.value(1).toDouble()});
+    }
+    return out;
+}
+
+} // namespace
+
+// Grid points of a feet system and a metre one back to latitude and longitude,
+// one at a time and many at once, against the real cs2cs run backwards.
+TEST(CoordinateSystem, InverseAgreesWithCs2cs) {
+    for (const SystemCase& c : Systems()) {
+        if (std::string(c.code) != "EPSG:2274" && std::string(c.code) != "EPSG:27700")
+            continue;
+        SCOPED_TRACE(c.code);
+        const CoordinateSystem system(c.code);
+        std::vector<std::pair<double, double>> grid;
+        for (const Point& pt : c.inside) {
+            const ProjectedPoint p = system.forward(pt.latitude, pt.longitude);
+            grid.emplace_back(p.easting, p.northing);
+        }
+        grid.emplace_back(grid[0].first + 123456.789, grid[0].second - 98765.4321); // off the list's points
+        const std::vector<Point> expected = Cs2csInverse(c.code, grid);
+        ASSERT_EQ(expected.size(), grid.size());
+
+        std::vector<double> es, ns, lats(grid.size()), lons(grid.size());
+        for (const auto& [e, n] : grid)
+            es.push_back(e), ns.push_back(n);
+        std::vector<unsigned char> inside(grid.size());
+        system.inverse(es.data(), ns.data(), grid.size(), lats.data(), lons.data(), inside.data());
+        for (std::size_t i = 0; i < grid.size(); ++i) {
+            SCOPED_TRACE(i);
+            const GeographicPoint g = system.inverse(grid[i].first, grid[i].second);
+            EXPECT_NEAR(g.latitude, expected[i].latitude, 1e-9);
+            EXPECT_NEAR(g.longitude, expected[i].longitude, 1e-9);
+            EXPECT_EQ(g.latitude, lats[i]);
+            EXPECT_EQ(g.longitude, lons[i]);
+            EXPECT_EQ(g.insideArea, inside[i] != 0);
+            if (i < c.inside.size()) { // and back where the points started
+                EXPECT_NEAR(g.latitude, c.inside[i].latitude, 1e-8);
+                EXPECT_NEAR(g.longitude, c.inside[i].longitude, 1e-8);
+                EXPECT_TRUE(g.insideArea);
+            }
+        }
+    }
+}
+
+TEST(CoordinateSystem, InverseOfWhatCannotBeReachedIsInfinite) {
+    const CoordinateSystem system("EPSG:27700");
+    for (auto [e, n] : {std::pair{NAN, 100000.0}, {400000.0, INFINITY}, {1e30, 1e30}}) {
+        const GeographicPoint g = system.inverse(e, n);
+        EXPECT_TRUE(std::isinf(g.latitude)) << e << ' ' << n;
+        EXPECT_TRUE(std::isinf(g.longitude));
+        EXPECT_FALSE(g.insideArea);
+    }
+    // Far outside the area, but still a point: converts, outside.
+    const GeographicPoint far = system.inverse(-3000000, -2000000);
+    EXPECT_TRUE(std::isfinite(far.latitude));
+    EXPECT_FALSE(far.insideArea);
+}

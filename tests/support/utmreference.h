@@ -38,3 +38,23 @@ inline std::array<double, 2> UtmReference(double lat, double lon, int zone, bool
     const double unit = metric ? 1 : 3.28083;
     return {(x + 500000) * unit, (lat < 0 ? y + 10000000 : y) * unit};
 }
+
+// The exact transverse Mercator of the UTM ellipsoid as the program states it
+// (a = 6378137 m, e^2 = 0.00669437999013, k0 = 0.9996): the reference for the
+// inverse conversion, good to nanometres at any distance from the meridian.
+#include <GeographicLib/TransverseMercatorExact.hpp>
+
+inline const GeographicLib::TransverseMercatorExact& UtmExact() {
+    static const GeographicLib::TransverseMercatorExact tm(6378137, 1 - std::sqrt(1 - 0.00669437999013),
+                                                           0.9996);
+    return tm;
+}
+
+// Exact easting and northing of (lat, lon) in `zone` (false easting, and the
+// southern false northing when south), in metres or the program's feet.
+inline std::array<double, 2> UtmExactGrid(double lat, double lon, int zone, bool south, bool metric = true) {
+    double x = 0, y = 0;
+    UtmExact().Forward(6.0 * zone - 183, lat, lon, x, y);
+    const double unit = metric ? 1 : 3.28083;
+    return {(x + 500000) * unit, (south ? y + 10000000 : y) * unit};
+}

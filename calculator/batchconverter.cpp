@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <istream>
+#include <iterator>
 #include <ostream>
 #include <unistd.h>
 
@@ -38,6 +39,10 @@ std::string_view trimmed(std::string_view s) {
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
+}
+
+bool isInverseSeparator(char c) {
+    return c == ' ' || c == '\t' || c == ',';
 }
 
 std::vector<std::string_view> fields(std::string_view line) {
@@ -158,6 +163,7 @@ BatchConverter::BatchConverter(const BatchOptions& options) : options_(options) 
 bool BatchConverter::parseArguments(const std::vector<std::string>& args, BatchOptions* options,
                                     std::string* error) {
     BatchOptions o;
+    bool zoneGiven = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--feet") {
             o.metric = false;
@@ -168,7 +174,10 @@ bool BatchConverter::parseArguments(const std::vector<std::string>& args, BatchO
                 return false;
             }
             o.zone = static_cast<int>(*z);
+            zoneGiven = true;
             ++i;
+        } else if (args[i] == "--inverse") {
+            o.inverse = true;
         } else if (args[i] == "--crs") {
             if (i + 1 >= args.size() || args[i + 1].empty() || args[i + 1].starts_with("--")) {
                 *error = "--crs needs a coordinate system code, such as EPSG:2274";
@@ -185,6 +194,10 @@ bool BatchConverter::parseArguments(const std::vector<std::string>& args, BatchO
             "--crs gives results in the coordinate system's own unit: --feet and --zone do not go with it";
         return false;
     }
+    if (o.inverse && zoneGiven) {
+        *error = "--inverse reads the zone from every line: --zone does not go with it";
+        return false;
+    }
     *options = o;
     return true;
 }
@@ -192,6 +205,8 @@ bool BatchConverter::parseArguments(const std::vector<std::string>& args, BatchO
 std::string BatchConverter::convertLine(std::string_view line) const {
     if (!line.empty() && line.back() == '\r')
         line.remove_suffix(1);
+    if (options_.inverse)
+        return convertInverse(line);
     std::string_view latitudeText, longitudeText;
     if (std::string why; !splitLine(line, &latitudeText, &longitudeText, &why))
         return "ERROR: " + why;
@@ -213,6 +228,59 @@ std::string BatchConverter::convertLine(std::string_view line) const {
         out += ResultText(r.easting);
         out += ' ';
         out += ResultText(r.northing);
+        return out;
+    } catch (const CalculationError& e) {
+        return std::string("ERROR: ") + e.what();
+    }
+}
+
+std::string BatchConverter::convertInverse(std::string_view line) const {
+    // Fields separated by any run of blanks, tabs and commas.
+    std::string_view f[5];
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < line.size();) {
+        while (i < line.size() && isInverseSeparator(line[i]))
+            ++i;
+        const std::size_t b = i;
+        while (i < line.size() && !isInverseSeparator(line[i]))
+            ++i;
+        if (i > b) {
+            if (count < std::size(f))
+                f[count] = line.substr(b, i - b);
+            ++count;
+        }
+    }
+    try {
+        double latitude = 0, longitude = 0;
+        if (system_) {
+            if (count != 2)
+                return "ERROR: expected EASTING NORTHING, found " + std::to_string(count) + " fields";
+            const GeographicPoint p =
+                CalculateFromSystem(*system_, GridValue(f[0], "easting"), GridValue(f[1], "northing"));
+            latitude = p.latitude;
+            longitude = p.longitude;
+        } else {
+            std::string_view zone = f[0], hemisphere, easting = f[2], northing = f[3];
+            if (count == 4) {
+                hemisphere = f[1];
+            } else if (count == 3 && !f[0].empty() && !isDigit(f[0].back())) { // "15N"
+                zone = f[0].substr(0, f[0].size() - 1);
+                hemisphere = f[0].substr(f[0].size() - 1);
+                easting = f[1];
+                northing = f[2];
+            } else {
+                return "ERROR: expected ZONE N|S EASTING NORTHING, found " + std::to_string(count) +
+                       " fields";
+            }
+            const LatLongCalculation r =
+                CalculateLatLong(InverseZone(zone), SouthFromText(hemisphere), GridValue(easting, "easting"),
+                                 GridValue(northing, "northing"), options_.metric);
+            latitude = r.latitude;
+            longitude = r.longitude;
+        }
+        std::string out = DegreesText(latitude);
+        out += ' ';
+        out += DegreesText(longitude);
         return out;
     } catch (const CalculationError& e) {
         return std::string("ERROR: ") + e.what();

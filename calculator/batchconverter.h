@@ -12,6 +12,11 @@
 // --crs CODE converts into a projected coordinate system of the PROJ database
 // instead of UTM (crs/coordinatesystem.h): "CODE EASTING NORTHING", CODE as
 // given, in the system's own unit (so --feet and --zone do not go with it).
+// --inverse goes the other way: lines of "ZONE N|S EASTING NORTHING" ("15 N
+// 747726.7435 3907096.1763", or "15N ..."; "EASTING NORTHING" with --crs) to
+// "LATITUDE LONGITUDE" in decimal degrees with 10 decimals. Fields are
+// separated by blanks, tabs or commas. --feet reads feet; --zone does not go
+// with it (the zone is on every line).
 #pragma once
 #include <cstddef>
 #include <functional>
@@ -24,7 +29,8 @@
 struct BatchOptions {
     bool metric = true;
     int zone = 0;
-    std::string crs; // a coordinate system code; empty: the built-in UTM
+    std::string crs;      // a coordinate system code; empty: the built-in UTM
+    bool inverse = false; // grid coordinates to latitude and longitude
 };
 
 class CoordinateSystem;
@@ -46,7 +52,7 @@ public:
     // Parses the arguments that follow "--batch". False, with the reason in
     // *error, for an unknown argument or a zone that is not a whole number
     // from 0 to 60 (0: each point its own zone), --crs without a code, and
-    // --crs with --feet or --zone. The code itself is checked by the
+    // --crs with --feet or --zone, --inverse with --zone. The code itself is checked by the
     // constructor.
     static bool parseArguments(const std::vector<std::string>& args, BatchOptions* options,
                                std::string* error);
@@ -74,6 +80,8 @@ public:
     static BatchInput FileInput(int fd);
 
 private:
+    std::string convertInverse(std::string_view line) const;
+
     BatchOptions options_;
     std::shared_ptr<const CoordinateSystem> system_; // null: the built-in UTM
 };

@@ -6,6 +6,9 @@
 //                    line converted, 1 when some gave ERROR, 2 for bad arguments
 //                    (an unknown coordinate system included), input that could
 //                    not be read or results that could not be written.
+// zenobar --batch --inverse [--feet] [--crs CODE]
+//                    the reverse: "ZONE N|S EASTING NORTHING" lines (or
+//                    "EASTING NORTHING" with --crs) to "LATITUDE LONGITUDE"
 // zenobar --help     says so on standard output.
 #include "calculator/batchconverter.h"
 #include "calculator/frmmain.h"
@@ -25,7 +28,8 @@
 
 namespace {
 
-const char* const kUsage = "usage: zenobar [--batch [--feet] [--zone N | --crs CODE]]\n";
+const char* const kUsage = "usage: zenobar [--batch [--feet] [--zone N | --crs CODE]]\n"
+                           "       zenobar --batch --inverse [--feet] [--crs CODE]\n";
 
 const char* const kHelp =
     "\n"
@@ -42,6 +46,12 @@ const char* const kHelp =
     "               writes CODE EASTING NORTHING in the system's own unit (US\n"
     "               survey feet for EPSG:2274), transformed from WGS 84 as\n"
     "               cs2cs EPSG:4326 CODE does\n"
+    "  --inverse    the other way: reads lines of ZONE N|S EASTING NORTHING\n"
+    "               (15 N 747726.7435 3907096.1763; the northing with the\n"
+    "               10000000 m false northing when S), or EASTING NORTHING with\n"
+    "               --crs, and writes LATITUDE LONGITUDE in decimal degrees\n"
+    "               (10 decimals), or ERROR: reason; --feet reads feet, --crs\n"
+    "               the system's unit (as cs2cs CODE EPSG:4326); no --zone\n"
     "Exit status: 0 every line converted, 1 some lines gave ERROR, 2 bad arguments\n"
     "(an unknown coordinate system included), unreadable input or unwritable results.\n";
 

@@ -16,7 +16,8 @@ case "$what" in
     packages+=(dpkg-dev file)
     ;;
   bench)
-    packages+=(libgtest-dev libbenchmark-dev python3-ezdxf gpsbabel libgeographiclib-dev proj-bin sqlite3)
+    packages+=(libgtest-dev libbenchmark-dev python3-ezdxf gpsbabel libgeographiclib-dev proj-bin sqlite3
+               geographiclib-tools)
     ;;
 esac
 

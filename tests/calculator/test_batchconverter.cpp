@@ -49,6 +49,42 @@ TEST(BatchConverter, OneOutputLinePerInputLine) {
     EXPECT_EQ(errors, 5);
 }
 
+// --inverse: grid lines back to latitude and longitude. Expected figures from
+// GeoConvert -g -p 5 (GeographicLib) and cs2cs EPSG:27700 EPSG:4326.
+TEST(BatchConverter, InverseLines) {
+    const BatchConverter metres({true, 0, {}, true});
+    const BatchConverter feet({false, 0, {}, true});
+    const BatchConverter british({true, 0, "EPSG:27700", true});
+    const char* const memphis = "35.2763888954 -90.2763888885";
+    struct Case {
+        const BatchConverter& converter;
+        const char* line;
+        const char* out;
+    } cases[] = {
+        {metres, "15 N 747726.7435 3907096.1763", memphis},
+        {metres, "15n\t747726.7435\t3907096.1763\r", memphis},
+        {metres, " 15N, 747726.7435, 3907096.1763 ", memphis},
+        {metres, "56 S 334368.6336 6250948.3454", "-33.8687999999 151.2092999995"},
+        {metres, "1 N 210000 100000", "0.9037891108 -179.6055747308"}, // across 180
+        {feet, "15 N 2453164.331877105 12818518.348090328", memphis},
+        {british, "530000 180000", "51.5039908276 -0.1283539405"},
+        {metres, "0 N 500000 0", "ERROR: The UTM zone must be a whole number from 1 to 60, not \"0\"."},
+        {metres, "15.5 N 500000 0", "ERROR: The UTM zone must be a whole number from 1 to 60, not \"15.5\"."},
+        {metres, "15 E 500000 0", "ERROR: The hemisphere must be N or S, not \"E\"."},
+        {metres, "15 N 5OOOOO 0",
+         "ERROR: The easting must be a number of metres or feet, such as 747726.7435, not \"5OOOOO\"."},
+        {metres, "15 N 500000 1e999",
+         "ERROR: The northing must be a number of metres or feet, such as 3907096.1763, not \"1e999\"."},
+        {metres, "15 N 500000", "ERROR: expected ZONE N|S EASTING NORTHING, found 3 fields"},
+        {metres, "", "ERROR: expected ZONE N|S EASTING NORTHING, found 0 fields"},
+        {metres, "15 N 1e12 0",
+         "ERROR: This easting and northing cannot be converted to latitude and longitude."},
+        {british, "15 N 530000 180000", "ERROR: expected EASTING NORTHING, found 4 fields"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.converter.convertLine(c.line), c.out) << c.line;
+}
+
 TEST(BatchConverter, FeetAndForcedZone) {
     BatchConverter feet14({false, 14, {}});
     EXPECT_EQ(feet14.convertLine("35.2763888888889 -90.2763888888889"),
@@ -72,6 +108,10 @@ TEST(BatchConverter, Arguments) {
     EXPECT_TRUE(BatchConverter::parseArguments({"--crs", "2274"}, &o, &error));
     EXPECT_EQ(o.crs, "2274");
     EXPECT_TRUE(o.metric);
+    EXPECT_FALSE(o.inverse);
+    EXPECT_TRUE(BatchConverter::parseArguments({"--inverse", "--feet"}, &o, &error));
+    EXPECT_TRUE(o.inverse);
+    EXPECT_FALSE(o.metric);
     for (auto bad : std::vector<std::vector<std::string>>{{"--zone"},
                                                           {"--zone", "x"},
                                                           {"--zone", "14.5"},
@@ -83,6 +123,9 @@ TEST(BatchConverter, Arguments) {
                                                           {"--crs", "--feet"},
                                                           {"--crs", "EPSG:2274", "--feet"},
                                                           {"--zone", "14", "--crs", "EPSG:2274"},
+                                                          {"--inverse", "--zone", "14"},
+                                                          {"--zone", "0", "--inverse"},
+                                                          {"--inverse", "--crs", "27700", "--feet"},
                                                           {"-x"}}) {
         EXPECT_FALSE(BatchConverter::parseArguments(bad, &o, &error)) << bad.back();
         EXPECT_FALSE(error.empty());
@@ -103,10 +146,32 @@ TEST(BatchConverter, TheProgram) {
         "such as 35N16'35\", 35\u00B016'35\"N, N35\u00B016.583', 35 16 35 N or 35:16:35.");
     EXPECT_EQ(p.exitCode(), 1) << "some lines were errors";
 
-    p.start(QStringLiteral(KORVEL_BIN_DIR "/zenobar"), {"--batch", "--zone"});
+    for (const QStringList& args :
+         {QStringList{"--batch", "--zone"}, {"--batch", "--inverse", "--zone", "15"}}) {
+        p.start(QStringLiteral(KORVEL_BIN_DIR "/zenobar"), args);
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitCode(), 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
+    }
+
+    p.start(QStringLiteral(KORVEL_BIN_DIR "/zenobar"), {"--batch", "--inverse"});
+    ASSERT_TRUE(p.waitForStarted());
+    p.write("15 N 747726.7435 3907096.1763\n");
+    p.closeWriteChannel();
     ASSERT_TRUE(p.waitForFinished(30000));
-    EXPECT_EQ(p.exitCode(), 2);
-    EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
+    EXPECT_EQ(p.readAllStandardOutput(), "35.2763888954 -90.2763888885\n");
+    EXPECT_EQ(p.exitCode(), 0);
+    p.start(QStringLiteral(KORVEL_BIN_DIR "/zenobar"), {"--batch", "--inverse", "--crs", "27700"});
+    ASSERT_TRUE(p.waitForStarted());
+    p.write("530000 180000\n61 N 0 0\n");
+    p.closeWriteChannel();
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.readAllStandardOutput(),
+              "51.5039908276 -0.1283539405\nERROR: expected EASTING NORTHING, found 4 fields\n");
+    EXPECT_EQ(p.exitCode(), 1);
+    p.start(QStringLiteral(KORVEL_BIN_DIR "/zenobar"), {"--help"});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_TRUE(p.readAllStandardOutput().contains("--inverse"));
 }
 
 // --crs: the system's code as given and its own unit (US survey feet here),

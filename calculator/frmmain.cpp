@@ -10,6 +10,7 @@
 
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -39,17 +40,21 @@ public:
         const int option = qMax(fm.horizontalAdvance(QStringLiteral("Meters")),
                                 fm.horizontalAdvance(QStringLiteral("Feet"))) +
                            indicator;
+        // The two direction captions share the width of both columns.
+        const int direction = 2 * (fm.horizontalAdvance(QStringLiteral("UTM \u2192 Lat/Long")) + indicator);
+        extraDirection_ = qMax(0, PixelsToTwips(direction) - 3015);
         extraCaption_ = qMax(0, PixelsToTwips(qMax(caption, option)) - 1215);
         extraValue_ = qMax(0, PixelsToTwips(value) - 1815);
         scaleY_ = qMax(1.0, double(fm.height() + frame + 2) / TwipsToPixels(285));
     }
-    int width() const { return 3120 + extraCaption_ + extraValue_; }
-    // The classic height and two rows below it for the coordinate system.
-    int height() const { return y(3420); }
-    int noteHeight() const { return TwipsToPixels(y(255)) * 4 + TwipsToPixels(120); }
+    int width() const { return 3120 + qMax(extraCaption_ + extraValue_, extraDirection_); }
+    // The classic height, two rows below it for the coordinate system and one
+    // for the direction.
+    int height() const { return y(3780); }
+    int noteHeight() const { return TwipsToPixels(y(255)) * 5 + TwipsToPixels(120); }
     QRect note() const {
-        return {TwipsToPixels(53), TwipsToPixels(y(3420)), TwipsToPixels(3015 + extraCaption_ + extraValue_),
-                TwipsToPixels(y(255)) * 4};
+        return {TwipsToPixels(53), TwipsToPixels(y(3780)), TwipsToPixels(3015 + extraCaption_ + extraValue_),
+                TwipsToPixels(y(255)) * 5};
     }
     // A caption or option in the left column.
     QRect caption(int left, int top, int width, int height) const {
@@ -71,6 +76,7 @@ private:
     }
     int extraCaption_ = 0;
     int extraValue_ = 0;
+    int extraDirection_ = 0;
     double scaleY_ = 1;
 };
 
@@ -104,6 +110,23 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent) {
                                 l.both(53, 2760, 3015, 255));
     txtCoordinateSystem = place(new QLineEdit(this), l.both(53, 3060, 3015, 285));
     txtCoordinateSystem->setPlaceholderText(QStringLiteral("EPSG:2274, EPSG:27700, ..."));
+    optDirection[0] =
+        place(new QRadioButton(QStringLiteral("Lat/Long \u2192 UTM"), this), l.both(53, 3420, 1500, 255));
+    optDirection[1] =
+        place(new QRadioButton(QStringLiteral("UTM \u2192 Lat/Long"), this), l.both(1553, 3420, 1500, 255));
+    optDirection[1]->move(width() / 2, optDirection[1]->y());
+    optDirection[0]->resize(width() / 2 - optDirection[0]->x(), optDirection[0]->height());
+    optDirection[1]->resize(width() / 2 - optDirection[0]->x(), optDirection[1]->height());
+    // The hemisphere takes the right end of the zone box's row.
+    zoneBoxWide_ = UTM[2]->geometry();
+    zoneBoxNarrow_ = zoneBoxWide_.adjusted(0, 0, -TwipsToPixels(660), 0);
+    cboHemisphere =
+        place(new QComboBox(this), QRect(zoneBoxNarrow_.right() + TwipsToPixels(60), zoneBoxWide_.top(),
+                                         TwipsToPixels(600), zoneBoxWide_.height()));
+    cboHemisphere->addItems({QStringLiteral("N"), QStringLiteral("S")});
+    cboHemisphere->setToolTip(QStringLiteral("Hemisphere: S when the northing counts from 10,000,000 m south "
+                                             "of the equator"));
+    cboHemisphere->hide();
     lblZoneNote = place(new QLabel(this), l.note());
     lblZoneNote->setWordWrap(true);
     lblZoneNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -112,17 +135,41 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent) {
     units->addButton(Option1[0], 0);
     units->addButton(Option1[1], 1);
     Option1[0]->setChecked(true); // Feet at design; start-up may select Meters
+    auto* directions = new QButtonGroup(this);
+    directions->addButton(optDirection[0], 0);
+    directions->addButton(optDirection[1], 1);
+    optDirection[0]->setChecked(true);
 
     // Tab order by the classic tab indices; labels take no focus.
-    QWidget* order[] = {
-        Text[0], Text[1], UTM[0], UTM[1], Option1[0], Option1[1], Command1, UTM[2], txtCoordinateSystem};
+    QWidget* order[] = {Text[0],         Text[1],        UTM[0], UTM[1],        Option1[0],
+                        Option1[1],      Command1,       UTM[2], cboHemisphere, txtCoordinateSystem,
+                        optDirection[0], optDirection[1]};
     for (std::size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 
     connect(Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);
-    for (QLineEdit* box : {Text[0], Text[1], UTM[2], txtCoordinateSystem})
+    for (QLineEdit* box : {Text[0], Text[1], UTM[0], UTM[1], UTM[2], txtCoordinateSystem})
         connect(box, &QLineEdit::returnPressed, this, &frmMain::Command1_Click);
     connect(txtCoordinateSystem, &QLineEdit::textChanged, this, &frmMain::txtCoordinateSystem_Change);
+    for (QRadioButton* option : optDirection)
+        connect(option, &QRadioButton::toggled, this, &frmMain::optDirection_Click);
+}
+
+bool frmMain::inverse() const {
+    return optDirection[1]->isChecked();
+}
+
+void frmMain::optDirection_Click() {
+    const bool back = inverse();
+    // The boxes that are read stay editable, the ones written are read-only
+    // in the UTM -> Lat/Long direction (the classic direction edits them all).
+    Text[0]->setReadOnly(back);
+    Text[1]->setReadOnly(back);
+    UTM[2]->setGeometry(back ? zoneBoxNarrow_ : zoneBoxWide_);
+    cboHemisphere->setVisible(back);
+    lblZoneNote->clear();
+    lblZoneNote->setStyleSheet(QString());
+    txtCoordinateSystem_Change();
 }
 
 void frmMain::txtCoordinateSystem_Change() {
@@ -130,9 +177,10 @@ void frmMain::txtCoordinateSystem_Change() {
     Option1[0]->setEnabled(utm);
     Option1[1]->setEnabled(utm);
     Label2[2]->setText(utm ? QStringLiteral("UTM Zone") : QStringLiteral("System"));
+    cboHemisphere->setEnabled(utm);
 }
 
-void frmMain::calculateInSystem(double latitude, double longitude) {
+const CoordinateSystem& frmMain::boxSystem() {
     const std::string code = txtCoordinateSystem->text().trimmed().toStdString();
     if (!system_ || system_->code() != code) {
         try {
@@ -142,13 +190,11 @@ void frmMain::calculateInSystem(double latitude, double longitude) {
             throw CalculationError(e.what());
         }
     }
-    const ProjectedPoint p = CalculateInSystem(*system_, latitude, longitude);
-    UTM[0]->setText(QString::fromStdString(ResultText(p.northing)));
-    UTM[1]->setText(QString::fromStdString(ResultText(p.easting)));
-    UTM[2]->setText(QString::fromStdString(system_->name()));
-    UTM[2]->setCursorPosition(0);
-    UTM[2]->setToolTip(QString::fromStdString(system_->name()));
-    // Four short lines at most: the name, the unit, how good the datum shift is.
+    return *system_;
+}
+
+QString frmMain::systemNote() const {
+    // Short: the name, the unit, how good the datum shift is.
     QString note =
         QStringLiteral("%1, unit: %2; ")
             .arg(QString::fromStdString(system_->name()), QString::fromStdString(system_->unitName()));
@@ -158,14 +204,75 @@ void frmMain::calculateInSystem(double latitude, double longitude) {
         note += QStringLiteral("datum shift good to %1\u00A0m.").arg(system_->transformationAccuracy());
     else
         note += QStringLiteral("datum shift of unknown accuracy.");
+    return note;
+}
+
+void frmMain::calculateInSystem(double latitude, double longitude) {
+    const CoordinateSystem& system = boxSystem();
+    const ProjectedPoint p = CalculateInSystem(system, latitude, longitude);
+    UTM[0]->setText(QString::fromStdString(ResultText(p.northing)));
+    UTM[1]->setText(QString::fromStdString(ResultText(p.easting)));
+    UTM[2]->setText(QString::fromStdString(system.name()));
+    UTM[2]->setCursorPosition(0);
+    UTM[2]->setToolTip(QString::fromStdString(system.name()));
+    QString note = systemNote();
     if (!p.insideArea)
         note = QStringLiteral("This point lies outside the area the system is meant for. ") + note;
     lblZoneNote->setText(note);
     lblZoneNote->setStyleSheet(p.insideArea ? QString() : QStringLiteral("color: #b00000;"));
 }
 
+void frmMain::calculateInverse() {
+    // Everything is read and converted before any box is written.
+    const double northing = GridValue(UTM[0]->text().toStdString(), "northing");
+    const double easting = GridValue(UTM[1]->text().toStdString(), "easting");
+    double latitude = 0, longitude = 0;
+    QString note;
+    bool warn = false;
+    if (!txtCoordinateSystem->text().trimmed().isEmpty()) {
+        const CoordinateSystem& system = boxSystem();
+        const GeographicPoint p = CalculateFromSystem(system, easting, northing);
+        latitude = p.latitude;
+        longitude = p.longitude;
+        UTM[2]->setText(QString::fromStdString(system.name()));
+        UTM[2]->setCursorPosition(0);
+        UTM[2]->setToolTip(QString::fromStdString(system.name()));
+        note = systemNote();
+        if (!p.insideArea)
+            note = QStringLiteral("This point lies outside the area the system is meant for. ") + note;
+        warn = !p.insideArea;
+    } else {
+        const int zone = InverseZone(UTM[2]->text().toStdString());
+        const LatLongCalculation r = CalculateLatLong(zone, cboHemisphere->currentIndex() == 1, easting,
+                                                      northing, Option1[1]->isChecked());
+        latitude = r.latitude;
+        longitude = r.longitude;
+        note = QStringLiteral("Zone %1%2.").arg(zone).arg(cboHemisphere->currentText());
+        if (r.outsideZone > 0) {
+            warn = true;
+            note += QStringLiteral(" This point lies %1\u00B0 outside zone %2%3")
+                        .arg(r.outsideZone, 0, 'f', 1)
+                        .arg(zone)
+                        .arg(r.outsideZone > 3 ? QStringLiteral(", where UTM loses accuracy.")
+                                               : QStringLiteral("."));
+        }
+    }
+    Text[0]->setText(QString::fromStdString(DegreesText(latitude)));
+    Text[1]->setText(QString::fromStdString(DegreesText(longitude)));
+    note = QStringLiteral("%1  %2\n")
+               .arg(QString::fromStdString(DmsText(latitude, true)),
+                    QString::fromStdString(DmsText(longitude, false))) +
+           note;
+    lblZoneNote->setText(note);
+    lblZoneNote->setStyleSheet(warn ? QStringLiteral("color: #b00000;") : QString());
+}
+
 void frmMain::Command1_Click() {
     try {
+        if (inverse()) {
+            calculateInverse();
+            return;
+        }
         double latitude = InputDegrees(Text[0]->text().toStdString(), "latitude");
         double longitude = InputDegrees(Text[1]->text().toStdString(), "longitude");
         if (!txtCoordinateSystem->text().trimmed().isEmpty()) {
@@ -194,5 +301,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
                 Option1[1]->isChecked() ? QStringLiteral("True") : QStringLiteral("False"));
     SaveSetting(QStringLiteral("Zenobar"), QStringLiteral("Options"), QStringLiteral("CoordinateSystem"),
                 txtCoordinateSystem->text().trimmed());
+    SaveSetting(QStringLiteral("Zenobar"), QStringLiteral("Options"), QStringLiteral("Direction"),
+                inverse() ? QStringLiteral("UTMToLatLong") : QStringLiteral("LatLongToUTM"));
     event->accept();
 }

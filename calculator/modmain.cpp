@@ -17,6 +17,10 @@ std::unique_ptr<frmMain> ZenobarStartUp() {
     // Checked on the first Calculate, which names a code that is no longer known.
     form->txtCoordinateSystem->setText(GetSetting(QStringLiteral("Zenobar"), QStringLiteral("Options"),
                                                   QStringLiteral("CoordinateSystem"), QString()));
+    // Anything but "UTMToLatLong" is the classic direction.
+    form->optDirection[1]->setChecked(GetSetting(QStringLiteral("Zenobar"), QStringLiteral("Options"),
+                                                 QStringLiteral("Direction"),
+                                                 QString()) == QLatin1String("UTMToLatLong"));
     form->show();
     return form;
 }

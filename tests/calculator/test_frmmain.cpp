@@ -8,6 +8,7 @@
 #include "support/scriptedprompts.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +18,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 namespace {
 
@@ -320,4 +323,83 @@ TEST_F(ZenobarWindow, CoordinateSystemInsteadOfUtm) {
     calculate(*f, "35.2763888888889", "-90.2763888888889", "NAD83 / Tennessee (ftUS)");
     EXPECT_EQ(results(*f), (QStringList{"15", "747726.7435", "3907096.1763"})) << "UTM again";
     f->close();
+}
+
+// UTM -> Lat/Long: the zone, hemisphere, northing and easting are read (in the
+// unit chosen, or a coordinate system's), latitude and longitude come out in
+// decimal degrees and, in the note, as degrees, minutes and seconds. Expected
+// figures from GeoConvert -g (GeographicLib) and cs2cs EPSG:27700 EPSG:4326.
+TEST_F(ZenobarWindow, UtmBackToLatLong) {
+    ScriptedPrompts prompts;
+    std::unique_ptr<frmMain> f = ZenobarStartUp();
+    EXPECT_TRUE(f->optDirection[0]->isChecked()) << "Lat/Long -> UTM on a first run";
+    EXPECT_FALSE(f->cboHemisphere->isVisible());
+    QTest::mouseClick(f->optDirection[1], Qt::LeftButton);
+    ASSERT_TRUE(f->inverse());
+    EXPECT_TRUE(f->cboHemisphere->isVisible());
+    EXPECT_TRUE(f->Text[0]->isReadOnly());
+    EXPECT_FALSE(f->UTM[2]->geometry().intersects(f->cboHemisphere->geometry()));
+
+    const auto back = [&](const QString& zone, const QString& hemisphere, const QString& northing,
+                          const QString& easting) {
+        f->UTM[2]->setText(zone);
+        f->cboHemisphere->setCurrentText(hemisphere);
+        f->UTM[0]->setText(northing);
+        f->UTM[1]->setText(easting);
+        QTest::keyClick(f->UTM[1], Qt::Key_Return);
+        return QStringList{f->Text[0]->text(), f->Text[1]->text()};
+    };
+    f->Option1[1]->setChecked(true);
+    EXPECT_EQ(back("15", "N", "3907096.1763", "747726.7435"),
+              (QStringList{"35.2763888954", "-90.2763888885"}));
+    EXPECT_TRUE(
+        f->lblZoneNote->text().startsWith(QStringLiteral("35\u00B016'35.00002\"N  90\u00B016'35.00000\"W")))
+        << f->lblZoneNote->text().toStdString();
+    EXPECT_TRUE(f->lblZoneNote->styleSheet().isEmpty());
+    EXPECT_EQ(back("56", "S", "6250948.3454", "334368.6336"),
+              (QStringList{"-33.8687999999", "151.2092999995"}));
+    f->Option1[0]->setChecked(true); // the same point in the program's feet
+    EXPECT_EQ(back("15", "N", "12818518.348090328", "2453164.331877105"),
+              (QStringList{"35.2763888954", "-90.2763888885"}));
+    // A zone that is not the point's own: converted, with a warning.
+    f->Option1[1]->setChecked(true);
+    back("14", "N", "3938779.2232", "1294381.6404");
+    EXPECT_EQ(f->Text[1]->text(), "-90.2763879773") << "cs2cs +proj=etmerc +lon_0=-99 +k=0.9996 ...";
+    EXPECT_TRUE(f->lblZoneNote->text().contains(QStringLiteral("5.7\u00B0 outside zone 14")))
+        << f->lblZoneNote->text().toStdString();
+    EXPECT_FALSE(f->lblZoneNote->styleSheet().isEmpty());
+    EXPECT_TRUE(prompts.prompts().isEmpty());
+
+    // Bad input: told, and nothing changes.
+    const QStringList before{f->Text[0]->text(), f->Text[1]->text()};
+    for (auto [zone, northing, easting, message] :
+         {std::tuple{"61", "0", "500000", "The UTM zone must be a whole number from 1 to 60, not \"61\"."},
+          {"15", "0", "east",
+           "The easting must be a number of metres or feet, such as 747726.7435, not \"east\"."},
+          {"15", "", "500000",
+           "The northing must be a number of metres or feet, such as 3907096.1763, not \"\"."}}) {
+        prompts.answerMessage(vbOK);
+        EXPECT_EQ(back(zone, "N", northing, easting), before) << message;
+        ASSERT_FALSE(prompts.prompts().isEmpty());
+        EXPECT_EQ(prompts.prompts().back().text, message);
+    }
+
+    // A coordinate system: its unit, its name in the zone box, no hemisphere.
+    f->txtCoordinateSystem->setText("27700");
+    EXPECT_FALSE(f->cboHemisphere->isEnabled());
+    EXPECT_EQ(back("", "N", "180000", "530000"), (QStringList{"51.5039908276", "-0.1283539405"}));
+    EXPECT_EQ(f->UTM[2]->text(), "OSGB36 / British National Grid");
+
+    // The direction is kept with the unit.
+    f->txtCoordinateSystem->clear();
+    f->close();
+    EXPECT_EQ(GetSetting("Zenobar", "Options", "Direction", ""), "UTMToLatLong");
+    f = ZenobarStartUp();
+    EXPECT_TRUE(f->inverse());
+    EXPECT_TRUE(f->Option1[1]->isChecked());
+    QTest::mouseClick(f->optDirection[0], Qt::LeftButton);
+    EXPECT_FALSE(f->cboHemisphere->isVisible());
+    EXPECT_FALSE(f->Text[0]->isReadOnly());
+    f->close();
+    EXPECT_EQ(GetSetting("Zenobar", "Options", "Direction", ""), "LatLongToUTM");
 }

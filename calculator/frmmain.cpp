@@ -40,20 +40,20 @@ public:
         const int option = qMax(fm.horizontalAdvance(QStringLiteral("Meters")),
                                 fm.horizontalAdvance(QStringLiteral("Feet"))) +
                            indicator;
-        // The two direction captions share the width of both columns.
-        const int direction = 2 * (fm.horizontalAdvance(QStringLiteral("UTM \u2192 Lat/Long")) + indicator);
+        // A direction caption spans both columns.
+        const int direction = fm.horizontalAdvance(QStringLiteral("UTM \u2192 Lat/Long")) + indicator;
         extraDirection_ = qMax(0, PixelsToTwips(direction) - 3015);
         extraCaption_ = qMax(0, PixelsToTwips(qMax(caption, option)) - 1215);
         extraValue_ = qMax(0, PixelsToTwips(value) - 1815);
         scaleY_ = qMax(1.0, double(fm.height() + frame + 2) / TwipsToPixels(285));
     }
     int width() const { return 3120 + qMax(extraCaption_ + extraValue_, extraDirection_); }
-    // The classic height, two rows below it for the coordinate system and one
+    // The classic height, two rows below it for the coordinate system and two
     // for the direction.
-    int height() const { return y(3780); }
+    int height() const { return y(4140); }
     int noteHeight() const { return TwipsToPixels(y(255)) * 5 + TwipsToPixels(120); }
     QRect note() const {
-        return {TwipsToPixels(53), TwipsToPixels(y(3780)), TwipsToPixels(3015 + extraCaption_ + extraValue_),
+        return {TwipsToPixels(53), TwipsToPixels(y(4140)), TwipsToPixels(3015 + extraCaption_ + extraValue_),
                 TwipsToPixels(y(255)) * 5};
     }
     // A caption or option in the left column.
@@ -111,12 +111,9 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent) {
     txtCoordinateSystem = place(new QLineEdit(this), l.both(53, 3060, 3015, 285));
     txtCoordinateSystem->setPlaceholderText(QStringLiteral("EPSG:2274, EPSG:27700, ..."));
     optDirection[0] =
-        place(new QRadioButton(QStringLiteral("Lat/Long \u2192 UTM"), this), l.both(53, 3420, 1500, 255));
+        place(new QRadioButton(QStringLiteral("Lat/Long \u2192 UTM"), this), l.both(53, 3420, 3015, 255));
     optDirection[1] =
-        place(new QRadioButton(QStringLiteral("UTM \u2192 Lat/Long"), this), l.both(1553, 3420, 1500, 255));
-    optDirection[1]->move(width() / 2, optDirection[1]->y());
-    optDirection[0]->resize(width() / 2 - optDirection[0]->x(), optDirection[0]->height());
-    optDirection[1]->resize(width() / 2 - optDirection[0]->x(), optDirection[1]->height());
+        place(new QRadioButton(QStringLiteral("UTM \u2192 Lat/Long"), this), l.both(53, 3780, 3015, 255));
     // The hemisphere takes the right end of the zone box's row.
     zoneBoxWide_ = UTM[2]->geometry();
     zoneBoxNarrow_ = zoneBoxWide_.adjusted(0, 0, -TwipsToPixels(660), 0);
@@ -259,7 +256,7 @@ void frmMain::calculateInverse() {
     }
     Text[0]->setText(QString::fromStdString(DegreesText(latitude)));
     Text[1]->setText(QString::fromStdString(DegreesText(longitude)));
-    note = QStringLiteral("%1  %2\n")
+    note = QStringLiteral("%1\n%2\n")
                .arg(QString::fromStdString(DmsText(latitude, true)),
                     QString::fromStdString(DmsText(longitude, false))) +
            note;

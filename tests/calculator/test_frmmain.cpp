@@ -353,7 +353,7 @@ TEST_F(ZenobarWindow, UtmBackToLatLong) {
     EXPECT_EQ(back("15", "N", "3907096.1763", "747726.7435"),
               (QStringList{"35.2763888954", "-90.2763888885"}));
     EXPECT_TRUE(
-        f->lblZoneNote->text().startsWith(QStringLiteral("35\u00B016'35.00002\"N  90\u00B016'35.00000\"W")))
+        f->lblZoneNote->text().startsWith(QStringLiteral("35\u00B016'35.00002\"N\n90\u00B016'35.00000\"W\n")))
         << f->lblZoneNote->text().toStdString();
     EXPECT_TRUE(f->lblZoneNote->styleSheet().isEmpty());
     EXPECT_EQ(back("56", "S", "6250948.3454", "334368.6336"),

@@ -20,8 +20,7 @@
 #include "support/dxfreadback.h"
 #include "support/scriptedprompts.h"
 #include "support/utmreference.h"
-#include "table/flexgrid.h"
-#include "table/tablesetup.h"
+#include "table/waypointrows.h"
 
 #include <QFile>
 #include <QProcess>
@@ -68,7 +67,7 @@ private:
 PointRows rowsOf(const QString& path) {
     if (!path.endsWith(".gps"))
         return ReadInterchangeFile(path).rows;
-    FlexGrid grid;
+    WaypointRows grid;
     EXPECT_TRUE(LoadPointsFile(path, grid).ok);
     return TableRows(grid, false);
 }
@@ -259,8 +258,8 @@ QJsonObject entities(const QString& path) {
 TEST_F(CommandLine, ConvertToDrawingEqualsInsertAllAndInsertALine) {
     const QString rows = path("rows.gps");
     {
-        FlexGrid grid;
-        SetUpEmptyTable(grid);
+        WaypointRows grid;
+        SetUpEmptyRows(grid);
         AppendRowsToTable(grid, SamplePoints());
         AppendRowsToTable(grid, {{"odd", "91", "1", "", "", ""}});
         ASSERT_TRUE(SavePointsFile(rows, grid).ok);
@@ -473,8 +472,8 @@ TEST_F(CommandLine, ReceiveEqualsGetWaypointsAndGetTrack) {
         prompts.setAnswerMessagesWithOk(true);
         SerialCommPort port;
         GPSDevice device(&port);
-        FlexGrid grid;
-        SetUpEmptyTable(grid);
+        WaypointRows grid;
+        SetUpEmptyRows(grid);
         ASSERT_TRUE(device.SearchForDevice());
         ASSERT_TRUE(c.what == "track" ? device.ReceiveTracks() : device.ReceiveWaypoints());
         AppendReceivedPoints(grid, device.receivedDataLines());
@@ -501,8 +500,8 @@ TEST_F(CommandLine, ReceiveEqualsGetWaypointsAndGetTrack) {
 TEST_F(CommandLine, IconBlocksTakeTheModelAndRefusalsSayWhy) {
     const QString rows = path("icons.gps");
     {
-        FlexGrid grid;
-        SetUpEmptyTable(grid);
+        WaypointRows grid;
+        SetUpEmptyRows(grid);
         AppendRowsToTable(grid, {{"P1", "36", "-90", "", "", "a"}, {"P2", "36.001", "-90", "", "", "b"}});
         ASSERT_TRUE(SavePointsFile(rows, grid).ok);
     }

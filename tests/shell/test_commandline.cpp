@@ -115,6 +115,32 @@ TEST_F(CommandLine, ConvertsBetweenEveryPairOfFormats) {
     }
 }
 
+// No display and a platform that does not exist: a program that made a GUI
+// application would abort. Qt's plugin log shows that no platform plugin is
+// even looked for.
+TEST_F(CommandLine, ConvertToADrawingNeedsNoDisplayAndNoPlatformPlugin) {
+    QFile src(path("source.gpx"));
+    ASSERT_TRUE(src.open(QIODevice::WriteOnly));
+    src.write(SampleGpx());
+    src.close();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.insert("QT_QPA_PLATFORM", "nosuchplatform");
+    env.insert("QT_DEBUG_PLUGINS", "1");
+    env.insert("KORVEL_DEBUG", "1"); // Qt's own log reaches standard error
+    const QString out = path("out.dxf");
+    const ToolRun r = RunTool(QStringLiteral(KORVEL_BIN_DIR "/korvel-transfer"),
+                              {"--convert", path("source.gpx"), out, "--line"}, env);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "5 waypoints inserted into " + out.toUtf8() + " with a line\n");
+    EXPECT_FALSE(r.err.contains("platforms")) << r.err.toStdString();
+    const QJsonObject back = readBack(out);
+    EXPECT_EQ(problemsOf(back), "");
+    EXPECT_EQ(back["inserts"].toArray().size(), 5);
+    EXPECT_EQ(back["polylines"].toArray().size(), 1);
+}
+
 TEST_F(CommandLine, ExitStatusTellsWhatWentAndNothingIsWrittenOnFailure) {
     QFile f(path("some.gpx"));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));

@@ -7,8 +7,8 @@
 #include "platform/numbers.h"
 #include "table/waypointrows.h"
 
-#include <QCoreApplication>
 #include <QBuffer>
+#include <QCoreApplication>
 
 #include <cstdint>
 #include <cstdlib>
@@ -49,15 +49,10 @@ int checkInput(const std::uint8_t* data, std::size_t size) {
 
 } // namespace
 
-// fontconfig keeps its configuration for the life of the process; it is not ours.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
-
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     app = new QCoreApplication(*argc, *argv);
     grid = new WaypointRows;
-    // One load before fuzzing starts, so that Qt's one-time caches (fonts) are
+    // One load before fuzzing starts, so that Qt's one-time caches are
     // filled outside any input and do not read as leaks of the first one.
     PointsRecord warm{QStringLiteral("WP1"),      35.5, -90.25,
                       QStringLiteral("0000028M"), {},   QStringLiteral("a")};

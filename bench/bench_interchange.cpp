@@ -4,8 +4,7 @@
 // GPX. Prints each time (best of three) against the 0.5 s target.
 #include "interchange/formats.h"
 #include "shell/interchangetable.h"
-#include "table/flexgrid.h"
-#include "table/tablesetup.h"
+#include "table/waypointrows.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -68,10 +67,10 @@ int main(int argc, char* argv[]) {
         std::printf("%d track points, %.1f MB of GPX\n", kPoints, double(f.size()) / 1e6);
     }
 
-    FlexGrid grid;
+    WaypointRows grid;
     int rows = 0;
     const double importMs = bestMs([&] {
-        SetUpEmptyTable(grid);
+        SetUpEmptyRows(grid);
         const ImportOutcome r = ImportIntoTable(in, grid);
         rows = r.added;
         QCoreApplication::processEvents();
@@ -79,8 +78,8 @@ int main(int argc, char* argv[]) {
     ReadResult parsed;
     const double parseMs = bestMs([&] { parsed = ReadInterchangeFile(in); });
     const double fillMs = bestMs([&] {
-        FlexGrid g;
-        SetUpEmptyTable(g);
+        WaypointRows g;
+        SetUpEmptyRows(g);
         AppendRowsToTable(g, parsed.rows);
     });
     PointRows tableRows;

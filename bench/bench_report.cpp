@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
 
         QElapsedTimer t;
         t.start();
-        const GridReport report(grid, QDate::currentDate());
+        const GridReport report(grid.rows(), GridReportLook::of(grid), QDate::currentDate());
         const double layoutMs = double(t.nsecsElapsed()) / 1e6;
 
         QTemporaryDir dir;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cad/frmoptions.h"
 
+#include "cad/insertionsettings.h"
+
 #include "conversion/utmoptions.h"
 #include "crs/coordinatesystem.h"
 #include "platform/numbers.h"
@@ -27,37 +29,6 @@
 namespace {
 const QString kApp = QStringLiteral("Korvel Transfer");
 const QString kSection = QStringLiteral("Options");
-
-QString setting(const QString& key, const QString& defaultValue) {
-    return GetSetting(kApp, kSection, key, defaultValue);
-}
-
-// "True"/"False" in any letter case, or a number (non-zero is true); anything
-// else (a hand-edited store) gives fallback.
-bool textToBool(const QString& text, bool fallback) {
-    const QString t = text.trimmed();
-    if (t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
-        return true;
-    if (t.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
-        return false;
-    bool ok = false;
-    const double v = TextToNumber(t, &ok);
-    return ok ? v != 0 : fallback;
-}
-
-// The text as a 16-bit integer, halves rounding to even; *overflow tells a
-// number outside -32768..32767. Not a number: 0.
-short textToShort(const QString& text, bool* overflow) {
-    *overflow = false;
-    if (!IsNumeric(text))
-        return 0;
-    const double v = std::nearbyint(TextToNumber(text));
-    if (!(v >= std::numeric_limits<short>::min() && v <= std::numeric_limits<short>::max())) {
-        *overflow = true;
-        return 0;
-    }
-    return static_cast<short>(v);
-}
 
 template <std::size_t N>
 bool selectByCaption(const std::array<QRadioButton*, N>& options, std::size_t count, const QString& caption) {
@@ -242,13 +213,13 @@ void frmOptions::publishUtmOptions() {
 }
 
 void frmOptions::OptionSettings() {
-    strAttribute = setting(QStringLiteral("Attribute"), QStringLiteral("Message"));
-    strBlock = setting(QStringLiteral("Block"), QStringLiteral("Flag"));
-    strLayer = setting(QStringLiteral("Layer"), QStringLiteral("Landmarks"));
-    blnMetric = textToBool(setting(QStringLiteral("Metric"), QStringLiteral("False")), false);
-    bool overflow = false;
-    intZone = textToShort(setting(QStringLiteral("Zone"), QStringLiteral("0")), &overflow);
-    strCrs = setting(QStringLiteral("CRS"), QString()).trimmed();
+    const InsertionOptions stored = StoredInsertionOptions();
+    strAttribute = stored.strAttribute;
+    strBlock = stored.strBlock;
+    strLayer = stored.strLayer;
+    blnMetric = stored.blnMetric;
+    intZone = static_cast<short>(stored.intZone);
+    strCrs = stored.strCrs;
     publishUtmOptions();
 
     selectByCaption(Option1, 4, strAttribute);
@@ -354,7 +325,7 @@ void frmOptions::Command1_Click() {
     // Empty (By Point) or not a number: 0, each point's own zone.
     bool overflow = false;
     const QString zoneText = Text2->text();
-    const short zone = textToShort(zoneText, &overflow);
+    const short zone = SettingTextToShort(zoneText, &overflow);
     if (overflow)
         MsgBox(QStringLiteral("6: Overflow"));
     else if (IsNumeric(zoneText) && (zone < 1 || zone > 60))

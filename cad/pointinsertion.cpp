@@ -9,9 +9,8 @@
 #include "platform/numbers.h"
 #include "platform/programfolder.h"
 #include "platform/prompts.h"
-#include "rules/frmrules.h"
-#include "table/flexgrid.h"
-#include "table/tablesetup.h"
+#include "rules/rulesdb.h"
+#include "table/waypointrows.h"
 
 #include <QStringList>
 #include <QVariantList>
@@ -273,7 +272,7 @@ QStringList systemLines(const InsertionReport& r) {
 
 } // namespace
 
-InsertionReport InsertPoints(FlexGrid& grid, const InsertionContext& context, bool selectedOnly) {
+InsertionReport InsertPoints(WaypointRows& grid, const InsertionContext& context, bool selectedOnly) {
     InsertionReport report;
     // A system that cannot be used is found before the drawing is touched.
     const std::optional<CoordinateSystem> system = chosenSystem(context.options, report);
@@ -290,7 +289,7 @@ InsertionReport InsertPoints(FlexGrid& grid, const InsertionContext& context, bo
     report.layerProblem = DxfDrawing::layerNameProblem(o.strLayer);
     if (!report.layerProblem.isEmpty())
         return report;
-    const QString defaultBlock = frmRules::defaultBlock();
+    const QString defaultBlock = DefaultBlockPath();
     const bool labelIsMessage = o.strAttribute != QLatin1String("Name") &&
                                 o.strAttribute != QLatin1String("Message && Name") &&
                                 o.strAttribute != QLatin1String("Name && Message");
@@ -299,7 +298,7 @@ InsertionReport InsertPoints(FlexGrid& grid, const InsertionContext& context, bo
 
     for (int row = 1; row < grid.Rows(); ++row) {
         if (selectedOnly) {
-            if (!TestMark(grid, row))
+            if (!grid.isMarked(row))
                 continue;
             report.rowSelected = true;
         }
@@ -358,10 +357,10 @@ InsertionReport InsertPoints(FlexGrid& grid, const InsertionContext& context, bo
     return report;
 }
 
-InsertionReport InsertLine(FlexGrid& grid, const InsertionContext& context) {
+InsertionReport InsertLine(WaypointRows& grid, const InsertionContext& context) {
     InsertionReport report;
     for (int row = 0; row < grid.Rows(); ++row)
-        if (TestMark(grid, row))
+        if (grid.isMarked(row))
             ++report.markedRows;
     report.rowSelected = report.markedRows > 0;
     if (report.markedRows < 2)
@@ -377,7 +376,7 @@ InsertionReport InsertLine(FlexGrid& grid, const InsertionContext& context) {
     std::vector<double> vertices;
     vertices.reserve(size_t(report.markedRows) * 3);
     for (int row = 0; row < grid.Rows(); ++row) {
-        if (!TestMark(grid, row))
+        if (!grid.isMarked(row))
             continue;
         const QString latitude = grid.TextMatrix(row, colLatitude);
         const QString longitude = grid.TextMatrix(row, colLongitude);

@@ -18,7 +18,7 @@
 
 class ACADStuff;
 class CoordinateSystem;
-class FlexGrid;
+class WaypointRows;
 
 // The insertion options as frmOptions holds them.
 struct InsertionOptions {
@@ -115,17 +115,14 @@ double ElevationInUnit(const QString& text, double unitToMetres, bool* read = nu
 // The label for a row by strAttribute. An unknown value composes as "Message".
 QString AttributeText(const QString& strAttribute, const QString& name, const QString& message);
 
-// Insert All (selectedOnly false) and Insert Selected (true). Connects first;
-// when that fails nothing else happens (connected false). Insert Selected moves
-// the grid's current cell to column 0 of every data row in turn to test its
-// mark, so it ends on the last row.
-InsertionReport InsertPoints(FlexGrid& grid, const InsertionContext& context, bool selectedOnly);
+// Insert All (selectedOnly false) and Insert Selected (true: the marked rows).
+// Connects first; when that fails nothing else happens (connected false).
+InsertionReport InsertPoints(WaypointRows& grid, const InsertionContext& context, bool selectedOnly);
 
 // One 3D polyline through the marked rows, in table order. Counts the marked
-// rows first (moving the current cell over every row, header included); with
-// fewer than two it returns without connecting. Rows lacking coordinates, or
+// rows first; with fewer than two it returns without connecting. Rows lacking coordinates, or
 // with unusable ones, add no vertex. No limit on the number of rows.
-InsertionReport InsertLine(FlexGrid& grid, const InsertionContext& context);
+InsertionReport InsertLine(WaypointRows& grid, const InsertionContext& context);
 
 // What a closing message says of changes a failed save left unwritten. The
 // window keeps them and its next drawing command saves them again; a run of

@@ -6,8 +6,7 @@
 #include "platform/durablewrite.h"
 #include "platform/numbers.h"
 #include "platform/prompts.h"
-#include "table/flexgrid.h"
-#include "table/tablesetup.h"
+#include "table/waypointrows.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -24,16 +23,16 @@ constexpr qint64 kReadChunk = 1 << 20;
 
 class BulkUpdate {
 public:
-    explicit BulkUpdate(FlexGrid& grid) : grid_(grid) { grid_.beginBulkUpdate(); }
+    explicit BulkUpdate(WaypointRows& grid) : grid_(grid) { grid_.beginBulkUpdate(); }
     ~BulkUpdate() { grid_.endBulkUpdate(); }
     BulkUpdate(const BulkUpdate&) = delete;
     BulkUpdate& operator=(const BulkUpdate&) = delete;
 
 private:
-    FlexGrid& grid_;
+    WaypointRows& grid_;
 };
 
-void appendRows(FlexGrid& grid, const std::vector<PointsRecord>& records) {
+void appendRows(WaypointRows& grid, const std::vector<PointsRecord>& records) {
     int row = grid.Rows();
     grid.setRows(row + int(records.size()));
     for (const PointsRecord& rec : records) {
@@ -107,7 +106,7 @@ QString CutShortEndMessage(const QString& name, qint64 leftOutBytes) {
         .arg(leftOutBytes);
 }
 
-PointsLoadResult LoadPoints(QIODevice& in, FlexGrid& grid, const QString& name) {
+PointsLoadResult LoadPoints(QIODevice& in, WaypointRows& grid, const QString& name) {
     PointsLoadResult result;
     BulkUpdate bulk(grid);
     QCryptographicHash hash(QCryptographicHash::Sha1);
@@ -151,9 +150,9 @@ PointsLoadResult LoadPoints(QIODevice& in, FlexGrid& grid, const QString& name) 
     return result;
 }
 
-PointsLoadResult LoadPointsFile(const QString& path, FlexGrid& grid) {
+PointsLoadResult LoadPointsFile(const QString& path, WaypointRows& grid) {
     PointsLoadResult result;
-    SetUpEmptyTable(grid);
+    SetUpEmptyRows(grid);
     QString why;
     const PathPresence there = PresenceOf(path, &why);
     if (there == PathPresence::Unknown) { // not known to be missing: never made anew
@@ -215,7 +214,7 @@ bool PointsFileChangedSince(const PointsFileStamp& stamp, const QString& path) {
     return hash.result() != stamp.hash;
 }
 
-PointsBytes BuildPointsBytes(const FlexGrid& grid) {
+PointsBytes BuildPointsBytes(const WaypointRows& grid) {
     PointsBytes out;
     std::pair<int, int> firstChanged; // row and column of the first changed field
     const int n = grid.Rows();
@@ -278,7 +277,7 @@ PointsBytes BuildPointsBytes(const FlexGrid& grid) {
     return out;
 }
 
-PointsSaveResult SavePointsFile(const QString& path, const FlexGrid& grid) {
+PointsSaveResult SavePointsFile(const QString& path, const WaypointRows& grid) {
     PointsSaveResult result;
     const PointsBytes image = BuildPointsBytes(grid);
     if (!image.ok) {

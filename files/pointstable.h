@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Points files to and from the waypoint table. The table is the document:
-// loading fills the grid's cells, saving reads them; there is no other copy.
+// loading fills the rows' cells, saving reads them; there is no other copy.
 // Nothing here shows a message: results carry the text the caller shows.
 #pragma once
 #include <QByteArray>
 #include <QString>
 
-class FlexGrid;
+class WaypointRows;
 class QIODevice;
 
 // What a points file looked like when this window last read or wrote it, so
@@ -44,7 +44,7 @@ struct PointsLoadResult {
 // file is only read, so a read-only file opens; a folder, pipe or device is
 // refused without being opened. On a failure the rows read so far stay in the
 // table.
-PointsLoadResult LoadPointsFile(const QString& path, FlexGrid& grid);
+PointsLoadResult LoadPointsFile(const QString& path, WaypointRows& grid);
 
 // The first sentence of the warning for a file that ends in a cut-short
 // record: names the file and the bytes left out.
@@ -54,7 +54,7 @@ QString CutShortEndMessage(const QString& name, qint64 leftOutBytes);
 // reading) holds from its position to its end after the table's last row.
 // error names `name` when the device fails; leftOutBytes counts the bytes of a
 // cut-short last record and stamp.hash is the hash of everything read.
-PointsLoadResult LoadPoints(QIODevice& in, FlexGrid& grid, const QString& name);
+PointsLoadResult LoadPoints(QIODevice& in, WaypointRows& grid, const QString& name);
 
 struct PointsBytes {
     bool ok = false;
@@ -71,7 +71,7 @@ struct PointsBytes {
 // latitude or longitude is not a number, or with a text longer than a field can
 // hold, makes the whole result fail: nothing of a half-right table is written.
 // Characters the file's code page lacks are written as "?" and counted.
-PointsBytes BuildPointsBytes(const FlexGrid& grid);
+PointsBytes BuildPointsBytes(const WaypointRows& grid);
 
 struct PointsSaveResult {
     bool ok = false;
@@ -87,4 +87,4 @@ struct PointsSaveResult {
 // failure (a full disk included) the old file is left exactly as it was and
 // the error gives the system's reason and the file name. A read-only file, a
 // folder, a pipe or a device at path is refused.
-PointsSaveResult SavePointsFile(const QString& path, const FlexGrid& grid);
+PointsSaveResult SavePointsFile(const QString& path, const WaypointRows& grid);

@@ -3,11 +3,11 @@
 
 #include "gps/magellansentence.h"
 #include "platform/prompts.h"
-#include "table/flexgrid.h"
+#include "table/waypointrows.h"
 
 #include <vector>
 
-AddedPoints AppendReceivedPoints(FlexGrid& grid, const QStringList& dataLines) {
+AddedPoints AppendReceivedPoints(WaypointRows& grid, const QStringList& dataLines) {
     AddedPoints result;
     std::vector<ReceivedPoint> points;
     points.reserve(static_cast<size_t>(dataLines.size()));

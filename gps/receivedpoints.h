@@ -3,7 +3,7 @@
 #pragma once
 #include <QStringList>
 
-class FlexGrid;
+class WaypointRows;
 
 struct AddedPoints {
     int added = 0;
@@ -16,7 +16,7 @@ struct AddedPoints {
 // Appends one row per convertible data line after the table's last row, in
 // order (columns 1 name, 2 latitude, 3 longitude, 4 elevation, 5 message,
 // 6 icon; no mark). Lines that cannot be converted are left out and counted.
-AddedPoints AppendReceivedPoints(FlexGrid& grid, const QStringList& dataLines);
+AddedPoints AppendReceivedPoints(WaypointRows& grid, const QStringList& dataLines);
 
 // The one message after a download that left lines out; "" when none were.
 QString SkippedLinesMessage(const AddedPoints& result);

@@ -4,8 +4,7 @@
 #include "gps/gpsdevice.h"
 #include "gps/magellansentence.h"
 #include "platform/prompts.h"
-#include "table/flexgrid.h"
-#include "table/tablesetup.h"
+#include "table/waypointrows.h"
 
 #include <algorithm>
 
@@ -67,7 +66,7 @@ QStringList ShortenedNames(const QStringList& names, int length, QSet<QString>& 
     return out;
 }
 
-bool WaypointFieldsOfRow(const FlexGrid& grid, int row, QString* fields, QString* problem) {
+bool WaypointFieldsOfRow(const WaypointRows& grid, int row, QString* fields, QString* problem) {
     const QString latText = grid.TextMatrix(row, colLatitude);
     const QString lonText = grid.TextMatrix(row, colLongitude);
     const QString elevation = grid.TextMatrix(row, colElevation);
@@ -99,7 +98,7 @@ bool WaypointFieldsOfRow(const FlexGrid& grid, int row, QString* fields, QString
     return true;
 }
 
-UploadResult UploadSelectedWaypoints(FlexGrid& grid, GPSDevice& device) {
+UploadResult UploadSelectedWaypoints(WaypointRows& grid, GPSDevice& device) {
     UploadResult result;
     const int rows = grid.Rows();
     const int keep = ReceiverNameLength(device.deviceModel());
@@ -143,7 +142,7 @@ UploadResult UploadSelectedWaypoints(FlexGrid& grid, GPSDevice& device) {
             result.cancelled = true;
             break;
         }
-        if (!TestMark(grid, r))
+        if (!grid.isMarked(r))
             continue;
         ++result.selected;
         if (std::find(leftOut.begin(), leftOut.end(), r) != leftOut.end())
@@ -187,7 +186,7 @@ UploadResult UploadSelectedWaypoints(FlexGrid& grid, GPSDevice& device) {
     return result;
 }
 
-DeleteResult DeleteListedWaypoints(FlexGrid& grid, GPSDevice& device) {
+DeleteResult DeleteListedWaypoints(WaypointRows& grid, GPSDevice& device) {
     DeleteResult result;
     int total = 0; // rows to delete one by one
     const QString model = device.deviceModel();

@@ -9,14 +9,14 @@
 #include <QString>
 #include <QStringList>
 
-class FlexGrid;
+class WaypointRows;
 class GPSDevice;
 
 // Fields 1 to 9 of a "$PMGNWPL" sentence for one table row, joined with ",":
 // latitude, N/S, longitude, E/W, altitude, unit, name, message, icon. Returns
 // false, with the reason in *problem, when the row's latitude or longitude is
 // not a number or its elevation has fewer than two characters.
-bool WaypointFieldsOfRow(const FlexGrid& grid, int row, QString* fields, QString* problem);
+bool WaypointFieldsOfRow(const WaypointRows& grid, int row, QString* fields, QString* problem);
 
 struct UploadResult {
     int selected = 0;         // rows carrying the selection mark
@@ -49,7 +49,7 @@ QStringList ShortenedNames(const QStringList& names, int length, QSet<QString>& 
 // the receiver, which then holds a name the table does not: before anything
 // is sent, such rows are listed and the user chooses Yes (shorten them in the
 // table, see ShortenedNames), No (leave them out) or Cancel (send nothing).
-UploadResult UploadSelectedWaypoints(FlexGrid& grid, GPSDevice& device);
+UploadResult UploadSelectedWaypoints(WaypointRows& grid, GPSDevice& device);
 
 struct DeleteResult {
     bool declined = false; // the user answered No to the question; nothing was sent
@@ -71,4 +71,4 @@ struct DeleteResult {
 // still on the receiver, and the closing message says how many were not deleted.
 // One by one, the progress window counts "n of m" and offers Cancel, which
 // stops before the next waypoint and keeps the table.
-DeleteResult DeleteListedWaypoints(FlexGrid& grid, GPSDevice& device);
+DeleteResult DeleteListedWaypoints(WaypointRows& grid, GPSDevice& device);

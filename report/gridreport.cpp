@@ -3,6 +3,7 @@
 
 #include "platform/twips.h"
 #include "table/flexgrid.h"
+#include "table/waypointrows.h"
 
 #include <QFontMetricsF>
 #include <QHeaderView>
@@ -24,10 +25,6 @@ QFont inTwips(QFont font) {
     return font;
 }
 
-Qt::Alignment alignmentOf(const QVariant& v) {
-    return v.isValid() ? v.value<Qt::Alignment>() : Qt::Alignment(Qt::AlignCenter);
-}
-
 } // namespace
 
 std::vector<ReportPage> ReportPages(int gridRows) {
@@ -38,8 +35,28 @@ std::vector<ReportPage> ReportPages(int gridRows) {
     return pages;
 }
 
-GridReport::GridReport(const FlexGrid& grid, const QDate& date)
-    : grid_(grid), date_(date), pages_(ReportPages(grid.Rows())) {
+GridReportLook GridReportLook::of(const FlexGrid& grid) {
+    GridReportLook look;
+    for (int c = 0; c < grid.Cols(); ++c)
+        look.colWidthsTwips.push_back(grid.ColWidth(c));
+    look.headerHeightTwips = PixelsToTwips(grid.verticalHeader()->defaultSectionSize());
+    look.rowHeightTwips = look.headerHeightTwips;
+    look.rowHeightsTwips.reserve(size_t(std::max(0, grid.Rows() - 1)));
+    for (int r = 1; r < grid.Rows(); ++r)
+        look.rowHeightsTwips.push_back(PixelsToTwips(grid.rowHeight(r - 1)));
+    look.cellFont = grid.font();
+    look.headerFont = grid.horizontalHeader()->font();
+    const QPalette palette = grid.palette();
+    look.fixedFill = palette.color(QPalette::Button);
+    look.dataFill = palette.color(QPalette::Base);
+    look.text = palette.color(QPalette::Text);
+    look.lines = palette.color(QPalette::Mid);
+    look.mark = FlexGrid::markPicture();
+    return look;
+}
+
+GridReport::GridReport(const WaypointRows& rows, GridReportLook look, const QDate& date)
+    : rows_(rows), look_(std::move(look)), date_(date), pages_(ReportPages(rows.Rows())) {
     for (const ReportPage& page : pages_) {
         int sum = rowHeightTwips(0);
         for (int r = page.firstRow; r <= page.lastRow; ++r)
@@ -59,14 +76,14 @@ QString GridReport::heading(int pageNumber) {
 }
 
 QFont GridReport::titleFont() const {
-    QFont f(grid_.font().family());
+    QFont f(look_.cellFont.family());
     f.setPointSizeF(18);
     f.setBold(true);
     return f;
 }
 
 QFont GridReport::headingFont() const {
-    QFont f(grid_.font().family());
+    QFont f(look_.cellFont.family());
     f.setPointSizeF(10);
     f.setBold(false);
     return f;
@@ -74,14 +91,15 @@ QFont GridReport::headingFont() const {
 
 int GridReport::rowHeightTwips(int row) const {
     if (row == 0)
-        return PixelsToTwips(grid_.verticalHeader()->defaultSectionSize());
-    return PixelsToTwips(grid_.rowHeight(row - 1));
+        return look_.headerHeightTwips;
+    return row - 1 < int(look_.rowHeightsTwips.size()) ? look_.rowHeightsTwips[size_t(row - 1)]
+                                                       : look_.rowHeightTwips;
 }
 
 int GridReport::tableWidthTwips() const {
     int width = 0;
-    for (int c = 0; c < grid_.Cols(); ++c)
-        width += grid_.ColWidth(c);
+    for (int c = 0; c < rows_.Cols(); ++c)
+        width += colWidthTwips(c);
     return width;
 }
 
@@ -92,8 +110,8 @@ void GridReport::paint(QPainter& painter, const QRectF& area, const ReportPage& 
 
     const QFont title = inTwips(titleFont());
     const QFont heading = inTwips(headingFont());
-    const QFont cellFont = inTwips(grid_.font());
-    const QFont headerFont = inTwips(grid_.horizontalHeader()->font());
+    const QFont cellFont = inTwips(look_.cellFont);
+    const QFont headerFont = inTwips(look_.headerFont);
     const double titleHeight = QFontMetricsF(title).height();
     const double headingHeight = QFontMetricsF(heading).height();
 
@@ -109,11 +127,10 @@ void GridReport::paint(QPainter& painter, const QRectF& area, const ReportPage& 
     painter.scale(kx * scale, ky * scale); // from here on the unit is the twip
     painter.setRenderHint(QPainter::Antialiasing, false);
 
-    const QPalette palette = grid_.palette();
-    const QColor fixedFill = palette.color(QPalette::Button);
-    const QColor dataFill = palette.color(QPalette::Base);
-    const QColor textColor = palette.color(QPalette::Text);
-    const QPen linePen(palette.color(QPalette::Mid), GridLineTwips);
+    const QColor fixedFill = look_.fixedFill;
+    const QColor dataFill = look_.dataFill;
+    const QColor textColor = look_.text;
+    const QPen linePen(look_.lines, GridLineTwips);
 
     double y = 0;
     painter.setPen(textColor);
@@ -128,8 +145,7 @@ void GridReport::paint(QPainter& painter, const QRectF& area, const ReportPage& 
                      GridReport::heading(page.number));
     y += headingHeight;
 
-    const FlexGridModel* model = grid_.gridModel();
-    const int cols = grid_.Cols();
+    const int cols = rows_.Cols();
     auto drawRow = [&](int row) {
         const double h = rowHeightTwips(row);
         if (h <= 0)
@@ -138,23 +154,21 @@ void GridReport::paint(QPainter& painter, const QRectF& area, const ReportPage& 
         // fill that starts inside a device pixel must not cover its neighbour's line.
         double x = 0;
         for (int c = 0; c < cols; ++c) {
-            const double w = grid_.ColWidth(c);
+            const double w = colWidthTwips(c);
             if (w <= 0)
                 continue;
             const QRectF cell(x, y, w, h);
             const bool fixed = row == 0 || c == 0;
             painter.fillRect(cell, fixed ? fixedFill : dataFill);
-            const QString text = grid_.TextMatrix(row, c);
+            const QString text = rows_.TextMatrix(row, c);
             if (!text.isEmpty()) {
-                const Qt::Alignment align =
-                    row == 0 ? alignmentOf(model->headerData(c, Qt::Horizontal, Qt::TextAlignmentRole))
-                             : alignmentOf(model->data(model->index(row - 1, c), Qt::TextAlignmentRole));
+                const Qt::Alignment align = rows_.alignment(c);
                 painter.setPen(textColor);
                 painter.setFont(row == 0 ? headerFont : cellFont);
                 painter.drawText(cell.adjusted(CellPaddingTwips, 0, -CellPaddingTwips, 0), int(align), text);
             }
-            if (row > 0 && c == 0 && grid_.isMarked(row)) {
-                const QPixmap& mark = FlexGrid::markPicture();
+            if (row > 0 && c == 0 && rows_.isMarked(row)) {
+                const QPixmap& mark = look_.mark;
                 QSizeF size = QSizeF(mark.size()) * TwipsPerPixel;
                 const QSizeF room = cell.size() - QSizeF(2 * TwipsPerPixel, 2 * TwipsPerPixel);
                 if (size.width() > room.width() || size.height() > room.height())
@@ -168,7 +182,7 @@ void GridReport::paint(QPainter& painter, const QRectF& area, const ReportPage& 
         painter.setPen(linePen);
         x = 0;
         for (int c = 0; c < cols; ++c) {
-            const double w = grid_.ColWidth(c);
+            const double w = colWidthTwips(c);
             if (w <= 0)
                 continue;
             painter.drawLine(QPointF(x + w, y), QPointF(x + w, y + h));

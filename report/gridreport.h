@@ -5,11 +5,14 @@
 // with its marks, and up to 57 data rows, with the table's column widths, row
 // heights, fonts and grid lines. Every data row appears on exactly one page.
 //
-// Painting reads the grid; the grid is never changed, so the window looks the
-// same after printing as before.
+// Painting reads the rows and a look taken from the grid on screen (widths,
+// fonts, row heights, colours, the mark picture); neither is changed, so the
+// window looks the same after printing as before.
 #pragma once
+#include <QColor>
 #include <QDate>
 #include <QFont>
+#include <QPixmap>
 #include <QRectF>
 #include <QString>
 
@@ -17,6 +20,22 @@
 
 class FlexGrid;
 class QPainter;
+class WaypointRows;
+
+// What the printed table takes from the table on screen.
+struct GridReportLook {
+    std::vector<int> colWidthsTwips; // per column; a column past the end is 0 wide (left out)
+    int headerHeightTwips = 255;
+    int rowHeightTwips = 255;         // a data row past the end of rowHeightsTwips
+    std::vector<int> rowHeightsTwips; // data rows 1, 2, ... (index row - 1)
+    QFont cellFont;
+    QFont headerFont;
+    QColor fixedFill, dataFill, text, lines; // header row and mark column, data cells, texts, grid lines
+    QPixmap mark;                            // drawn in the mark column of marked rows
+
+    // The look of grid as it is on screen now.
+    static GridReportLook of(const FlexGrid& grid);
+};
 
 constexpr int ReportRowsPerPage = 57;
 
@@ -35,8 +54,8 @@ std::vector<ReportPage> ReportPages(int gridRows);
 class GridReport {
 public:
     // date: the date the title carries, in the system's short date format.
-    // The grid must outlive the report and not change while it paints.
-    GridReport(const FlexGrid& grid, const QDate& date);
+    // The rows must outlive the report and not change while it paints.
+    GridReport(const WaypointRows& rows, GridReportLook look, const QDate& date);
 
     const std::vector<ReportPage>& pages() const { return pages_; }
     QDate date() const { return date_; }
@@ -55,8 +74,12 @@ public:
 private:
     int rowHeightTwips(int row) const; // row 0 = header
     int tableWidthTwips() const;
+    int colWidthTwips(int col) const {
+        return col < int(look_.colWidthsTwips.size()) ? look_.colWidthsTwips[size_t(col)] : 0;
+    }
 
-    const FlexGrid& grid_;
+    const WaypointRows& rows_;
+    GridReportLook look_;
     QDate date_;
     std::vector<ReportPage> pages_;
     int tallestRowsTwips_ = 0; // the highest sum of row heights of a page (header included)

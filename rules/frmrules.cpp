@@ -81,7 +81,7 @@ frmRules::~frmRules() {
 }
 
 QString frmRules::defaultBlock() {
-    return SupportPath(QStringLiteral("Inserts/Flag.dxf"));
+    return DefaultBlockPath();
 }
 
 bool frmRules::eventFilter(QObject* watched, QEvent* event) {
@@ -105,10 +105,7 @@ bool frmRules::openDatabase(QString* message) {
         *message = warning;
         return true;
     } catch (const RecordsetError& e) {
-        *message = QStringLiteral("The block rules file ") + path + QStringLiteral(" could not be opened.") +
-                   vbCrLf + e.description() + vbCrLf +
-                   QStringLiteral("Block rules are not available; \"By Message\" insertion uses the "
-                                  "default block.");
+        *message = RulesUnavailableMessage(path, e.description());
         return false;
     }
 }

@@ -2,6 +2,8 @@
 #include "rules/rulesdb.h"
 
 #include "platform/durablewrite.h"
+#include "platform/programfolder.h"
+#include "platform/prompts.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -131,4 +133,28 @@ QString MatchBlockRule(const std::vector<BlockRule>& rules, QString& strMessage,
         }
     }
     return defaultBlock;
+}
+
+QString DefaultBlockPath() {
+    return SupportPath(QStringLiteral("Inserts/Flag.dxf"));
+}
+
+QString RulesUnavailableMessage(const QString& path, const QString& description) {
+    return QStringLiteral("The block rules file ") + path + QStringLiteral(" could not be opened.") + vbCrLf +
+           description + vbCrLf +
+           QStringLiteral("Block rules are not available; \"By Message\" insertion uses the default block.");
+}
+
+StoredBlockRules ReadStoredBlockRules() {
+    StoredBlockRules result;
+    const QString path = WritableSupportFile(QStringLiteral("Rules.rls"), &result.message);
+    try {
+        RulesDb db(path);
+        Recordset rs(db.database(), QStringLiteral("Rules_Message"));
+        result.rules = ReadBlockRules(&rs);
+        result.opened = true;
+    } catch (const RecordsetError& e) {
+        result.message = RulesUnavailableMessage(path, e.description());
+    }
+    return result;
 }

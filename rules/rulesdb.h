@@ -56,3 +56,19 @@ std::vector<BlockRule> ReadBlockRules(Recordset* rs);
 
 // MatchBlockRule over rows read by ReadBlockRules (same contract).
 QString MatchBlockRule(const std::vector<BlockRule>& rules, QString& strMessage, const QString& defaultBlock);
+
+// The block drawing used where no rule applies: Support/Inserts/Flag.dxf.
+QString DefaultBlockPath();
+
+// What is said when the rules file at path cannot be opened (description:
+// the failure's own words); block rules are then not available.
+QString RulesUnavailableMessage(const QString& path, const QString& description);
+
+// The stored block rules, read once, for a run without the rules window:
+// opens the rules file (WritableSupportFile "Rules.rls") and reads its rows.
+struct StoredBlockRules {
+    bool opened = false;
+    std::vector<BlockRule> rules;
+    QString message; // for the user: why there are no rules, or a note on the file used; "" when none
+};
+StoredBlockRules ReadStoredBlockRules();

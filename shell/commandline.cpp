@@ -2,7 +2,7 @@
 #include "shell/commandline.h"
 
 #include "cad/acadstuff.h"
-#include "cad/frmoptions.h"
+#include "cad/insertionsettings.h"
 #include "cad/pointinsertion.h"
 #include "crs/coordinatesystem.h"
 #include "dxf/dxfengine.h"
@@ -15,18 +15,17 @@
 #include "platform/programfolder.h"
 #include "platform/prompts.h"
 #include "platform/settings.h"
-#include "rules/frmrules.h"
+#include "rules/rulesdb.h"
 #include "shell/interchangetable.h"
-#include "shell/modmain.h"
-#include "table/flexgrid.h"
-#include "table/tablesetup.h"
+#include "table/waypointrows.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <unistd.h>
 
@@ -288,48 +287,51 @@ QString iconBlocksNote(const QString& model) {
 
 // Inserts every row of grid into the drawing at path as Insert All does (and
 // the line through them all when asked). Returns the exit status.
-int insertIntoDrawing(FlexGrid& grid, const QString& path, const DrawingOptions& o, int leftOutBefore,
+int insertIntoDrawing(WaypointRows& grid, const QString& path, const DrawingOptions& o, int leftOutBefore,
                       const QString& deviceModel) {
-    const QString app = QStringLiteral("Korvel Transfer");
-    const QString options = QStringLiteral("Options");
-    OverrideSetting(app, QString::fromLatin1(DrawingSetting::kSection),
+    // The drawing the engine opens is still named through its setting.
+    OverrideSetting(QStringLiteral("Korvel Transfer"), QString::fromLatin1(DrawingSetting::kSection),
                     QString::fromLatin1(DrawingSetting::kPath), QFileInfo(path).absoluteFilePath());
-    if (o.attribute)
-        OverrideSetting(app, options, QStringLiteral("Attribute"), *o.attribute);
-    if (o.block)
-        OverrideSetting(app, options, QStringLiteral("Block"), *o.block);
-    if (o.layer)
-        OverrideSetting(app, options, QStringLiteral("Layer"), *o.layer);
-    if (o.metric)
-        OverrideSetting(app, options, QStringLiteral("Metric"),
-                        *o.metric ? QStringLiteral("True") : QStringLiteral("False"));
-    if (o.zone)
-        OverrideSetting(app, options, QStringLiteral("Zone"), QString::number(*o.zone));
 
-    // The options and rules windows are loaded hidden, as the main window loads
-    // them, so that their checks and the UTM options apply unchanged.
-    frmRules rules;
-    frmOptions optionsWindow(nullptr, &rules, LoadForm);
-    if (LoadForm(&optionsWindow))
-        optionsWindow.OptionSettings();
-    LoadForm(&rules);
+    // The stored options, with the arguments' in their place.
+    InsertionOptions options = StoredInsertionOptions();
+    if (o.attribute)
+        options.strAttribute = *o.attribute;
+    if (o.block)
+        options.strBlock = *o.block;
+    if (o.layer)
+        options.strLayer = *o.layer;
+    if (o.metric)
+        options.blnMetric = *o.metric;
+    if (o.zone)
+        options.intZone = *o.zone;
+    if (o.crs)
+        options.strCrs = o.crs->compare(QLatin1String("utm"), Qt::CaseInsensitive) == 0 ? QString() : *o.crs;
+
+    // Block rules are read once; an empty rules table gives every point the
+    // Flag block, as the options window then offers "By Message" as "Flag".
+    std::function<QString(QString&)> checkRules;
+    if (options.strBlock == QLatin1String("By Message")) {
+        StoredBlockRules stored = ReadStoredBlockRules();
+        if (!stored.message.isEmpty())
+            err(stored.message);
+        if (stored.opened && stored.rules.empty())
+            options.strBlock = QStringLiteral("Flag");
+        checkRules = [rules = std::move(stored.rules), fallback = DefaultBlockPath()](QString& message) {
+            return FromProgramRelative(MatchBlockRule(rules, message, fallback));
+        };
+    }
 
     DxfAutomation engine;
     SetAcadAutomation(&engine);
     ACADStuff acad;
     InsertionContext c;
     c.acad = &acad;
-    c.options = optionsWindow.insertionOptions();
-    if (o.crs)
-        c.options.strCrs =
-            o.crs->compare(QLatin1String("utm"), Qt::CaseInsensitive) == 0 ? QString() : *o.crs;
-    c.deviceModel = deviceModel;
-    c.checkRules = rules.CheckRulesSnapshot();
-    c.loadOptions = [&optionsWindow] { return LoadForm(&optionsWindow); };
+    c.options = options;
+    c.deviceModel = o.model ? *o.model : deviceModel;
+    c.checkRules = std::move(checkRules);
 
-    if (o.model)
-        c.deviceModel = *o.model;
-    if (optionsWindow.strBlock == QLatin1String("By Icon"))
+    if (options.strBlock == QLatin1String("By Icon"))
         if (const QString note = iconBlocksNote(c.deviceModel); !note.isEmpty())
             err(note);
 
@@ -365,7 +367,7 @@ int insertIntoDrawing(FlexGrid& grid, const QString& path, const DrawingOptions&
     if (!points.saveError.isEmpty())
         return dropUnsaved();
     if (o.line) {
-        SelectAll(grid);
+        grid.setAllMarked(true);
         const InsertionReport line = PointInsertion::InsertLine(grid, c);
         const QString text = PointInsertion::LineClosingMessage(line, UnsavedChanges::Dropped);
         if (!line.lineDrawn) {
@@ -391,7 +393,7 @@ int insertIntoDrawing(FlexGrid& grid, const QString& path, const DrawingOptions&
 }
 
 // Writes the table to output by its extension. noun: "waypoints" or "track points".
-int writeTable(FlexGrid& grid, const Arguments& a, int leftOutBefore, const QString& noun,
+int writeTable(WaypointRows& grid, const Arguments& a, int leftOutBefore, const QString& noun,
                const QString& deviceModel = QString()) {
     const QString ext = QFileInfo(a.output).suffix().toLower();
     if (ext == QLatin1String("dxf"))
@@ -425,7 +427,7 @@ int writeTable(FlexGrid& grid, const Arguments& a, int leftOutBefore, const QStr
     return leftOut > 0 ? kSomeLeftOut : kAllWent;
 }
 
-int convert(const Arguments& a, FlexGrid& grid) {
+int convert(const Arguments& a, WaypointRows& grid) {
     int leftOut = 0;
     if (QFileInfo(a.input).suffix().toLower() == QLatin1String("gps")) {
         // Opening a points file creates a missing one; a conversion must not.
@@ -466,7 +468,7 @@ int convert(const Arguments& a, FlexGrid& grid) {
     return writeTable(grid, a, leftOut, QStringLiteral("waypoints"));
 }
 
-int receive(const Arguments& a, FlexGrid& grid) {
+int receive(const Arguments& a, WaypointRows& grid) {
     if (!a.port.isEmpty()) {
         if (const QString problem = SerialDeviceProblem(a.port); !problem.isEmpty()) {
             err(problem);
@@ -523,23 +525,21 @@ int RunCommandLine(int argc, char* argv[]) {
             std::fputs(kUsage, stdout);
             return kAllWent;
         }
-    // The table and the options are widgets; they need an application object
-    // but never a screen.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
     // Qt's own notes (no runtime folder, fonts) are not messages for the user.
     if (qEnvironmentVariableIsEmpty("KORVEL_DEBUG"))
         qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
             if (type == QtCriticalMsg || type == QtFatalMsg)
                 std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
         });
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Korvel Transfer"));
+    // No widget and no platform plugin: runs where there is no display.
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Korvel Transfer"));
     StderrPrompts prompts;
     SetPromptResponder(&prompts);
     int status = kFailed;
-    if (const auto a = parse(QApplication::arguments().mid(1))) {
-        FlexGrid grid;
-        SetUpEmptyTable(grid);
+    if (const auto a = parse(QCoreApplication::arguments().mid(1))) {
+        WaypointRows grid;
+        SetUpEmptyRows(grid);
         status = a->mode == QLatin1String("convert") ? convert(*a, grid) : receive(*a, grid);
     }
     SetPromptResponder(nullptr);

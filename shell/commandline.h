@@ -13,6 +13,6 @@
 bool IsCommandLineMode(int argc, char* argv[]);
 
 // Runs the command line; returns the exit status. Makes its own application
-// object on the offscreen platform: no window is ever shown and no display is
-// needed.
+// object, a core one: no widget is made and no platform plugin loaded, so no
+// display is needed.
 int RunCommandLine(int argc, char* argv[]);

@@ -151,7 +151,10 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
     setCentralWidget(client);
     client->installEventFilter(this);
 
-    MSFlexGrid1 = new FlexGrid(client);
+    // Made after client, so deleted after the grid inside it (children go in
+    // the order they were made): the grid never outlives its rows.
+    waypointRows = new WaypointRows(this);
+    MSFlexGrid1 = new FlexGrid(waypointRows, client);
     MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
     MSFlexGrid1->move(0, 0);
 

@@ -18,6 +18,7 @@
 #include <memory>
 
 class FlexGrid;
+class WaypointRows;
 class QLineEdit;
 class QMenu;
 class QAction;
@@ -38,6 +39,8 @@ public:
     int intCurCol = 0;
     bool blnEditReady = false; // a left click on a data cell armed the editor
 
+    // The table's rows (owned by this window) and the grid that shows them.
+    WaypointRows* waypointRows = nullptr;
     FlexGrid* MSFlexGrid1 = nullptr;
     QLineEdit* Text1 = nullptr;
     std::unique_ptr<CommPort> MSComm1;

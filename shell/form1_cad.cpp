@@ -12,6 +12,7 @@
 #include "platform/prompts.h"
 #include "rules/frmrules.h"
 #include "shell/modmain.h"
+#include "table/flexgrid.h"
 #include "table/viewkeeper.h"
 
 void Form1::loadInsertionWindows() {
@@ -69,7 +70,8 @@ void Form1::insertPoints(bool selectedOnly) {
     {
         // The view is back where it was before the closing message shows.
         const TableViewKeeper keep(*MSFlexGrid1);
-        report = PointInsertion::InsertPoints(*MSFlexGrid1, insertionContext(*this, acad), selectedOnly);
+        report =
+            PointInsertion::InsertPoints(MSFlexGrid1->rows(), insertionContext(*this, acad), selectedOnly);
     }
     // The closing message is about the drawing now in front: it opens over it.
     const PromptOwner over(report.connected ? showDrawingAfter(acad) : nullptr);
@@ -102,7 +104,7 @@ void Form1::cmdInsertLine_Click() {
     InsertionReport report;
     {
         const TableViewKeeper keep(*MSFlexGrid1);
-        report = PointInsertion::InsertLine(*MSFlexGrid1, insertionContext(*this, acad));
+        report = PointInsertion::InsertLine(MSFlexGrid1->rows(), insertionContext(*this, acad));
     }
     const PromptOwner over(report.connected ? showDrawingAfter(acad) : nullptr);
     const QString text = PointInsertion::LineClosingMessage(report);

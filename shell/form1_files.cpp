@@ -30,7 +30,9 @@ bool Form1::OpenFile(const QString& strFile) {
     // The table is about to be replaced: an editor left open over it (a menu
     // does not take its focus) is closed unwritten, as its cell is gone.
     Text1->hide();
-    const PointsLoadResult result = LoadPointsFile(path, *MSFlexGrid1);
+    // Loading sets up the rows; the columns get their standard widths again.
+    SetUpEmptyTable(*MSFlexGrid1);
+    const PointsLoadResult result = LoadPointsFile(path, MSFlexGrid1->rows());
     pointsFileStamp = result.stamp;
     if (result.ok) {
         blnSaved = true;
@@ -126,7 +128,7 @@ bool Form1::savePoints() {
                    .arg(strCurrentFile),
                vbYesNo | vbQuestion) != vbYes)
         return false;
-    const PointsSaveResult result = SavePointsFile(strCurrentFile, *MSFlexGrid1);
+    const PointsSaveResult result = SavePointsFile(strCurrentFile, MSFlexGrid1->rows());
     if (!result.ok) {
         MsgBox(result.error, vbOKOnly | vbExclamation);
         return false;

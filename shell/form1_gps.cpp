@@ -71,7 +71,7 @@ void Form1::cmdDisconnect_Click() {
 }
 
 void Form1::AddReceivedPoints() {
-    const AddedPoints result = AppendReceivedPoints(*MSFlexGrid1, gpsDevice().receivedDataLines());
+    const AddedPoints result = AppendReceivedPoints(MSFlexGrid1->rows(), gpsDevice().receivedDataLines());
     showRowsAdded(result.added, QStringLiteral("the receiver"));
     const QString skipped = SkippedLinesMessage(result);
     if (!skipped.isEmpty())
@@ -105,7 +105,7 @@ void Form1::cmdDeleteWaypoints_Click() {
     const QScopedValueRollback busy(gpsBusy_, true);
     blnEditReady = false;
     const TableViewKeeper keep(*MSFlexGrid1);
-    DeleteListedWaypoints(*MSFlexGrid1, gpsDevice());
+    DeleteListedWaypoints(MSFlexGrid1->rows(), gpsDevice());
 }
 
 // Upload leaves blnSaved as it is unless it shortened names in the table.
@@ -117,7 +117,7 @@ void Form1::cmdUploadWPs_Click() {
     const QScopedValueRollback busy(gpsBusy_, true);
     blnEditReady = false; // the walk over the marks must not open the cell editor
     const TableViewKeeper keep(*MSFlexGrid1);
-    if (UploadSelectedWaypoints(*MSFlexGrid1, gpsDevice()).renamed > 0) {
+    if (UploadSelectedWaypoints(MSFlexGrid1->rows(), gpsDevice()).renamed > 0) {
         blnSaved = false;
         updateTitleAndStatus();
     }

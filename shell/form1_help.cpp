@@ -18,7 +18,7 @@
 void Form1::cmdPrintGrid_Click() {
     if (!endCellEdit())
         return;
-    const GridReport report(*MSFlexGrid1, QDate::currentDate());
+    const GridReport report(MSFlexGrid1->rows(), GridReportLook::of(*MSFlexGrid1), QDate::currentDate());
     if (report.pages().empty()) {
         MsgBox(QStringLiteral("There are no waypoints to print."));
         return;

@@ -34,7 +34,7 @@ void setUpDialog(FileDialog& dialog, const QWidget* owner, const QString& filter
 
 bool Form1::ImportFile(const QString& path) {
     Text1->hide(); // rows are appended; an open editor's cell stays, but it closes unwritten
-    const ImportOutcome result = ImportIntoTable(path, *MSFlexGrid1);
+    const ImportOutcome result = ImportIntoTable(path, MSFlexGrid1->rows());
     if (!result.ok) {
         MsgBox(result.error, vbOKOnly | vbExclamation);
         return false;
@@ -61,8 +61,8 @@ void Form1::cmdImport_Click() {
 void Form1::cmdExport_Click() {
     if (!endCellEdit())
         return;
-    const bool marked = AnyRowMarked(*MSFlexGrid1);
-    const PointRows rows = TableRows(*MSFlexGrid1, marked);
+    const bool marked = AnyRowMarked(MSFlexGrid1->rows());
+    const PointRows rows = TableRows(MSFlexGrid1->rows(), marked);
     FileDialog dialog;
     setUpDialog(dialog, this, kExportFilter,
                 marked ? QStringLiteral("Export Marked Rows (%1)").arg(rows.size())

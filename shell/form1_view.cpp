@@ -132,7 +132,7 @@ void Form1::setUpView() {
     MSFlexGrid1->installEventFilter(new GridEditKeys(
         MSFlexGrid1, [this] { return editCurrentCell(); }, Text1));
 
-    FlexGridModel* model = MSFlexGrid1->gridModel();
+    WaypointRows* model = waypointRows;
     connect(model, &QAbstractItemModel::rowsInserted, this, &Form1::scheduleStatusUpdate);
     connect(model, &QAbstractItemModel::rowsRemoved, this, &Form1::scheduleStatusUpdate);
     connect(model, &QAbstractItemModel::modelReset, this, &Form1::scheduleStatusUpdate);

@@ -3,10 +3,9 @@
 
 #include "interchange/formats.h"
 #include "platform/prompts.h"
-#include "table/flexgrid.h"
-#include "table/tablesetup.h"
+#include "table/waypointrows.h"
 
-void AppendRowsToTable(FlexGrid& grid, const PointRows& rows) {
+void AppendRowsToTable(WaypointRows& grid, const PointRows& rows) {
     if (rows.empty())
         return;
     grid.beginBulkUpdate();
@@ -24,7 +23,7 @@ void AppendRowsToTable(FlexGrid& grid, const PointRows& rows) {
     grid.endBulkUpdate();
 }
 
-PointRows TableRows(const FlexGrid& grid, bool markedOnly) {
+PointRows TableRows(const WaypointRows& grid, bool markedOnly) {
     PointRows rows;
     const int n = grid.Rows();
     rows.reserve(size_t(qMax(n - 1, 0)));
@@ -38,7 +37,7 @@ PointRows TableRows(const FlexGrid& grid, bool markedOnly) {
     return rows;
 }
 
-bool AnyRowMarked(const FlexGrid& grid) {
+bool AnyRowMarked(const WaypointRows& grid) {
     for (int r = 1; r < grid.Rows(); ++r)
         if (grid.isMarked(r))
             return true;
@@ -60,7 +59,7 @@ QString SkippedExportMessage(const QString& path, int skipped) {
            QStringLiteral("their latitude or longitude is not a number or lies outside -90..90 / -180..180.");
 }
 
-ImportOutcome ImportIntoTable(const QString& path, FlexGrid& grid) {
+ImportOutcome ImportIntoTable(const QString& path, WaypointRows& grid) {
     ImportOutcome out;
     const ReadResult read = ReadInterchangeFile(path);
     if (!read.ok) {

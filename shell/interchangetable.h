@@ -7,14 +7,14 @@
 
 #include <QString>
 
-class FlexGrid;
+class WaypointRows;
 
 // Appends rows after the table's last row, unmarked, as a download does.
-void AppendRowsToTable(FlexGrid& grid, const PointRows& rows);
+void AppendRowsToTable(WaypointRows& grid, const PointRows& rows);
 
 // Data rows 1 .. Rows()-1 (only the marked ones when markedOnly), in order.
-PointRows TableRows(const FlexGrid& grid, bool markedOnly);
-bool AnyRowMarked(const FlexGrid& grid);
+PointRows TableRows(const WaypointRows& grid, bool markedOnly);
+bool AnyRowMarked(const WaypointRows& grid);
 
 // The one message for points a file held but that were left out; "" for none.
 QString SkippedImportMessage(const QString& path, int skipped);
@@ -30,4 +30,4 @@ struct ImportOutcome {
     QString notesMessage; // "" or how the file was read other than as written (ReadResult::notes)
 };
 // Reads path (any interchange format, by extension) and appends its rows.
-ImportOutcome ImportIntoTable(const QString& path, FlexGrid& grid);
+ImportOutcome ImportIntoTable(const QString& path, WaypointRows& grid);

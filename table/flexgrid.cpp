@@ -7,6 +7,7 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QIdentityProxyModel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -69,14 +70,6 @@ int shiftCode(Qt::KeyboardModifiers m) {
            (m & Qt::AltModifier ? 4 : 0);
 }
 
-Qt::Alignment alignmentFor(QChar c) {
-    if (c == '^')
-        return Qt::AlignCenter;
-    if (c == '>')
-        return Qt::AlignRight | Qt::AlignVCenter;
-    return Qt::AlignLeft | Qt::AlignVCenter;
-}
-
 // Mouse events on the header row: the header is part of the grid (row 0).
 class HeaderMouseFilter final : public QObject {
 public:
@@ -105,65 +98,45 @@ private:
 
 } // namespace
 
-// ---------------------------------------------------------------- model
+// ---------------------------------------------------------------- display model
 
-FlexGridModel::FlexGridModel(FlexGrid* grid) : QAbstractTableModel(grid), grid_(grid) {}
-
-int FlexGridModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : grid_->rows_ - 1;
-}
-
-int FlexGridModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : grid_->cols_;
-}
-
-QVariant FlexGridModel::data(const QModelIndex& index, int role) const {
-    const int r = index.row() + 1, c = index.column();
-    // Bounds are checked against the grid, not the view: during a bulk update
-    // the view may still hold the old counts.
-    if (!index.isValid() || r >= grid_->rows_ || c >= grid_->cols_)
-        return {};
-    switch (role) {
-    case Qt::DisplayRole:
-        return grid_->DisplayText(r, c);
-    case Qt::ToolTipRole: {
-        // The full text, where the screen shows it shortened.
+// The rows as the screen shows them: decimals rounded where the grid says so,
+// with the full text as the tooltip. Everything else comes from the rows.
+class GridDisplayModel final : public QIdentityProxyModel {
+public:
+    GridDisplayModel(FlexGrid* grid, WaypointRows* rows) : QIdentityProxyModel(grid), grid_(grid) {
+        setSourceModel(rows);
+    }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
+            return QIdentityProxyModel::data(index, role);
+        const int r = index.row() + 1, c = index.column();
+        const WaypointRows& rows = *grid_->rows_;
+        if (!index.isValid() || r >= rows.Rows() || c >= rows.Cols())
+            return {};
         const QString shown = grid_->DisplayText(r, c);
-        return shown == grid_->cell(r, c) ? QVariant() : QVariant(grid_->cell(r, c));
+        if (role == Qt::DisplayRole)
+            return shown;
+        // The full text, where the screen shows it shortened.
+        const QString text = rows.TextMatrix(r, c);
+        return shown == text ? QVariant() : QVariant(text);
     }
-    case Qt::TextAlignmentRole:
-        return QVariant::fromValue(c < int(grid_->align_.size()) ? grid_->align_[c]
-                                                                 : Qt::Alignment(Qt::AlignCenter));
-    case Qt::UserRole:
-        return c == 0 && grid_->marks_[r] != 0;
-    default:
-        return {};
-    }
-}
 
-QVariant FlexGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || section < 0 || section >= grid_->cols_)
-        return {};
-    if (role == Qt::DisplayRole)
-        return grid_->cell(0, section);
-    if (role == Qt::TextAlignmentRole)
-        return QVariant::fromValue(section < int(grid_->align_.size()) ? grid_->align_[section]
-                                                                       : Qt::Alignment(Qt::AlignCenter));
-    return {};
-}
-
-Qt::ItemFlags FlexGridModel::flags(const QModelIndex& index) const {
-    if (!index.isValid())
-        return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-}
+private:
+    FlexGrid* grid_;
+};
 
 // ---------------------------------------------------------------- grid
 
-FlexGrid::FlexGrid(QWidget* parent) : QTableView(parent), model_(new FlexGridModel(this)) {
-    cells_.resize(1);
-    marks_.resize(1);
-    align_.resize(1, Qt::AlignCenter);
+FlexGrid::FlexGrid(QWidget* parent) : FlexGrid(nullptr, parent) {}
+
+FlexGrid::FlexGrid(WaypointRows* rows, QWidget* parent)
+    : QTableView(parent), rows_(rows ? rows : new WaypointRows(this)) {
+    // Connected before the display model is: the current cell is inside the
+    // rows again before any view hears of the change.
+    connect(rows_, &QAbstractItemModel::rowsRemoved, this, &FlexGrid::clampCurrent);
+    connect(rows_, &QAbstractItemModel::modelReset, this, &FlexGrid::clampCurrent);
+    model_ = new GridDisplayModel(this, rows_);
     setModel(model_);
     setItemDelegate(new MarkDelegate(this));
     setSelectionMode(QAbstractItemView::NoSelection);
@@ -210,77 +183,17 @@ const QPixmap& FlexGrid::markPicture() {
     return pixmap;
 }
 
-void FlexGrid::setRows(int rows) {
-    rows = qMax(1, rows);
-    if (rows == rows_)
-        return;
-    const bool tell = bulk_ == 0;
-    if (rows > rows_) {
-        if (tell)
-            model_->beginInsertRows(QModelIndex(), rows_ - 1, rows - 2);
-        cells_.resize(size_t(rows) * cols_);
-        marks_.resize(size_t(rows), 0);
-        rows_ = rows;
-        if (tell)
-            model_->endInsertRows();
-    } else {
-        if (tell)
-            model_->beginRemoveRows(QModelIndex(), rows - 1, rows_ - 2);
-        cells_.resize(size_t(rows) * cols_);
-        cells_.shrink_to_fit();
-        marks_.resize(size_t(rows));
-        rows_ = rows;
-        if (row_ >= rows_)
-            row_ = rows_ - 1;
-        if (tell)
-            model_->endRemoveRows();
-    }
+QAbstractItemModel* FlexGrid::gridModel() const {
+    return model_;
 }
 
-void FlexGrid::setCols(int cols) {
-    cols = qMax(1, cols);
-    if (cols == cols_)
-        return;
-    if (bulk_ == 0)
-        model_->beginResetModel();
-    std::vector<QString> next(size_t(rows_) * cols);
-    const int keep = qMin(cols, cols_);
-    for (int r = 0; r < rows_; ++r)
-        for (int c = 0; c < keep; ++c)
-            next[size_t(r) * cols + c] = std::move(cells_[size_t(r) * cols_ + c]);
-    cells_ = std::move(next);
-    cols_ = cols;
-    align_.resize(size_t(cols), Qt::AlignCenter);
-    if (col_ >= cols_)
-        col_ = cols_ - 1;
-    if (bulk_ == 0)
-        model_->endResetModel();
-}
-
-void FlexGrid::setFormatString(const QString& format) {
-    format_ = format;
-    const QStringList parts = format.split('|');
-    if (parts.size() > cols_)
-        setCols(int(parts.size()));
-    for (int c = 0; c < parts.size(); ++c) {
-        QString text = parts[c];
-        Qt::Alignment a = Qt::AlignCenter;
-        if (!text.isEmpty() && (text[0] == '^' || text[0] == '<' || text[0] == '>')) {
-            a = alignmentFor(text[0]);
-            text.remove(0, 1);
-        }
-        align_[size_t(c)] = a;
-        cells_[size_t(c)] = text;
-    }
-    if (bulk_ == 0) {
-        emit model_->headerDataChanged(Qt::Horizontal, 0, cols_ - 1);
-        if (rows_ > 1)
-            emit model_->dataChanged(model_->index(0, 0), model_->index(rows_ - 2, cols_ - 1));
-    }
+void FlexGrid::clampCurrent() {
+    row_ = Row();
+    col_ = Col();
 }
 
 int FlexGrid::ColWidth(int col) const {
-    if (col < 0 || col >= cols_)
+    if (col < 0 || col >= Cols())
         return 0;
     // The width as set, unless the user has since dragged the column to another
     // pixel width: pixels are coarser than twips and would lose up to 7 twips.
@@ -292,7 +205,7 @@ int FlexGrid::ColWidth(int col) const {
 }
 
 void FlexGrid::setColWidth(int col, int twips) {
-    if (col < 0 || col >= cols_)
+    if (col < 0 || col >= Cols())
         return;
     twips = qMax(0, twips);
     if (int(colTwips_.size()) <= col)
@@ -308,11 +221,11 @@ void FlexGrid::setFillColumn(int col) {
 }
 
 void FlexGrid::fitFillColumn() {
-    if (fitting_ || fillCol_ < 0 || fillCol_ >= cols_)
+    if (fitting_ || fillCol_ < 0 || fillCol_ >= Cols())
         return;
     fitting_ = true;
     int others = 0;
-    for (int c = 0; c < cols_; ++c)
+    for (int c = 0; c < Cols(); ++c)
         if (c != fillCol_ && !isColumnHidden(c))
             others += columnWidth(c);
     const int set = fillCol_ < int(colTwips_.size()) && colTwips_[size_t(fillCol_)] >= 0
@@ -338,8 +251,8 @@ void FlexGrid::setDisplayDecimals(int col, int decimals) {
     if (int(displayDecimals_.size()) <= col)
         displayDecimals_.resize(size_t(col) + 1, -1);
     displayDecimals_[size_t(col)] = decimals;
-    if (bulk_ == 0 && rows_ > 1 && col < cols_)
-        emit model_->dataChanged(model_->index(0, col), model_->index(rows_ - 2, col), {Qt::DisplayRole});
+    if (!rows_->inBulkUpdate() && Rows() > 1 && col < Cols())
+        emit model_->dataChanged(model_->index(0, col), model_->index(Rows() - 2, col), {Qt::DisplayRole});
 }
 
 QString FlexGrid::DisplayText(int row, int col) const {
@@ -349,29 +262,9 @@ QString FlexGrid::DisplayText(int row, int col) const {
     return RoundedDecimalText(text, displayDecimals_[size_t(col)]);
 }
 
-QString FlexGrid::TextMatrix(int row, int col) const {
-    if (row < 0 || row >= rows_ || col < 0 || col >= cols_)
-        return QString();
-    return cell(row, col);
-}
-
-void FlexGrid::setTextMatrix(int row, int col, const QString& text) {
-    if (row < 0 || row >= rows_ || col < 0 || col >= cols_)
-        return;
-    cells_[size_t(row) * cols_ + col] = text;
-    if (bulk_ != 0)
-        return;
-    if (row == 0) {
-        emit model_->headerDataChanged(Qt::Horizontal, col, col);
-    } else {
-        QModelIndex i = model_->index(row - 1, col);
-        emit model_->dataChanged(i, i, {Qt::DisplayRole});
-    }
-}
-
 void FlexGrid::setRow(int row) {
-    row = qBound(0, row, rows_ - 1);
-    if (row == row_)
+    row = qBound(0, row, Rows() - 1);
+    if (row == Row())
         return;
     row_ = row;
     syncViewCurrent();
@@ -379,8 +272,8 @@ void FlexGrid::setRow(int row) {
 }
 
 void FlexGrid::setCol(int col) {
-    col = qBound(0, col, cols_ - 1);
-    if (col == col_)
+    col = qBound(0, col, Cols() - 1);
+    if (col == Col())
         return;
     col_ = col;
     syncViewCurrent();
@@ -388,29 +281,12 @@ void FlexGrid::setCol(int col) {
 }
 
 bool FlexGrid::CellPicture() const {
-    return col_ == 0 && marks_[size_t(row_)] != 0;
+    return Col() == 0 && isMarked(Row());
 }
 
 void FlexGrid::setCellPicture(bool present) {
-    if (col_ == 0)
-        setMarked(row_, present);
-}
-
-bool FlexGrid::isMarked(int row) const {
-    return row >= 0 && row < rows_ && marks_[size_t(row)] != 0;
-}
-
-void FlexGrid::setMarked(int row, bool marked) {
-    if (row < 1 || row >= rows_ || (marks_[size_t(row)] != 0) == marked)
-        return;
-    marks_[size_t(row)] = marked ? 1 : 0;
-    if (bulk_ == 0)
-        notifyRow(row);
-}
-
-void FlexGrid::notifyRow(int row) {
-    QModelIndex i = model_->index(row - 1, 0);
-    emit model_->dataChanged(i, i, {Qt::UserRole});
+    if (Col() == 0)
+        setMarked(Row(), present);
 }
 
 void FlexGrid::setMouseCell(int row, int col) {
@@ -426,86 +302,23 @@ void FlexGrid::updateMouseCell(const QPoint& pos) {
 }
 
 int FlexGrid::CellLeft() const {
-    return PixelsToTwips(viewport()->x() + columnViewportPosition(col_));
+    return PixelsToTwips(viewport()->x() + columnViewportPosition(Col()));
 }
 
 int FlexGrid::CellTop() const {
-    if (row_ == 0)
+    if (Row() == 0)
         return PixelsToTwips(horizontalHeader()->y());
-    return PixelsToTwips(viewport()->y() + rowViewportPosition(row_ - 1));
+    return PixelsToTwips(viewport()->y() + rowViewportPosition(Row() - 1));
 }
 
 int FlexGrid::CellWidth() const {
-    return PixelsToTwips(columnWidth(col_));
+    return PixelsToTwips(columnWidth(Col()));
 }
 
 int FlexGrid::CellHeight() const {
-    if (row_ == 0)
+    if (Row() == 0)
         return PixelsToTwips(horizontalHeader()->height());
-    return PixelsToTwips(rowHeight(row_ - 1));
-}
-
-void FlexGrid::RemoveItem(int row) {
-    if (row < 1 || row >= rows_)
-        return;
-    if (bulk_ == 0)
-        model_->beginRemoveRows(QModelIndex(), row - 1, row - 1);
-    auto first = cells_.begin() + ptrdiff_t(row) * cols_;
-    cells_.erase(first, first + cols_);
-    marks_.erase(marks_.begin() + row);
-    --rows_;
-    if (row_ >= rows_)
-        row_ = rows_ - 1;
-    if (bulk_ == 0)
-        model_->endRemoveRows();
-}
-
-void FlexGrid::RemoveRows(const std::vector<bool>& remove) {
-    if (bulk_ == 0)
-        model_->beginResetModel();
-    int out = 1;
-    for (int r = 1; r < rows_; ++r) {
-        if (r < int(remove.size()) && remove[size_t(r)])
-            continue;
-        if (out != r) {
-            for (int c = 0; c < cols_; ++c)
-                cells_[size_t(out) * cols_ + c] = std::move(cells_[size_t(r) * cols_ + c]);
-            marks_[size_t(out)] = marks_[size_t(r)];
-        }
-        ++out;
-    }
-    rows_ = out;
-    cells_.resize(size_t(rows_) * cols_);
-    marks_.resize(size_t(rows_));
-    if (row_ >= rows_)
-        row_ = rows_ - 1;
-    if (bulk_ == 0)
-        model_->endResetModel();
-}
-
-void FlexGrid::Clear() {
-    if (bulk_ == 0)
-        model_->beginResetModel();
-    for (auto& s : cells_)
-        s.clear();
-    std::fill(marks_.begin(), marks_.end(), 0);
-    if (bulk_ == 0)
-        model_->endResetModel();
-}
-
-// Views are not told anything while a bulk update runs (they may still paint
-// meanwhile, when the caller lets events run: the model answers from the grid's
-// bounds, so stale counts read empty cells, never out of range). One reset at
-// the end brings them up to date.
-void FlexGrid::beginBulkUpdate() {
-    ++bulk_;
-}
-
-void FlexGrid::endBulkUpdate() {
-    if (bulk_ > 0 && --bulk_ == 0) {
-        model_->beginResetModel();
-        model_->endResetModel();
-    }
+    return PixelsToTwips(rowHeight(Row() - 1));
 }
 
 void FlexGrid::syncViewCurrent() {
@@ -516,10 +329,11 @@ void FlexGrid::syncViewCurrent() {
     syncQueued_ = true;
     QTimer::singleShot(0, this, [this] {
         syncQueued_ = false;
-        if (row_ < 1 || row_ >= rows_ || bulk_ != 0)
+        const int row = Row(), col = Col();
+        if (row < 1 || rows_->inBulkUpdate())
             return;
         syncingView_ = true;
-        selectionModel()->setCurrentIndex(model_->index(row_ - 1, col_), QItemSelectionModel::NoUpdate);
+        selectionModel()->setCurrentIndex(model_->index(row - 1, col), QItemSelectionModel::NoUpdate);
         syncingView_ = false;
     });
 }
@@ -529,7 +343,7 @@ void FlexGrid::currentChanged(const QModelIndex& current, const QModelIndex& pre
     if (syncingView_ || !current.isValid())
         return;
     const int r = current.row() + 1, c = current.column();
-    if (r == row_ && c == col_)
+    if (r == Row() && c == Col())
         return;
     row_ = r;
     col_ = c;

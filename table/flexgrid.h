@@ -1,54 +1,50 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// FlexGrid: the waypoint table's grid control. A QTableView over a compact model
-// (cells as strings in one flat array, one mark flag per row; no object per
-// cell), offering the grid operations under their classic names.
+// FlexGrid: the waypoint table's grid control, a QTableView over the rows
+// model (WaypointRows), offering the grid operations under their classic
+// names. Row data (cells, marks, counts, header format) lives in the model and
+// the grid forwards to it; what only the screen needs lives here: displayed
+// decimals and tooltips, the mark picture, column widths, the current cell and
+// the cell under the mouse. Several grids may show one model.
 //
 // Rows are numbered as the classic grid numbers them: row 0 is the fixed header
 // (drawn as the view's horizontal header), data rows are 1 .. Rows()-1. Column 0
 // is the mark column. Measures (CellLeft, ColWidth, ...) are in twips.
 #pragma once
-#include <QAbstractTableModel>
+#include "table/waypointrows.h"
+
 #include <QPixmap>
 #include <QTableView>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
-class FlexGrid;
-
-class FlexGridModel final : public QAbstractTableModel {
-    Q_OBJECT
-public:
-    explicit FlexGridModel(FlexGrid* grid);
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    Qt::ItemFlags flags(const QModelIndex& index) const override;
-
-private:
-    friend class FlexGrid;
-    FlexGrid* grid_;
-};
+class GridDisplayModel;
 
 class FlexGrid final : public QTableView {
     Q_OBJECT
 public:
+    // A grid over rows of its own.
     explicit FlexGrid(QWidget* parent = nullptr);
+    // A grid over rows, which must outlive it.
+    explicit FlexGrid(WaypointRows* rows, QWidget* parent = nullptr);
     ~FlexGrid() override;
+
+    // The rows the grid shows.
+    WaypointRows& rows() const { return *rows_; }
 
     // Row and column counts, header row and mark column included. Lowering
     // Rows removes rows from the end; raising it appends empty unmarked rows.
     // Rows is at least 1 and Cols at least 1.
-    int Rows() const { return rows_; }
-    void setRows(int rows);
-    int Cols() const { return cols_; }
-    void setCols(int cols);
+    int Rows() const { return rows_->Rows(); }
+    void setRows(int rows) { rows_->setRows(rows); }
+    int Cols() const { return rows_->Cols(); }
+    void setCols(int cols) { rows_->setCols(cols); }
 
     // Header texts and alignment: "|" separates columns, a leading "^" centres,
     // "<" aligns left, ">" right. Sets Cols to at least the number of columns named.
-    void setFormatString(const QString& format);
-    QString FormatString() const { return format_; }
+    void setFormatString(const QString& format) { rows_->setFormatString(format); }
+    QString FormatString() const { return rows_->FormatString(); }
 
     int ColWidth(int col) const; // twips
     void setColWidth(int col, int twips);
@@ -66,24 +62,25 @@ public:
     QString DisplayText(int row, int col) const;
 
     // Text of any cell, without moving the current cell. Out of range reads "".
-    QString TextMatrix(int row, int col) const;
-    void setTextMatrix(int row, int col, const QString& text);
+    QString TextMatrix(int row, int col) const { return rows_->TextMatrix(row, col); }
+    void setTextMatrix(int row, int col, const QString& text) { rows_->setTextMatrix(row, col, text); }
 
     // The current cell. Changing it raises EnterCell at once (a change to the
-    // same value raises nothing).
-    int Row() const { return row_; }
+    // same value raises nothing). When rows or columns go, it moves to the last
+    // one left (without raising EnterCell).
+    int Row() const { return std::min(row_, rows_->Rows() - 1); }
     void setRow(int row);
-    int Col() const { return col_; }
+    int Col() const { return std::min(col_, rows_->Cols() - 1); }
     void setCol(int col);
-    QString Text() const { return TextMatrix(row_, col_); }
-    void setText(const QString& text) { setTextMatrix(row_, col_, text); }
+    QString Text() const { return TextMatrix(Row(), Col()); }
+    void setText(const QString& text) { setTextMatrix(Row(), Col(), text); }
 
     // Picture of the current cell. Only column 0 carries one: the selection mark.
     bool CellPicture() const;
     void setCellPicture(bool present);
     // The mark of row r, without moving the current cell.
-    bool isMarked(int row) const;
-    void setMarked(int row, bool marked);
+    bool isMarked(int row) const { return rows_->isMarked(row); }
+    void setMarked(int row, bool marked) { rows_->setMarked(row, marked); }
     // The shared mark picture (loaded once from Support/Checkmark2.gif).
     static const QPixmap& markPicture();
 
@@ -100,18 +97,20 @@ public:
     int CellHeight() const;
 
     // Removes row r (rows below move up). The header cannot be removed.
-    void RemoveItem(int row);
+    void RemoveItem(int row) { rows_->RemoveItem(row); }
     // Removes every data row whose flag is set, in one pass (flags indexed by
     // row number; rows past the vector's end are kept).
-    void RemoveRows(const std::vector<bool>& remove);
+    void RemoveRows(const std::vector<bool>& remove) { rows_->RemoveRows(remove); }
     // Empties every cell (header texts too) and every mark; counts unchanged.
-    void Clear();
+    void Clear() { rows_->Clear(); }
 
     // Many cell writes at once (file load, download): views are told once at the end.
-    void beginBulkUpdate();
-    void endBulkUpdate();
+    void beginBulkUpdate() { rows_->beginBulkUpdate(); }
+    void endBulkUpdate() { rows_->endBulkUpdate(); }
 
-    FlexGridModel* gridModel() const { return model_; }
+    // The model the view shows: the rows, with the screen's texts and tooltips.
+    // Its indexes are the rows' (model row i = table row i + 1).
+    QAbstractItemModel* gridModel() const;
 
 signals:
     // Button: 1 left, 2 right, 4 middle. Shift: 1 shift, 2 ctrl, 4 alt. x, y in twips.
@@ -126,30 +125,23 @@ protected:
     void updateGeometries() override;
 
 private:
-    friend class FlexGridModel;
+    friend class GridDisplayModel;
+    void clampCurrent();
     void updateMouseCell(const QPoint& viewportPos);
     void syncViewCurrent();
-    void notifyRow(int row);
     void fitFillColumn();
-    const QString& cell(int row, int col) const { return cells_[static_cast<size_t>(row) * cols_ + col]; }
 
-    int rows_ = 1;
-    int cols_ = 1;
-    QString format_;
-    std::vector<QString> cells_; // rows_ * cols_, row-major, row 0 = header
-    std::vector<uint8_t> marks_; // one per row
-    std::vector<Qt::Alignment> align_;
+    WaypointRows* rows_;
     std::vector<int> colTwips_;        // widths as set, in twips
     std::vector<int> displayDecimals_; // per column, -1 = as stored
     int row_ = 0;
     int col_ = 0;
     int mouseRow_ = -1;
     int mouseCol_ = -1;
-    int bulk_ = 0;
     bool syncingView_ = false;
     bool syncQueued_ = false;
     int fillCol_ = -1;
     bool fitting_ = false;
-    FlexGridModel* model_;
+    GridDisplayModel* model_;         // the rows with the screen's texts and tooltips
     QObject* headerFilter_ = nullptr; // mouse events of the header row
 };

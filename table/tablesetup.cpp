@@ -8,9 +8,7 @@ constexpr int kWidths[WaypointColumns] = {300, 2000, 2000, 2000, 1500, 2500, 500
 }
 
 void SetUpEmptyTable(FlexGrid& grid) {
-    grid.setCols(WaypointColumns);
-    grid.setRows(1);
-    grid.setFormatString(kWaypointFormat);
+    SetUpEmptyRows(grid.rows());
     for (int c = 0; c < WaypointColumns; ++c)
         grid.setColWidth(c, kWidths[c]);
 }
@@ -19,13 +17,6 @@ bool TestMark(FlexGrid& grid, int row) {
     grid.setRow(row);
     grid.setCol(0);
     return grid.CellPicture();
-}
-
-bool IsBlankRow(const FlexGrid& grid, int row) {
-    for (int c = colName; c <= colIcon; ++c)
-        if (!grid.TextMatrix(row, c).isEmpty())
-            return false;
-    return true;
 }
 
 void SetMark(FlexGrid& grid, int row, bool marked) {

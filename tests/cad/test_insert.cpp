@@ -97,7 +97,7 @@ TEST_F(InsertTest, ByIconUsesTheModelFolderAndFallsBackToTheFlag) {
     addRow({"A", NumberToText(Lat), NumberToText(Lon), "", "", "a"});
     addRow({"MISSING", NumberToText(Lat), NumberToText(Lon), "", "", "z"});
     addRow({"EMPTY", NumberToText(Lat), NumberToText(Lon), "", "", ""});
-    InsertionReport report = PointInsertion::InsertPoints(*form->MSFlexGrid1, c, false);
+    InsertionReport report = PointInsertion::InsertPoints(form->MSFlexGrid1->rows(), c, false);
     EXPECT_EQ(report.inserted, 3);
     // Through the window: no receiver connected yet, so no model folder.
     prompts.answerMessage();
@@ -127,7 +127,7 @@ TEST_F(InsertTest, ByIconLooksForTheWholeIconThenItsFirstLetter) {
     const QStringList icons{"ap", "aa", "zz", "../outside"};
     for (const QString& icon : icons)
         addRow({icon, NumberToText(Lat), NumberToText(Lon), "", "", icon});
-    EXPECT_EQ(PointInsertion::InsertPoints(*form->MSFlexGrid1, c, false).inserted, 4);
+    EXPECT_EQ(PointInsertion::InsertPoints(form->MSFlexGrid1->rows(), c, false).inserted, 4);
 
     const QJsonArray got = inserts(drawn());
     ASSERT_EQ(got.size(), 4);

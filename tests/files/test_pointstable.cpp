@@ -3,8 +3,7 @@
 #include "files/pointsfile.h"
 #include "files/pointstable.h"
 #include "hexdump.h"
-#include "table/flexgrid.h"
-#include "table/tablesetup.h"
+#include "table/waypointrows.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,15 +19,15 @@ namespace {
 
 using Row = std::array<QString, 6>; // columns 1..6
 
-void fill(FlexGrid& grid, const std::vector<Row>& rows) {
-    SetUpEmptyTable(grid);
+void fill(WaypointRows& grid, const std::vector<Row>& rows) {
+    SetUpEmptyRows(grid);
     grid.setRows(int(rows.size()) + 1);
     for (int r = 0; r < int(rows.size()); ++r)
         for (int c = 0; c < 6; ++c)
             grid.setTextMatrix(r + 1, c + 1, rows[size_t(r)][size_t(c)]);
 }
 
-std::vector<Row> contents(const FlexGrid& grid) {
+std::vector<Row> contents(const WaypointRows& grid) {
     std::vector<Row> out;
     for (int r = 1; r < grid.Rows(); ++r) {
         Row row;
@@ -56,7 +55,7 @@ class PointsTable : public ::testing::Test {
 protected:
     QString path(const QString& name) const { return dir.path() + "/" + name; }
     QTemporaryDir dir;
-    FlexGrid grid;
+    WaypointRows grid;
 };
 
 } // namespace
@@ -72,7 +71,7 @@ TEST_F(PointsTable, SaveWritesOneRecordPerRowAndLoadsBackTheSameTable) {
                                      {"Café", -33.8568, 151.2153, "0000010M", "opera €5", "b"},
                                      {"Z", 0, 1e-05, "", "", ""}})));
 
-    FlexGrid other;
+    WaypointRows other;
     fill(other, {{"old", "1", "2", "", "", ""}});
     other.setMarked(1, true);
     const PointsLoadResult loaded = LoadPointsFile(path("t.gps"), other);
@@ -95,7 +94,7 @@ TEST_F(PointsTable, EmptyTableGivesEmptyFileAndSavingOverALongerFileLeavesNothin
     ASSERT_TRUE(SavePointsFile(path("t.gps"), grid).ok);
     EXPECT_TRUE(sameBytes(fileBytes(path("t.gps")), recordsOf({{"WP1", 35.5, -90.25, "0000028M", "", "a"}})));
 
-    SetUpEmptyTable(grid);
+    SetUpEmptyRows(grid);
     ASSERT_TRUE(SavePointsFile(path("t.gps"), grid).ok);
     EXPECT_TRUE(QFile::exists(path("t.gps")));
     EXPECT_EQ(QFileInfo(path("t.gps")).size(), 0);
@@ -254,7 +253,7 @@ private:
 TEST_F(PointsTable, ReadErrorKeepsTheRowsReadSoFarAndSaysSo) {
     FailingDevice in(
         recordsOf({{"A", 1, 2, "E", "", "i"}, {"B", 3, 4, "E", "", "i"}, {"C", 5, 6, "E", "", "i"}}));
-    SetUpEmptyTable(grid);
+    SetUpEmptyRows(grid);
     const PointsLoadResult r = LoadPoints(in, grid, "bad.gps");
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.rows, 3);

@@ -9,7 +9,7 @@
 #include "simulator.h"
 #include "support/scriptedprompts.h"
 #include "support/tablerows.h"
-#include "table/flexgrid.h"
+#include "table/waypointrows.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -68,7 +68,7 @@ QStringList expectedRow(const QString& dataLine) {
     return {f[7], lat, lon, f[5] + f[6], QStringLiteral("A"), f[8].left(1)};
 }
 
-QStringList tableRow(const FlexGrid& g, int r) {
+QStringList tableRow(const WaypointRows& g, int r) {
     QStringList out;
     for (int c = 1; c <= 6; ++c)
         out << g.TextMatrix(r, c);
@@ -88,7 +88,7 @@ TEST(GpsEndToEnd, ConnectOnPortThreeThenDownloadWaypointsAndTrack) {
 
     SerialCommPort port;
     GPSDevice device(&port);
-    FlexGrid grid;
+    WaypointRows grid;
     grid.setCols(7);
     ScriptedPrompts prompts;
     prompts.answerMessage();
@@ -266,7 +266,7 @@ struct ConnectedReceiver {
     SerialCommPort port;
     ProgressView* progressView;
     GPSDevice device{&port, progressView};
-    FlexGrid grid;
+    WaypointRows grid;
 };
 
 TEST(GpsEndToEnd, FaultsAreReportedNotHung) {
@@ -289,7 +289,7 @@ TEST(GpsEndToEnd, FaultsAreReportedNotHung) {
 
 TEST(GpsEndToEnd, UploadMarkedRowsThenReadThemBackAndWithGpsbabel) {
     ConnectedReceiver r(3, 0);
-    FlexGrid& grid = r.grid;
+    WaypointRows& grid = r.grid;
     GPSDevice& device = r.device;
     const QList<QStringList> rows{
         {"CAMP", "-35.2763833333333", "-90.2763833333333", "0000028M", "near the ford", "a"},
@@ -306,7 +306,7 @@ TEST(GpsEndToEnd, UploadMarkedRowsThenReadThemBackAndWithGpsbabel) {
     EXPECT_EQ(storedNames(r.store()), (QStringList{"WP000", "WP001", "WP002", "CAMP", "SUMMIT", "DEEP"}));
 
     ASSERT_TRUE(device.ReceiveWaypoints());
-    FlexGrid back;
+    WaypointRows back;
     back.setCols(7);
     back.setRows(1);
     ASSERT_EQ(AppendReceivedPoints(back, device.receivedDataLines()).added, 6);
@@ -360,7 +360,7 @@ TEST(GpsEndToEnd, ConnectingSetsTheLineToFourThousandEightHundredEightNoneOne) {
 
 TEST(GpsEndToEnd, RefusedUploadsAreReported) {
     ConnectedReceiver r(0, 0, {"--fault", "unable"});
-    FlexGrid& grid = r.grid;
+    WaypointRows& grid = r.grid;
     GPSDevice& device = r.device;
     AppendTableRow(grid, {"ONE", "35.5", "-86.5", "0000001M", "", "a"}, true);
     AppendTableRow(grid, {"TWO", "35.6", "-86.6", "0000002M", "", "a"}, true);
@@ -374,7 +374,7 @@ TEST(GpsEndToEnd, RefusedUploadsAreReported) {
 
 TEST(GpsEndToEnd, DeleteOneByOneOnASporTrak) {
     ConnectedReceiver r(5, 10);
-    FlexGrid& grid = r.grid;
+    WaypointRows& grid = r.grid;
     GPSDevice& device = r.device;
     AppendTableRow(grid, {"WP001", "", "", "", "", "b"}, false);
     AppendTableRow(grid, {"WP003", "", "", "", "", "d"}, true);
@@ -409,7 +409,7 @@ TEST(GpsEndToEnd, DeleteOneByOneOnASporTrak) {
 
 TEST(GpsEndToEnd, DeleteAllAtOnceOnAMeridian) {
     ConnectedReceiver r(5, 10, {"--model", "Meridian", "--serial", "31415"});
-    FlexGrid& grid = r.grid;
+    WaypointRows& grid = r.grid;
     GPSDevice& device = r.device;
     AppendTableRow(grid, {"WP001", "", "", "", "", "b"}, false);
     ScriptedPrompts prompts;
@@ -467,7 +467,7 @@ TEST(GpsEndToEnd, CancelDuringATrackDownloadKeepsTheCompleteLines) {
     ASSERT_TRUE(device.ReceiveTracks());
     EXPECT_TRUE(device.lastDownloadCancelled());
     EXPECT_FALSE(device.lastDownloadComplete());
-    FlexGrid grid;
+    WaypointRows grid;
     grid.setCols(7);
     const AddedPoints added = AppendReceivedPoints(grid, device.receivedDataLines());
     EXPECT_GE(added.added, 10);

@@ -9,7 +9,7 @@
 #include "support/scopedenv.h"
 #include "support/scriptedprompts.h"
 #include "support/tablerows.h"
-#include "table/flexgrid.h"
+#include "table/waypointrows.h"
 
 #include <QTemporaryDir>
 
@@ -79,7 +79,7 @@ TEST(GpsRefusals, SlowRefusalsOfAnUploadLeaveTheNextDownloadRight) {
     prompts.answerMessage();
     ASSERT_TRUE(device.SearchForDevice());
 
-    FlexGrid grid;
+    WaypointRows grid;
     grid.setCols(7);
     grid.setRows(1);
     for (const char* name : {"ONE", "TWO", "THREE"})
@@ -92,7 +92,7 @@ TEST(GpsRefusals, SlowRefusalsOfAnUploadLeaveTheNextDownloadRight) {
     prompts.setAnswerMessagesWithOk(false);
     prompts.clear();
     ASSERT_TRUE(device.ReceiveWaypoints()); // a stale-input message would fail here
-    FlexGrid back;
+    WaypointRows back;
     back.setCols(7);
     back.setRows(1);
     EXPECT_EQ(AppendReceivedPoints(back, device.receivedDataLines()).added, 4);

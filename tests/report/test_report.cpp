@@ -93,7 +93,8 @@ TEST(ReportPdf, OneFileHoldsEveryPageWithItsRowsHeadingsAndTitle) {
         QTemporaryDir dir;
         FlexGrid grid;
         fillTable(grid, dataRows);
-        const ReportResult result = ReportPrinter::toPdfFolder(dir.path()).print(GridReport(grid, kDate));
+        const ReportResult result = ReportPrinter::toPdfFolder(dir.path())
+                                        .print(GridReport(grid.rows(), GridReportLook::of(grid), kDate));
         ASSERT_EQ(result.status, ReportResult::WrittenAsPdf);
         EXPECT_EQ(result.file, dir.path() + QStringLiteral("/GPS Report 2026-03-04.pdf"));
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
@@ -132,8 +133,10 @@ TEST(ReportPdf, AnExistingReportGetsANumberedSibling) {
     ASSERT_TRUE(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier") == 7);
     earlier.close();
     const ReportPrinter printer = ReportPrinter::toPdfFolder(dir.path());
-    EXPECT_EQ(printer.print(GridReport(grid, kDate)).file, dir.filePath("GPS Report 2026-03-04 (2).pdf"));
-    EXPECT_EQ(printer.print(GridReport(grid, kDate)).file, dir.filePath("GPS Report 2026-03-04 (3).pdf"));
+    EXPECT_EQ(printer.print(GridReport(grid.rows(), GridReportLook::of(grid), kDate)).file,
+              dir.filePath("GPS Report 2026-03-04 (2).pdf"));
+    EXPECT_EQ(printer.print(GridReport(grid.rows(), GridReportLook::of(grid), kDate)).file,
+              dir.filePath("GPS Report 2026-03-04 (3).pdf"));
     EXPECT_EQ(pdfPages(dir.filePath("GPS Report 2026-03-04 (3).pdf")), 1);
     ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
     EXPECT_EQ(earlier.readAll(), QByteArray("earlier"));
@@ -146,7 +149,10 @@ TEST(ReportPdf, AFailingDiskLeavesNoReportAndSaysWhy) {
     FlexGrid grid;
     fillTable(grid, 120);
     const QString earlier = dir.filePath("GPS Report 2026-03-04.pdf");
-    ASSERT_EQ(ReportPrinter::toPdfFolder(dir.path()).print(GridReport(grid, kDate)).file, earlier);
+    ASSERT_EQ(ReportPrinter::toPdfFolder(dir.path())
+                  .print(GridReport(grid.rows(), GridReportLook::of(grid), kDate))
+                  .file,
+              earlier);
     const QByteArray before = [&] {
         QFile f(earlier);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -157,7 +163,8 @@ TEST(ReportPdf, AFailingDiskLeavesNoReportAndSaysWhy) {
         ReportResult result;
         {
             FaultInjection inject("GPS Report 2026-03-04 (2).pdf", faults);
-            result = ReportPrinter::toPdfFolder(dir.path()).print(GridReport(grid, kDate));
+            result = ReportPrinter::toPdfFolder(dir.path())
+                         .print(GridReport(grid.rows(), GridReportLook::of(grid), kDate));
             EXPECT_GE(inject.failures(), 1);
         }
         EXPECT_EQ(result.status, ReportResult::Failed);
@@ -178,7 +185,7 @@ TEST(ReportLayout, ColumnWidthsGridLinesAndMarksAsOnScreen) {
     SetUpEmptyTable(grid);
     grid.setRows(4); // three data rows with no text: only fills, lines and marks
     grid.setMarked(2, true);
-    const GridReport report(grid, kDate);
+    const GridReport report(grid.rows(), GridReportLook::of(grid), kDate);
     ASSERT_EQ(report.pages().size(), 1u);
     QImage image(9 * 96, 12 * 96, QImage::Format_RGB32);
     image.setDotsPerMeterX(qRound(96 / 0.0254));
@@ -328,7 +335,8 @@ TEST(ReportPrinterJobs, EachPageIsAJobOfItsOwn) {
     });
     FlexGrid grid;
     fillTable(grid, 115);
-    const ReportResult result = ReportPrinter::toDefaultPrinter().print(GridReport(grid, kDate));
+    const ReportResult result =
+        ReportPrinter::toDefaultPrinter().print(GridReport(grid.rows(), GridReportLook::of(grid), kDate));
     ReportPrinter::setPrinterHook(nullptr);
     EXPECT_EQ(result.status, ReportResult::Printed);
     EXPECT_EQ(result.pages, 3);

@@ -20,8 +20,7 @@
 #include "support/dxfreadback.h"
 #include "support/scriptedprompts.h"
 #include "support/utmreference.h"
-#include "table/flexgrid.h"
-#include "table/tablesetup.h"
+#include "table/waypointrows.h"
 
 #include <QFile>
 #include <QProcess>
@@ -68,7 +67,7 @@ private:
 PointRows rowsOf(const QString& path) {
     if (!path.endsWith(".gps"))
         return ReadInterchangeFile(path).rows;
-    FlexGrid grid;
+    WaypointRows grid;
     EXPECT_TRUE(LoadPointsFile(path, grid).ok);
     return TableRows(grid, false);
 }
@@ -114,6 +113,32 @@ TEST_F(CommandLine, ConvertsBetweenEveryPairOfFormats) {
             }
         }
     }
+}
+
+// No display and a platform that does not exist: a program that made a GUI
+// application would abort. Qt's plugin log shows that no platform plugin is
+// even looked for.
+TEST_F(CommandLine, ConvertToADrawingNeedsNoDisplayAndNoPlatformPlugin) {
+    QFile src(path("source.gpx"));
+    ASSERT_TRUE(src.open(QIODevice::WriteOnly));
+    src.write(SampleGpx());
+    src.close();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.insert("QT_QPA_PLATFORM", "nosuchplatform");
+    env.insert("QT_DEBUG_PLUGINS", "1");
+    env.insert("KORVEL_DEBUG", "1"); // Qt's own log reaches standard error
+    const QString out = path("out.dxf");
+    const ToolRun r = RunTool(QStringLiteral(KORVEL_BIN_DIR "/korvel-transfer"),
+                              {"--convert", path("source.gpx"), out, "--line"}, env);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "5 waypoints inserted into " + out.toUtf8() + " with a line\n");
+    EXPECT_FALSE(r.err.contains("platforms")) << r.err.toStdString();
+    const QJsonObject back = readBack(out);
+    EXPECT_EQ(problemsOf(back), "");
+    EXPECT_EQ(back["inserts"].toArray().size(), 5);
+    EXPECT_EQ(back["polylines"].toArray().size(), 1);
 }
 
 TEST_F(CommandLine, ExitStatusTellsWhatWentAndNothingIsWrittenOnFailure) {
@@ -259,8 +284,8 @@ QJsonObject entities(const QString& path) {
 TEST_F(CommandLine, ConvertToDrawingEqualsInsertAllAndInsertALine) {
     const QString rows = path("rows.gps");
     {
-        FlexGrid grid;
-        SetUpEmptyTable(grid);
+        WaypointRows grid;
+        SetUpEmptyRows(grid);
         AppendRowsToTable(grid, SamplePoints());
         AppendRowsToTable(grid, {{"odd", "91", "1", "", "", ""}});
         ASSERT_TRUE(SavePointsFile(rows, grid).ok);
@@ -473,8 +498,8 @@ TEST_F(CommandLine, ReceiveEqualsGetWaypointsAndGetTrack) {
         prompts.setAnswerMessagesWithOk(true);
         SerialCommPort port;
         GPSDevice device(&port);
-        FlexGrid grid;
-        SetUpEmptyTable(grid);
+        WaypointRows grid;
+        SetUpEmptyRows(grid);
         ASSERT_TRUE(device.SearchForDevice());
         ASSERT_TRUE(c.what == "track" ? device.ReceiveTracks() : device.ReceiveWaypoints());
         AppendReceivedPoints(grid, device.receivedDataLines());
@@ -501,8 +526,8 @@ TEST_F(CommandLine, ReceiveEqualsGetWaypointsAndGetTrack) {
 TEST_F(CommandLine, IconBlocksTakeTheModelAndRefusalsSayWhy) {
     const QString rows = path("icons.gps");
     {
-        FlexGrid grid;
-        SetUpEmptyTable(grid);
+        WaypointRows grid;
+        SetUpEmptyRows(grid);
         AppendRowsToTable(grid, {{"P1", "36", "-90", "", "", "a"}, {"P2", "36.001", "-90", "", "", "b"}});
         ASSERT_TRUE(SavePointsFile(rows, grid).ok);
     }

@@ -339,3 +339,52 @@ TEST(FlexGrid, DisplayDecimalsShortenTheScreenTextOnly) {
                   QString::fromLatin1(c.stored));
     }
 }
+
+TEST(FlexGrid, TwoGridsOverOneModelEachKeepTheirCurrentCellInside) {
+    WaypointRows rows;
+    FlexGrid a(&rows), b(&rows);
+    SetUpEmptyTable(a);
+    SetUpEmptyTable(b);
+    fill(a, 10);
+    a.setRow(9);
+    a.setCol(3);
+    b.setRow(4);
+    QSignalSpy enteredA(&a, &FlexGrid::EnterCell);
+    QSignalSpy enteredB(&b, &FlexGrid::EnterCell);
+
+    // What one grid writes, the other shows; screen settings stay each grid's own.
+    b.setTextMatrix(2, colLatitude, QStringLiteral("35.27638888888889"));
+    a.setDisplayDecimals(colLatitude, 3);
+    EXPECT_EQ(a.DisplayText(2, colLatitude), "35.276");
+    EXPECT_EQ(b.DisplayText(2, colLatitude), "35.27638888888889");
+    EXPECT_EQ(a.gridModel()->index(1, colLatitude).data(Qt::ToolTipRole).toString(), "35.27638888888889");
+    EXPECT_FALSE(b.gridModel()->index(1, colLatitude).data(Qt::ToolTipRole).isValid());
+
+    // Rows going from the end: a's current row is past it, b's is not.
+    rows.setRows(6);
+    EXPECT_EQ(a.Row(), 5);
+    EXPECT_EQ(a.Col(), 3);
+    EXPECT_EQ(b.Row(), 4);
+    rows.RemoveItem(5);
+    rows.RemoveItem(4);
+    EXPECT_EQ(a.Row(), 3);
+    EXPECT_EQ(b.Row(), 3);
+    EXPECT_EQ(a.Text(), "");
+    // Inside a bulk update the counts change before anything is told.
+    rows.beginBulkUpdate();
+    rows.setRows(2);
+    EXPECT_EQ(a.Row(), 1);
+    rows.endBulkUpdate();
+    rows.setCols(2);
+    EXPECT_EQ(a.Col(), 1);
+    EXPECT_EQ(b.Col(), 0);
+    EXPECT_EQ(a.Text(), "WP1");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(enteredA.count(), 0);
+    EXPECT_EQ(enteredB.count(), 0);
+    // With no data row left, the current cells are on the header.
+    rows.setRows(1);
+    EXPECT_EQ(a.Row(), 0);
+    EXPECT_EQ(b.Row(), 0);
+    EXPECT_FALSE(a.CellPicture());
+}

@@ -190,9 +190,10 @@ void frmMain::Command1_Click() {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
-    SaveSetting(QStringLiteral("Zenobar"), QStringLiteral("Options"), QStringLiteral("Metric"),
-                Option1[1]->isChecked() ? QStringLiteral("True") : QStringLiteral("False"));
-    SaveSetting(QStringLiteral("Zenobar"), QStringLiteral("Options"), QStringLiteral("CoordinateSystem"),
-                txtCoordinateSystem->text().trimmed());
+    ShowSettingSaved(SaveSetting(QStringLiteral("Zenobar"), QStringLiteral("Options"),
+                                 QStringLiteral("Metric"),
+                                 Option1[1]->isChecked() ? QStringLiteral("True") : QStringLiteral("False")));
+    ShowSettingSaved(SaveSetting(QStringLiteral("Zenobar"), QStringLiteral("Options"),
+                                 QStringLiteral("CoordinateSystem"), txtCoordinateSystem->text().trimmed()));
     event->accept();
 }

@@ -292,8 +292,6 @@ int insertIntoDrawing(FlexGrid& grid, const QString& path, const DrawingOptions&
                       const QString& deviceModel) {
     const QString app = QStringLiteral("Korvel Transfer");
     const QString options = QStringLiteral("Options");
-    OverrideSetting(app, QString::fromLatin1(DrawingSetting::kSection),
-                    QString::fromLatin1(DrawingSetting::kPath), QFileInfo(path).absoluteFilePath());
     if (o.attribute)
         OverrideSetting(app, options, QStringLiteral("Attribute"), *o.attribute);
     if (o.block)
@@ -315,6 +313,7 @@ int insertIntoDrawing(FlexGrid& grid, const QString& path, const DrawingOptions&
     LoadForm(&rules);
 
     DxfAutomation engine;
+    engine.setDrawingPath(QFileInfo(path).absoluteFilePath());
     SetAcadAutomation(&engine);
     ACADStuff acad;
     InsertionContext c;
@@ -343,6 +342,8 @@ int insertIntoDrawing(FlexGrid& grid, const QString& path, const DrawingOptions&
     if (!points.crsProblem.isEmpty() || !points.connected || !points.layerProblem.isEmpty()) {
         if (!points.crsProblem.isEmpty())
             err(points.crsProblem);
+        if (!points.connectProblem.isEmpty())
+            err(points.connectProblem);
         if (!points.layerProblem.isEmpty())
             err(points.layerProblem);
         return finish(kFailed);
@@ -477,15 +478,19 @@ int receive(const Arguments& a, FlexGrid& grid) {
     SerialCommPort port = a.port.isEmpty() ? SerialCommPort() : SerialCommPort(QStringList{a.port});
     StderrProgress progress;
     GPSDevice device(&port, isatty(STDERR_FILENO) ? &progress : nullptr);
-    if (!device.SearchForDevice())
+    const ExchangeResult connected = device.SearchForDevice();
+    ShowMessages(connected.messages);
+    if (!connected.ok)
         return kFailed;
     const bool track = a.what == QLatin1String("track");
-    const bool received = track ? device.ReceiveTracks() : device.ReceiveWaypoints();
+    const ExchangeResult download = track ? device.ReceiveTracks() : device.ReceiveWaypoints();
+    ShowMessages(download.messages);
+    const bool received = download.ok;
     const bool refused = device.lastDownloadRefused();
     const QString model = device.deviceModel();
     const AddedPoints added =
         received ? AppendReceivedPoints(grid, device.receivedDataLines()) : AddedPoints{};
-    device.CloseDevice();
+    ShowMessages(device.CloseDevice().messages);
     // The device's own message has said why. A refusal is the receiver's
     // answer (status 1), not a failure of this program; nothing is written.
     if (!received)

@@ -63,6 +63,9 @@ int main(int argc, char** argv) {
                 return 1;
             const qint64 before = QFileInfo(drawing).size();
             SaveSetting(DrawingSetting::kApp, DrawingSetting::kSection, DrawingSetting::kPath, drawing);
+            // The engine is given its drawing by its owner, as the main window gives it.
+            if (auto* automation = dynamic_cast<DxfAutomation*>(&CurrentAcadAutomation()))
+                automation->setDrawingPath(drawing);
             ACADStuff acad;
             DxfApplication* engine = nullptr;
             int savesBefore = 0; // the engine starts (or is found) with the first insertion

@@ -77,11 +77,11 @@ int main(int argc, char** argv) {
     qputenv("KORVEL_COMM_PORTS", tty.toLocal8Bit());
     SerialCommPort port;
     GPSDevice device(&port);
-    if (!device.SearchForDevice())
+    if (!device.SearchForDevice().ok)
         return 1;
     QElapsedTimer t;
     t.start();
-    const bool ok = device.ReceiveWaypoints();
+    const bool ok = device.ReceiveWaypoints().ok;
     const double ours = t.elapsed() / 1000.0;
     const qint64 bytes = device.receivedLines().join(QStringLiteral("\r\n")).toLatin1().size();
     const int points = static_cast<int>(device.receivedDataLines().size());

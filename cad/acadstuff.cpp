@@ -2,7 +2,6 @@
 #include "cad/acadstuff.h"
 
 #include "platform/mousestate.h"
-#include "platform/prompts.h"
 
 namespace {
 
@@ -43,7 +42,7 @@ bool ACADStuff::IsAcadRunning() {
     return running;
 }
 
-bool ACADStuff::ConnectAcad() {
+AcadConnection ACADStuff::ConnectAcad() {
     try {
         if (IsAcadRunning())
             AcadApp = automation().GetObject();
@@ -52,13 +51,19 @@ bool ACADStuff::ConnectAcad() {
         need(AcadApp).setVisible(true);
         AcadDoc = need(AcadApp).ActiveDocument();
         need(AcadDoc);
-        return true;
+        return {true, QString()};
     } catch (const AcadError& e) {
-        MsgBox(e.description(), vbOKOnly);
+        return {false, e.description()};
     } catch (const std::exception& e) {
-        MsgBox(QString::fromLocal8Bit(e.what()), vbOKOnly);
+        return {false, QString::fromLocal8Bit(e.what())};
     }
-    return false;
+}
+
+bool ACADStuff::connectForOperation() {
+    AcadConnection connection = ConnectAcad();
+    if (!connection)
+        lastFailure_ = std::move(connection.problem);
+    return connection.ok;
 }
 
 ACADStuff::Ending ACADStuff::run(const std::function<void()>& step, const std::function<void()>& addLayer) {
@@ -104,7 +109,7 @@ ACADStuff::Ending ACADStuff::run(const std::function<void()>& step, const std::f
 QString ACADStuff::InsertPointBlock(const QVariantList& point, const QString& blockPath,
                                     const QString& layer) {
     lastFailure_.clear();
-    if (!ConnectAcad())
+    if (!connectForOperation())
         return QString();
     std::array<double, 3> at{};
     std::shared_ptr<AcadBlockReference> ref;
@@ -135,7 +140,7 @@ QString ACADStuff::InsertPointBlock(const QVariantList& point, const QString& bl
 bool ACADStuff::SetBlockAttribute(const QString& handle, const QString& tag, const QString& text) {
     lastFailure_.clear();
     bool result = false;
-    if (!ConnectAcad())
+    if (!connectForOperation())
         return false;
     std::shared_ptr<AcadBlockReference> ref;
     std::vector<std::shared_ptr<AcadAttributeReference>> attributes;
@@ -220,8 +225,8 @@ QString ACADStuff::Commit(bool changed) {
 
 bool ACADStuff::AddPolyline3D(const std::vector<double>& points) {
     lastFailure_.clear();
-    if (!ConnectAcad())
-        return false; // no line was drawn; the user has seen why
+    if (!connectForOperation())
+        return false; // no line was drawn
     try {
         need(need(AcadDoc).ModelSpace()).Add3DPoly(points);
         need(AcadApp).ZoomExtents();

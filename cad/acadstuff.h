@@ -3,8 +3,9 @@
 // automation surface (automation.h). Every operation of the classic surface
 // first connects again (attach to the running instance or start one, show it,
 // take the active document), so nothing is cached between calls; the insertion
-// commands use the narrow surface below, which connects once per command. Only ConnectAcad speaks to the
-// user; every other failure is silent and shows only in the results.
+// commands use the narrow surface below, which connects once per command.
+// Nothing here speaks to the user: ConnectAcad returns its problem and every
+// other failure shows in the results (lastFailure()); the callers tell.
 #pragma once
 #include "dxf/automation.h"
 
@@ -17,6 +18,13 @@
 #include <memory>
 #include <vector>
 
+// What a connect came to; converts to true when it succeeded.
+struct AcadConnection {
+    bool ok = false;
+    QString problem; // when not ok: the failure's description, for the caller to show
+    explicit operator bool() const { return ok; }
+};
+
 class ACADStuff {
 public:
     // automation: the class to attach or create (nullptr: CurrentAcadAutomation()
@@ -27,8 +35,8 @@ public:
     // True when a running instance can be attached. Leaves AcadApp empty.
     bool IsAcadRunning();
     // Attaches (or starts), shows the application and takes its active document.
-    // On failure shows the failure's description in a message box and returns false.
-    bool ConnectAcad();
+    // On failure the result holds the failure's description (nothing is shown).
+    AcadConnection ConnectAcad();
     // Inserts the block drawing at point (elements 0..2: x, y, z, each convertible
     // to a number) on layer, creating the layer when the drawing lacks it.
     // Returns the new block reference's handle, "" when the insertion did not
@@ -59,9 +67,9 @@ public:
     // then stay in the drawing for the next save.
     QString SaveDrawing();
 
-    // The description of the failure that ended the last operation, "" when it
-    // completed (or gave up quietly). For the callers' messages: the operations
-    // themselves stay silent.
+    // The description of the failure that ended the last operation (a failed
+    // connect included), "" when it completed (or gave up quietly). For the
+    // callers' messages: the operations themselves stay silent.
     QString lastFailure() const { return lastFailure_; }
 
     // The connection: replaced by every successful connect.
@@ -76,6 +84,9 @@ private:
     // poll; anything else ends the operation. Returns how it ended.
     Ending run(const std::function<void()>& step, const std::function<void()>& addLayer = nullptr);
     AcadAutomation& automation();
+    // ConnectAcad for an operation of the classic surface: a failure becomes
+    // lastFailure().
+    bool connectForOperation();
 
     AcadAutomation* automation_;
     std::function<short()> leftButton_;

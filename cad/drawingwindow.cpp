@@ -168,8 +168,8 @@ void DrawingWindow::hideEvent(QHideEvent* event) {
 
 void DrawingWindow::saveGeometrySetting() {
     if (placed_)
-        SaveSetting(DrawingSetting::kApp, kSettingsSection, kGeometryKey,
-                    QString::fromLatin1(saveGeometry().toBase64()));
+        ShowSettingSaved(SaveSetting(DrawingSetting::kApp, kSettingsSection, kGeometryKey,
+                                     QString::fromLatin1(saveGeometry().toBase64())));
 }
 
 void DrawingWindow::placeFirstTime() {
@@ -238,6 +238,9 @@ void DrawingWindow::drawingChanged() {
 }
 
 void DrawingWindow::activeDrawingChanged(const QString& path) {
+    // The main window gives the engine the drawing this setting names.
+    ShowSettingSaved(
+        SaveSetting(DrawingSetting::kApp, DrawingSetting::kSection, DrawingSetting::kPath, path));
     statusBar()->showMessage(QStringLiteral("Insertions now go into %1.")
                                  .arg(QDir::toNativeSeparators(QFileInfo(path).fileName())),
                              kChangeMessageMs);
@@ -251,8 +254,8 @@ void DrawingWindow::setLightBackground(bool light) {
     if (lightAction_->isChecked() != light)
         return lightAction_->setChecked(light); // called directly: toggled comes back here
     view_->setBackground(light ? DxfBackground::Light : DxfBackground::Dark);
-    SaveSetting(DrawingSetting::kApp, kSettingsSection, kLightBackgroundKey,
-                light ? QStringLiteral("1") : QStringLiteral("0"));
+    ShowSettingSaved(SaveSetting(DrawingSetting::kApp, kSettingsSection, kLightBackgroundKey,
+                                 light ? QStringLiteral("1") : QStringLiteral("0")));
 }
 
 void DrawingWindow::newDrawing() {

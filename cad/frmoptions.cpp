@@ -334,13 +334,13 @@ void frmOptions::Command1_Click() {
     else
         intZone = zone;
 
-    SaveSetting(kApp, kSection, QStringLiteral("Attribute"), strAttribute);
-    SaveSetting(kApp, kSection, QStringLiteral("Block"), strBlock);
-    SaveSetting(kApp, kSection, QStringLiteral("Layer"), strLayer);
-    SaveSetting(kApp, kSection, QStringLiteral("Metric"),
-                blnMetric ? QStringLiteral("True") : QStringLiteral("False"));
-    SaveSetting(kApp, kSection, QStringLiteral("Zone"), QString::number(intZone));
-    SaveSetting(kApp, kSection, QStringLiteral("CRS"), strCrs);
+    ShowSettingSaved(SaveSetting(kApp, kSection, QStringLiteral("Attribute"), strAttribute));
+    ShowSettingSaved(SaveSetting(kApp, kSection, QStringLiteral("Block"), strBlock));
+    ShowSettingSaved(SaveSetting(kApp, kSection, QStringLiteral("Layer"), strLayer));
+    ShowSettingSaved(SaveSetting(kApp, kSection, QStringLiteral("Metric"),
+                                 blnMetric ? QStringLiteral("True") : QStringLiteral("False")));
+    ShowSettingSaved(SaveSetting(kApp, kSection, QStringLiteral("Zone"), QString::number(intZone)));
+    ShowSettingSaved(SaveSetting(kApp, kSection, QStringLiteral("CRS"), strCrs));
     publishUtmOptions();
     hide();
 }

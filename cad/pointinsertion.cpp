@@ -279,8 +279,10 @@ InsertionReport InsertPoints(WaypointRows& grid, const InsertionContext& context
     if (!report.crsProblem.isEmpty())
         return report;
     ACADStuff& acad = *context.acad;
-    if (!acad.ConnectAcad())
+    if (AcadConnection connection = acad.ConnectAcad(); !connection) {
+        report.connectProblem = std::move(connection.problem);
         return report;
+    }
     report.connected = true;
 
     const InsertionOptions& o = context.options;
@@ -369,8 +371,10 @@ InsertionReport InsertLine(WaypointRows& grid, const InsertionContext& context) 
     if (!report.crsProblem.isEmpty())
         return report;
     ACADStuff& acad = *context.acad;
-    if (!acad.ConnectAcad())
+    if (AcadConnection connection = acad.ConnectAcad(); !connection) {
+        report.connectProblem = std::move(connection.problem);
         return report;
+    }
     report.connected = true;
 
     std::vector<double> vertices;
@@ -410,7 +414,7 @@ QString PointsClosingMessage(const InsertionReport& report, bool selectedOnly, U
     if (!report.crsProblem.isEmpty())
         return report.crsProblem + vbCrLf + QStringLiteral("No way points were inserted.");
     if (!report.connected)
-        return QString();
+        return report.connectProblem;
     if (!report.layerProblem.isEmpty())
         return report.layerProblem + vbCrLf + QStringLiteral("No way points were inserted.");
     if (selectedOnly && !report.rowSelected)
@@ -441,6 +445,8 @@ QString LineClosingMessage(const InsertionReport& report, UnsavedChanges unsaved
         return QStringLiteral("Only one point is selected. A line needs at least two selected points.");
     if (!report.crsProblem.isEmpty())
         return report.crsProblem + vbCrLf + QStringLiteral("The line was not inserted.");
+    if (!report.connected)
+        return report.connectProblem;
     if (!report.lineDrawn)
         return QString();
     QStringList lines;

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Point and line insertion: waypoint table rows in, calls to the connection
-// adapter (ACADStuff) out. No dialogs of its own: the only prompts are the ones
-// ACADStuff::ConnectAcad shows when the drawing cannot be reached; the closing
-// messages are composed here and shown by the caller.
+// adapter (ACADStuff) out. No prompts: the closing messages (a drawing that
+// cannot be reached included) are composed here and shown by the caller.
 //
 // Rows are read by column: 1 name, 2 latitude, 3 longitude (decimal degrees as
 // text, south and west negative), 4 elevation text, 5 message, 6 icon. Row 0 is
@@ -52,6 +51,7 @@ struct InsertionContext {
 // What a command did, for its closing message. Row lists hold table row numbers.
 struct InsertionReport {
     bool connected = false;          // ConnectAcad succeeded (false: nothing else was done)
+    QString connectProblem;          // when not connected after trying: why (the closing message)
     bool rowSelected = false;        // Insert Selected / line: at least one marked row was met
     int markedRows = 0;              // line: marked rows counted before connecting
     int inserted = 0;                // blocks inserted (points) or vertices appended (line)

@@ -294,11 +294,13 @@ void frmMain::Command1_Click() {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
-    SaveSetting(QStringLiteral("Zenobar"), QStringLiteral("Options"), QStringLiteral("Metric"),
-                Option1[1]->isChecked() ? QStringLiteral("True") : QStringLiteral("False"));
-    SaveSetting(QStringLiteral("Zenobar"), QStringLiteral("Options"), QStringLiteral("CoordinateSystem"),
-                txtCoordinateSystem->text().trimmed());
-    SaveSetting(QStringLiteral("Zenobar"), QStringLiteral("Options"), QStringLiteral("Direction"),
-                inverse() ? QStringLiteral("UTMToLatLong") : QStringLiteral("LatLongToUTM"));
+    ShowSettingSaved(SaveSetting(QStringLiteral("Zenobar"), QStringLiteral("Options"),
+                                 QStringLiteral("Metric"),
+                                 Option1[1]->isChecked() ? QStringLiteral("True") : QStringLiteral("False")));
+    ShowSettingSaved(SaveSetting(QStringLiteral("Zenobar"), QStringLiteral("Options"),
+                                 QStringLiteral("CoordinateSystem"), txtCoordinateSystem->text().trimmed()));
+    ShowSettingSaved(
+        SaveSetting(QStringLiteral("Zenobar"), QStringLiteral("Options"), QStringLiteral("Direction"),
+                    inverse() ? QStringLiteral("UTMToLatLong") : QStringLiteral("LatLongToUTM")));
     event->accept();
 }

@@ -318,11 +318,21 @@ void DxfApplication::setVisible(bool visible) {
     emit visibleChanged(visible);
 }
 
-QString DxfApplication::drawingPath() {
-    QString path = GetSetting(DrawingSetting::kApp, DrawingSetting::kSection, DrawingSetting::kPath);
+namespace {
+QString absoluteDrawingPath(QString path) {
     if (path.trimmed().isEmpty())
         path = UserDataPath(QStringLiteral("Drawing1.dxf"));
     return QFileInfo(path).absoluteFilePath();
+}
+} // namespace
+
+QString DrawingPathSetting() {
+    return absoluteDrawingPath(
+        GetSetting(DrawingSetting::kApp, DrawingSetting::kSection, DrawingSetting::kPath));
+}
+
+void DxfApplication::setDrawingPath(const QString& path) {
+    given_ = absoluteDrawingPath(path);
 }
 
 DxfApplication::Stamp DxfApplication::stampOf(const QString& path) {
@@ -433,7 +443,9 @@ static void flushOrThrow(DxfApplication& app) {
 }
 
 std::shared_ptr<AcadDocument> DxfApplication::ActiveDocument() {
-    const QString path = drawingPath();
+    if (given_.isEmpty())
+        setDrawingPath(QString());
+    const QString path = given_;
     if (!session_ || path != path_) {
         // The drawing held now goes only once its changes are on disk.
         flushOrThrow(*this);
@@ -519,12 +531,12 @@ void DxfApplication::discardChanges() {
 }
 
 void DxfApplication::makeActive(const QString& path) {
-    SaveSetting(DrawingSetting::kApp, DrawingSetting::kSection, DrawingSetting::kPath, path);
+    given_ = path;
 }
 
 QString DxfApplication::newDrawing() {
     flushOrThrow(*this);
-    const QDir folder = QFileInfo(path_.isEmpty() ? drawingPath() : path_).absoluteDir();
+    const QDir folder = QFileInfo(path_.isEmpty() ? absoluteDrawingPath(given_) : path_).absoluteDir();
     auto fresh = std::make_shared<DxfDrawing>(DxfDrawing::createNew());
     for (int n = 1;; ++n) {
         const QString path = folder.absoluteFilePath(QStringLiteral("Drawing%1.dxf").arg(n));
@@ -544,7 +556,7 @@ QString DxfApplication::newDrawing() {
         if (!error.isEmpty())
             throw AcadError(acadErrFailed, error);
         fresh->markSaved();
-        // The setting first: whoever hears of the new drawing finds it named there.
+        // The path first: whoever hears of the new drawing finds it named there.
         makeActive(path);
         adopt(std::move(fresh), path, stampOf(path));
         return path;
@@ -588,6 +600,8 @@ void DxfApplication::saveDrawingAs(const QString& path) {
 
 // ---------------------------------------------------------------- automation
 
+DxfAutomation::DxfAutomation(QString drawingPath) : path_(std::move(drawingPath)) {}
+
 DxfAutomation::~DxfAutomation() = default;
 
 namespace {
@@ -607,10 +621,21 @@ std::shared_ptr<AcadApplication> DxfAutomation::GetObject() {
     return running_;
 }
 
+void DxfAutomation::setDrawingPath(const QString& path) {
+    path_ = path;
+    if (running_)
+        running_->setDrawingPath(path);
+}
+
+QString DxfAutomation::drawingPath() const {
+    return running_ ? running_->drawingPath() : absoluteDrawingPath(path_);
+}
+
 std::shared_ptr<AcadApplication> DxfAutomation::CreateObject() {
     if (running_)
         return running_;
     auto app = std::make_shared<DxfApplication>();
+    app->setDrawingPath(path_);
     if (startedHook())
         startedHook()(*app);
     app->ActiveDocument(); // opens the drawing; throws when it cannot be used

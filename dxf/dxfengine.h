@@ -2,10 +2,12 @@
 // The built-in drawing engine behind the automation surface. It stands where
 // an outside CAD application would: one engine per process, started by the
 // first CreateObject and attached by every GetObject after it. Its active
-// drawing is the DXF file named by setting "Korvel Transfer"/"Drawing"/"Path"
-// (default Drawing1.dxf in the user's data folder, UserDataPath()), read when
-// it exists, new when it surely does not (a file that cannot be looked at is a
-// failure, never a new drawing).
+// drawing is the DXF file its owner gives (DxfAutomation::setDrawingPath; the
+// main window gives the one setting "Korvel Transfer"/"Drawing"/"Path" names,
+// the command line its argument; default Drawing1.dxf in the user's data
+// folder, UserDataPath()), read when it exists, new when it surely does not (a
+// file that cannot be looked at is a failure, never a new drawing). The engine
+// reads no settings and writes none.
 //
 // Saving: Update marks the drawing for saving and the save runs once control
 // returns to the event loop, so a command that inserts 10,000 blocks writes the
@@ -47,6 +49,10 @@ inline constexpr char kSection[] = "Drawing";
 inline constexpr char kPath[] = "Path";
 } // namespace DrawingSetting
 
+// For the engine's owner: the drawing the setting names now, as an absolute
+// path; Drawing1.dxf in the user's data folder when it names none.
+QString DrawingPathSetting();
+
 class DxfApplication final : public QObject,
                              public AcadApplication,
                              public std::enable_shared_from_this<DxfApplication> {
@@ -66,8 +72,12 @@ public:
     // AcadDocument::Save (the changes are kept in memory until a save succeeds).
     void Update() override;
 
-    // The path of the active drawing as the settings name it now.
-    static QString drawingPath();
+    // The drawing the next command works on: ActiveDocument makes it the
+    // active one (writing the changes of the drawing held first). path "" gives
+    // the default, Drawing1.dxf in the user's data folder; relative paths are
+    // made absolute. The commands below give their result here themselves.
+    void setDrawingPath(const QString& path);
+    QString drawingPath() const { return given_; }
     // The drawing held now (null before the first ActiveDocument). Another
     // object after the file was read again.
     std::shared_ptr<DxfDrawing> drawing() const;
@@ -84,7 +94,8 @@ public:
 
     // Commands of the drawing window. Each writes pending changes of the
     // active drawing first and, on success, makes the result the active
-    // drawing and stores its path in setting "Drawing"/"Path". Each throws
+    // drawing and the drawing path (activeDrawingChanged tells the owner, who
+    // keeps setting "Drawing"/"Path"). Each throws
     // AcadError (acadErrFailed) with the reason and keeps the active drawing
     // as it was when the file cannot be used or written.
     // A new empty drawing, written at once to the first free DrawingN.dxf in
@@ -101,7 +112,7 @@ signals:
     // The drawing changed (after Update) or another drawing became active.
     void drawingChanged();
     // Another file became the active drawing, the one insertions go into from
-    // now on (path: absolute). By the time it is emitted the setting names it.
+    // now on (path: absolute). By the time it is emitted drawingPath() names it.
     void activeDrawingChanged(const QString& path);
     // ZoomExtents was called: views fit themselves to the drawing's extents.
     void zoomedToExtents();
@@ -142,7 +153,8 @@ private:
     int saves_ = 0;
     int rereads_ = 0;
     QString saveError_;
-    QString path_;
+    QString path_;  // the drawing held ("" before the first)
+    QString given_; // the drawing the owner gave (see setDrawingPath)
     Stamp stamp_;
     std::shared_ptr<DxfSession> session_;
 };
@@ -150,6 +162,8 @@ private:
 // The class behind "AutoCAD.Application" in this process.
 class DxfAutomation final : public AcadAutomation {
 public:
+    // drawingPath: as setDrawingPath gives it.
+    explicit DxfAutomation(QString drawingPath = QString());
     ~DxfAutomation() override;
     std::shared_ptr<AcadApplication> GetObject() override;
     // Starts the engine and opens the active drawing (or attaches to the engine
@@ -157,6 +171,10 @@ public:
     // engine is left running then.
     std::shared_ptr<AcadApplication> CreateObject() override;
     std::shared_ptr<DxfApplication> running() const { return running_; }
+    // The drawing the engine works on: given to the running engine now and to
+    // one started later (see DxfApplication::setDrawingPath).
+    void setDrawingPath(const QString& path);
+    QString drawingPath() const;
 
     // Called with every engine this class starts, before it opens its drawing
     // and before any caller sees it: the drawing window hooks in here, so the
@@ -166,4 +184,5 @@ public:
 
 private:
     std::shared_ptr<DxfApplication> running_;
+    QString path_; // as given; "" for the default
 };

@@ -5,7 +5,9 @@
 #include "gps/magellansentence.h"
 #include "gps/progressview.h"
 #include "platform/clock.h"
-#include "platform/prompts.h"
+#include "platform/prompts.h" // vbCrLf
+
+#include <utility>
 
 namespace {
 const QString kCrLf = QStringLiteral("\r\n");
@@ -18,10 +20,6 @@ bool closesExchange(const QString& text) {
             return true;
     }
     return false;
-}
-
-void showCommError(const CommError& e) {
-    MsgBox(CommErrorText(e.number, e.description));
 }
 
 // The complete lines of text (those ended by CR LF).
@@ -146,7 +144,7 @@ void GPSDevice::showReceived(int received, int expected, const QString& what) {
     progress_->setProgressBar(received, expected >= received ? expected : 0);
 }
 
-bool GPSDevice::SearchForDevice() {
+bool GPSDevice::search() {
     if (!port_)
         return false;
     heldNames_.reset(); // perhaps another receiver
@@ -199,7 +197,7 @@ bool GPSDevice::SearchForDevice() {
         }
         if (!found) {
             withdrawCancel(); // nothing is left to stop while the message shows
-            MsgBox(QStringLiteral("No GPS Found!"));
+            tell(QStringLiteral("No GPS Found!"));
             closeQuietly();
             hideProgress();
             return false;
@@ -211,13 +209,13 @@ bool GPSDevice::SearchForDevice() {
         if (f.size() < 6) {
             closeQuietly();
             hideProgress();
-            MsgBox(QStringLiteral("The device on Comm Port %1 answered the version request with \"%2\", "
-                                  "which does not name a GPS device.")
-                       .arg(found)
-                       .arg(reply) +
-                   vbCrLf +
-                   QStringLiteral("The port was closed. Check that the device is a Magellan GPS receiver "
-                                  "and that it is switched on, then connect again."));
+            tell(QStringLiteral("The device on Comm Port %1 answered the version request with \"%2\", "
+                                "which does not name a GPS device.")
+                     .arg(found)
+                     .arg(reply) +
+                 vbCrLf +
+                 QStringLiteral("The port was closed. Check that the device is a Magellan GPS receiver "
+                                "and that it is switched on, then connect again."));
             return false;
         }
         const QString model = f.value(3);
@@ -235,28 +233,28 @@ bool GPSDevice::SearchForDevice() {
         if (!ton.contains(kCrLf)) {
             closeQuietly();
             hideProgress();
-            MsgBox(QStringLiteral("The GPS device on Comm Port %1 stopped answering while connecting.")
-                       .arg(found) +
-                   vbCrLf + QStringLiteral("Check the device and its cable, then connect again."));
+            tell(QStringLiteral("The GPS device on Comm Port %1 stopped answering while connecting.")
+                     .arg(found) +
+                 vbCrLf + QStringLiteral("Check the device and its cable, then connect again."));
             return false;
         }
         model_ = model;
         serial_ = serial;
-        MsgBox(QStringLiteral("You have successfully connected to a ") + model_ + QStringLiteral(".") +
-               vbCrLf + QStringLiteral(" Serial Number: ") + serial_ + vbCrLf +
-               QStringLiteral("Software Version: ") + version);
+        tell(QStringLiteral("You have successfully connected to a ") + model_ + QStringLiteral(".") + vbCrLf +
+             QStringLiteral(" Serial Number: ") + serial_ + vbCrLf + QStringLiteral("Software Version: ") +
+             version);
         hideProgress();
         return true;
     } catch (const CommError& e) {
         closeQuietly();
         withdrawCancel();
-        showCommError(e);
+        tell(CommErrorText(e.number, e.description));
         hideProgress();
         return false;
     }
 }
 
-bool GPSDevice::CloseDevice() {
+bool GPSDevice::closeDevice() {
     if (!port_)
         return false;
     heldNames_.reset();
@@ -264,12 +262,25 @@ bool GPSDevice::CloseDevice() {
         port_->setPortOpen(false);
         return true;
     } catch (const CommError& e) {
-        showCommError(e);
+        tell(CommErrorText(e.number, e.description));
         return false;
     }
 }
 
-bool GPSDevice::ReceiveWaypoints() {
+ExchangeResult GPSDevice::SearchForDevice() {
+    messages_.clear();
+    const bool ok = search();
+    return {ok, takeMessages()};
+}
+
+ExchangeResult GPSDevice::CloseDevice() {
+    messages_.clear();
+    const bool ok = closeDevice();
+    return {ok, takeMessages()};
+}
+
+ExchangeResult GPSDevice::ReceiveWaypoints() {
+    messages_.clear();
     const bool ok = receive(QStringLiteral("Getting Waypoints From GPS Device"), kWaypointRequest,
                             QStringLiteral("$PMGNWPL,"));
     // A whole list read without a fault tells what the receiver holds.
@@ -278,18 +289,28 @@ bool GPSDevice::ReceiveWaypoints() {
         QSet<QString> names;
         for (const QString& line : std::as_const(data_)) {
             if (!HasValidChecksum(line))
-                return ok;
+                return {ok, takeMessages()};
             names.insert(SplitReceivedFields(line).value(7));
         }
         if (names.size() == data_.size()) // two of one name: which one changes cannot be told
             heldNames_ = names;
     }
-    return ok;
+    return {ok, takeMessages()};
 }
 
-bool GPSDevice::ReceiveTracks() {
-    return receive(QStringLiteral("Getting Tracks From GPS Device"), kTrackRequest,
-                   QStringLiteral("$PMGNTRK,"));
+ExchangeResult GPSDevice::ReceiveTracks() {
+    messages_.clear();
+    const bool ok =
+        receive(QStringLiteral("Getting Tracks From GPS Device"), kTrackRequest, QStringLiteral("$PMGNTRK,"));
+    return {ok, takeMessages()};
+}
+
+QStringList GPSDevice::takeMessages() {
+    return std::exchange(messages_, QStringList());
+}
+
+void GPSDevice::tell(const QString& message) {
+    messages_ << message;
 }
 
 QStringList GPSDevice::takeReply(const QString& reply, const QString& keyword) {
@@ -318,7 +339,7 @@ bool GPSDevice::receive(const QString& caption, const QString& request, const QS
         port_->setInputLen(0);
         const QString stale = port_->Input();
         if (!stale.isEmpty())
-            MsgBox(StaleInputMessage(stale));
+            tell(StaleInputMessage(stale));
         port_->Output(request);
         if (progress_)
             progress_->setCancellable(true);
@@ -382,7 +403,7 @@ bool GPSDevice::receive(const QString& caption, const QString& request, const QS
                 reply.clear();
                 closeQuietly();
                 hideProgress();
-                MsgBox(
+                tell(
                     (tooLong
                          ? QStringLiteral("The GPS device was still sending after %1 minutes without "
                                           "ending its answer.")
@@ -405,50 +426,49 @@ bool GPSDevice::receive(const QString& caption, const QString& request, const QS
             closeQuietly();
         hideProgress();
         if (!staleLines.isEmpty())
-            MsgBox(StaleInputMessage(staleLines.join(kCrLf) + kCrLf));
+            tell(StaleInputMessage(staleLines.join(kCrLf) + kCrLf));
         const qsizetype n = data_.size();
         if (gaveUp)
-            MsgBox(QStringLiteral(
-                       "You stopped waiting for the GPS device to finish sending. The port was closed, "
-                       "so that the rest of its answer cannot be taken for the answer to the next "
-                       "command.") +
-                   vbCrLf +
-                   QStringLiteral("The %1 complete lines received before Cancel will be added to the list. "
-                                  "Connect to the GPS device again once it has finished sending.")
-                       .arg(n));
+            tell(QStringLiteral(
+                     "You stopped waiting for the GPS device to finish sending. The port was closed, "
+                     "so that the rest of its answer cannot be taken for the answer to the next "
+                     "command.") +
+                 vbCrLf +
+                 QStringLiteral("The %1 complete lines received before Cancel will be added to the list. "
+                                "Connect to the GPS device again once it has finished sending.")
+                     .arg(n));
         if (refused_) {
             if (n == 0) {
-                MsgBox(QStringLiteral("The GPS device refused the request (it answered UNABLE).") + vbCrLf +
-                       QStringLiteral("Nothing was added to the list."));
+                tell(QStringLiteral("The GPS device refused the request (it answered UNABLE).") + vbCrLf +
+                     QStringLiteral("Nothing was added to the list."));
                 return false;
             }
-            MsgBox(QStringLiteral("The GPS device refused the rest of the transfer (it answered UNABLE).") +
-                   vbCrLf +
-                   QStringLiteral("The %1 complete lines received before that will be added to the list.")
-                       .arg(n));
+            tell(QStringLiteral("The GPS device refused the rest of the transfer (it answered UNABLE).") +
+                 vbCrLf +
+                 QStringLiteral("The %1 complete lines received before that will be added to the list.")
+                     .arg(n));
         }
         if (stalled) {
-            MsgBox(
-                QStringLiteral("The GPS device stopped sending before the transfer was finished.") + vbCrLf +
-                (n == 0 ? QStringLiteral("Nothing was received.")
-                        : QStringLiteral("The %1 complete lines received so far will be added to the list.")
-                              .arg(n)));
+            tell(QStringLiteral("The GPS device stopped sending before the transfer was finished.") + vbCrLf +
+                 (n == 0 ? QStringLiteral("Nothing was received.")
+                         : QStringLiteral("The %1 complete lines received so far will be added to the list.")
+                               .arg(n)));
         }
         return true;
     } catch (const CommError& e) {
         hideProgress();
-        showCommError(e);
+        tell(CommErrorText(e.number, e.description));
         // A receiver unplugged or a read failing part way: the complete lines
         // received before it are kept, as after a stall, and never the lines of
         // an earlier download.
         complete_ = false;
         const QStringList staleLines = takeReply(reply, keyword);
         if (!staleLines.isEmpty())
-            MsgBox(StaleInputMessage(staleLines.join(kCrLf) + kCrLf));
+            tell(StaleInputMessage(staleLines.join(kCrLf) + kCrLf));
         const qsizetype n = data_.size();
         if (n == 0)
             return false;
-        MsgBox(QStringLiteral("The %1 complete lines received so far will be added to the list.").arg(n));
+        tell(QStringLiteral("The %1 complete lines received so far will be added to the list.").arg(n));
         return true;
     }
 }
@@ -476,7 +496,7 @@ bool GPSDevice::SendWaypoint(const QString& fields) {
         return stored;
     } catch (const CommError& e) {
         heldNames_.reset();
-        showCommError(e);
+        tell(CommErrorText(e.number, e.description));
         return false;
     }
 }
@@ -504,7 +524,7 @@ int GPSDevice::TakeLateRefusals() {
         refusals += int(late.count(kUnableReply));
     } catch (const CommError& e) {
         heldNames_.reset();
-        showCommError(e);
+        tell(CommErrorText(e.number, e.description));
     }
     // A waypoint counted as stored was refused after all; which one is unknown.
     if (refusals > 0)
@@ -529,7 +549,7 @@ bool GPSDevice::DeleteDeviceWaypoint(const QString& name, const QString& icon) {
         return deleted;
     } catch (const CommError& e) {
         heldNames_.reset();
-        showCommError(e);
+        tell(CommErrorText(e.number, e.description));
         return false;
     }
 }
@@ -552,7 +572,7 @@ bool GPSDevice::DeleteAllDeviceWaypoints() {
     } catch (const CommError& e) {
         heldNames_.reset();
         hideProgress();
-        showCommError(e);
+        tell(CommErrorText(e.number, e.description));
         return false;
     }
 }

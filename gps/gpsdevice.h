@@ -6,8 +6,12 @@
 // Every exchange runs on the calling (interface) thread and polls the port
 // through the platform clock: it lets pending events run and sleeps between
 // reads, so the window stays usable. Every wait is bounded (see the constants).
-// Port failures never leave an exchange as exceptions: they are shown as
-// "number: description" and the exchange returns false.
+// Port failures never leave an exchange as exceptions: they are told as
+// "number: description" and the exchange fails.
+//
+// Nothing here shows a message: each exchange returns what the user is to be
+// told, in order, and the caller shows it (the window through the prompt
+// service, the command line on standard error).
 //
 // Neither the port nor the progress view is owned; both must outlive the calls.
 #pragma once
@@ -20,6 +24,14 @@
 
 class CommPort;
 class ProgressView;
+
+// What an exchange with the receiver came to: ok as each call below describes
+// it, and the messages for the user in the order they arose (empty when there
+// is nothing to tell).
+struct ExchangeResult {
+    bool ok = false;
+    QStringList messages;
+};
 
 class GPSDevice {
 public:
@@ -54,28 +66,29 @@ public:
 
     // Tries ports 1 to 4 for a receiver and reports what it found. Only a port
     // that answers the version request with a "$PMGNVER" line holds one.
-    // Leaves the port open on the receiver (true) or closed (false). The
+    // Leaves the port open on the receiver (ok) or closed (not ok). The
     // progress window offers Cancel throughout: it ends the search within one
-    // slice of the clock's wait, closes the port and says nothing more.
-    bool SearchForDevice();
-    // Closes the port; false (after a message) when closing failed.
-    bool CloseDevice();
+    // slice of the clock's wait, closes the port and tells nothing more. On
+    // success the one message is the connection report.
+    ExchangeResult SearchForDevice();
+    // Closes the port; not ok (with the port's message) when closing failed.
+    ExchangeResult CloseDevice();
 
     // Downloads all waypoints ("$PMGNWPL" lines) / the track log ("$PMGNTRK"
-    // lines) into the received lines. True when there are lines to be added:
+    // lines) into the received lines. Ok when there are lines to be added:
     // the transfer ended, or it stalled, was cancelled or was refused part way
     // ("UNABLE" after some lines), or a port error cut it short after some
     // complete lines; each of these but the first is told to the user and
     // leaves lastDownloadComplete() false or lastDownloadRefused() true.
-    // False after a port error before any complete line, when the receiver
+    // Not ok after a port error before any complete line, when the receiver
     // refused the request before any line, and when the answer went past
     // kDownloadMaxMs or kDownloadMaxChars (the port is then closed; all told).
     // Complete lines of any other kind are stale input: dropped, and shown.
     // After Cancel the rest of the answer is discarded before this returns
     // (see kDrainQuietMs), so the next command starts on a quiet line; a second
     // Cancel gives that wait up and closes the port instead.
-    bool ReceiveWaypoints();
-    bool ReceiveTracks();
+    ExchangeResult ReceiveWaypoints();
+    ExchangeResult ReceiveTracks();
     // The last download's text split at CR LF (the last element is what
     // followed the final CR LF).
     const QStringList& receivedLines() const { return received_; }
@@ -113,6 +126,10 @@ public:
     bool DeleteDeviceWaypoint(const QString& name, const QString& icon);
     // "$PMGNCMD,DELETE,WAYPOINT"; true when the reply is exactly "$PMGNCMD,END*3D" CR LF.
     bool DeleteAllDeviceWaypoints();
+    // The four calls above keep the message of a port failure here for the
+    // caller, in order; this hands them over and forgets them. Each exchange
+    // that returns an ExchangeResult starts with none kept.
+    QStringList takeMessages();
 
     // Set by a successful connection, kept until the next one; "" before.
     QString deviceModel() const { return model_; }
@@ -128,6 +145,9 @@ public:
     bool cancelRequested() const;
 
 private:
+    bool search();
+    bool closeDevice();
+    void tell(const QString& message);
     // After a cancelled download the receiver is still sending: reads and drops
     // what arrives until its end line or kDrainQuietMs of quiet, however long
     // that takes. tail: the end of what was received before Cancel. False when
@@ -166,6 +186,7 @@ private:
     // The names of the waypoints the receiver holds, as the receiver keeps
     // them; empty optional when not known (see expectedWaypoints()).
     std::optional<QSet<QString>> heldNames_;
+    QStringList messages_; // for the caller, in order (see takeMessages())
 };
 
 // The progress text of a download: "n of m" while the expected total m is

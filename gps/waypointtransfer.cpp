@@ -27,7 +27,7 @@ enum class LongNames { Shorten, LeaveOut, SendNothing };
 
 // Asks what to do with the marked rows whose names the receiver would cut,
 // listing at most 20 of them with the names they would get.
-LongNames askAboutLongNames(const QString& model, int keep, const QStringList& names,
+LongNames askAboutLongNames(const AskUser& ask, const QString& model, int keep, const QStringList& names,
                             const QStringList& shortened) {
     constexpr int kListed = 20;
     QString text = QStringLiteral("The GPS device%1 keeps waypoint names of at most %2 characters and cuts "
@@ -41,7 +41,7 @@ LongNames askAboutLongNames(const QString& model, int keep, const QStringList& n
     text += vbCrLf + vbCrLf + QStringLiteral("Yes: shorten these names in the list as shown, then upload.") +
             vbCrLf + QStringLiteral("No: upload the other selected waypoints and leave these out.") + vbCrLf +
             QStringLiteral("Cancel: upload nothing.");
-    switch (MsgBox(text, vbYesNoCancel + vbQuestion)) {
+    switch (ask(text, vbYesNoCancel + vbQuestion)) {
     case vbYes:
         return LongNames::Shorten;
     case vbNo:
@@ -98,7 +98,7 @@ bool WaypointFieldsOfRow(const WaypointRows& grid, int row, QString* fields, QSt
     return true;
 }
 
-UploadResult UploadSelectedWaypoints(WaypointRows& grid, GPSDevice& device) {
+UploadResult UploadSelectedWaypoints(WaypointRows& grid, GPSDevice& device, const AskUser& ask) {
     UploadResult result;
     const int rows = grid.Rows();
     const int keep = ReceiverNameLength(device.deviceModel());
@@ -119,7 +119,7 @@ UploadResult UploadSelectedWaypoints(WaypointRows& grid, GPSDevice& device) {
     std::vector<int> leftOut;
     if (!longRows.empty()) {
         const QStringList shortened = ShortenedNames(longNames, keep, taken);
-        switch (askAboutLongNames(device.deviceModel(), keep, longNames, shortened)) {
+        switch (askAboutLongNames(ask, device.deviceModel(), keep, longNames, shortened)) {
         case LongNames::Shorten:
             for (size_t i = 0; i < longRows.size(); ++i)
                 grid.setTextMatrix(longRows[i], colName, shortened[static_cast<qsizetype>(i)]);
@@ -152,19 +152,23 @@ UploadResult UploadSelectedWaypoints(WaypointRows& grid, GPSDevice& device) {
         QString fields, problem;
         if (!WaypointFieldsOfRow(grid, r, &fields, &problem)) {
             ++result.notSent;
-            MsgBox(QStringLiteral("Row %1 (%2) was not uploaded: %3.").arg(r).arg(name, problem));
+            result.messages << QStringLiteral("Row %1 (%2) was not uploaded: %3.").arg(r).arg(name, problem);
             continue;
         }
-        if (device.SendWaypoint(fields))
+        const bool sent = device.SendWaypoint(fields);
+        result.messages << device.takeMessages();
+        if (sent)
             ++result.uploaded;
         else
-            MsgBox(QStringLiteral("An error ocurred while trying to uplaod waypoint ") + name +
-                   QStringLiteral("."));
+            result.messages << QStringLiteral("An error ocurred while trying to uplaod waypoint ") + name +
+                                   QStringLiteral(".");
     }
     // Refusals that came after their waypoint's wait belong to rows counted
     // as uploaded; which rows cannot be told, so none is named.
-    if (result.selected > result.notSent + result.longNamesLeftOut)
+    if (result.selected > result.notSent + result.longNamesLeftOut) {
         result.lateRefused = std::min(device.TakeLateRefusals(), result.uploaded);
+        result.messages << device.takeMessages();
+    }
     device.endBatch();
     result.uploaded -= result.lateRefused;
     QString closing;
@@ -182,11 +186,11 @@ UploadResult UploadSelectedWaypoints(WaypointRows& grid, GPSDevice& device) {
         closing += vbCrLf + QStringLiteral("The GPS device refused %1 more after the wait for its answer; "
                                            "which waypoints it refused cannot be told.")
                                 .arg(result.lateRefused);
-    MsgBox(closing);
+    result.messages << closing;
     return result;
 }
 
-DeleteResult DeleteListedWaypoints(WaypointRows& grid, GPSDevice& device) {
+DeleteResult DeleteListedWaypoints(WaypointRows& grid, GPSDevice& device, const AskUser& ask) {
     DeleteResult result;
     int total = 0; // rows to delete one by one
     const QString model = device.deviceModel();
@@ -203,13 +207,15 @@ DeleteResult DeleteListedWaypoints(WaypointRows& grid, GPSDevice& device) {
             : QStringLiteral("Delete %1 from %2? Each waypoint in the list is deleted on the device by "
                              "its name.")
                   .arg(waypoints(total), deviceNamed(model));
-    if ((result.all || total > 0) && MsgBox(question, vbYesNo + vbQuestion) != vbYes) {
+    if ((result.all || total > 0) && ask(question, vbYesNo + vbQuestion) != vbYes) {
         result.declined = true;
         return result;
     }
     if (result.all) {
-        if (!device.DeleteAllDeviceWaypoints()) {
-            MsgBox(QStringLiteral("Unable to processs command."));
+        const bool deleted = device.DeleteAllDeviceWaypoints();
+        result.messages << device.takeMessages();
+        if (!deleted) {
+            result.messages << QStringLiteral("Unable to processs command.");
             return result;
         }
     } else {
@@ -228,9 +234,11 @@ DeleteResult DeleteListedWaypoints(WaypointRows& grid, GPSDevice& device) {
             ++result.attempted;
             device.stepBatch(result.attempted, total);
             const QString name = grid.TextMatrix(r, colName);
-            if (!device.DeleteDeviceWaypoint(name.left(keep), grid.TextMatrix(r, colIcon))) {
+            const bool deleted = device.DeleteDeviceWaypoint(name.left(keep), grid.TextMatrix(r, colIcon));
+            result.messages << device.takeMessages();
+            if (!deleted) {
                 ++result.failed;
-                MsgBox(QStringLiteral("Could not delete way point ") + name);
+                result.messages << QStringLiteral("Could not delete way point ") + name;
             }
         }
     }
@@ -238,25 +246,28 @@ DeleteResult DeleteListedWaypoints(WaypointRows& grid, GPSDevice& device) {
     device.endBatch();
     if (result.cancelled) {
         // What is left on the receiver is still listed: the table stays.
-        MsgBox(QStringLiteral("The deletion was cancelled: %1 of the %2 waypoints in the list were deleted "
-                              "from the GPS device.")
-                   .arg(result.attempted - result.failed)
-                   .arg(total) +
-               vbCrLf + QStringLiteral("The list was not cleared."));
+        result.messages << (QStringLiteral(
+                                "The deletion was cancelled: %1 of the %2 waypoints in the list were deleted "
+                                "from the GPS device.")
+                                .arg(result.attempted - result.failed)
+                                .arg(total) +
+                            vbCrLf + QStringLiteral("The list was not cleared."));
         return result;
     }
     if (result.failed > 0) {
-        MsgBox(
-            QStringLiteral("%1 of the %2 waypoints in the list could not be deleted from the GPS device %3.")
-                .arg(result.failed)
-                .arg(result.attempted)
-                .arg(model) +
-            vbCrLf + QStringLiteral("The list was not cleared."));
+        result.messages
+            << (QStringLiteral(
+                    "%1 of the %2 waypoints in the list could not be deleted from the GPS device %3.")
+                    .arg(result.failed)
+                    .arg(result.attempted)
+                    .arg(model) +
+                vbCrLf + QStringLiteral("The list was not cleared."));
         return result;
     }
-    MsgBox(QStringLiteral("All user waypoints have been deleted") + vbCrLf +
-           QStringLiteral("from the GPS device ") + model + vbCrLf + QStringLiteral("Serial Number: ") +
-           device.deviceSerialNumber() + vbCrLf + QStringLiteral(" The list will now be cleared."));
+    result.messages << QStringLiteral("All user waypoints have been deleted") + vbCrLf +
+                           QStringLiteral("from the GPS device ") + model + vbCrLf +
+                           QStringLiteral("Serial Number: ") + device.deviceSerialNumber() + vbCrLf +
+                           QStringLiteral(" The list will now be cleared.");
     grid.Clear();
     grid.setRows(2);
     result.cleared = true;

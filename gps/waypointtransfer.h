@@ -2,15 +2,23 @@
 // The table side of uploads and deletions: which rows go to the receiver, the
 // waypoint fields built from a row's texts, and what the user is told.
 //
-// Every message goes through the platform prompt service; nothing here shows
-// a window of its own. The grid and the device must outlive the calls.
+// Nothing here shows a message: each transfer returns what the user is to be
+// told, in order, and asks its one question through the caller's AskUser. The
+// grid and the device must outlive the calls.
 #pragma once
 #include <QSet>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class WaypointRows;
 class GPSDevice;
+
+// Puts a question to the user and returns the answer: text, the buttons as a
+// MsgBoxStyle sum (vbYesNo or vbYesNoCancel, with vbQuestion), the result a
+// MsgBoxResult. The window asks with MsgBox.
+using AskUser = std::function<int(const QString& text, int buttons)>;
 
 // Fields 1 to 9 of a "$PMGNWPL" sentence for one table row, joined with ",":
 // latitude, N/S, longitude, E/W, altitude, unit, name, message, icon. Returns
@@ -26,6 +34,7 @@ struct UploadResult {
     int renamed = 0;          // names shortened in the table to what the receiver keeps
     int longNamesLeftOut = 0; // rows left out because the user kept their long names
     bool cancelled = false;   // the user stopped it; later rows were not sent
+    QStringList messages;     // for the user, in order; the closing one last
 };
 
 // The names rows would get when shortened to length characters, in the order
@@ -47,9 +56,10 @@ QStringList ShortenedNames(const QStringList& names, int length, QSet<QString>& 
 // the next row and says how many of the marked rows went.
 // Names longer than the receiver keeps (ReceiverNameLength) would be cut by
 // the receiver, which then holds a name the table does not: before anything
-// is sent, such rows are listed and the user chooses Yes (shorten them in the
-// table, see ShortenedNames), No (leave them out) or Cancel (send nothing).
-UploadResult UploadSelectedWaypoints(WaypointRows& grid, GPSDevice& device);
+// is sent, such rows are listed and ask offers Yes (shorten them in the
+// table, see ShortenedNames), No (leave them out) or Cancel (send nothing,
+// tell nothing). Messages from the device (port failures) come in their place.
+UploadResult UploadSelectedWaypoints(WaypointRows& grid, GPSDevice& device, const AskUser& ask);
 
 struct DeleteResult {
     bool declined = false; // the user answered No to the question; nothing was sent
@@ -58,17 +68,19 @@ struct DeleteResult {
     int failed = 0;        // ... that the receiver did not delete
     bool cleared = false;
     bool cancelled = false; // the user stopped it; the table was kept
+    QStringList messages;   // for the user, in order
 };
 
 // Removes the table's waypoints from the receiver: one by one ("$PMGNDWP",
 // every row, marked or not, blank rows left out, each by the name the receiver
 // holds: cut to ReceiverNameLength) unless the connected model is exactly
-// "Meridian", which gets one delete-all command. The user is asked once
-// before anything is sent (Yes/No), with the number of waypoints. After success the user is told, and the
+// "Meridian", which gets one delete-all command. ask puts one question
+// before anything is sent (Yes/No), with the number of waypoints; No sends
+// and tells nothing. After success the user is told, and the
 // table is cleared (headings included) and left with two rows. When the
 // delete-all command fails nothing changes; when any one-by-one deletion
 // fails, the table is kept, since it is then the only record of what is
 // still on the receiver, and the closing message says how many were not deleted.
 // One by one, the progress window counts "n of m" and offers Cancel, which
 // stops before the next waypoint and keeps the table.
-DeleteResult DeleteListedWaypoints(WaypointRows& grid, GPSDevice& device);
+DeleteResult DeleteListedWaypoints(WaypointRows& grid, GPSDevice& device, const AskUser& ask);

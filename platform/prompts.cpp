@@ -85,6 +85,11 @@ int MsgBox(const QString& text, int buttons, const QString& title) {
     return CurrentPromptResponder().msgBox(text, buttons, title.isEmpty() ? AppTitle() : title);
 }
 
+void ShowMessages(const QStringList& texts) {
+    for (const QString& text : texts)
+        MsgBox(text);
+}
+
 int MsgBoxWithDetail(const QString& text, const QString& detail, int buttons, const QString& title) {
     return CurrentPromptResponder().msgBoxWithDetail(text, detail, buttons,
                                                      title.isEmpty() ? AppTitle() : title);

@@ -96,6 +96,9 @@ void SetDefaultPromptResponder(PromptResponder* responder);
 PromptResponder& CurrentPromptResponder();
 
 int MsgBox(const QString& text, int buttons = vbOKOnly, const QString& title = QString());
+// One OK message box per text, in order: how a command shows the messages its
+// logic returned.
+void ShowMessages(const QStringList& texts);
 // A message box whose text stays exactly as given, with `detail` shown under it.
 int MsgBoxWithDetail(const QString& text, const QString& detail, int buttons = vbOKOnly,
                      const QString& title = QString());

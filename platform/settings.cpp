@@ -205,7 +205,8 @@ QString GetSetting(const QString& app, const QString& section, const QString& ke
     return v.isValid() ? v.toString() : defaultValue;
 }
 
-bool SaveSetting(const QString& app, const QString& section, const QString& key, const QString& value) {
+SettingSaved SaveSetting(const QString& app, const QString& section, const QString& key,
+                         const QString& value) {
     const QString path = SettingsFilePath(app);
     Session& s = session();
     QHash<QString, QString> values;
@@ -256,12 +257,20 @@ bool SaveSetting(const QString& app, const QString& section, const QString& key,
             tell = true;
         }
     }
+    SettingSaved result;
+    result.ok = ok;
+    if (!ok)
+        result.reason = why;
     if (tell)
-        MsgBox(QStringLiteral("The settings could not be saved to \"%1\": %2.").arg(path, why) + vbCrLf +
-                   QStringLiteral(
-                       "The new settings stay in use until the program ends. This is not shown again."),
-               vbOKOnly | vbExclamation);
-    return ok;
+        result.message =
+            QStringLiteral("The settings could not be saved to \"%1\": %2.").arg(path, why) + vbCrLf +
+            QStringLiteral("The new settings stay in use until the program ends. This is not shown again.");
+    return result;
+}
+
+void ShowSettingSaved(const SettingSaved& result) {
+    if (!result.message.isEmpty())
+        MsgBox(result.message, vbOKOnly | vbExclamation);
 }
 
 QString SettingsFilePath(const QString& app) {

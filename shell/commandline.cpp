@@ -289,9 +289,6 @@ QString iconBlocksNote(const QString& model) {
 // the line through them all when asked). Returns the exit status.
 int insertIntoDrawing(WaypointRows& grid, const QString& path, const DrawingOptions& o, int leftOutBefore,
                       const QString& deviceModel) {
-    // The drawing the engine opens is still named through its setting.
-    OverrideSetting(QStringLiteral("Korvel Transfer"), QString::fromLatin1(DrawingSetting::kSection),
-                    QString::fromLatin1(DrawingSetting::kPath), QFileInfo(path).absoluteFilePath());
 
     // The stored options, with the arguments' in their place.
     InsertionOptions options = StoredInsertionOptions();
@@ -323,6 +320,7 @@ int insertIntoDrawing(WaypointRows& grid, const QString& path, const DrawingOpti
     }
 
     DxfAutomation engine;
+    engine.setDrawingPath(QFileInfo(path).absoluteFilePath());
     SetAcadAutomation(&engine);
     ACADStuff acad;
     InsertionContext c;
@@ -345,6 +343,8 @@ int insertIntoDrawing(WaypointRows& grid, const QString& path, const DrawingOpti
     if (!points.crsProblem.isEmpty() || !points.connected || !points.layerProblem.isEmpty()) {
         if (!points.crsProblem.isEmpty())
             err(points.crsProblem);
+        if (!points.connectProblem.isEmpty())
+            err(points.connectProblem);
         if (!points.layerProblem.isEmpty())
             err(points.layerProblem);
         return finish(kFailed);
@@ -479,15 +479,19 @@ int receive(const Arguments& a, WaypointRows& grid) {
     SerialCommPort port = a.port.isEmpty() ? SerialCommPort() : SerialCommPort(QStringList{a.port});
     StderrProgress progress;
     GPSDevice device(&port, isatty(STDERR_FILENO) ? &progress : nullptr);
-    if (!device.SearchForDevice())
+    const ExchangeResult connected = device.SearchForDevice();
+    ShowMessages(connected.messages);
+    if (!connected.ok)
         return kFailed;
     const bool track = a.what == QLatin1String("track");
-    const bool received = track ? device.ReceiveTracks() : device.ReceiveWaypoints();
+    const ExchangeResult download = track ? device.ReceiveTracks() : device.ReceiveWaypoints();
+    ShowMessages(download.messages);
+    const bool received = download.ok;
     const bool refused = device.lastDownloadRefused();
     const QString model = device.deviceModel();
     const AddedPoints added =
         received ? AppendReceivedPoints(grid, device.receivedDataLines()) : AddedPoints{};
-    device.CloseDevice();
+    ShowMessages(device.CloseDevice().messages);
     // The device's own message has said why. A refusal is the receiver's
     // answer (status 1), not a failure of this program; nothing is written.
     if (!received)

@@ -28,6 +28,14 @@ void Form1::loadInsertionWindows() {
 }
 namespace {
 
+// The drawing engine is given the drawing the setting names at the start of
+// each command that reaches it; the drawing window keeps the setting up to
+// date when it opens or creates another drawing.
+void giveDrawingPath() {
+    if (auto* engine = dynamic_cast<DxfAutomation*>(&CurrentAcadAutomation()))
+        engine->setDrawingPath(DrawingPathSetting());
+}
+
 // The options, rules and receiver model as this window holds them now. The
 // device model is "" while no receiver has been connected.
 InsertionContext insertionContext(Form1& form, ACADStuff& acad) {
@@ -65,6 +73,7 @@ QWidget* Form1::showDrawingAfter(const ACADStuff& acad) {
 }
 
 void Form1::insertPoints(bool selectedOnly) {
+    giveDrawingPath();
     ACADStuff acad;
     InsertionReport report;
     {
@@ -100,6 +109,7 @@ void Form1::cmdInsertLine_Click() {
     blnEditReady = false; // the walk over the rows must not open the cell editor
     if (!optionsWindow)
         loadInsertionWindows();
+    giveDrawingPath();
     ACADStuff acad;
     InsertionReport report;
     {
@@ -112,9 +122,12 @@ void Form1::cmdInsertLine_Click() {
         MsgBox(text, vbOKOnly);
 }
 void Form1::cmdShowDrawing_Click() {
+    giveDrawingPath();
     ACADStuff acad;
-    if (acad.ConnectAcad()) // else the user has been told why
+    if (const AcadConnection connection = acad.ConnectAcad())
         showDrawingAfter(acad);
+    else
+        MsgBox(connection.problem, vbOKOnly);
 }
 void Form1::cmdOptions_Click() {
     if (!LoadForm(optionsWindow))

@@ -16,6 +16,13 @@
 
 #include <QScopedValueRollback>
 
+namespace {
+// The window puts a transfer's question in a message box.
+int askWithMsgBox(const QString& text, int buttons) {
+    return MsgBox(text, buttons);
+}
+} // namespace
+
 void Form1::setCommPort(std::unique_ptr<CommPort> port) {
     MSComm1 = std::move(port);
     if (gpsDevice_)
@@ -41,7 +48,7 @@ GPSDevice& Form1::gpsDevice() {
 
 void Form1::closePortOnExit() {
     if (MSComm1 && MSComm1->PortOpen())
-        gpsDevice().CloseDevice();
+        ShowMessages(gpsDevice().CloseDevice().messages);
 }
 
 bool Form1::gpsCommandRunning() {
@@ -60,13 +67,15 @@ void Form1::cmdConnect_Click() {
     if (gpsCommandRunning())
         return;
     const QScopedValueRollback busy(gpsBusy_, true);
-    gpsDevice().SearchForDevice();
+    ShowMessages(gpsDevice().SearchForDevice().messages);
 }
 
 void Form1::cmdDisconnect_Click() {
     if (gpsCommandRunning())
         return;
-    if (gpsDevice().CloseDevice())
+    const ExchangeResult closed = gpsDevice().CloseDevice();
+    ShowMessages(closed.messages);
+    if (closed.ok)
         MsgBox(QStringLiteral("It is now safe to remove the GPS Device."));
 }
 
@@ -82,7 +91,9 @@ void Form1::cmdGetWaypoints_Click() {
     if (gpsCommandRunning())
         return;
     const QScopedValueRollback busy(gpsBusy_, true);
-    if (gpsDevice().ReceiveWaypoints())
+    const ExchangeResult received = gpsDevice().ReceiveWaypoints();
+    ShowMessages(received.messages);
+    if (received.ok)
         AddReceivedPoints();
     blnSaved = false;
 }
@@ -91,7 +102,9 @@ void Form1::cmdGetTrack_Click() {
     if (gpsCommandRunning())
         return;
     const QScopedValueRollback busy(gpsBusy_, true);
-    if (gpsDevice().ReceiveTracks())
+    const ExchangeResult received = gpsDevice().ReceiveTracks();
+    ShowMessages(received.messages);
+    if (received.ok)
         AddReceivedPoints();
     blnSaved = false;
 }
@@ -105,7 +118,7 @@ void Form1::cmdDeleteWaypoints_Click() {
     const QScopedValueRollback busy(gpsBusy_, true);
     blnEditReady = false;
     const TableViewKeeper keep(*MSFlexGrid1);
-    DeleteListedWaypoints(MSFlexGrid1->rows(), gpsDevice());
+    ShowMessages(DeleteListedWaypoints(MSFlexGrid1->rows(), gpsDevice(), askWithMsgBox).messages);
 }
 
 // Upload leaves blnSaved as it is unless it shortened names in the table.
@@ -117,7 +130,9 @@ void Form1::cmdUploadWPs_Click() {
     const QScopedValueRollback busy(gpsBusy_, true);
     blnEditReady = false; // the walk over the marks must not open the cell editor
     const TableViewKeeper keep(*MSFlexGrid1);
-    if (UploadSelectedWaypoints(MSFlexGrid1->rows(), gpsDevice()).renamed > 0) {
+    const UploadResult result = UploadSelectedWaypoints(MSFlexGrid1->rows(), gpsDevice(), askWithMsgBox);
+    ShowMessages(result.messages);
+    if (result.renamed > 0) {
         blnSaved = false;
         updateTitleAndStatus();
     }

@@ -196,7 +196,9 @@ void Form1::updateTitleAndStatus() {
     statusReceiver_->setText(QStringLiteral("Receiver: ") + receiver);
     statusReceiver_->setToolTip(device);
 
-    const QString drawing = DxfApplication::drawingPath();
+    // The drawing the engine holds while it runs, else the one it will be given.
+    const auto* engine = dynamic_cast<const DxfAutomation*>(&CurrentAcadAutomation());
+    const QString drawing = engine && engine->running() ? engine->drawingPath() : DrawingPathSetting();
     statusDrawing_->setText(QStringLiteral("Drawing: ") + QFileInfo(drawing).fileName());
     statusDrawing_->setToolTip(QDir::toNativeSeparators(drawing));
 }
@@ -247,5 +249,6 @@ void Form1::restoreWindowPlace() {
 }
 
 void Form1::saveWindowPlace() const {
-    SaveSetting(kProgram, kWindowSection, kGeometryKey, QString::fromLatin1(saveGeometry().toBase64()));
+    ShowSettingSaved(
+        SaveSetting(kProgram, kWindowSection, kGeometryKey, QString::fromLatin1(saveGeometry().toBase64())));
 }

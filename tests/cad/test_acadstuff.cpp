@@ -216,22 +216,25 @@ TEST_F(ACADStuffTest, NotRunningTheFirstCallStartsTheApplicationAndLaterCallsAtt
     EXPECT_EQ(acad.AcadApp, nullptr);
 }
 
-TEST_F(ACADStuffTest, AFailedConnectShowsTheDescriptionAndTouchesNothing) {
+// A failed connect shows nothing itself: ConnectAcad returns the description,
+// and the classic calls leave it in lastFailure() for their caller.
+TEST_F(ACADStuffTest, AFailedConnectReturnsTheDescriptionAndTouchesNothing) {
     fake.running.reset();
     fake.script.fail("CreateObject", {acadErrFailed});
-    prompts.answerMessage(vbOK);
+    const AcadConnection connection = acad.ConnectAcad();
+    EXPECT_FALSE(connection);
+    EXPECT_EQ(connection.problem, "fake failure of CreateObject");
+    fake.script.fail("CreateObject", {acadErrFailed});
     EXPECT_EQ(acad.InsertPointBlock(kPoint, "/b/Flag.dxf", "0"), "");
-    ASSERT_EQ(prompts.prompts().size(), 1);
-    EXPECT_EQ(prompts.prompts()[0].text, "fake failure of CreateObject");
-    EXPECT_EQ(prompts.prompts()[0].title, "Korvel Transfer");
-    EXPECT_EQ(prompts.prompts()[0].buttons, vbOKOnly);
+    EXPECT_EQ(acad.lastFailure(), "fake failure of CreateObject");
     EXPECT_FALSE(fake.script.log.contains("ModelSpace"));
     fake.script.fail("CreateObject", {acadErrFailed});
-    prompts.answerMessage(vbOK);
     EXPECT_FALSE(acad.AddPolyline3D({0, 0, 0, 1, 1, 1})) << "no line was drawn";
+    EXPECT_EQ(acad.lastFailure(), "fake failure of CreateObject");
     fake.script.fail("CreateObject", {acadErrFailed});
-    prompts.answerMessage(vbOK);
     EXPECT_FALSE(acad.SetBlockAttribute("100", "TRANSFERTEXT", "x"));
+    EXPECT_EQ(acad.lastFailure(), "fake failure of CreateObject");
+    EXPECT_TRUE(prompts.prompts().isEmpty());
 }
 
 TEST_F(ACADStuffTest, InsertionPassesTheDocumentedArgumentsAndZoomsAfterEveryBlock) {
@@ -356,7 +359,7 @@ TEST(ACADStuffWithEngine, PointsLabelsLayersAndALineLandInTheDrawing) {
     QTemporaryDir dir;
     const QString path = dir.filePath("Site.dxf");
     setDrawingPath(path);
-    DxfAutomation engine;
+    DxfAutomation engine(path);
     ScriptedPrompts prompts;
     ACADStuff acad(&engine, [] { return short(0); });
     EXPECT_FALSE(acad.IsAcadRunning());

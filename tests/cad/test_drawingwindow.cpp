@@ -29,6 +29,7 @@ protected:
         DrawingPathTest::SetUp();
         if (HasFatalFailure())
             return;
+        automation.setDrawingPath(path);
         engine = std::dynamic_pointer_cast<DxfApplication>(automation.CreateObject());
         ASSERT_TRUE(engine);
         window = std::make_unique<DrawingWindow>(*engine);
@@ -392,7 +393,7 @@ TEST(DrawingEngineEnd, PendingChangesAreWrittenWhenTheEngineGoes) {
     const QString path = dir.filePath(QStringLiteral("Drawing1.dxf"));
     setDrawingPath(path);
     {
-        DxfAutomation automation;
+        DxfAutomation automation(path);
         auto app = automation.CreateObject();
         app->ActiveDocument()->ModelSpace()->InsertBlock({3, 4, 0}, flag(), 1, 1, 1, 0);
         app->Update();
@@ -410,7 +411,7 @@ TEST(DrawingWindowInstalled, AnInsertionShowsTheWindowWithThePoint) {
     setDrawingPath(path);
     DrawingWindow::install();
     {
-        DxfAutomation automation;
+        DxfAutomation automation(path);
         ACADStuff acad(&automation, [] { return short(0); });
         const QString h =
             acad.InsertPointBlock({500000.0, 4100000.0, 0.0}, flag(), QStringLiteral("Waypoints"));

@@ -64,6 +64,7 @@ protected:
             QFile::copy(from + QLatin1String(f), folder.insertsDir() + QLatin1String(f));
         drawing = work.filePath(QStringLiteral("Site.dxf"));
         setDrawingPath(drawing);
+        engine.setDrawingPath(drawing); // as the main window gives it, for commands run without it
         SetAcadAutomation(&engine);
     }
     ~InsertTest() override {

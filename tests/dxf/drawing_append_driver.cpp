@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
     bool stepping = go == "step";
 
     try {
-        DxfAutomation automation;
+        DxfAutomation automation(DrawingPathSetting()); // as the main window gives it
         auto engine = std::dynamic_pointer_cast<DxfApplication>(automation.CreateObject());
         for (int n = 0; n < count;) {
             if (stepping) {

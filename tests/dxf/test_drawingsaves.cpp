@@ -24,7 +24,9 @@ namespace {
 
 class DrawingSavesTest : public DrawingPathTest {
 protected:
+    // Starts the engine on the drawing the setting names, as the main window gives it.
     std::shared_ptr<DxfApplication> start() {
+        automation.setDrawingPath(drawingPathSetting());
         return std::dynamic_pointer_cast<DxfApplication>(automation.CreateObject());
     }
     DxfAutomation automation;
@@ -108,7 +110,7 @@ TEST(DrawingSavesOnATmpfs, AFullDiskLeavesTheOldDrawingAndSaysWhy) {
     }
     const QString path = QString::fromLocal8Bit(mounted) + "/Drawing1.dxf";
     setDrawingPath(path);
-    DxfAutomation automation;
+    DxfAutomation automation(path);
     auto app = std::dynamic_pointer_cast<DxfApplication>(automation.CreateObject());
     app->ActiveDocument()->ModelSpace()->InsertBlock({1, 1, 0}, flag(), 1, 1, 1, 0);
     ASSERT_TRUE(app->flush());
@@ -199,7 +201,7 @@ TEST_F(DrawingSavesTest, FifosAndDevicesAreRefusedAsDrawingsAndBlockDrawings) {
         const QString kind = device == fifo ? QStringLiteral("named pipe (FIFO)") : QStringLiteral("device");
         // The drawing the settings name, opened by the first command.
         setDrawingPath(device);
-        DxfAutomation refused;
+        DxfAutomation refused(device);
         QString message = refusalWithoutBlocking([&] { refused.CreateObject(); }, fifo);
         EXPECT_TRUE(message.contains(device) && message.contains(kind)) << message.toStdString();
         EXPECT_FALSE(refused.running());

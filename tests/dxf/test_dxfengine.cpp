@@ -20,7 +20,9 @@ namespace {
 
 class DxfEngineTest : public DrawingPathTest {
 protected:
+    // Starts the engine on the drawing the setting names, as the main window gives it.
     std::shared_ptr<DxfApplication> start(DxfAutomation& a) {
+        a.setDrawingPath(drawingPathSetting());
         auto app = std::dynamic_pointer_cast<DxfApplication>(a.CreateObject());
         EXPECT_TRUE(app);
         return app;
@@ -214,7 +216,7 @@ TEST_F(DxfEngineTest, RefusedDrawingsAreLeftUntouched) {
     } cases[] = {{r10, "AC1006"}, {binary, "binary"}, {garbage, "not a DXF"}, {truncated, "ends inside"}};
     for (const auto& c : cases) {
         writeAll(path, c.bytes);
-        DxfAutomation automation;
+        DxfAutomation automation(path);
         try {
             automation.CreateObject();
             ADD_FAILURE() << "accepted " << c.says;
@@ -234,7 +236,7 @@ TEST_F(DxfEngineTest, ADrawingThatCannotBeLookedAtIsNotTakenAsMissing) {
     const QString other = dir.filePath("other.dxf");
     ASSERT_TRUE(QFile::link(other, path));
     ASSERT_TRUE(QFile::link(path, other));
-    DxfAutomation automation;
+    DxfAutomation automation(path);
     try {
         automation.CreateObject();
         ADD_FAILURE() << "a new drawing was started";
@@ -422,7 +424,7 @@ TEST_F(DxfEngineTest, ChangesThatCannotBeSavedAreNotDroppedForAnotherDrawing) {
     app->ActiveDocument()->ModelSpace()->InsertBlock({1, 1, 0}, flag(), 1, 1, 1, 0);
     EXPECT_FALSE(app->flush());
     // Another drawing is named while the changes cannot be written: they stay.
-    setDrawingPath(path);
+    app->setDrawingPath(path);
     EXPECT_THROW(app->ActiveDocument(), AcadError);
     EXPECT_EQ(app->currentPath(), bad);
     ASSERT_TRUE(app->drawing()->modified());
@@ -430,6 +432,33 @@ TEST_F(DxfEngineTest, ChangesThatCannotBeSavedAreNotDroppedForAnotherDrawing) {
     app->ActiveDocument(); // written now, then the other drawing opens
     EXPECT_EQ(app->currentPath(), path);
     EXPECT_EQ(readBack(bad).value("inserts").toArray().size(), 1);
+}
+
+// The engine works on the drawing its owner gave: the setting naming another
+// one changes nothing until the owner gives that one; the engine's own
+// commands make their drawing the given one and leave the setting alone.
+TEST_F(DxfEngineTest, TheGivenDrawingStaysWhenTheSettingChanges) {
+    DxfAutomation automation(path);
+    auto app = std::dynamic_pointer_cast<DxfApplication>(automation.CreateObject());
+    ASSERT_TRUE(app);
+    app->ActiveDocument()->ModelSpace()->InsertBlock({1, 1, 0}, flag(), 1, 1, 1, 0);
+    const QString other = dir.filePath("Other.dxf");
+    setDrawingPath(other);
+    app->ActiveDocument()->ModelSpace()->InsertBlock({2, 2, 0}, flag(), 1, 1, 1, 0);
+    ASSERT_TRUE(app->flush());
+    EXPECT_EQ(app->currentPath(), path);
+    EXPECT_EQ(readBack(path).value("inserts").toArray().size(), 2);
+    EXPECT_FALSE(QFile::exists(other));
+
+    automation.setDrawingPath(other);
+    EXPECT_EQ(automation.drawingPath(), other);
+    app->ActiveDocument();
+    EXPECT_EQ(app->currentPath(), other);
+
+    setDrawingPath(path);
+    const QString fresh = app->newDrawing();
+    EXPECT_EQ(app->drawingPath(), fresh);
+    EXPECT_EQ(drawingPathSetting(), path);
 }
 
 TEST(DxfDocument, ReadingAndWritingGivesBackTheSameBytes) {

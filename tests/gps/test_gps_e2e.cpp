@@ -8,6 +8,7 @@
 #include "platform/settings.h"
 #include "simulator.h"
 #include "support/scriptedprompts.h"
+#include "support/shownresults.h"
 #include "support/tablerows.h"
 #include "table/waypointrows.h"
 
@@ -92,18 +93,18 @@ TEST(GpsEndToEnd, ConnectOnPortThreeThenDownloadWaypointsAndTrack) {
     grid.setCols(7);
     ScriptedPrompts prompts;
     prompts.answerMessage();
-    ASSERT_TRUE(device.SearchForDevice()) << prompts.messages().join(" | ").toStdString();
+    ASSERT_TRUE(Shown(device.SearchForDevice())) << prompts.messages().join(" | ").toStdString();
     EXPECT_EQ(prompts.messages(),
               QStringList{QStringLiteral("You have successfully connected to a SporTrak.\r\n "
                                          "Serial Number: 44556677\r\nSoftware Version: 1.06")});
     EXPECT_EQ(port.commPortNumber(), 3);
     EXPECT_EQ(port.deviceName(), receiver.path());
 
-    ASSERT_TRUE(device.ReceiveWaypoints());
+    ASSERT_TRUE(Shown(device.ReceiveWaypoints()));
     AddedPoints added = AppendReceivedPoints(grid, device.receivedDataLines());
     EXPECT_EQ(added.added, 500);
     EXPECT_EQ(added.skipped(), 0);
-    ASSERT_TRUE(device.ReceiveTracks());
+    ASSERT_TRUE(Shown(device.ReceiveTracks()));
     added = AppendReceivedPoints(grid, device.receivedDataLines());
     EXPECT_EQ(added.added, 2000);
     ASSERT_EQ(grid.Rows(), 1 + 2500);
@@ -119,7 +120,7 @@ TEST(GpsEndToEnd, ConnectOnPortThreeThenDownloadWaypointsAndTrack) {
     EXPECT_EQ(tableRow(grid, 4), (QStringList{"WP003", "-13.00185", "-3.00455", "0000009M", "", "d"}));
     EXPECT_EQ(tableRow(grid, 2500),
               (QStringList{"121999.00", "35.4331166666667", "-86.5663833333333", "00299M", "A", "R"}));
-    EXPECT_TRUE(device.CloseDevice());
+    EXPECT_TRUE(Shown(device.CloseDevice()));
 }
 
 TEST(GpsEndToEnd, PortNumbersWithoutDevices) {
@@ -230,7 +231,7 @@ QStringList storedNames(const QString& dump) {
 void connectTo(GPSDevice& device) {
     ScriptedPrompts prompts;
     prompts.answerMessage();
-    ASSERT_TRUE(device.SearchForDevice()) << prompts.messages().join(" | ").toStdString();
+    ASSERT_TRUE(Shown(device.SearchForDevice())) << prompts.messages().join(" | ").toStdString();
 }
 
 constexpr double kThousandthMinute = 0.001 / 60;
@@ -257,7 +258,7 @@ struct ConnectedReceiver {
         grid.setCols(7);
         grid.setRows(1);
     }
-    ~ConnectedReceiver() { device.CloseDevice(); }
+    ~ConnectedReceiver() { Shown(device.CloseDevice()); }
     QString store() const { return dir.filePath("store.txt"); }
 
     QTemporaryDir dir;
@@ -277,7 +278,7 @@ TEST(GpsEndToEnd, FaultsAreReportedNotHung) {
         ConnectedReceiver r(40, 0, {"--fault", "badsum=10", "--fault", "stop-after=35"}, paced);
         ScriptedPrompts prompts;
         prompts.answerMessage(); // the stall
-        ASSERT_TRUE(r.device.ReceiveWaypoints());
+        ASSERT_TRUE(Shown(r.device.ReceiveWaypoints()));
         EXPECT_FALSE(r.device.lastDownloadComplete());
         EXPECT_TRUE(prompts.messages().last().contains(QStringLiteral("35 complete lines"))) << paced;
         const AddedPoints added = AppendReceivedPoints(r.grid, r.device.receivedDataLines());
@@ -300,12 +301,12 @@ TEST(GpsEndToEnd, UploadMarkedRowsThenReadThemBackAndWithGpsbabel) {
         AppendTableRow(grid, rows[i], i != 1);
     ScriptedPrompts prompts;
     prompts.answerMessage();
-    const UploadResult up = UploadSelectedWaypoints(grid, device);
+    const UploadResult up = UploadShown(grid, device);
     EXPECT_EQ(up.uploaded, 3);
     EXPECT_EQ(prompts.messages(), QStringList{QStringLiteral("All waypoints were uploaded.")});
     EXPECT_EQ(storedNames(r.store()), (QStringList{"WP000", "WP001", "WP002", "CAMP", "SUMMIT", "DEEP"}));
 
-    ASSERT_TRUE(device.ReceiveWaypoints());
+    ASSERT_TRUE(Shown(device.ReceiveWaypoints()));
     WaypointRows back;
     back.setCols(7);
     back.setRows(1);
@@ -322,7 +323,7 @@ TEST(GpsEndToEnd, UploadMarkedRowsThenReadThemBackAndWithGpsbabel) {
         EXPECT_EQ(back.TextMatrix(r, 5), sent[4]);
         EXPECT_EQ(back.TextMatrix(r, 6), sent[5]);
     }
-    EXPECT_TRUE(device.CloseDevice());
+    EXPECT_TRUE(Shown(device.CloseDevice()));
 
     // A client nobody here wrote reads the same waypoints from the receiver.
     QProcess babel;
@@ -366,7 +367,7 @@ TEST(GpsEndToEnd, RefusedUploadsAreReported) {
     AppendTableRow(grid, {"TWO", "35.6", "-86.6", "0000002M", "", "a"}, true);
     ScriptedPrompts prompts;
     prompts.answerMessage().answerMessage().answerMessage();
-    EXPECT_EQ(UploadSelectedWaypoints(grid, device).uploaded, 0);
+    EXPECT_EQ(UploadShown(grid, device).uploaded, 0);
     EXPECT_EQ(prompts.messages(), (QStringList{"An error ocurred while trying to uplaod waypoint ONE.",
                                                "An error ocurred while trying to uplaod waypoint TWO.",
                                                "0 of the 2 selected waypoints were uploaded."}));
@@ -380,7 +381,7 @@ TEST(GpsEndToEnd, DeleteOneByOneOnASporTrak) {
     AppendTableRow(grid, {"WP003", "", "", "", "", "d"}, true);
     ScriptedPrompts prompts;
     prompts.answerMessage(vbYes).answerMessage(); // the question before deleting, then the result
-    EXPECT_EQ(DeleteListedWaypoints(grid, device).failed, 0);
+    EXPECT_EQ(DeleteShown(grid, device).failed, 0);
     EXPECT_EQ(prompts.messages(),
               (QStringList{"Delete 2 waypoints from the GPS device SporTrak? Each waypoint in the list is "
                            "deleted on the device by its name.",
@@ -395,7 +396,7 @@ TEST(GpsEndToEnd, DeleteOneByOneOnASporTrak) {
     AppendTableRow(grid, {"GHOST", "", "", "", "", "a"}, false);
     prompts.clear();
     prompts.answerMessage(vbYes).answerMessage().answerMessage();
-    EXPECT_EQ(DeleteListedWaypoints(grid, device).failed, 1);
+    EXPECT_EQ(DeleteShown(grid, device).failed, 1);
     EXPECT_EQ(prompts.messages(),
               (QStringList{"Delete 2 waypoints from the GPS device SporTrak? Each waypoint in the list is "
                            "deleted on the device by its name.",
@@ -414,7 +415,7 @@ TEST(GpsEndToEnd, DeleteAllAtOnceOnAMeridian) {
     AppendTableRow(grid, {"WP001", "", "", "", "", "b"}, false);
     ScriptedPrompts prompts;
     prompts.answerMessage(vbYes).answerMessage(); // the question before deleting, then the result
-    const DeleteResult result = DeleteListedWaypoints(grid, device);
+    const DeleteResult result = DeleteShown(grid, device);
     EXPECT_TRUE(result.all);
     EXPECT_TRUE(result.cleared);
     EXPECT_EQ(
@@ -464,7 +465,7 @@ TEST(GpsEndToEnd, CancelDuringATrackDownloadKeepsTheCompleteLines) {
     ScopedCommPorts ports({receiver.path()});
     connectTo(device);
 
-    ASSERT_TRUE(device.ReceiveTracks());
+    ASSERT_TRUE(Shown(device.ReceiveTracks()));
     EXPECT_TRUE(device.lastDownloadCancelled());
     EXPECT_FALSE(device.lastDownloadComplete());
     WaypointRows grid;
@@ -481,10 +482,10 @@ TEST(GpsEndToEnd, CancelDuringATrackDownloadKeepsTheCompleteLines) {
     // The rest of the track did not stay in the port: the next download is clean.
     progress.after = 1 << 30;
     ScriptedPrompts prompts; // a "trash" message would fail here
-    ASSERT_TRUE(device.ReceiveWaypoints());
+    ASSERT_TRUE(Shown(device.ReceiveWaypoints()));
     EXPECT_TRUE(device.lastDownloadComplete());
     EXPECT_EQ(device.receivedDataLines().size(), 2);
-    device.CloseDevice();
+    Shown(device.CloseDevice());
 }
 
 // A receiver deaf to the host while it sends a 2,434-point track, about 14 s
@@ -493,7 +494,7 @@ TEST(GpsEndToEnd, CancelDuringATrackDownloadKeepsTheCompleteLines) {
 TEST(GpsEndToEnd, AfterCancelTheRestOfALongTrackIsDiscardedBeforeTheNextCommand) {
     CancelAfterLines progress(10);
     ConnectedReceiver r(3, 2434, {"--fault", "stream-on", "--baud", "115200"}, true, &progress);
-    ASSERT_TRUE(r.device.ReceiveTracks());
+    ASSERT_TRUE(Shown(r.device.ReceiveTracks()));
     EXPECT_TRUE(r.device.lastDownloadCancelled());
     const qsizetype kept = r.device.receivedDataLines().size();
     EXPECT_GE(kept, 10);
@@ -501,7 +502,7 @@ TEST(GpsEndToEnd, AfterCancelTheRestOfALongTrackIsDiscardedBeforeTheNextCommand)
     EXPECT_TRUE(progress.texts.contains(QStringLiteral("Discarding the rest of the receiver's answer...")));
 
     ScriptedPrompts prompts; // a stale-input message would fail here
-    ASSERT_TRUE(r.device.ReceiveWaypoints());
+    ASSERT_TRUE(Shown(r.device.ReceiveWaypoints()));
     EXPECT_TRUE(r.device.lastDownloadComplete());
     const AddedPoints added = AppendReceivedPoints(r.grid, r.device.receivedDataLines());
     EXPECT_EQ(added.added, 3);
@@ -537,7 +538,7 @@ struct WatchingView final : ProgressView {
 TEST(GpsEndToEnd, UploadAndADownloadWhoseCountIsKnownShowNOfM) {
     WatchingView view;
     ConnectedReceiver r(5, 0, {}, false, &view);
-    ASSERT_TRUE(r.device.ReceiveWaypoints());
+    ASSERT_TRUE(Shown(r.device.ReceiveWaypoints()));
     EXPECT_EQ(view.texts.last(), QStringLiteral("5 waypoints received")); // nothing known before
     EXPECT_EQ(view.bars.last(), QStringLiteral("5/0"));                   // so no bar
 
@@ -547,14 +548,14 @@ TEST(GpsEndToEnd, UploadAndADownloadWhoseCountIsKnownShowNOfM) {
     view.bars.clear();
     ScriptedPrompts prompts;
     prompts.answerMessage();
-    EXPECT_EQ(UploadSelectedWaypoints(r.grid, r.device).uploaded, 4);
+    EXPECT_EQ(UploadShown(r.grid, r.device).uploaded, 4);
     EXPECT_EQ(view.texts, (QStringList{"0 of 4", "1 of 4", "2 of 4", "3 of 4", "4 of 4"}));
     EXPECT_EQ(view.bars.last(), QStringLiteral("4/4"));
     ASSERT_EQ(storedNames(r.store()).size(), 8);
 
     view.texts.clear();
     view.bars.clear();
-    ASSERT_TRUE(r.device.ReceiveWaypoints());
+    ASSERT_TRUE(Shown(r.device.ReceiveWaypoints()));
     ASSERT_FALSE(view.texts.isEmpty());
     EXPECT_EQ(view.texts.first(), QStringLiteral("0 of 8"));
     EXPECT_EQ(view.texts.last(), QStringLiteral("8 of 8"));
@@ -579,7 +580,7 @@ TEST(GpsEndToEnd, CancelDuringThePortSearchEndsItPromptly) {
     ScriptedPrompts prompts; // any message fails the test
     QElapsedTimer took;
     took.start();
-    EXPECT_FALSE(device.SearchForDevice());
+    EXPECT_FALSE(Shown(device.SearchForDevice()));
     EXPECT_LT(took.elapsed(), 2500);
     EXPECT_FALSE(port.PortOpen());
     EXPECT_FALSE(view.visible);
@@ -610,7 +611,7 @@ TEST(GpsEndToEnd, DownloadsTakeOnlyTheirOwnSentences) {
         SCOPED_TRACE(track ? "track" : "waypoints");
         ScriptedPrompts prompts;
         prompts.answerMessage();
-        ASSERT_TRUE(track ? r.device.ReceiveTracks() : r.device.ReceiveWaypoints());
+        ASSERT_TRUE(track ? Shown(r.device.ReceiveTracks()) : Shown(r.device.ReceiveWaypoints()));
         const AddedPoints added = AppendReceivedPoints(r.grid, r.device.receivedDataLines());
         EXPECT_EQ(added.added, 25);
         EXPECT_EQ(added.skipped(), 0);
@@ -641,7 +642,7 @@ TEST(GpsEndToEnd, LongNamesAreShortenedOrLeftOutAndDeletedByTheNameTheReceiverHo
 
     ScriptedPrompts prompts;
     prompts.answerMessage(vbNo).answerMessage();
-    UploadResult up = UploadSelectedWaypoints(r.grid, r.device);
+    UploadResult up = UploadShown(r.grid, r.device);
     EXPECT_EQ(up.uploaded, 1);
     ASSERT_EQ(prompts.messages().size(), 2);
     EXPECT_EQ(prompts.messages().at(0),
@@ -657,7 +658,7 @@ TEST(GpsEndToEnd, LongNamesAreShortenedOrLeftOutAndDeletedByTheNameTheReceiverHo
 
     prompts.clear();
     prompts.answerMessage(vbYes).answerMessage();
-    up = UploadSelectedWaypoints(r.grid, r.device);
+    up = UploadShown(r.grid, r.device);
     EXPECT_EQ(up.uploaded, 3);
     EXPECT_EQ(prompts.messages().last(), QStringLiteral("All waypoints were uploaded."));
     EXPECT_EQ(storedNames(r.store()), (QStringList{"Pine Rid", "CAMP", "Fence Co", "Fence C2"}));
@@ -666,7 +667,7 @@ TEST(GpsEndToEnd, LongNamesAreShortenedOrLeftOutAndDeletedByTheNameTheReceiverHo
 
     prompts.clear();
     prompts.answerMessage(vbYes).answerMessage();
-    const DeleteResult gone = DeleteListedWaypoints(r.grid, r.device);
+    const DeleteResult gone = DeleteShown(r.grid, r.device);
     EXPECT_EQ(gone.failed, 0);
     EXPECT_TRUE(gone.cleared);
     EXPECT_TRUE(storedNames(r.store()).isEmpty());
@@ -678,7 +679,7 @@ TEST(GpsEndToEnd, TwoLetterIconsAreKeptWhole) {
     ConnectedReceiver r(0, 0,
                         {"--data", receiverData(data, {"W|3516.583|N|09016.583|W|0000028|M|PARK|picnic|aa",
                                                        "W|3549.499|N|08650.827|W|0000257|M|ZOO||ap"})});
-    ASSERT_TRUE(r.device.ReceiveWaypoints());
+    ASSERT_TRUE(Shown(r.device.ReceiveWaypoints()));
     ASSERT_EQ(AppendReceivedPoints(r.grid, r.device.receivedDataLines()).added, 2);
     EXPECT_EQ(r.grid.TextMatrix(1, 6), QStringLiteral("aa"));
     EXPECT_EQ(r.grid.TextMatrix(2, 6), QStringLiteral("ap"));
@@ -687,7 +688,7 @@ TEST(GpsEndToEnd, TwoLetterIconsAreKeptWhole) {
     r.grid.setMarked(2, true);
     ScriptedPrompts prompts;
     prompts.answerMessage();
-    EXPECT_EQ(UploadSelectedWaypoints(r.grid, r.device).uploaded, 2);
+    EXPECT_EQ(UploadShown(r.grid, r.device).uploaded, 2);
     QStringList icons;
     for (const QString& line : storedWaypoints(r.store()))
         icons << line.section(QLatin1Char('|'), 9, 9);
@@ -700,7 +701,7 @@ TEST(GpsEndToEnd, LinesBeforeARefusalAreKept) {
     ConnectedReceiver r(5, 0, {"--fault", "unable-after=3"});
     ScriptedPrompts prompts;
     prompts.answerMessage();
-    ASSERT_TRUE(r.device.ReceiveWaypoints());
+    ASSERT_TRUE(Shown(r.device.ReceiveWaypoints()));
     EXPECT_TRUE(r.device.lastDownloadRefused());
     EXPECT_EQ(prompts.messages(), QStringList{"The GPS device refused the rest of the transfer (it answered "
                                               "UNABLE).\r\nThe 3 complete lines received before that will be "

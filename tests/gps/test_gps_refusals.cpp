@@ -8,6 +8,7 @@
 #include "simulator.h"
 #include "support/scopedenv.h"
 #include "support/scriptedprompts.h"
+#include "support/shownresults.h"
 #include "support/tablerows.h"
 #include "table/waypointrows.h"
 
@@ -37,15 +38,15 @@ TEST(GpsRefusals, ARefusingDeviceIsNoReceiver) {
         PortList ports({refuser.path(), receiver.path()});
         ScriptedPrompts prompts;
         prompts.answerMessage();
-        ASSERT_TRUE(device.SearchForDevice());
+        ASSERT_TRUE(Shown(device.SearchForDevice()));
         EXPECT_EQ(port.commPortNumber(), 2);
         EXPECT_TRUE(prompts.messages().value(0).startsWith("You have successfully connected to a SporTrak."));
-        EXPECT_TRUE(device.CloseDevice());
+        EXPECT_TRUE(Shown(device.CloseDevice()));
     }
     PortList ports({refuser.path()});
     ScriptedPrompts prompts;
     prompts.answerMessage();
-    EXPECT_FALSE(device.SearchForDevice());
+    EXPECT_FALSE(Shown(device.SearchForDevice()));
     EXPECT_EQ(prompts.messages(), QStringList{QStringLiteral("No GPS Found!")});
     EXPECT_FALSE(port.PortOpen());
 }
@@ -57,11 +58,11 @@ TEST(GpsRefusals, ARefusedDownloadIsToldAndAddsNothing) {
     GPSDevice device(&port);
     ScriptedPrompts prompts;
     prompts.answerMessage().answerMessage();
-    ASSERT_TRUE(device.SearchForDevice());
-    EXPECT_FALSE(device.ReceiveWaypoints());
+    ASSERT_TRUE(Shown(device.SearchForDevice()));
+    EXPECT_FALSE(Shown(device.ReceiveWaypoints()));
     EXPECT_EQ(prompts.messages().value(1), QStringLiteral("The GPS device refused the request (it answered "
                                                           "UNABLE).\r\nNothing was added to the list."));
-    device.CloseDevice();
+    Shown(device.CloseDevice());
 }
 
 // A slow receiver refusing every upload (each answer later than the wait for
@@ -77,7 +78,7 @@ TEST(GpsRefusals, SlowRefusalsOfAnUploadLeaveTheNextDownloadRight) {
     GPSDevice device(&port);
     ScriptedPrompts prompts;
     prompts.answerMessage();
-    ASSERT_TRUE(device.SearchForDevice());
+    ASSERT_TRUE(Shown(device.SearchForDevice()));
 
     WaypointRows grid;
     grid.setCols(7);
@@ -85,18 +86,18 @@ TEST(GpsRefusals, SlowRefusalsOfAnUploadLeaveTheNextDownloadRight) {
     for (const char* name : {"ONE", "TWO", "THREE"})
         AppendTableRow(grid, {name, "35.5", "-86.5", "0000001M", "", "a"}, true);
     prompts.setAnswerMessagesWithOk(true); // refusals by name (as timing falls), then the closing message
-    const UploadResult up = UploadSelectedWaypoints(grid, device);
+    const UploadResult up = UploadShown(grid, device);
     EXPECT_LT(up.uploaded, 3);
     EXPECT_NE(prompts.messages().last(), QStringLiteral("All waypoints were uploaded."));
 
     prompts.setAnswerMessagesWithOk(false);
     prompts.clear();
-    ASSERT_TRUE(device.ReceiveWaypoints()); // a stale-input message would fail here
+    ASSERT_TRUE(Shown(device.ReceiveWaypoints())); // a stale-input message would fail here
     WaypointRows back;
     back.setCols(7);
     back.setRows(1);
     EXPECT_EQ(AppendReceivedPoints(back, device.receivedDataLines()).added, 4);
-    device.CloseDevice();
+    Shown(device.CloseDevice());
 }
 
 // A version reply without model and serial number is no connection.
@@ -107,7 +108,7 @@ TEST(GpsRefusals, AShortVersionReplyIsNoConnection) {
     GPSDevice device(&port);
     ScriptedPrompts prompts;
     prompts.answerMessage();
-    EXPECT_FALSE(device.SearchForDevice());
+    EXPECT_FALSE(Shown(device.SearchForDevice()));
     ASSERT_EQ(prompts.messages().size(), 1);
     EXPECT_TRUE(prompts.messages().at(0).startsWith(
         QStringLiteral("The device on Comm Port 1 answered the version request with \"$PMGNVER,37*")))

@@ -5,9 +5,15 @@
 #include "gps/gpsdevice.h"
 #include "gps/magellansentence.h"
 #include "gps/progressview.h"
+#include "gps/waypointtransfer.h"
 #include "support/scriptedprompts.h"
+#include "support/shownresults.h"
+#include "support/tablerows.h"
+#include "table/waypointrows.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 const QString crlf = QStringLiteral("\r\n");
@@ -57,7 +63,7 @@ protected:
         receiver.port = n;
         receiver.attach(port);
         prompts.answerMessage();
-        ASSERT_TRUE(device.SearchForDevice());
+        ASSERT_TRUE(Shown(device.SearchForDevice()));
         prompts.clear();
     }
 };
@@ -66,7 +72,7 @@ TEST_F(GpsDeviceTest, ReceiverOnPortThreeAfterTwoSilentPorts) {
     receiver.port = 3;
     receiver.attach(port);
     prompts.answerMessage();
-    EXPECT_TRUE(device.SearchForDevice());
+    EXPECT_TRUE(Shown(device.SearchForDevice()));
 
     EXPECT_EQ(port.opens(), (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(port.closes(), 2); // the silent ports were closed again
@@ -98,7 +104,7 @@ TEST_F(GpsDeviceTest, MissingPortsAreSkippedWithoutMessages) {
     receiver.port = 4;
     receiver.attach(port);
     prompts.answerMessage();
-    EXPECT_TRUE(device.SearchForDevice());
+    EXPECT_TRUE(Shown(device.SearchForDevice()));
     EXPECT_EQ(port.opens(), (std::vector<int>{4}));
     EXPECT_EQ(clock.totalSlept(), 1000); // no waiting on ports that are not there
     ASSERT_EQ(prompts.messages().size(), 1);
@@ -107,7 +113,7 @@ TEST_F(GpsDeviceTest, MissingPortsAreSkippedWithoutMessages) {
 
 TEST_F(GpsDeviceTest, NoReceiverAnywhere) {
     prompts.answerMessage();
-    EXPECT_FALSE(device.SearchForDevice());
+    EXPECT_FALSE(Shown(device.SearchForDevice()));
     EXPECT_EQ(prompts.messages(), QStringList{QStringLiteral("No GPS Found!")});
     EXPECT_EQ(port.closes(), 4);
     EXPECT_FALSE(port.PortOpen());
@@ -116,7 +122,7 @@ TEST_F(GpsDeviceTest, NoReceiverAnywhere) {
 
     port.present.clear();
     prompts.answerMessage();
-    EXPECT_FALSE(device.SearchForDevice());
+    EXPECT_FALSE(Shown(device.SearchForDevice()));
     EXPECT_EQ(prompts.messages().last(), QStringLiteral("No GPS Found!"));
     EXPECT_FALSE(progress.visible);
 }
@@ -126,7 +132,7 @@ TEST_F(GpsDeviceTest, OtherOpenFailuresAreReportedAndEndTheSearch) {
     port.setCommPort(1);
     port.setPortOpen(true); // already open: opening again raises 8005
     prompts.answerMessage();
-    EXPECT_FALSE(device.SearchForDevice());
+    EXPECT_FALSE(Shown(device.SearchForDevice()));
     EXPECT_EQ(prompts.messages(), QStringList{QStringLiteral("8005: Port already open")});
     EXPECT_FALSE(port.PortOpen());
     EXPECT_FALSE(progress.visible);
@@ -149,7 +155,7 @@ TEST_F(GpsDeviceTest, SoftwareVersionAndShortReplies) {
         receiver.versionReply = QString::fromLatin1(c.reply);
         receiver.attach(port);
         prompts.answerMessage();
-        EXPECT_TRUE(device.SearchForDevice()) << c.reply;
+        EXPECT_TRUE(Shown(device.SearchForDevice())) << c.reply;
         EXPECT_EQ(prompts.messages().last(), connectMessage(c.model, c.serial, c.version)) << c.reply;
         EXPECT_EQ(device.deviceModel(), QLatin1String(c.model));
         port.setPortOpen(false);
@@ -160,7 +166,7 @@ TEST_F(GpsDeviceTest, SoftwareVersionAndShortReplies) {
         receiver.versionReply = QString::fromLatin1(reply);
         receiver.attach(port);
         prompts.answerMessage();
-        EXPECT_FALSE(device.SearchForDevice()) << reply;
+        EXPECT_FALSE(Shown(device.SearchForDevice())) << reply;
         EXPECT_TRUE(prompts.messages().last().startsWith(
             QStringLiteral("The device on Comm Port 1 answered the version request with \"%1*")
                 .arg(QLatin1String(reply))))
@@ -181,7 +187,7 @@ TEST_F(GpsDeviceTest, VersionReplyCutBetweenTwoPollsIsJoined) {
             self.deliverAfter(100, Framed(QStringLiteral("PMGNCMD,TON")));
     };
     prompts.answerMessage();
-    EXPECT_TRUE(device.SearchForDevice());
+    EXPECT_TRUE(Shown(device.SearchForDevice()));
     EXPECT_EQ(device.deviceModel(), QStringLiteral("SporTrak"));
     EXPECT_EQ(device.deviceSerialNumber(), QStringLiteral("12345678"));
 }
@@ -190,7 +196,7 @@ TEST_F(GpsDeviceTest, SilentAfterTonIsBoundedAndLeavesTheProgramDisconnected) {
     receiver.answerTon = false;
     receiver.attach(port);
     prompts.answerMessage();
-    EXPECT_FALSE(device.SearchForDevice());
+    EXPECT_FALSE(Shown(device.SearchForDevice()));
     EXPECT_FALSE(port.PortOpen());
     EXPECT_EQ(clock.totalSlept(), 500 + 5000);
     ASSERT_EQ(prompts.messages().size(), 1);
@@ -214,7 +220,7 @@ TEST_F(GpsDeviceTest, CancelEndsThePortSearchPromptly) {
         silentOrDeaf.attach(fresh);
         const qint64 start = clock.NowMs();
         progress.cancelAtMs = start + (duringTon ? 800 : 1200);
-        EXPECT_FALSE(searching.SearchForDevice());
+        EXPECT_FALSE(Shown(searching.SearchForDevice()));
         EXPECT_TRUE(progress.cancellable);
         EXPECT_LE(clock.NowMs() - start, 1500);
         EXPECT_EQ(fresh.opens(), std::vector<int>{1});
@@ -227,7 +233,7 @@ TEST_F(GpsDeviceTest, CancelEndsThePortSearchPromptly) {
 
 TEST_F(GpsDeviceTest, CloseDevice) {
     connectOn(1);
-    EXPECT_TRUE(device.CloseDevice());
+    EXPECT_TRUE(Shown(device.CloseDevice()));
     EXPECT_FALSE(port.PortOpen());
     EXPECT_EQ(device.deviceModel(), QStringLiteral("SporTrak")); // kept after a disconnect
 }
@@ -237,7 +243,7 @@ TEST_F(GpsDeviceTest, DownloadEndsAtEndOrUnable) {
     receiver.waypointLines = {Framed("PMGNWPL,3549.499,N,08650.827,W,0000257,M,HOME,HOME,c"),
                               Framed("PMGNWPL,3516.583,S,09016.583,W,0000028,M,CAMP,,a")};
     const qint64 before = clock.totalSlept();
-    EXPECT_TRUE(device.ReceiveWaypoints());
+    EXPECT_TRUE(Shown(device.ReceiveWaypoints()));
     EXPECT_EQ(clock.totalSlept() - before, 1500);
     EXPECT_EQ(port.writtenTexts().last(), kWaypointRequest);
     EXPECT_EQ(device.receivedLines().size(), 4);
@@ -254,7 +260,7 @@ TEST_F(GpsDeviceTest, DownloadEndsAtEndOrUnable) {
     // Refused after a line: the line is kept and the refusal told (every line
     // used to be dropped).
     prompts.answerMessage();
-    EXPECT_TRUE(device.ReceiveTracks());
+    EXPECT_TRUE(Shown(device.ReceiveTracks()));
     EXPECT_TRUE(device.lastDownloadRefused());
     EXPECT_EQ(device.receivedDataLines().size(), 1);
     EXPECT_EQ(port.writtenTexts().last(), kTrackRequest);
@@ -270,7 +276,7 @@ TEST_F(GpsDeviceTest, DownloadEndsAtEndOrUnable) {
         self.deliverAfter(100, kUnableReply + crlf);
     };
     prompts.answerMessage();
-    EXPECT_FALSE(device.ReceiveTracks());
+    EXPECT_FALSE(Shown(device.ReceiveTracks()));
     EXPECT_EQ(prompts.messages().last(), QStringLiteral("The GPS device refused the request (it answered "
                                                         "UNABLE).\r\nNothing was added to the list."));
 }
@@ -306,7 +312,7 @@ TEST_F(GpsDeviceTest, DownloadThatNeverEndsIsStoppedAtABound) {
         prompts.answerMessage();
         const qint64 start = clock.NowMs();
         next = start;
-        EXPECT_FALSE(device.ReceiveWaypoints());
+        EXPECT_FALSE(Shown(device.ReceiveWaypoints()));
         sending = false;
         EXPECT_GE(clock.NowMs() - start, c.minMs);
         EXPECT_LE(clock.NowMs() - start, c.maxMs);
@@ -328,7 +334,7 @@ TEST_F(GpsDeviceTest, DownloadJoinsPiecesAcrossPolls) {
                            {all.left(20), all.mid(20, 50), all.mid(70, all.size() - 75), all.right(5)});
     };
     const int dotsBefore = progress.dots;
-    EXPECT_TRUE(device.ReceiveWaypoints());
+    EXPECT_TRUE(Shown(device.ReceiveWaypoints()));
     EXPECT_EQ(device.receivedDataLines(),
               (QStringList{Framed("PMGNWPL,3549.499,N,08650.827,W,0000257,M,HOME,HOME,c").chopped(2),
                            Framed("PMGNWPL,3516.583,S,09016.583,W,0000028,M,CAMP,,a").chopped(2)}));
@@ -343,13 +349,13 @@ TEST_F(GpsDeviceTest, DownloadEndsOnlyWhenTheClosingLineIsComplete) {
         self.deliverPieces(1000, 1500, {line + kEndReply, crlf});
     };
     const qint64 before = clock.totalSlept();
-    EXPECT_TRUE(device.ReceiveWaypoints());
+    EXPECT_TRUE(Shown(device.ReceiveWaypoints()));
     EXPECT_EQ(clock.totalSlept() - before, 3000);
     EXPECT_TRUE(device.lastDownloadComplete());
     EXPECT_EQ(device.receivedDataLines(), QStringList{line.chopped(2)});
     // Nothing was left in the port: the next download has no stale input to
     // report (an unexpected message fails the test).
-    EXPECT_TRUE(device.ReceiveWaypoints());
+    EXPECT_TRUE(Shown(device.ReceiveWaypoints()));
     EXPECT_EQ(device.receivedDataLines(), QStringList{line.chopped(2)});
     EXPECT_TRUE(prompts.messages().isEmpty());
 }
@@ -359,13 +365,13 @@ TEST_F(GpsDeviceTest, StaleInputIsShownThenDropped) {
     receiver.waypointLines.clear();
     port.deliverAfter(0, crlf);
     prompts.answerMessage();
-    EXPECT_TRUE(device.ReceiveWaypoints());
+    EXPECT_TRUE(Shown(device.ReceiveWaypoints()));
     EXPECT_EQ(prompts.messages(), QStringList{QStringLiteral("This trash was in the input:\r\n\r\n")});
     EXPECT_TRUE(device.receivedDataLines().isEmpty());
 
     port.deliverAfter(0, QStringLiteral("$GPRMC,junk"));
     prompts.answerMessage();
-    EXPECT_TRUE(device.ReceiveWaypoints());
+    EXPECT_TRUE(Shown(device.ReceiveWaypoints()));
     EXPECT_EQ(prompts.messages().last(), QStringLiteral("This trash was in the input:\r\n$GPRMC,junk"));
     EXPECT_TRUE(device.receivedDataLines().isEmpty()); // the stale text is not part of the reply
 }
@@ -379,7 +385,7 @@ TEST_F(GpsDeviceTest, StalledDownloadKeepsCompleteLinesAndSaysSo) {
     };
     prompts.answerMessage();
     const qint64 before = clock.totalSlept();
-    EXPECT_TRUE(device.ReceiveWaypoints());
+    EXPECT_TRUE(Shown(device.ReceiveWaypoints()));
     EXPECT_FALSE(device.lastDownloadComplete());
     EXPECT_EQ(device.receivedDataLines().size(), 2);
     // Data at the first poll, then nothing for 10 s: 7 more polls of 1.5 s.
@@ -391,7 +397,7 @@ TEST_F(GpsDeviceTest, StalledDownloadKeepsCompleteLinesAndSaysSo) {
 
     port.responder = nullptr; // a receiver that never answers at all
     prompts.answerMessage();
-    EXPECT_TRUE(device.ReceiveTracks());
+    EXPECT_TRUE(Shown(device.ReceiveTracks()));
     EXPECT_TRUE(device.receivedDataLines().isEmpty());
     EXPECT_TRUE(prompts.messages().last().contains(QStringLiteral("Nothing was received.")));
 }
@@ -400,7 +406,7 @@ TEST_F(GpsDeviceTest, PortErrorsDuringADownload) {
     connectOn(1);
     port.setPortOpen(false);
     prompts.answerMessage();
-    EXPECT_FALSE(device.ReceiveWaypoints());
+    EXPECT_FALSE(Shown(device.ReceiveWaypoints()));
     EXPECT_EQ(prompts.messages(),
               QStringList{QStringLiteral("8018: Operation valid only when the port is open")});
     EXPECT_FALSE(progress.visible);
@@ -408,7 +414,7 @@ TEST_F(GpsDeviceTest, PortErrorsDuringADownload) {
     port.setPortOpen(true);
     port.failNextWrite = true;
     prompts.answerMessage();
-    EXPECT_FALSE(device.ReceiveTracks());
+    EXPECT_FALSE(Shown(device.ReceiveTracks()));
     EXPECT_EQ(prompts.messages().last(),
               QStringLiteral("8010: The hardware is not available (locked by another device)"));
 }
@@ -422,7 +428,7 @@ TEST_F(GpsDeviceTest, ReadErrorPartWayKeepsTheCompleteLinesAndNeverOldOnes) {
     };
     port.failReadsFromMs = clock.NowMs() + 2000; // unplugged after the first poll
     prompts.answerMessage().answerMessage();
-    EXPECT_TRUE(device.ReceiveWaypoints());
+    EXPECT_TRUE(Shown(device.ReceiveWaypoints()));
     EXPECT_FALSE(device.lastDownloadComplete());
     ASSERT_EQ(device.receivedDataLines().size(), 2);
     EXPECT_TRUE(device.receivedDataLines().at(1).contains(QStringLiteral("CAMP")));
@@ -433,7 +439,7 @@ TEST_F(GpsDeviceTest, ReadErrorPartWayKeepsTheCompleteLinesAndNeverOldOnes) {
 
     // Failing before anything arrived: nothing to add, not the lines above.
     prompts.answerMessage();
-    EXPECT_FALSE(device.ReceiveTracks());
+    EXPECT_FALSE(Shown(device.ReceiveTracks()));
     EXPECT_TRUE(device.receivedDataLines().isEmpty());
     EXPECT_EQ(prompts.messages().last(), QStringLiteral("8020: Error reading comm device"));
 }
@@ -465,11 +471,13 @@ TEST_F(GpsDeviceTest, SendWaypointDropsPendingInputAndCountsOnlySilence) {
     EXPECT_TRUE(prompts.messages().isEmpty());
     EXPECT_EQ(progress.shows, 1); // only the connection's: no window for single sentences
 
+    // A port failure is kept for the transfer to tell, not shown.
     port.failNextWrite = true;
-    prompts.answerMessage();
     EXPECT_FALSE(device.SendWaypoint(QStringLiteral("1,N,2,E,3,M,X,,a")));
-    EXPECT_EQ(prompts.messages().last(),
-              QStringLiteral("8010: The hardware is not available (locked by another device)"));
+    EXPECT_EQ(device.takeMessages(),
+              QStringList{QStringLiteral("8010: The hardware is not available (locked by another device)")});
+    EXPECT_TRUE(device.takeMessages().isEmpty());
+    EXPECT_TRUE(prompts.messages().isEmpty());
 }
 
 // The receiver's waypoint count is learnt from a complete download and
@@ -480,7 +488,7 @@ TEST_F(GpsDeviceTest, TheWaypointCountIsFollowedUntilSomethingIsUncertain) {
     EXPECT_EQ(device.expectedWaypoints(), -1);
     receiver.waypointLines = {Framed("PMGNWPL,3549.499,N,08650.827,W,0000257,M,HOME,HOME,c"),
                               Framed("PMGNWPL,3516.583,S,09016.583,W,0000028,M,CAMP,,a")};
-    ASSERT_TRUE(device.ReceiveWaypoints());
+    ASSERT_TRUE(Shown(device.ReceiveWaypoints()));
     EXPECT_EQ(progress.texts.last(), QStringLiteral("2 waypoints received"));
     EXPECT_EQ(device.expectedWaypoints(), 2);
 
@@ -498,7 +506,7 @@ TEST_F(GpsDeviceTest, TheWaypointCountIsFollowedUntilSomethingIsUncertain) {
     receiver.waypointLines.removeLast();
     receiver.waypointLines << Framed("PMGNWPL,1.000,N,2.000,E,0000003,M,RIVERBEN,,a");
     progress.texts.clear();
-    ASSERT_TRUE(device.ReceiveWaypoints());
+    ASSERT_TRUE(Shown(device.ReceiveWaypoints()));
     EXPECT_EQ(progress.texts.first(), QStringLiteral("0 of 2"));
     EXPECT_EQ(progress.texts.last(), QStringLiteral("2 of 2"));
 
@@ -525,10 +533,10 @@ TEST_F(GpsDeviceTest, DeleteOneWaypoint) {
     EXPECT_FALSE(device.DeleteDeviceWaypoint(QStringLiteral("NONE"), QString()));
 
     port.setPortOpen(false);
-    prompts.answerMessage();
     EXPECT_FALSE(device.DeleteDeviceWaypoint(QStringLiteral("HOME"), QStringLiteral("c")));
-    EXPECT_EQ(prompts.messages(),
+    EXPECT_EQ(device.takeMessages(),
               QStringList{QStringLiteral("8018: Operation valid only when the port is open")});
+    EXPECT_TRUE(prompts.messages().isEmpty());
 }
 
 TEST_F(GpsDeviceTest, DeleteAllSucceedsOnlyOnExactlyEnd) {
@@ -559,3 +567,158 @@ TEST_F(GpsDeviceTest, DeleteAllSucceedsOnlyOnExactlyEnd) {
     EXPECT_TRUE(prompts.messages().isEmpty());
 }
 } // namespace
+
+namespace {
+// One exchange and what it must come to: its outcome and every message, in
+// order, with nothing shown on the way (the fixture's prompts fail the test
+// on any prompt).
+struct ExchangeCase {
+    const char* what;
+    std::function<void()> arrange;
+    std::function<ExchangeResult()> run;
+    bool ok;
+    QStringList messages;
+};
+} // namespace
+
+TEST_F(GpsDeviceTest, ExchangesReturnTheirMessagesAndShowNone) {
+    const QString home = Framed("PMGNWPL,3549.499,N,08650.827,W,0000257,M,HOME,HOME,c");
+    const QString camp = Framed("PMGNWPL,3516.583,S,09016.583,W,0000028,M,CAMP,,a");
+    const QString unableRest = QStringLiteral("The GPS device refused the rest of the transfer (it answered "
+                                              "UNABLE).\r\nThe 1 complete lines received before that will be "
+                                              "added to the list.");
+    auto answerDownloads = [&](const QString& answer) {
+        port.responder = [answer](FakeCommPort& self, int, const QString& text) {
+            if (text == kWaypointRequest || text == kTrackRequest)
+                self.deliverAfter(100, answer);
+        };
+    };
+    const ExchangeCase cases[] = {
+        {"no receiver on any port",
+         [&] { port.present.clear(); },
+         [&] { return device.SearchForDevice(); },
+         false,
+         {QStringLiteral("No GPS Found!")}},
+        {"a port that cannot be opened",
+         [&] {
+             port.present = {1, 2, 3, 4};
+             port.setCommPort(1);
+             port.setPortOpen(true);
+         },
+         [&] { return device.SearchForDevice(); },
+         false,
+         {QStringLiteral("8005: Port already open")}},
+        {"a receiver that stops answering while connecting",
+         [&] {
+             receiver.answerTon = false;
+             receiver.attach(port);
+         },
+         [&] { return device.SearchForDevice(); },
+         false,
+         {QStringLiteral("The GPS device on Comm Port 1 stopped answering while connecting.\r\nCheck the "
+                         "device and its cable, then connect again.")}},
+        {"a connection",
+         [&] {
+             receiver.answerTon = true;
+             receiver.attach(port);
+         },
+         [&] { return device.SearchForDevice(); },
+         true,
+         {connectMessage("SporTrak", "12345678", "1.06")}},
+        {"stale input, then a refusal after one line",
+         [&] {
+             answerDownloads(home + kUnableReply + crlf);
+             port.deliverAfter(0, QStringLiteral("junk\r\n"));
+         },
+         [&] { return device.ReceiveWaypoints(); },
+         true,
+         {StaleInputMessage(QStringLiteral("junk\r\n")), unableRest}},
+        {"a read failure after two lines",
+         [&] {
+             answerDownloads(home + camp);
+             port.failReadsFromMs = clock.NowMs() + 2000;
+         },
+         [&] { return device.ReceiveWaypoints(); },
+         true,
+         {QStringLiteral("8020: Error reading comm device"),
+          QStringLiteral("The 2 complete lines received so far will be added to the list.")}},
+        {"a download on a closed port",
+         [&] {
+             port.failReadsFromMs = -1;
+             port.setPortOpen(false);
+         },
+         [&] { return device.ReceiveWaypoints(); },
+         false,
+         {QStringLiteral("8018: Operation valid only when the port is open")}},
+        {"closing a closed port", [] {}, [&] { return device.CloseDevice(); }, true, {}},
+    };
+    for (const ExchangeCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.arrange();
+        const ExchangeResult result = c.run();
+        EXPECT_EQ(result.ok, c.ok);
+        EXPECT_EQ(result.messages, c.messages);
+        EXPECT_TRUE(device.takeMessages().isEmpty()) << "handed over with the result";
+        EXPECT_TRUE(prompts.prompts().isEmpty());
+        EXPECT_FALSE(progress.visible);
+    }
+}
+
+// Upload and delete put their one question to the caller and return every
+// message, in order; the prompt service hears nothing from them.
+TEST_F(GpsDeviceTest, TransfersAskTheCallerAndReturnTheirMessages) {
+    connectOn(1);             // SporTrak: names of up to 8 characters
+    port.responder = nullptr; // a silent receiver stores every waypoint
+    WaypointRows grid;
+    grid.setCols(7);
+    grid.setRows(1);
+    AppendTableRow(grid, {"RIVERBENDS", "35.5", "-86.5", "0000257M", "", "a"}, true);
+    AppendTableRow(grid, {"CAMP", "north", "-86.5", "0000257M", "", "a"}, true);
+    AppendTableRow(grid, {"HOME", "35.5", "-86.5", "0000257M", "", "a"}, true);
+    QStringList questions;
+    QList<int> buttons;
+    auto answer = [&](int reply) {
+        return [&questions, &buttons, reply](const QString& text, int b) {
+            questions << text;
+            buttons << b;
+            return reply;
+        };
+    };
+
+    UploadResult up = UploadSelectedWaypoints(grid, device, answer(vbNo));
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_TRUE(questions[0].contains(QStringLiteral("\"RIVERBENDS\" becomes \"RIVERBEN\"")));
+    EXPECT_EQ(buttons[0], vbYesNoCancel + vbQuestion);
+    EXPECT_EQ(up.longNamesLeftOut, 1);
+    EXPECT_EQ(up.uploaded, 1);
+    EXPECT_EQ(
+        up.messages,
+        (QStringList{QStringLiteral("Row 2 (CAMP) was not uploaded: its latitude \"north\" is not a number."),
+                     QStringLiteral("1 of the 3 selected waypoints were uploaded.")}));
+
+    // Cancel sends and tells nothing.
+    const int writes = int(port.writes().size());
+    up = UploadSelectedWaypoints(grid, device, answer(vbCancel));
+    EXPECT_TRUE(up.cancelled);
+    EXPECT_TRUE(up.messages.isEmpty());
+    EXPECT_EQ(int(port.writes().size()), writes);
+
+    // Delete: No sends and tells nothing; a port failure comes in its place.
+    DeleteResult gone = DeleteListedWaypoints(grid, device, answer(vbNo));
+    EXPECT_TRUE(gone.declined);
+    EXPECT_TRUE(gone.messages.isEmpty());
+    EXPECT_EQ(questions.last(), QStringLiteral("Delete 3 waypoints from the GPS device SporTrak? Each "
+                                               "waypoint in the list is deleted on the device by its name."));
+    EXPECT_EQ(buttons.last(), vbYesNo + vbQuestion);
+    port.failNextWrite = true;
+    gone = DeleteListedWaypoints(grid, device, answer(vbYes));
+    EXPECT_EQ(gone.failed, 1);
+    EXPECT_EQ(
+        gone.messages,
+        (QStringList{QStringLiteral("8010: The hardware is not available (locked by another device)"),
+                     QStringLiteral("Could not delete way point RIVERBENDS"),
+                     QStringLiteral("1 of the 3 waypoints in the list could not be deleted from the GPS "
+                                    "device SporTrak.\r\nThe list was not cleared.")}));
+    EXPECT_EQ(grid.Rows(), 4);
+    EXPECT_TRUE(prompts.prompts().isEmpty());
+}

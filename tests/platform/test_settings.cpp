@@ -58,16 +58,17 @@ TEST(Settings, TheIniReaderReadsBackEveryTextAndOtherKeysStay) {
 }
 
 // Any failing step of the write: the file stays as it was, the value stays in
-// use for the session, and only the first failure of the session is told,
-// with the file and the system's reason. The next save that works writes
-// every value that was kept.
+// use for the session, every failure gives the system's reason, and only the
+// first failure of the session carries the message for the user, with the
+// file and the reason. Nothing is shown by the save itself; the window shows
+// the message. The next save that works writes every value that was kept.
 TEST(Settings, AFailedWriteIsToldOnceAndTheValuesStayInUse) {
     const QString app = QStringLiteral("Failing Disk");
     const QString file = SettingsFilePath(app);
     ASSERT_TRUE(SaveSetting(app, "Options", "Metric", "True"));
     const QByteArray old = contents(file);
-    ScriptedPrompts prompts;
-    prompts.answerMessage(vbOK);
+    ScriptedPrompts prompts; // a prompt from the save itself fails the test
+    QStringList told;
     int zone = 10;
     // At least the size of the file before, one value shorter than after.
     for (const WriteFault& c : DurableWriteFaults(old.size())) {
@@ -75,15 +76,23 @@ TEST(Settings, AFailedWriteIsToldOnceAndTheValuesStayInUse) {
         const QString value = QString::number(++zone);
         {
             FaultInjection inject("Failing Disk.ini", c.faults);
-            EXPECT_FALSE(SaveSetting(app, "Options", "Zone", value));
+            const SettingSaved saved = SaveSetting(app, "Options", "Zone", value);
+            EXPECT_FALSE(saved);
+            EXPECT_FALSE(saved.reason.isEmpty());
+            if (!saved.message.isEmpty())
+                told << saved.message;
             EXPECT_GE(inject.failures(), 1);
         }
         EXPECT_EQ(contents(file), old);
         EXPECT_EQ(GetSetting(app, "Options", "Zone"), value);
     }
-    ASSERT_EQ(prompts.messages().size(), 1);
-    EXPECT_TRUE(prompts.messages()[0].contains(file)) << prompts.messages()[0].toStdString();
-    EXPECT_TRUE(prompts.messages()[0].contains("No space left on device"));
+    EXPECT_TRUE(prompts.prompts().isEmpty());
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains(file)) << told[0].toStdString();
+    EXPECT_TRUE(told[0].contains("No space left on device"));
+    prompts.answerMessage(vbOK);
+    ShowSettingSaved({false, QString(), told[0]});
+    ASSERT_EQ(prompts.messages(), told);
     EXPECT_EQ(prompts.prompts()[0].buttons, vbOKOnly | vbExclamation);
 
     EXPECT_TRUE(SaveSetting(app, "Options", "Metric", "False"));
@@ -99,10 +108,11 @@ TEST(Settings, AnUnwritablePlaceIsToldWithTheSystemsReason) {
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     ScriptedPrompts prompts;
-    prompts.answerMessage(vbOK);
-    EXPECT_FALSE(SaveSetting("Blocked/App", "Options", "Zone", "3"));
+    const SettingSaved saved = SaveSetting("Blocked/App", "Options", "Zone", "3");
+    EXPECT_FALSE(saved);
+    EXPECT_TRUE(saved.reason.contains("Not a directory")) << saved.reason.toStdString();
     EXPECT_EQ(GetSetting("Blocked/App", "Options", "Zone"), "3");
-    ASSERT_EQ(prompts.messages().size(), 1);
-    EXPECT_TRUE(prompts.messages()[0].contains(config + "/Blocked/App.ini"));
-    EXPECT_TRUE(prompts.messages()[0].contains("Not a directory")) << prompts.messages()[0].toStdString();
+    EXPECT_TRUE(prompts.prompts().isEmpty());
+    EXPECT_TRUE(saved.message.contains(config + "/Blocked/App.ini"));
+    EXPECT_TRUE(saved.message.contains("Not a directory")) << saved.message.toStdString();
 }

@@ -19,6 +19,7 @@
 #include "support/drawingfixture.h"
 #include "support/dxfreadback.h"
 #include "support/scriptedprompts.h"
+#include "support/shownresults.h"
 #include "support/utmreference.h"
 #include "table/waypointrows.h"
 
@@ -500,10 +501,10 @@ TEST_F(CommandLine, ReceiveEqualsGetWaypointsAndGetTrack) {
         GPSDevice device(&port);
         WaypointRows grid;
         SetUpEmptyRows(grid);
-        ASSERT_TRUE(device.SearchForDevice());
-        ASSERT_TRUE(c.what == "track" ? device.ReceiveTracks() : device.ReceiveWaypoints());
+        ASSERT_TRUE(Shown(device.SearchForDevice()));
+        ASSERT_TRUE(c.what == "track" ? Shown(device.ReceiveTracks()) : Shown(device.ReceiveWaypoints()));
         AppendReceivedPoints(grid, device.receivedDataLines());
-        device.CloseDevice();
+        Shown(device.CloseDevice());
         PointRows expected = TableRows(grid, false);
         if (c.file.endsWith(".gpx")) // GPX carries elevations in metres
             for (PointRow& e : expected)

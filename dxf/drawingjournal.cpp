@@ -26,7 +26,17 @@ void DrawingJournal::setAttributeText(const QByteArray& attribHandle, const QStr
 }
 
 void DrawingJournal::setExtendedData(const QByteArray& handle, const DxfExtendedData& data) {
-    ops_.push_back({Kind::ExtendedData, {}, handle.toUpper(), {}, {}, {}, 0, {}, {}, {data}});
+    // Data given to a block just inserted travels with its insertion: one
+    // record per point keeps the journal of a big command small.
+    const QByteArray key = handle.toUpper();
+    for (size_t back = 1; back <= 3 && back <= ops_.size(); ++back) {
+        Op& op = ops_[ops_.size() - back];
+        if (op.kind == Kind::Insert && op.handle == key) {
+            op.data = {data};
+            return;
+        }
+    }
+    ops_.push_back({Kind::ExtendedData, {}, key, {}, {}, {}, 0, {}, {}, {data}});
 }
 
 void DrawingJournal::add3DPolyline(const std::vector<double>& vertices,
@@ -57,6 +67,8 @@ QHash<QByteArray, QByteArray> DrawingJournal::replay(DxfDrawing& drawing) {
                     .toUpper();
             renamed.insert(op.handle, handle);
             op.handle = handle;
+            if (!op.data.empty())
+                drawing.setExtendedData(drawing.entityIndex(handle), op.data.front());
             const std::vector<int> attribs = drawing.attributesOf(drawing.entityIndex(handle));
             for (size_t i = 0; i < op.attributes.size() && i < attribs.size(); ++i) {
                 const QByteArray fresh = drawing.entity(attribs[i]).value(5).trimmed().toUpper();

@@ -538,10 +538,13 @@ void DxfDrawing::dropDanglingReferences(DxfObject& o) {
 }
 
 void DxfDrawing::ensureAppId(const QByteArray& name) {
-    const QByteArray key = upper(name);
     // Each inserted point asks again: the table is searched once per name.
+    if (appIds_.contains(name))
+        return;
+    const QByteArray key = upper(name);
     if (key.isEmpty() || appIds_.contains(key))
         return;
+    appIds_.insert(name);
     appIds_.insert(key);
     if (findEntry(doc_, "APPID", key))
         return;

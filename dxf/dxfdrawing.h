@@ -186,6 +186,6 @@ private:
     QHash<QString, QString> blockByPath_;                       // absolute path -> block name
     QHash<QString, BlockInfo> blockInfo_;                       // upper-case block name -> what inserts need
     QHash<QByteArray, DxfBox> blockBoxes_;                      // upper-case block name -> extents
-    QSet<QByteArray> appIds_;             // upper-case application names known to be registered
+    QSet<QByteArray> appIds_;             // application names known to be registered, as asked and upper case
     QHash<QByteArray, bool> handleKnown_; // upper-case handle -> an object of the drawing has it
 };

@@ -6,13 +6,12 @@
 // of the drawing can then turn a point that was moved in CAD back into
 // latitude and longitude, and give it its row's texts.
 //
-// Layout after "1001 KORVEL_TRANSFER", as labelled pairs so that a reader can
-// skip what it does not know and a later program can add to it:
-//   1000 ZONE        1070 <1..60>      (UTM only)
-//   1000 HEMISPHERE  1000 N | S        (UTM only)
-//   1000 UNIT        1000 m | ft       (UTM only)
-//   1000 CRS         1000 <code>       (a projected system, e.g. EPSG:2274; no zone then)
-//   1000 NAME / MESSAGE / ICON  1000 <text>
+// Layout after "1001 KORVEL_TRANSFER", by position (six groups: each point
+// carries them, so they are kept few):
+//   1070 zone       1..60 for UTM; 0 when a projected system placed the point
+//   1000 N | S      the hemisphere (UTM), or the system's code ("EPSG:2274")
+//   1000 m | ft     the unit (UTM), or empty
+//   1000 name, 1000 message, 1000 icon   the row's texts
 // Every string fits the 255 bytes old readers allow once encoded for the
 // drawing (code page text before AC1021, UTF-8 from it on).
 #pragma once
@@ -20,6 +19,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -109,7 +109,10 @@ std::vector<DxfTag> PointDataXData::toTags(const DxfExtendedData& data, Encode e
             // and drop whole characters until the encoded text fits.
             if (text.size() > kMaxStringBytes)
                 text.truncate(kMaxStringBytes);
-            QByteArray bytes = encode(text);
+            // Plain ASCII is the same bytes in every encoding a drawing uses.
+            const bool ascii =
+                std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
+            QByteArray bytes = ascii ? text.toLatin1() : encode(text);
             while (bytes.size() > kMaxStringBytes) {
                 text.chop(text.size() >= 2 && text.back().isLowSurrogate() ? 2 : 1);
                 bytes = encode(text);

@@ -80,11 +80,12 @@ TEST_P(PointDataTest, InsertedBlocksAndLineVerticesCarryHowTheyWerePlaced) {
     const QJsonObject byHandle = x.value("xdata").toObject();
     EXPECT_EQ(byHandle.size(), int(want.size()));
     const QJsonArray first = byHandle.value(r.points[0].handle).toArray();
-    ASSERT_GE(first.size(), 4);
-    EXPECT_EQ(first[0].toArray()[0].toInt(), 1000);
-    EXPECT_EQ(first[0].toArray()[1].toString(), "ZONE");
-    EXPECT_EQ(first[1].toArray()[0].toInt(), 1070);
-    EXPECT_EQ(first[1].toArray()[1].toInt(), 15);
+    ASSERT_EQ(first.size(), 6);
+    EXPECT_EQ(first[0].toArray()[0].toInt(), 1070);
+    EXPECT_EQ(first[0].toArray()[1].toInt(), 15);
+    EXPECT_EQ(first[1].toArray()[1].toString(), "N");
+    EXPECT_EQ(first[2].toArray()[1].toString(), "m");
+    EXPECT_EQ(first[3].toArray()[1].toString(), "MEMPHIS");
 
     // GDAL reads the drawing as well.
     QProcess ogr;

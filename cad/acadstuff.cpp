@@ -181,7 +181,8 @@ bool ACADStuff::SetBlockAttribute(const QString& handle, const QString& tag, con
 }
 
 bool ACADStuff::InsertLabelledBlock(const std::array<double, 3>& point, const QString& blockPath,
-                                    const QString& layer, const QString& tag, const QString& text) {
+                                    const QString& layer, const QString& tag, const QString& text,
+                                    const DxfExtendedData& data) {
     lastFailure_.clear();
     if (!AcadDoc) {
         lastFailure_ = QStringLiteral("The drawing is not connected.");
@@ -196,9 +197,13 @@ bool ACADStuff::InsertLabelledBlock(const std::array<double, 3>& point, const QS
     for (const auto& step : steps)
         if (run(step, addLayer) != Ending::None)
             return false;
-    if (text.isEmpty())
-        return true;
     const QString kept = lastFailure_;
+    if (!data.empty())
+        run([&] { need(ref).SetXData(data); });
+    if (text.isEmpty()) {
+        lastFailure_ = kept;
+        return true;
+    }
     run([&] {
         if (!need(ref).HasAttributes())
             return;
@@ -223,12 +228,16 @@ QString ACADStuff::Commit(bool changed) {
     return SaveDrawing();
 }
 
-bool ACADStuff::AddPolyline3D(const std::vector<double>& points) {
+bool ACADStuff::AddPolyline3D(const std::vector<double>& points,
+                              const std::vector<DxfExtendedData>& vertexData) {
     lastFailure_.clear();
     if (!connectForOperation())
         return false; // no line was drawn
     try {
-        need(need(AcadDoc).ModelSpace()).Add3DPoly(points);
+        if (vertexData.empty())
+            need(need(AcadDoc).ModelSpace()).Add3DPoly(points);
+        else
+            need(need(AcadDoc).ModelSpace()).Add3DPolyWithData(points, vertexData);
         need(AcadApp).ZoomExtents();
         need(AcadApp).Update();
     } catch (const AcadError& e) {

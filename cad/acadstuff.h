@@ -53,14 +53,18 @@ public:
     // its first attribute tagged tag (exact case; empty text keeps the default;
     // a failure there is silent, as with SetBlockAttribute). False when the block
     // was not inserted; lastFailure() then says why ("" when it gave up quietly).
+    // data: extended data for the reference (none when empty); silent as the label.
     bool InsertLabelledBlock(const std::array<double, 3>& point, const QString& blockPath,
-                             const QString& layer, const QString& tag, const QString& text);
+                             const QString& layer, const QString& tag, const QString& text,
+                             const DxfExtendedData& data = {});
     // Ends an insertion command: zooms to the extents and updates the views
     // once when anything was added (changed), then SaveDrawing. Returns what
     // SaveDrawing returns.
     QString Commit(bool changed);
     // One 3D polyline through x1, y1, z1, x2, ... False when a failure ended it.
-    bool AddPolyline3D(const std::vector<double>& points);
+    // vertexData: none, or each vertex's extended data.
+    bool AddPolyline3D(const std::vector<double>& points,
+                       const std::vector<DxfExtendedData>& vertexData = {});
     // Writes the drawing's changes now, through the connection the last
     // operation made (no new connect, no message). "" when they are on disk or
     // nothing was connected, else why they could not be written; the changes

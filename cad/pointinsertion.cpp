@@ -170,6 +170,8 @@ std::optional<RowPosition> Position(const QString& latitude, const QString& long
     p.easting = RoundTo2(easting);
     p.northing = RoundTo2(northing);
     p.elevation = RoundTo2(Elevation(elevation, metric, &p.elevationRead));
+    p.zone = zone;
+    p.south = lat < 0;
     if (!std::isfinite(p.easting) || !std::isfinite(p.northing) || !std::isfinite(p.elevation))
         return std::nullopt;
     return p;
@@ -254,6 +256,22 @@ std::optional<CoordinateSystem> chosenSystem(const InsertionOptions& o, Insertio
         report.crsProblem = QString::fromStdString(e.what());
         return std::nullopt;
     }
+}
+
+// How a row's point was placed, for the drawing's extended data.
+DxfExtendedData placement(const InsertionOptions& o, const RowPosition& p, const FlexGrid& grid, int row) {
+    PointData d;
+    if (o.strCrs.isEmpty()) {
+        d.zone = p.zone;
+        d.hemisphere = p.south ? QLatin1Char('S') : QLatin1Char('N');
+        d.metric = o.blnMetric;
+    } else {
+        d.crs = o.strCrs;
+    }
+    d.name = grid.TextMatrix(row, colName);
+    d.message = grid.TextMatrix(row, colMessage);
+    d.icon = grid.TextMatrix(row, colIcon);
+    return PointDataXData::toExtendedData(d);
 }
 
 // The closing lines about the chosen coordinate system.
@@ -343,7 +361,7 @@ InsertionReport InsertPoints(WaypointRows& grid, const InsertionContext& context
         if (!position->elevationRead)
             report.unreadableElevations << row;
         if (acad.InsertLabelledBlock({position->easting, position->northing, position->elevation}, blockPath,
-                                     o.strLayer, tag, strMessage)) {
+                                     o.strLayer, tag, strMessage, placement(o, *position, grid, row))) {
             ++report.inserted;
             if (!inside)
                 ++report.outsideArea;
@@ -379,6 +397,8 @@ InsertionReport InsertLine(WaypointRows& grid, const InsertionContext& context) 
 
     std::vector<double> vertices;
     vertices.reserve(size_t(report.markedRows) * 3);
+    std::vector<DxfExtendedData> vertexData;
+    vertexData.reserve(size_t(report.markedRows));
     for (int row = 0; row < grid.Rows(); ++row) {
         if (!grid.isMarked(row))
             continue;
@@ -400,11 +420,12 @@ InsertionReport InsertLine(WaypointRows& grid, const InsertionContext& context) 
         if (!position->elevationRead)
             report.unreadableElevations << row;
         vertices.insert(vertices.end(), {position->easting, position->northing, position->elevation});
+        vertexData.push_back(placement(context.options, *position, grid, row));
         ++report.inserted;
         if (!inside)
             ++report.outsideArea;
     }
-    report.lineDrawn = acad.AddPolyline3D(vertices);
+    report.lineDrawn = acad.AddPolyline3D(vertices, vertexData);
     if (report.lineDrawn)
         report.saveError = acad.SaveDrawing();
     return report;

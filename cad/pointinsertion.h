@@ -77,6 +77,8 @@ struct RowPosition {
     double northing = 0;
     double elevation = 0;
     bool elevationRead = true; // false: the elevation text was not understood and 0 was used
+    int zone = 0;              // UTM zone the conversion used (1..60); 0 in a projected system
+    bool south = false;        // UTM: southern hemisphere (northing from the false northing)
 };
 
 namespace PointInsertion {
@@ -95,7 +97,7 @@ double Elevation(const QString& text, bool metric, bool* read = nullptr);
 // nothing when either coordinate is not a number, the latitude is not strictly
 // between -90 and 90, or the conversion gives no finite position.
 // Zone: 0 for the zone of the longitude, else that zone (LatLongToUTM's in-out
-// zone, not written back here).
+// zone; the zone it used is given in the result, not written back here).
 std::optional<RowPosition> Position(const QString& latitude, const QString& longitude,
                                     const QString& elevation, bool metric, int zone);
 

@@ -9,6 +9,8 @@
 // Object references are shared pointers: a caller holds one for the length of
 // an operation and lets it go afterwards. Every member may throw AcadError.
 #pragma once
+#include "dxf/pointdata.h"
+
 #include <QString>
 
 #include <array>
@@ -60,6 +62,9 @@ public:
     virtual bool HasAttributes() const = 0;
     // The attribute references in drawing order (index 0 is the lower bound).
     virtual std::vector<std::shared_ptr<AcadAttributeReference>> GetAttributes() const = 0;
+    // Attaches extended data of one registered application, replacing what
+    // the reference held for it. An application that keeps none ignores it.
+    virtual void SetXData(const DxfExtendedData& data) { (void)data; }
 };
 
 class AcadLayers {
@@ -79,6 +84,13 @@ public:
                                                             double zScale, double rotation) = 0;
     // vertices: x1, y1, z1, x2, ... (at least two vertices, a multiple of three).
     virtual void Add3DPoly(const std::vector<double>& vertices) = 0;
+    // The same with extended data on each vertex (vertexData: one entry per
+    // vertex). An application that keeps none draws the plain polyline.
+    virtual void Add3DPolyWithData(const std::vector<double>& vertices,
+                                   const std::vector<DxfExtendedData>& vertexData) {
+        (void)vertexData;
+        Add3DPoly(vertices);
+    }
 };
 
 class AcadDocument {

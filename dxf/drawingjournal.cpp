@@ -4,28 +4,44 @@
 #include "dxf/dxfdrawing.h"
 
 void DrawingJournal::addLayer(const QString& name) {
-    ops_.push_back({Kind::AddLayer, name, {}, {}, {}, {}, 0, {}, {}});
+    ops_.push_back({Kind::AddLayer, name, {}, {}, {}, {}, 0, {}, {}, {}});
 }
 
 void DrawingJournal::insertBlock(const QString& blockPath, const QByteArray& blockBytes,
                                  const std::array<double, 3>& point, const std::array<double, 3>& scales,
                                  double rotation, const QByteArray& handle,
                                  const std::vector<QByteArray>& attributes) {
-    ops_.push_back({Kind::Insert, blockPath, handle.toUpper(), blockBytes, point, scales, rotation, {}, {}});
+    ops_.push_back(
+        {Kind::Insert, blockPath, handle.toUpper(), blockBytes, point, scales, rotation, {}, {}, {}});
     for (const QByteArray& a : attributes)
         ops_.back().attributes.push_back(a.toUpper());
 }
 
 void DrawingJournal::setLayer(const QByteArray& insertHandle, const QString& layer) {
-    ops_.push_back({Kind::SetLayer, layer, insertHandle.toUpper(), {}, {}, {}, 0, {}, {}});
+    ops_.push_back({Kind::SetLayer, layer, insertHandle.toUpper(), {}, {}, {}, 0, {}, {}, {}});
 }
 
 void DrawingJournal::setAttributeText(const QByteArray& attribHandle, const QString& text) {
-    ops_.push_back({Kind::SetText, text, attribHandle.toUpper(), {}, {}, {}, 0, {}, {}});
+    ops_.push_back({Kind::SetText, text, attribHandle.toUpper(), {}, {}, {}, 0, {}, {}, {}});
 }
 
-void DrawingJournal::add3DPolyline(const std::vector<double>& vertices) {
-    ops_.push_back({Kind::Polyline, {}, {}, {}, {}, {}, 0, {}, vertices});
+void DrawingJournal::setExtendedData(const QByteArray& handle, const DxfExtendedData& data) {
+    // Data given to a block just inserted travels with its insertion: one
+    // record per point keeps the journal of a big command small.
+    const QByteArray key = handle.toUpper();
+    for (size_t back = 1; back <= 3 && back <= ops_.size(); ++back) {
+        Op& op = ops_[ops_.size() - back];
+        if (op.kind == Kind::Insert && op.handle == key) {
+            op.data = {data};
+            return;
+        }
+    }
+    ops_.push_back({Kind::ExtendedData, {}, key, {}, {}, {}, 0, {}, {}, {data}});
+}
+
+void DrawingJournal::add3DPolyline(const std::vector<double>& vertices,
+                                   const std::vector<DxfExtendedData>& vertexData) {
+    ops_.push_back({Kind::Polyline, {}, {}, {}, {}, {}, 0, {}, vertices, vertexData});
 }
 
 void DrawingJournal::zoomExtents() {
@@ -51,6 +67,8 @@ QHash<QByteArray, QByteArray> DrawingJournal::replay(DxfDrawing& drawing) {
                     .toUpper();
             renamed.insert(op.handle, handle);
             op.handle = handle;
+            if (!op.data.empty())
+                drawing.setExtendedData(drawing.entityIndex(handle), op.data.front());
             const std::vector<int> attribs = drawing.attributesOf(drawing.entityIndex(handle));
             for (size_t i = 0; i < op.attributes.size() && i < attribs.size(); ++i) {
                 const QByteArray fresh = drawing.entity(attribs[i]).value(5).trimmed().toUpper();
@@ -75,8 +93,15 @@ QHash<QByteArray, QByteArray> DrawingJournal::replay(DxfDrawing& drawing) {
                 drawing.setAttributeText(i, op.text);
             break;
         }
+        case Kind::ExtendedData: {
+            const int i = indexOf(op.handle);
+            op.handle = renamed.value(op.handle, op.handle);
+            if (i >= 0)
+                drawing.setExtendedData(i, op.data.front());
+            break;
+        }
         case Kind::Polyline:
-            drawing.add3DPolyline(op.vertices);
+            drawing.add3DPolyline(op.vertices, op.data);
             break;
         }
     }

@@ -14,6 +14,8 @@
 #include <QHash>
 #include <QString>
 
+#include "dxf/pointdata.h"
+
 #include <array>
 #include <vector>
 
@@ -29,7 +31,9 @@ public:
                      const QByteArray& handle, const std::vector<QByteArray>& attributes);
     void setLayer(const QByteArray& insertHandle, const QString& layer);
     void setAttributeText(const QByteArray& attribHandle, const QString& text);
-    void add3DPolyline(const std::vector<double>& vertices);
+    void setExtendedData(const QByteArray& handle, const DxfExtendedData& data);
+    void add3DPolyline(const std::vector<double>& vertices,
+                       const std::vector<DxfExtendedData>& vertexData = {});
     void zoomExtents();
 
     bool empty() const { return ops_.empty() && !zoom_; }
@@ -45,7 +49,7 @@ public:
     QHash<QByteArray, QByteArray> replay(DxfDrawing& drawing);
 
 private:
-    enum class Kind { AddLayer, Insert, SetLayer, SetText, Polyline };
+    enum class Kind { AddLayer, Insert, SetLayer, SetText, Polyline, ExtendedData };
     struct Op {
         Kind kind;
         QString text; // layer name, attribute text or block path
@@ -56,6 +60,7 @@ private:
         double rotation = 0;
         std::vector<QByteArray> attributes;
         std::vector<double> vertices;
+        std::vector<DxfExtendedData> data; // the entity's (one) or each vertex's
     };
     std::vector<Op> ops_;
     bool zoom_ = false; // the extents were fitted: once more at the end of a replay

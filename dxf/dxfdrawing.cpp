@@ -538,8 +538,15 @@ void DxfDrawing::dropDanglingReferences(DxfObject& o) {
 }
 
 void DxfDrawing::ensureAppId(const QByteArray& name) {
+    // Each inserted point asks again: the table is searched once per name.
+    if (appIds_.contains(name))
+        return;
     const QByteArray key = upper(name);
-    if (key.isEmpty() || findEntry(doc_, "APPID", key))
+    if (key.isEmpty() || appIds_.contains(key))
+        return;
+    appIds_.insert(name);
+    appIds_.insert(key);
+    if (findEntry(doc_, "APPID", key))
         return;
     DxfObject entry{{T::tag(0, "APPID")}};
     if (modern_)
@@ -927,10 +934,13 @@ DxfObject DxfDrawing::seqEnd(const QByteArray& owner, const QByteArray& layer) {
     return o;
 }
 
-QByteArray DxfDrawing::add3DPolyline(const std::vector<double>& v) {
+QByteArray DxfDrawing::add3DPolyline(const std::vector<double>& v,
+                                     const std::vector<DxfExtendedData>& vertexData) {
     if (v.size() < 6 || v.size() % 3 != 0)
         throw DxfError(
             QStringLiteral("A 3D polyline needs at least two vertices of three coordinates each."));
+    if (!vertexData.empty() && vertexData.size() != v.size() / 3)
+        throw DxfError(QStringLiteral("A 3D polyline's vertex data must name every vertex."));
     for (double d : v)
         requireFinite(d);
     const QByteArray layer = encodeText(currentLayer());
@@ -957,6 +967,12 @@ QByteArray DxfDrawing::add3DPolyline(const std::vector<double>& v) {
                            T::tag(100, "AcDb3dPolylineVertex")};
         setPoint(vertex.tags, 10, {v[i], v[i + 1], v[i + 2]});
         vertex.tags.push_back(T::tag(70, "32"));
+        if (!vertexData.empty() && !vertexData[i / 3].empty()) {
+            ensureAppId(vertexData[i / 3].application.toLatin1());
+            const auto data =
+                PointDataXData::toTags(vertexData[i / 3], [this](const QString& t) { return encodeText(t); });
+            vertex.tags.insert(vertex.tags.end(), data.begin(), data.end());
+        }
         objects.push_back(std::move(vertex));
     }
     objects.push_back(seqEnd(handle, layer));
@@ -1011,6 +1027,29 @@ void DxfDrawing::setEntityLayer(int insertIndex, const QString& layer) {
     size_t after = static_cast<size_t>(insertIndex) + attribs.size() + 1;
     if (!attribs.empty() && after < objects.size() && objects[after].type() == "SEQEND")
         objects[after].set(8, spelled);
+    modified_ = true;
+}
+
+void DxfDrawing::setExtendedData(int index, const DxfExtendedData& data) {
+    if (data.empty())
+        return;
+    const QByteArray app = data.application.toLatin1();
+    std::vector<DxfTag>& tags = entities().objects.at(index).tags;
+    // Extended data comes last in an entity: the application's old group, from
+    // its 1001 to the next 1001 or the end, gives way to the new one.
+    for (size_t i = 0; i < tags.size(); ++i) {
+        if (tags[i].code != 1001 || upper(tags[i].value.trimmed()) != upper(app))
+            continue;
+        size_t end = i + 1;
+        while (end < tags.size() && tags[end].code != 1001)
+            ++end;
+        tags.erase(tags.begin() + static_cast<std::ptrdiff_t>(i),
+                   tags.begin() + static_cast<std::ptrdiff_t>(end));
+        break;
+    }
+    ensureAppId(app);
+    const auto fresh = PointDataXData::toTags(data, [this](const QString& t) { return encodeText(t); });
+    tags.insert(tags.end(), fresh.begin(), fresh.end());
     modified_ = true;
 }
 

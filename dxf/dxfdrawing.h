@@ -19,6 +19,7 @@
 // block. Text is UTF-8 from AC1021 on, before that the drawing's code page.
 #pragma once
 #include "dxf/dxfdocument.h"
+#include "dxf/pointdata.h"
 
 #include <QHash>
 #include <QSet>
@@ -79,7 +80,13 @@ public:
     QByteArray insertBlock(const QString& blockName, const std::array<double, 3>& point, double xScale,
                            double yScale, double zScale, double rotation);
     // A 3D polyline through x1, y1, z1, x2, ... (at least two vertices).
-    QByteArray add3DPolyline(const std::vector<double>& vertices);
+    // vertexData: none, or one entry per vertex, each vertex's extended data
+    // (an empty entry gives that vertex none).
+    QByteArray add3DPolyline(const std::vector<double>& vertices,
+                             const std::vector<DxfExtendedData>& vertexData = {});
+    // Gives the entity at index the extended data (registering its
+    // application), in place of what it held for that application.
+    void setExtendedData(int index, const DxfExtendedData& data);
 
     // Index of the model space entity with that handle (case-insensitive hex), or -1.
     int entityIndex(const QByteArray& handle) const;
@@ -179,5 +186,6 @@ private:
     QHash<QString, QString> blockByPath_;                       // absolute path -> block name
     QHash<QString, BlockInfo> blockInfo_;                       // upper-case block name -> what inserts need
     QHash<QByteArray, DxfBox> blockBoxes_;                      // upper-case block name -> extents
+    QSet<QByteArray> appIds_;             // application names known to be registered, as asked and upper case
     QHash<QByteArray, bool> handleKnown_; // upper-case handle -> an object of the drawing has it
 };

@@ -187,6 +187,11 @@ public:
             out.push_back(std::make_shared<AttributeRef>(session_, s->drawing->entity(i).value(5).trimmed()));
         return out;
     }
+    void SetXData(const DxfExtendedData& data) override {
+        auto s = lock(session_);
+        guarded(acadErrFailed, [&] { s->drawing->setExtendedData(index(*s), data); });
+        s->journal.setExtendedData(s->current(handle_), data);
+    }
 
 private:
     int index(const DxfSession& s) const {
@@ -218,9 +223,12 @@ public:
                                       attributes);
         return std::make_shared<BlockRef>(session_, handle);
     }
-    void Add3DPoly(const std::vector<double>& vertices) override {
-        guarded(acadErrInvalidArgument, [&] { return session_->drawing->add3DPolyline(vertices); });
-        session_->journal.add3DPolyline(vertices);
+    void Add3DPoly(const std::vector<double>& vertices) override { Add3DPolyWithData(vertices, {}); }
+    void Add3DPolyWithData(const std::vector<double>& vertices,
+                           const std::vector<DxfExtendedData>& vertexData) override {
+        guarded(acadErrInvalidArgument,
+                [&] { return session_->drawing->add3DPolyline(vertices, vertexData); });
+        session_->journal.add3DPolyline(vertices, vertexData);
     }
 
 private:

@@ -4,6 +4,9 @@
 // the same bytes, sections kept as text must give the same bytes and objects
 // as sections split into tags, and editing (new layer, block, references with
 // labels, polyline) must keep the drawing readable with its old text intact.
+// The point reader takes the same bytes: an error or points, never a crash,
+// and whatever the engine accepted and edited it reads too.
+#include "dxf/drawingpoints.h"
 #include "dxf/dxfdocument.h"
 #include "dxf/dxfdrawing.h"
 #include "render/dxfrender.h"
@@ -71,8 +74,14 @@ void asDrawing(const QByteArray& bytes) {
         const QByteArray handle = d.insertBlock(block, {1, 2, 3}, 1, 1, 1, 0.25);
         for (int a : d.attributesOf(d.entityIndex(handle)))
             d.setAttributeText(a, QStringLiteral("Caf\u00E9 \u20AC \u2116"));
+        PointData data;
+        data.zone = 33;
+        data.name = QStringLiteral("Caf\u00E9");
+        d.setExtendedData(d.entityIndex(handle), PointDataXData::toExtendedData(data));
         d.zoomExtents();
         QByteArray written = d.toBytes();
+        const DrawingPointsResult points = ReadDrawingPointsFromData(written, {{}, true});
+        check(points.ok());
         if (const DxfSection* e = spliced.section("ENTITIES"))
             check(written.contains(e->raw));
         DxfDrawing again = DxfDrawing::open(written);
@@ -119,5 +128,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     asDrawing(bytes);
     asBlock(bytes);
+    const DrawingPointsResult points = ReadDrawingPointsFromData(bytes, {{}, true});
+    check(points.ok() || points.points.empty());
     return 0;
 }

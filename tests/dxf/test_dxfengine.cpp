@@ -2,6 +2,7 @@
 // The built-in drawing engine: what it writes must read back in ezdxf exactly
 // as written and pass a structural check of its own tags; what a drawing held
 // before must survive byte for byte; refused drawings must stay untouched.
+#include "dxf/drawingpoints.h"
 #include "dxf/dxfdocument.h"
 #include "dxf/dxfengine.h"
 #include "support/drawingfixture.h"
@@ -357,7 +358,10 @@ TEST_F(DxfEngineTest, ChangesNotYetWrittenAreMadeAgainOnAnotherProgramsVersionAn
     doc->Layers()->Add(QStringLiteral("Pending"));
     auto ref = doc->ModelSpace()->InsertBlock({2, 2, 0}, flag(), 1, 1, 1, 0);
     ref->setLayer(QStringLiteral("Pending"));
-    doc->ModelSpace()->Add3DPoly({0, 0, 0, 5, 5, 5});
+    PointData placed{17, QLatin1Char('S'), false, {}, "WP2", "pending", "a"};
+    ref->SetXData(PointDataXData::toExtendedData(placed));
+    PointData vertex{{}, {}, true, "EPSG:2274", "V1", "", ""};
+    doc->ModelSpace()->Add3DPolyWithData({0, 0, 0, 5, 5, 5}, {PointDataXData::toExtendedData(vertex), {}});
     const QString given = ref->Handle();
     // Meanwhile another program writes the drawing, its new line taking the
     // very handle given out here for the pending block.
@@ -386,6 +390,14 @@ TEST_F(DxfEngineTest, ChangesNotYetWrittenAreMadeAgainOnAnotherProgramsVersionAn
     EXPECT_EQ(inserts[1].toObject().value("handle").toString(), ref->Handle());
     EXPECT_EQ(inserts[1].toObject().value("attribs").toArray()[0].toArray()[1].toString(), "kept");
     EXPECT_EQ(r.value("polylines").toArray().size(), 1);
+    // Their extended data is made again with them.
+    const DrawingPointsResult points = ReadDrawingPoints(path, {{}, true});
+    ASSERT_EQ(points.points.size(), 4u);
+    EXPECT_FALSE(points.points[0].data);
+    EXPECT_EQ(points.points[1].handle, ref->Handle());
+    EXPECT_EQ(points.points[1].data, placed);
+    EXPECT_EQ(points.points[2].data, vertex);
+    EXPECT_FALSE(points.points[3].data);
 }
 
 TEST_F(DxfEngineTest, AFailedSaveKeepsTheChangesAndSaysWhy) {

@@ -167,29 +167,8 @@ QByteArray withValues(const QByteArray& file, const QHash<QString, QString>& val
 
 } // namespace
 
-namespace {
-QHash<QString, QString>& overrides() {
-    static QHash<QString, QString> values;
-    return values;
-}
-QString overrideKey(const QString& app, const QString& section, const QString& key) {
-    return app + QLatin1Char('\n') + section + QLatin1Char('/') + key;
-}
-} // namespace
-
-void OverrideSetting(const QString& app, const QString& section, const QString& key, const QString& value) {
-    overrides().insert(overrideKey(app, section, key), value);
-}
-
-void ClearSettingOverrides() {
-    overrides().clear();
-}
-
 QString GetSetting(const QString& app, const QString& section, const QString& key,
                    const QString& defaultValue) {
-    if (!overrides().isEmpty())
-        if (auto it = overrides().constFind(overrideKey(app, section, key)); it != overrides().constEnd())
-            return *it;
     {
         Session& s = session();
         std::lock_guard<std::mutex> g(s.lock);

@@ -35,9 +35,3 @@ void ShowSettingSaved(const SettingSaved& result);
 
 // Path of the INI file that holds app's settings.
 QString SettingsFilePath(const QString& app);
-
-// A value this process reads in place of the stored one, without writing it
-// to the store (the command line's choices for one run). GetSetting returns it
-// until ClearSettingOverrides().
-void OverrideSetting(const QString& app, const QString& section, const QString& key, const QString& value);
-void ClearSettingOverrides();

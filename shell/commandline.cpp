@@ -337,7 +337,6 @@ int insertIntoDrawing(WaypointRows& grid, const QString& path, const DrawingOpti
     int status = kAllWent;
     auto finish = [&](int s) {
         SetAcadAutomation(nullptr);
-        ClearSettingOverrides();
         return s;
     };
     if (!points.crsProblem.isEmpty() || !points.connected || !points.layerProblem.isEmpty()) {

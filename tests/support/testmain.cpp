@@ -23,7 +23,6 @@ class FreshSettings final : public ::testing::EmptyTestEventListener {
 public:
     explicit FreshSettings(const QString& folder) : folder_(folder) {}
     void OnTestStart(const ::testing::TestInfo&) override {
-        ClearSettingOverrides();
         const QDir dir(folder_);
         for (const QFileInfo& entry :
              dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {

@@ -2,7 +2,8 @@
 // 10,000 labelled point insertions into one drawing of the built-in engine,
 // shown in its window, the file written at the end, through the surface the
 // insertion commands use (one ConnectAcad, InsertLabelledBlock per point, one
-// Commit) and through the classic calls (InsertPointBlock + SetBlockAttribute,
+// Commit, each block with the extended data Insert All gives it) and through
+// the classic calls (InsertPointBlock + SetBlockAttribute,
 // connecting again per call): into a new (R12) drawing and into an R2018
 // drawing of about KORVEL_BENCH_BASE_MB megabytes (20 unless set; 0: empty)
 // that ezdxf wrote; beside ezdxf doing the same job on the same drawing
@@ -12,6 +13,7 @@
 #include "cad/drawingview.h"
 #include "cad/drawingwindow.h"
 #include "dxf/dxfengine.h"
+#include "dxf/pointdata.h"
 #include "platform/settings.h"
 
 #include <QApplication>
@@ -81,9 +83,14 @@ int main(int argc, char** argv) {
             for (int i = 0; i < count; ++i) {
                 const QString label = QStringLiteral("WP%1").arg(i);
                 if (command) {
+                    PointData placed;
+                    placed.zone = 15;
+                    placed.hemisphere = QLatin1Char('N');
+                    placed.name = label;
+                    placed.icon = QStringLiteral("a");
                     if (!acad.InsertLabelledBlock({i * 1.5, (i % 100) * 2.0, 0.0}, flag,
                                                   QStringLiteral("POINTS"), QStringLiteral("TRANSFERTEXT"),
-                                                  label))
+                                                  label, PointDataXData::toExtendedData(placed)))
                         ++failed;
                     continue;
                 }

@@ -2,7 +2,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # ezdxf doing the drawing engine's benchmark job: one R12 drawing (or the drawing
 # BASE, read first, when given), the block of a block drawing file defined once,
-# N inserts each with the block's attributes (text set), file written at the end.
+# N inserts each with the block's attributes (text set) and the extended data the
+# program gives each point it inserts (application KORVEL_TRANSFER: zone, hemisphere,
+# unit, name, message, icon), file written at the end.
 # Prints the seconds taken, one number.
 #   bench_cad_ezdxf.py BLOCK OUT N [BASE]
 #   bench_cad_ezdxf.py --base OUT MB     writes an R2018 drawing of about MB
@@ -38,11 +40,15 @@ def main():
     importer.finalize()
     if "POINTS" not in doc.layers:
         doc.layers.add("POINTS")
+    if "KORVEL_TRANSFER" not in doc.appids:
+        doc.appids.new("KORVEL_TRANSFER")
     msp = doc.modelspace()
     for i in range(count):
         ref = msp.add_blockref("FLAG", (i * 1.5, (i % 100) * 2.0), dxfattribs={"layer": "POINTS"})
         for a in attdefs:
             ref.add_attrib(a.dxf.tag, "WP%05d" % i, a.dxf.insert + ref.dxf.insert)
+        ref.set_xdata("KORVEL_TRANSFER", [(1070, 15), (1000, "N"), (1000, "m"), (1000, "WP%05d" % i),
+                                          (1000, ""), (1000, "a")])
     doc.header["$EXTMIN"], doc.header["$EXTMAX"] = (0, 0, 0), (count * 1.5, 200, 0)
     doc.saveas(out_path)
     print("%.3f" % (time.perf_counter() - start))

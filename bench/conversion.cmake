@@ -16,3 +16,7 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/bench_zenobar_batch.sh ${KORVEL_BIN_DIR
 configure_file(${CMAKE_CURRENT_LIST_DIR}/bench_zenobar_inverse.sh ${KORVEL_BIN_DIR}/bench_zenobar_inverse COPYONLY
                FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ
                                 WORLD_EXECUTE)
+# The command line's --convert beside ezdxf and gpsbabel.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/bench_convert.sh ${KORVEL_BIN_DIR}/bench_convert COPYONLY
+               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ
+                                WORLD_EXECUTE)

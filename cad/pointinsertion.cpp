@@ -12,6 +12,7 @@
 #include "rules/rulesdb.h"
 #include "table/waypointrows.h"
 
+#include <QHash>
 #include <QStringList>
 #include <QVariantList>
 
@@ -311,6 +312,15 @@ InsertionReport InsertPoints(WaypointRows& grid, const InsertionContext& context
     if (!report.layerProblem.isEmpty())
         return report;
     const QString defaultBlock = DefaultBlockPath();
+    // Whether each block drawing exists, asked of the file system once per
+    // command: thousands of rows name the same few blocks.
+    QHash<QString, bool> blockExists;
+    auto existingBlock = [&blockExists](const QString& path) {
+        auto it = blockExists.constFind(path);
+        if (it == blockExists.constEnd())
+            it = blockExists.insert(path, FileExists(path));
+        return *it;
+    };
     const bool labelIsMessage = o.strAttribute != QLatin1String("Name") &&
                                 o.strAttribute != QLatin1String("Message && Name") &&
                                 o.strAttribute != QLatin1String("Name && Message");
@@ -356,7 +366,7 @@ InsertionReport InsertPoints(WaypointRows& grid, const InsertionContext& context
             QString& asked = labelIsMessage ? strMessage : copy;
             blockPath = context.checkRules ? context.checkRules(asked) : defaultBlock;
         }
-        if (blockPath.isEmpty() || !FileExists(blockPath))
+        if (blockPath.isEmpty() || !existingBlock(blockPath))
             blockPath = defaultBlock;
 
         if (!position->elevationRead)

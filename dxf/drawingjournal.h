@@ -17,6 +17,7 @@
 #include "dxf/pointdata.h"
 
 #include <array>
+#include <deque>
 #include <vector>
 
 class DxfDrawing;
@@ -62,6 +63,6 @@ private:
         std::vector<double> vertices;
         std::vector<DxfExtendedData> data; // the entity's (one) or each vertex's
     };
-    std::vector<Op> ops_;
-    bool zoom_ = false; // the extents were fitted: once more at the end of a replay
+    std::deque<Op> ops_; // a deque: thousands of records are appended per command, none is moved
+    bool zoom_ = false;  // the extents were fitted: once more at the end of a replay
 };

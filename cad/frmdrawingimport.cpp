@@ -38,7 +38,8 @@ frmDrawingImport::frmDrawingImport(QWidget* parent, const QString& fileName, con
     setObjectName(QStringLiteral("frmDrawingImport"));
 
     lblFile = new QLabel(
-        QStringLiteral("%1 holds no positions of its own.\nWhere do its coordinates lie?").arg(fileName),
+        QStringLiteral("%1 holds points this program did not place.\nWhere do its coordinates lie?")
+            .arg(fileName),
         this);
 
     placement_ = new QWidget(this);
@@ -50,9 +51,10 @@ frmDrawingImport::frmDrawingImport(QWidget* parent, const QString& fileName, con
     optNorth = new QRadioButton(QStringLiteral("North"), zoneFrame);
     optSouth = new QRadioButton(QStringLiteral("South"), zoneFrame);
     zoneBox->addWidget(new QLabel(QStringLiteral("Zone #"), zoneFrame), 0, 0);
-    zoneBox->addWidget(txtZone, 0, 1);
+    zoneBox->addWidget(txtZone, 0, 1, Qt::AlignLeft);
     zoneBox->addWidget(optNorth, 1, 0);
     zoneBox->addWidget(optSouth, 1, 1);
+    zoneBox->setColumnStretch(2, 1);
 
     auto* unitFrame = new QGroupBox(QStringLiteral("Units"), placement_);
     auto* unitBox = new QVBoxLayout(unitFrame);

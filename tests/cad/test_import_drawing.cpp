@@ -78,8 +78,8 @@ TEST_F(ImportDrawing, ADrawingWithoutOwnDataIsPlacedByTheDialogOrNotAtAll) {
     const int before = grid.Rows();
     f.blnSaved = true;
 
-    // A zone out of range and no layer checked are refused with the dialog
-    // kept open; then zone 16 N, metres, "Sites" only.
+    // A zone out of range, a code PROJ does not know and no layer checked are
+    // refused with the dialog kept open; then zone 16 N, metres, "Sites" only.
     int step = 0;
     QStringList layersShown;
     auto answer = std::make_unique<DialogScript>([&](frmDrawingImport& d) {
@@ -94,6 +94,13 @@ TEST_F(ImportDrawing, ADrawingWithoutOwnDataIsPlacedByTheDialogOrNotAtAll) {
             break;
         case 1:
             d.txtZone->setText("16");
+            d.txtCrs->setText("EPSG:999999");
+            EXPECT_FALSE(d.txtZone->isEnabled()) << "a code replaces the zone";
+            d.cmdOK->click();
+            break;
+        case 2:
+            d.txtCrs->clear();
+            EXPECT_TRUE(d.txtZone->isEnabled());
             for (int i = 0; i < d.lstLayers->count(); ++i)
                 d.lstLayers->item(i)->setCheckState(Qt::Unchecked);
             d.cmdOK->click();
@@ -105,13 +112,16 @@ TEST_F(ImportDrawing, ADrawingWithoutOwnDataIsPlacedByTheDialogOrNotAtAll) {
             d.cmdOK->click();
         }
     });
-    prompts.answerMessage().answerMessage();
+    prompts.answerMessage().answerMessage().answerMessage();
     ASSERT_TRUE(f.ImportFile(site));
     EXPECT_EQ(answer->shown, 1);
     answer.reset();
-    EXPECT_EQ(step, 3);
-    EXPECT_EQ(prompts.messages(), (QStringList{"UTM zones run from 1 to 60.",
-                                               "Please check at least one layer to read points from."}));
+    EXPECT_EQ(step, 4);
+    const QStringList told = prompts.messages();
+    ASSERT_EQ(told.size(), 3);
+    EXPECT_EQ(told[0], "UTM zones run from 1 to 60.");
+    EXPECT_TRUE(told[1].contains("999999")) << told[1].toStdString();
+    EXPECT_EQ(told[2], "Please check at least one layer to read points from.");
     EXPECT_TRUE(layersShown.contains("Sites") && layersShown.contains("Other"))
         << layersShown.join(",").toStdString();
     ASSERT_EQ(tableNames(grid, before), (QStringList{"GATE", "WELL 2"}));

@@ -196,3 +196,21 @@ TEST(DrawingImport, RefusalsNameTheFileAndTheReason) {
     EXPECT_FALSE(r.ok);
     EXPECT_TRUE(r.rows.empty());
 }
+
+TEST(DrawingImport, AnswersAreRememberedInTheSettings) {
+    QSettings(SettingsFilePath(QStringLiteral("Korvel Transfer")), QSettings::IniFormat).clear();
+    DrawingImportOptions o = StoredDrawingImportOptions();
+    EXPECT_EQ(o.zone, 0);
+    EXPECT_TRUE(o.metric);
+    EXPECT_TRUE(o.layers.isEmpty());
+    o.zone = 56;
+    o.south = true;
+    o.metric = false;
+    o.crs = QStringLiteral("EPSG:27700");
+    o.layers = QStringList{QStringLiteral("Survey points"), QStringLiteral("A,B")};
+    o.vertices = true;
+    EXPECT_TRUE(SaveDrawingImportOptions(o).ok);
+    const DrawingImportOptions back = StoredDrawingImportOptions();
+    EXPECT_EQ(std::tuple(back.zone, back.south, back.metric, back.crs, back.layers, back.vertices),
+              std::tuple(o.zone, o.south, o.metric, o.crs, o.layers, o.vertices));
+}

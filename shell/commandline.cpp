@@ -2,6 +2,7 @@
 #include "shell/commandline.h"
 
 #include "cad/acadstuff.h"
+#include "cad/drawingimport.h"
 #include "cad/insertionsettings.h"
 #include "cad/pointinsertion.h"
 #include "crs/coordinatesystem.h"
@@ -57,6 +58,18 @@ const char* const kUsage =
     "                                                         with --receive, instead of the model\n"
     "                                                         the receiver reports\n"
     "        --line                                           also a 3D polyline through all rows\n"
+    "  korvel-transfer --convert DRAWING.dxf OUTPUT [options]\n"
+    "      Reads the design points of a drawing (blocks, POINTs; model space) into\n"
+    "      waypoints and writes OUTPUT (.gps .gpx .csv .kml). Points this program\n"
+    "      inserted are placed as they were inserted and keep their name, message\n"
+    "      and icon; the others need the grid they were drawn in:\n"
+    "        --zone N [--south]                               UTM zone 1..60 (--south: southern\n"
+    "                                                         hemisphere northings)\n"
+    "        --metres | --feet                                drawing units (default metres)\n"
+    "        --crs CODE                                       a projected coordinate system of PROJ's\n"
+    "                                                         database instead of UTM\n"
+    "        --layer NAME                                     only this layer (repeatable)\n"
+    "        --vertices                                       polyline vertices count as points\n"
     "  korvel-transfer --receive waypoints|track OUTPUT [--port DEVICE]\n"
     "      Finds the receiver as GPS > Connect does (or only on DEVICE), downloads the\n"
     "      waypoints or the track and writes OUTPUT by its extension (the drawing\n"
@@ -129,6 +142,9 @@ struct DrawingOptions {
     std::optional<int> zone;
     std::optional<QString> crs; // a coordinate system's code, or "utm" for the built-in UTM
     bool line = false;
+    // A drawing as input: every --layer given, --south, --vertices.
+    QStringList layers;
+    bool south = false, vertices = false;
     bool any() const { return attribute || block || layer || model || metric || zone || crs || line; }
 };
 
@@ -180,6 +196,7 @@ std::optional<Arguments> parse(const QStringList& args) {
             if (!value(&v) || v.trimmed().isEmpty())
                 return bad(QStringLiteral("--layer takes a layer name"));
             a.drawing.layer = v;
+            a.drawing.layers << v;
         } else if (arg == QLatin1String("--metres") || arg == QLatin1String("--meters")) {
             a.drawing.metric = true;
         } else if (arg == QLatin1String("--feet")) {
@@ -204,6 +221,10 @@ std::optional<Arguments> parse(const QStringList& args) {
                 return bad(QStringLiteral("--model takes a receiver model name, such as a folder name in "
                                           "Support/Inserts"));
             a.drawing.model = v;
+        } else if (arg == QLatin1String("--south")) {
+            a.drawing.south = true;
+        } else if (arg == QLatin1String("--vertices")) {
+            a.drawing.vertices = true;
         } else if (arg == QLatin1String("--line")) {
             a.drawing.line = true;
         } else if (arg == QLatin1String("--port")) {
@@ -234,6 +255,21 @@ std::optional<Arguments> parse(const QStringList& args) {
     a.output = positional.at(1);
     const QString ext = QFileInfo(a.output).suffix().toLower();
     const bool drawing = ext == QLatin1String("dxf");
+    const bool fromDrawing =
+        a.mode == QLatin1String("convert") && QFileInfo(a.input).suffix().toLower() == QLatin1String("dxf");
+    if (!fromDrawing && (a.drawing.south || a.drawing.vertices || (!drawing && a.drawing.layer)))
+        return bad(QStringLiteral("--south, --vertices and --layer go with a .dxf input (--layer also with a "
+                                  ".dxf output)"));
+    if (fromDrawing) {
+        if (drawing)
+            return bad(QStringLiteral("%1: a drawing's points are written to .gps, .gpx, .csv or .kml")
+                           .arg(a.output));
+        if (a.drawing.attribute || a.drawing.block || a.drawing.model || a.drawing.line)
+            return bad(QStringLiteral("--label, --block, --model and --line go with a .dxf output"));
+        if (a.drawing.crs && a.drawing.south)
+            return bad(
+                QStringLiteral("--crs %1 gives the grid: it goes without --south").arg(*a.drawing.crs));
+    }
     const InterchangeFormat* format = FormatForPath(a.output);
     if (!drawing && ext != QLatin1String("gps") && !(format && format->write))
         return bad(QStringLiteral("%1: the output's extension must be .gps, .gpx, .csv, .kml or .dxf")
@@ -250,13 +286,14 @@ std::optional<Arguments> parse(const QStringList& args) {
             return bad(QString::fromStdString(e.what()));
         }
     }
-    if (!drawing && a.drawing.any())
+    if (!drawing && !fromDrawing && a.drawing.any())
         return bad(QStringLiteral("the drawing options go with a .dxf output"));
     if (a.mode == QLatin1String("convert")) {
         const QString in = QFileInfo(a.input).suffix().toLower();
-        if (in != QLatin1String("gps") && !FormatForPath(a.input))
-            return bad(QStringLiteral("%1: the input's extension must be .gps, .gpx, .csv, .kml or .kmz")
-                           .arg(a.input));
+        if (in != QLatin1String("gps") && in != QLatin1String("dxf") && !FormatForPath(a.input))
+            return bad(
+                QStringLiteral("%1: the input's extension must be .gps, .gpx, .csv, .kml, .kmz or .dxf")
+                    .arg(a.input));
     }
     return a;
 }
@@ -426,9 +463,45 @@ int writeTable(WaypointRows& grid, const Arguments& a, int leftOutBefore, const 
     return leftOut > 0 ? kSomeLeftOut : kAllWent;
 }
 
+// Reads the design points of the drawing a.input into grid. Returns the rows
+// left out, or nothing when the drawing gave no rows to write (said on stderr).
+std::optional<int> readDrawing(const Arguments& a, WaypointRows& grid) {
+    const DrawingOptions& o = a.drawing;
+    DrawingImportOptions options;
+    if (o.crs && o.crs->compare(QLatin1String("utm"), Qt::CaseInsensitive) != 0)
+        options.crs = *o.crs;
+    options.zone = o.zone.value_or(0);
+    options.south = o.south;
+    options.metric = o.metric.value_or(true);
+    options.layers = o.layers;
+    options.vertices = o.vertices;
+    const DrawingImportResult read = ReadDrawingRows(a.input, options);
+    if (!read.ok) {
+        err(read.needsOptions ? read.error + QStringLiteral(" (--zone N, with --south for the southern "
+                                                            "hemisphere, or --crs CODE)")
+                              : read.error);
+        return std::nullopt;
+    }
+    if (const QString notes = DrawingImportNotes(read); !notes.isEmpty())
+        err(notes);
+    if (read.rows.empty() && read.leftOut > 0) {
+        err(QStringLiteral("Nothing was written to \"%1\": no point of \"%2\" could be used.")
+                .arg(a.output, a.input));
+        return std::nullopt;
+    }
+    AppendRowsToTable(grid, read.rows);
+    return read.leftOut;
+}
+
 int convert(const Arguments& a, WaypointRows& grid) {
     int leftOut = 0;
-    if (QFileInfo(a.input).suffix().toLower() == QLatin1String("gps")) {
+    const QString in = QFileInfo(a.input).suffix().toLower();
+    if (in == QLatin1String("dxf")) {
+        const std::optional<int> drawn = readDrawing(a, grid);
+        if (!drawn)
+            return kFailed;
+        leftOut = *drawn;
+    } else if (in == QLatin1String("gps")) {
         // Opening a points file creates a missing one; a conversion must not.
         if (!QFileInfo::exists(a.input)) {
             err(QStringLiteral("\"%1\" could not be read: there is no such file.").arg(a.input));

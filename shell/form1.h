@@ -55,8 +55,10 @@ public:
     // (false) the table holds what was read before it, there is no current
     // file, and rows read count as unsaved.
     bool OpenFile(const QString& strFile);
-    // Appends the waypoints of a GPX, CSV or KML file to the table
-    // (form1_interchange.cpp); false after a message when nothing could be read.
+    // Appends the waypoints of a GPX, CSV or KML file, or the points of a DXF
+    // drawing, to the table (form1_interchange.cpp); false after a message
+    // when nothing could be read, and when the user cancelled a drawing's
+    // placement.
     bool ImportFile(const QString& path);
 
     // Replaces the serial port (tests install a fake or a port on a pty).
@@ -186,6 +188,8 @@ protected:
 
 private:
     void buildMenus();
+    // ImportFile for a .dxf: asks where the drawing lies when it does not say.
+    bool importDrawing(const QString& path);
     // While the table is unsaved, asks "Do you want to save changes?" (Yes, No,
     // Cancel); Yes runs Save, or Save As when there is no current file
     // (form1_files.cpp). True when the caller may drop the table: nothing was

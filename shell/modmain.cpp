@@ -61,7 +61,8 @@ Form1* StartUp(const QStringList& arguments) {
     const bool loaded = LoadForm(form);
     if (loaded) {
         const QString path = CommandLinePath(commandLine);
-        if (!path.isEmpty() && FormatForPath(path))
+        if (!path.isEmpty() &&
+            (FormatForPath(path) || path.endsWith(QStringLiteral(".dxf"), Qt::CaseInsensitive)))
             form->ImportFile(path); // into the new, empty table; Save asks for a name
         else if (!path.isEmpty()) {
             // A points file becomes the current file, which Save writes back to.

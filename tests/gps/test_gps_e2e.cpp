@@ -1,15 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // End to end: the real QSerialPort over pseudo-terminals against magellan-sim.
+#include "cad/drawingimport.h"
 #include "gps/gpsdevice.h"
 #include "gps/progressview.h"
 #include "gps/receivedpoints.h"
 #include "gps/serialcommport.h"
 #include "gps/waypointtransfer.h"
 #include "platform/settings.h"
+#include "shell/interchangetable.h"
 #include "simulator.h"
 #include "support/scriptedprompts.h"
 #include "support/shownresults.h"
+#include "support/sitedrawing.h"
 #include "support/tablerows.h"
+#include "support/utmreference.h"
 #include "table/waypointrows.h"
 
 #include <QElapsedTimer>
@@ -708,4 +712,50 @@ TEST(GpsEndToEnd, LinesBeforeARefusalAreKept) {
                                               "added to the list."});
     EXPECT_EQ(AppendReceivedPoints(r.grid, r.device.receivedDataLines()).added, 3);
     EXPECT_EQ(r.grid.TextMatrix(3, 1), QStringLiteral("WP002"));
+}
+
+// Points of a drawing another program wrote, placed by the zone the user gives
+// (56 south, feet), reach the receiver and come back by name at the positions
+// GeographicLib's inverse gives for the drawing's coordinates.
+TEST(GpsEndToEnd, DrawingPointsUploadAndComeBack) {
+    ConnectedReceiver r(0, 0);
+    const double at[][2] = {{-33.86, 151.21}, {-34.02, 150.75}, {-33.5, 152.9}};
+    const QStringList names{"CAMP 1", "OUTLET", "TANK"};
+    std::vector<SitePoint> points;
+    for (int i = 0; i < 3; ++i) {
+        const auto en = UtmExactGrid(at[i][0], at[i][1], 56, true, false);
+        // Hundredths of a foot, as a drawing holds them.
+        points.push_back({names[i], std::round(en[0] * 100) / 100, std::round(en[1] * 100) / 100, 30.0});
+    }
+    const QString path = r.dir.filePath("site.dxf");
+    ASSERT_TRUE(WriteSiteDrawing(path, points));
+    DrawingImportOptions options;
+    options.zone = 56;
+    options.south = true;
+    options.metric = false;
+    const DrawingImportResult read = ReadDrawingRows(path, options);
+    ASSERT_TRUE(read.ok) << read.error.toStdString();
+    ASSERT_EQ(read.rows.size(), 3u);
+    AppendRowsToTable(r.grid, read.rows);
+    for (int row = 1; row < r.grid.Rows(); ++row)
+        r.grid.setMarked(row, true);
+
+    ScriptedPrompts prompts;
+    prompts.answerMessage();
+    EXPECT_EQ(UploadShown(r.grid, r.device).uploaded, 3);
+    EXPECT_EQ(prompts.messages(), QStringList{QStringLiteral("All waypoints were uploaded.")});
+    ASSERT_TRUE(Shown(r.device.ReceiveWaypoints()));
+    WaypointRows back;
+    back.setCols(7);
+    back.setRows(1);
+    ASSERT_EQ(AppendReceivedPoints(back, r.device.receivedDataLines()).added, 3);
+    for (int i = 0; i < 3; ++i) {
+        double lat = 0, lon = 0;
+        UtmExact().Reverse(6.0 * 56 - 183, points[size_t(i)].easting / 3.28083 - 500000,
+                           points[size_t(i)].northing / 3.28083 - 10000000, lat, lon);
+        EXPECT_EQ(back.TextMatrix(i + 1, 1), names[i]);
+        // The receiver keeps thousandths of a minute; the program's inverse is within a millimetre.
+        EXPECT_NEAR(back.TextMatrix(i + 1, 2).toDouble(), lat, kThousandthMinute / 2 + 1e-8) << i;
+        EXPECT_NEAR(back.TextMatrix(i + 1, 3).toDouble(), lon, kThousandthMinute / 2 + 1e-8) << i;
+    }
 }

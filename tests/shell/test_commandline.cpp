@@ -689,3 +689,77 @@ TEST_F(CommandLine, ACoordinateSystemPlacesPointsAsCs2csDoes) {
         EXPECT_FALSE(QFile::exists(path("no.dxf")));
     }
 }
+
+// A drawing ezdxf wrote, in UTM zone 56 south in feet: a labelled block, a
+// POINT and a 3D polyline, on two layers (tests/cad/importdrawings.py).
+TEST_F(CommandLine, ConvertsADrawingsDesignPointsAsOgrinfoReadsThem) {
+    const double places[][3] = {
+        {-33.9, 151.2, 3}, {-33.85, 151.25, 40}, {-34.0, 151.0, 99}, {-33.8, 151.3, 1}};
+    QJsonArray at;
+    for (const auto& p : places) {
+        const auto grid = UtmExactGrid(p[0], p[1], 56, true, false);
+        at.append(QJsonArray{grid[0], grid[1], p[2] * 3.28083});
+    }
+    const QJsonObject spec{
+        {"version", "R2000"},
+        {"entities",
+         QJsonArray{
+             QJsonObject{{"kind", "block"},
+                         {"layer", "Sites"},
+                         {"at", at[0]},
+                         {"attribs", QJsonArray{QJsonArray{"TRANSFERTEXT", "HARBOUR MASTER"}}}},
+             QJsonObject{{"kind", "point"}, {"layer", "Sites"}, {"at", at[1]}},
+             QJsonObject{{"kind", "poly3d"}, {"layer", "Lines"}, {"points", QJsonArray{at[2], at[3]}}}}}};
+    const ToolRun made =
+        RunTool("/usr/bin/python3", {KORVEL_SOURCE_DIR "/tests/cad/importdrawings.py", path("site.dxf"),
+                                     QString::fromUtf8(QJsonDocument(spec).toJson())});
+    ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+    const QStringList handles = QString::fromUtf8(made.out).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(handles.size(), 3);
+
+    // Without the grid nothing is written.
+    ToolRun r = korvel({"--convert", path("site.dxf"), path("site.gpx"), "--feet"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("name the UTM zone (and hemisphere)")) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(path("site.gpx")));
+    for (const QStringList& args :
+         {QStringList{"--convert", path("site.dxf"), path("site.dxf"), "--zone", "56"},
+          QStringList{"--convert", path("site.dxf"), path("x.gpx"), "--crs", "EPSG:27700", "--south"},
+          QStringList{"--convert", path("site.dxf"), path("x.gpx"), "--zone", "56", "--line"}}) {
+        EXPECT_EQ(korvel(args).exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_FALSE(QFile::exists(path("x.gpx")));
+    }
+
+    r = korvel(
+        {"--convert", path("site.dxf"), path("site.gpx"), "--zone", "56", "--south", "--feet", "--vertices"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(QString::fromUtf8(r.out).trimmed(), "4 waypoints written to " + path("site.gpx"));
+    EXPECT_EQ(r.err, "korvel-transfer: 1 name is longer than the receiver keeps (8 characters) and will be "
+                     "shortened on upload.\n");
+    const ToolRun info = RunTool("ogrinfo", {"-q", "-al", path("site.gpx"), "waypoints"});
+    ASSERT_EQ(info.exitCode, 0) << info.err.toStdString();
+    const QRegularExpression point(R"(POINT \(([-0-9.e]+) ([-0-9.e]+)\))");
+    const QRegularExpression name(R"(name \(String\) = (.*))");
+    const QString text = QString::fromUtf8(info.out);
+    QStringList names;
+    int i = 0;
+    for (auto m = point.globalMatch(text); m.hasNext(); ++i) {
+        const auto p = m.next();
+        ASSERT_LT(i, 4);
+        EXPECT_NEAR(p.captured(2).toDouble(), places[i][0], 1e-9) << i;
+        EXPECT_NEAR(p.captured(1).toDouble(), places[i][1], 1e-9) << i;
+    }
+    EXPECT_EQ(i, 4);
+    for (auto m = name.globalMatch(text); m.hasNext();)
+        names << m.next().captured(1).trimmed();
+    EXPECT_EQ(names, QStringList({"HARBOUR MASTER", handles[1], handles[2] + "-1", handles[2] + "-2"}));
+
+    // One layer (names compared without regard to case).
+    r = korvel({"--convert", path("site.dxf"), path("lines.csv"), "--zone", "56", "--south", "--feet",
+                "--vertices", "--layer", "lines"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+    EXPECT_EQ(rowsOf(path("lines.csv")).size(), 2u);
+    EXPECT_EQ(korvel({"--convert", path("lines.csv"), path("y.gpx"), "--south"}).exitCode, 2);
+    EXPECT_FALSE(QFile::exists(path("y.gpx")));
+}

@@ -42,7 +42,7 @@ TEST(Form1Interchange, ImportAppendsAndExportTakesTheMarkedRows) {
     EXPECT_EQ(form.findChild<QLabel*>("StatusMessage")->text(), "1 row added from in.gpx.");
     ASSERT_EQ(prompts.messages().size(), 1);
     EXPECT_TRUE(prompts.messages()[0].startsWith("2 point(s) in")) << prompts.messages()[0].toStdString();
-    EXPECT_EQ(prompts.prompts()[0].file.filters.size(), 4);
+    EXPECT_EQ(prompts.prompts()[0].file.filters.size(), 5);
 
     // A bad file: one message, the table as it was.
     QFile(dir.filePath("bad.csv")).open(QIODevice::WriteOnly);

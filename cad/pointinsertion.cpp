@@ -259,7 +259,8 @@ std::optional<CoordinateSystem> chosenSystem(const InsertionOptions& o, Insertio
 }
 
 // How a row's point was placed, for the drawing's extended data.
-DxfExtendedData placement(const InsertionOptions& o, const RowPosition& p, const WaypointRows& grid, int row) {
+DxfExtendedData placement(const InsertionOptions& o, const RowPosition& p, const WaypointRows& grid,
+                          int row) {
     PointData d;
     if (o.strCrs.isEmpty()) {
         d.zone = p.zone;

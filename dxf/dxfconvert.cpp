@@ -483,6 +483,10 @@ QByteArray codecName(const QByteArray& codepage) {
 QByteArray encodeText(const QString& text, const QByteArray& version, const QByteArray& codepage) {
     if (isUtf8(version))
         return text.toUtf8();
+    // Plain ASCII is the same bytes in every code page a drawing names, and it
+    // is nearly all a drawing's text: no per-character work for it.
+    if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; }))
+        return text.toLatin1();
     const QByteArray codec = codecName(codepage);
     QByteArray out;
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -522,6 +526,9 @@ QByteArray encodeText(const QString& text, const QByteArray& version, const QByt
 QString decodeText(const QByteArray& bytes, const QByteArray& version, const QByteArray& codepage) {
     if (isUtf8(version))
         return QString::fromUtf8(bytes);
+    // ASCII without a backslash (no \U+ escape) reads the same in every code page.
+    if (std::all_of(bytes.cbegin(), bytes.cend(), [](char c) { return uchar(c) < 0x80 && c != '\\'; }))
+        return QString::fromLatin1(bytes);
     const QByteArray codec = codecName(codepage);
     QString text;
     QStringDecoder dec(codec.constData());

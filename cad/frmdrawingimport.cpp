@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cad/frmdrawingimport.h"
 
+#include "cad/insertionsettings.h"
 #include "crs/coordinatesystem.h"
 #include "platform/numbers.h"
 #include "platform/prompts.h"
@@ -17,20 +18,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
-
-namespace {
-
-// What is stored for a code the user typed: a bare number is an EPSG code,
-// as in the insertion options.
-QString normalisedCode(const QString& text) {
-    const QString t = text.trimmed();
-    bool digits = !t.isEmpty();
-    for (const QChar c : t)
-        digits = digits && c.isDigit();
-    return digits ? QStringLiteral("EPSG:") + t : t;
-}
-
-} // namespace
 
 frmDrawingImport::frmDrawingImport(QWidget* parent, const QString& fileName, const QStringList& layers)
     : QDialog(parent) {
@@ -131,7 +118,7 @@ void frmDrawingImport::showOptions(const DrawingImportOptions& stored) {
 
 DrawingImportOptions frmDrawingImport::options() const {
     DrawingImportOptions o;
-    o.crs = normalisedCode(txtCrs->text());
+    o.crs = NormalisedCrsCode(txtCrs->text());
     if (o.crs.isEmpty()) {
         o.zone = txtZone->text().trimmed().toInt();
         o.south = optSouth->isChecked();

@@ -41,18 +41,9 @@ bool selectByCaption(const std::array<QRadioButton*, N>& options, std::size_t co
     return false;
 }
 
-// What is stored for a code the user typed: a bare number is an EPSG code.
-QString normalisedCode(const QString& text) {
-    const QString t = text.trimmed();
-    bool digits = !t.isEmpty();
-    for (const QChar c : t)
-        digits = digits && c.isDigit();
-    return digits ? QStringLiteral("EPSG:") + t : t;
-}
-
 // Text that names a system rather than words of a name: "EPSG:2274", "2274".
 bool looksLikeCode(const QString& text) {
-    const QString t = normalisedCode(text);
+    const QString t = NormalisedCrsCode(text);
     return t.contains(QLatin1Char(':')) || t.startsWith(QLatin1Char('+'));
 }
 
@@ -257,7 +248,7 @@ void frmOptions::OptionSettings() {
 }
 
 const CoordinateSystem* frmOptions::showCrs(const QString& code, QString* error) {
-    const QString wanted = normalisedCode(code);
+    const QString wanted = NormalisedCrsCode(code);
     if (!wanted.isEmpty() && !(shownCrs_ && QString::fromStdString(shownCrs_->code()) == wanted)) {
         shownCrs_.reset();
         try {
@@ -293,7 +284,7 @@ void frmOptions::Command1_Click() {
     // was and the window open to correct it.
     QString crs;
     if (Option6[1]->isChecked()) {
-        crs = normalisedCode(Text3->text());
+        crs = NormalisedCrsCode(Text3->text());
         if (crs.isEmpty()) {
             MsgBox(QStringLiteral("Please type an EPSG code or choose a coordinate system from the list."));
             return;

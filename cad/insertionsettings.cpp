@@ -49,3 +49,11 @@ InsertionOptions StoredInsertionOptions() {
     o.strCrs = setting(QStringLiteral("CRS"), QString()).trimmed();
     return o;
 }
+
+QString NormalisedCrsCode(const QString& text) {
+    const QString t = text.trimmed();
+    bool digits = !t.isEmpty();
+    for (const QChar c : t)
+        digits = digits && c.isDigit();
+    return digits ? QStringLiteral("EPSG:") + t : t;
+}

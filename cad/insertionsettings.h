@@ -19,3 +19,7 @@ bool SettingTextToBool(const QString& text, bool fallback);
 // The text as a 16-bit integer, halves rounding to even; *overflow tells a
 // number outside -32768..32767. Not a number: 0.
 short SettingTextToShort(const QString& text, bool* overflow);
+
+// A coordinate-system code as stored from what the user typed: trimmed, and
+// a bare number taken as an EPSG code ("2274" gives "EPSG:2274").
+QString NormalisedCrsCode(const QString& text);

@@ -16,15 +16,15 @@ import sys
 import ezdxf
 
 
-def main(path, spec):
-    spec = json.loads(spec)
-    doc = ezdxf.new(spec["version"])
+def main(path, drawing):
+    drawing = json.loads(drawing)
+    doc = ezdxf.new(drawing["version"])
     flag = doc.blocks.new("FLAG")
     flag.add_line((0, 0), (0, 3))
     flag.add_attdef("TRANSFERTEXT", (0.2, 2.5), dxfattribs={"height": 1})
     flag.add_attdef("CODE", (0.2, 1.0), dxfattribs={"height": 1})
     msp = doc.modelspace()
-    for e in spec["entities"]:
+    for e in drawing["entities"]:
         layer = e.get("layer", "0")
         if layer not in doc.layers:
             doc.layers.add(layer)

@@ -97,10 +97,10 @@ protected:
             QJsonObject{{"kind", "point"}, {"layer", "Survey"}, {"at", at(2)}},
             QJsonObject{{"kind", "poly3d"}, {"layer", "Lines"}, {"points", QJsonArray{at(3), at(4)}}},
         };
-        const QJsonObject spec{{"version", c.version}, {"entities", entities}};
+        const QJsonObject drawing{{"version", c.version}, {"entities", entities}};
         return run(QStringLiteral("/usr/bin/python3"),
                    {QStringLiteral(KORVEL_SOURCE_DIR "/tests/cad/importdrawings.py"), path,
-                    QString::fromUtf8(QJsonDocument(spec).toJson(QJsonDocument::Compact))});
+                    QString::fromUtf8(QJsonDocument(drawing).toJson(QJsonDocument::Compact))});
     }
 };
 
